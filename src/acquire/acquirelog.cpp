@@ -1,0 +1,3 @@
+#include "acquirelog.h"
+
+Q_LOGGING_CATEGORY(lcAcquire, "vellaro.acquire", QtInfoMsg)

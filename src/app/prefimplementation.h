@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QDialog>
+#include <QVariant>
+
+class QSettings;
+
+// The single holder of every persistent setting, created by the entry point before
+// any window and alive until the program ends; both window levels keep a pointer to
+// it. Settings are read once at start-up and written once when the organiser page
+// closes; in between they live here. The same object becomes the preferences dialog.
+class prefImplementation : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The settings, in the order they are read and written.
+    enum Setting {
+        AlbumIconType,
+        AlbumViewBy,
+        ViewFileName,
+        ShowAllFavorites,
+        AlbumCache,
+        PaintFrame,
+        Frame,
+        ExternalEditor,
+        MenuBar,
+        MiniIcon,
+        ExternalPrinter,
+        StartLocator,
+        FirstStartup,
+        FastThumbs,
+        SettingCount
+    };
+
+    static const char *key(Setting setting);
+    static QVariant defaultValue(Setting setting);
+    // "//Vellaro//PATH_INSTALL": read by the entry point, never written.
+    static const char *installPathKey();
+    // The installation directory when the key is absent: the per-user data folder.
+    static QString defaultInstallPath();
+
+    explicit prefImplementation(QWidget *parent = nullptr);
+
+    // One pass over the store in table order, each value through its setter.
+    void readSettings(QSettings &store);
+    // One pass in the same order; "//Vellaro//FirstStartup" is always written false.
+    void writeSettings(QSettings &store) const;
+
+    QVariant value(Setting setting) const { return m_values[setting]; }
+    void setValue(Setting setting, const QVariant &value);
+
+    QString installPath() const { return m_installPath; }
+    void setInstallPath(const QString &path) { m_installPath = path; }
+    // Installation directory + "/DataBase", + "/DataBase/db", + "/LastImport".
+    QString catalogueRoot() const;
+    QString catalogueFolder() const;
+    QString lastImportFolder() const;
+    // Creates the catalogue root, the catalogue folder and the last-import folder
+    // when they are missing. Returns false when one of them could not be made.
+    bool createFolders() const;
+
+    bool albumIconType() const { return m_values[AlbumIconType].toBool(); }
+    void setAlbumIconType(bool on) { setValue(AlbumIconType, on); }
+    QString albumViewBy() const { return m_values[AlbumViewBy].toString(); }
+    void setAlbumViewBy(const QString &mode) { setValue(AlbumViewBy, mode); }
+    bool viewFileName() const { return m_values[ViewFileName].toBool(); }
+    void setViewFileName(bool on) { setValue(ViewFileName, on); }
+    bool showAllFavorites() const { return m_values[ShowAllFavorites].toBool(); }
+    void setShowAllFavorites(bool on) { setValue(ShowAllFavorites, on); }
+    bool albumCache() const { return m_values[AlbumCache].toBool(); }
+    void setAlbumCache(bool on) { setValue(AlbumCache, on); }
+    bool paintFrame() const { return m_values[PaintFrame].toBool(); }
+    void setPaintFrame(bool on) { setValue(PaintFrame, on); }
+    QString frame() const { return m_values[Frame].toString(); }
+    void setFrame(const QString &name) { setValue(Frame, name); }
+    QString externalEditor() const { return m_values[ExternalEditor].toString(); }
+    void setExternalEditor(const QString &program) { setValue(ExternalEditor, program); }
+    bool menuBar() const { return m_values[MenuBar].toBool(); }
+    void setMenuBar(bool on) { setValue(MenuBar, on); }
+    bool miniIcon() const { return m_values[MiniIcon].toBool(); }
+    void setMiniIcon(bool on) { setValue(MiniIcon, on); }
+    QString externalPrinter() const { return m_values[ExternalPrinter].toString(); }
+    void setExternalPrinter(const QString &program) { setValue(ExternalPrinter, program); }
+    bool startLocator() const { return m_values[StartLocator].toBool(); }
+    void setStartLocator(bool on) { setValue(StartLocator, on); }
+    bool firstStartup() const { return m_values[FirstStartup].toBool(); }
+    void setFirstStartup(bool on) { setValue(FirstStartup, on); }
+    bool fastThumbs() const { return m_values[FastThumbs].toBool(); }
+    void setFastThumbs(bool on) { setValue(FastThumbs, on); }
+
+    // The theme flag: with it the gray theme folders are searched before the blue
+    // ones. No setting stores it; it is off, so only the blue theme is searched.
+    bool grayTheme() const { return m_grayTheme; }
+    void setGrayTheme(bool on) { m_grayTheme = on; }
+
+private:
+    QString m_installPath;
+    QVariant m_values[SettingCount];
+    bool m_grayTheme = false;
+};

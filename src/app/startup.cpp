@@ -1,0 +1,83 @@
+#include "startup.h"
+
+#include "ambriomainwindow.h"
+#include "media.h"
+#include "pixmaplookup.h"
+#include "prefimplementation.h"
+#include "prompter.h"
+#include "settingsstore.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
+
+namespace {
+
+// Ends the run as soon as the window has painted once (start-up measurements).
+class FirstPaintWatcher : public QObject
+{
+public:
+    explicit FirstPaintWatcher(QWidget *window)
+        : m_window(window)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Paint && !m_done) {
+            m_done = true;
+            QTimer::singleShot(0, m_window, &QWidget::close);
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    bool m_done = false;
+};
+
+} // namespace
+
+namespace Startup {
+
+QString installationMessage()
+{
+    return QStringLiteral("instalation have failed please do setup again") + QStringLiteral("\n or contact :")
+           + QStringLiteral("support@vellaro.org") + QStringLiteral("\n\n");
+}
+
+std::unique_ptr<prefImplementation> loadPreferences(QSettings &store, Prompter &prompter)
+{
+    const QString installPath =
+        store.value(QLatin1String(prefImplementation::installPathKey()), prefImplementation::defaultInstallPath())
+            .toString();
+    if (installPath.isEmpty()) {
+        prompter.critical(nullptr, installationMessage());
+        return nullptr;
+    }
+    auto pref = std::make_unique<prefImplementation>();
+    pref->setInstallPath(installPath);
+    pref->readSettings(store);
+    return pref;
+}
+
+int run(Prompter &prompter, bool exitWhenShown)
+{
+    std::unique_ptr<prefImplementation> pref = loadPreferences(*SettingsStore::open(), prompter);
+    if (!pref)
+        return 1;
+    PixmapLookup::configure(pref->installPath(), pref->grayTheme());
+
+    auto window = std::make_unique<media>(nullptr, QStringLiteral("ambrio"), Qt::WindowFlags(), pref.get(),
+                                          &prompter);
+    FirstPaintWatcher watcher(window.get());
+    if (exitWhenShown)
+        window->installEventFilter(&watcher);
+    window->show();
+    const int code = QApplication::exec();
+    window.reset();
+    return code;
+}
+
+} // namespace Startup

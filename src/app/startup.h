@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class Prompter;
+class QSettings;
+class prefImplementation;
+
+namespace Startup {
+
+// The message shown when the installation directory key holds the empty string.
+QString installationMessage();
+
+// Reads the installation directory ("//Vellaro//PATH_INSTALL", the per-user data
+// folder when absent). When the key holds the empty string the installation message
+// is shown and nothing is returned: the program must end. Otherwise the preferences
+// object, with the directory and every setting read, in table order.
+std::unique_ptr<prefImplementation> loadPreferences(QSettings &store, Prompter &prompter);
+
+// The whole entry point after the application object exists: preferences, pixmap
+// look-up, the top-level window, the event loop. Returns the program's exit code.
+int run(Prompter &prompter, bool exitWhenShown);
+
+} // namespace Startup

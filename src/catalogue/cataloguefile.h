@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Reading and writing the catalogue's text files (property files, album files, the
+// library index, the name lists). Lines end in CR LF; text is UTF-8, the local 8-bit
+// encoding on Linux, so no file name is lost.
+namespace CatalogueFile {
+
+// Writes the lines, each followed by CR LF. The file is written whole to a temporary
+// file beside it and renamed into place: a crash, a kill or a full disk leaves the old
+// file, never a half-written one. Returns false (and leaves the old file) on failure.
+bool writeLines(const QString &path, const QStringList &lines);
+bool writeBytes(const QString &path, const QByteArray &bytes);
+
+// Reads every line whole, without its line end (CR LF, or a bare LF). A file that does
+// not exist or cannot be read gives no lines; `ok` tells the two cases apart.
+QStringList readLines(const QString &path, bool *ok = nullptr);
+
+// The text after the first `keyLength` characters of a line: readers rely on the
+// order of the lines, not on their keys.
+QString valueAfterKey(const QString &line, int keyLength);
+
+} // namespace CatalogueFile

@@ -1,0 +1,3 @@
+#include "cataloguelog.h"
+
+Q_LOGGING_CATEGORY(lcCatalogue, "vellaro.catalogue", QtInfoMsg)

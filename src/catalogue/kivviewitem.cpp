@@ -1,0 +1,271 @@
+#include "kivviewitem.h"
+
+#include "cataloguefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+
+namespace {
+
+const char *const kCommonKeys[] = {"title=", "format=", "category=", "comment=", "love=",
+                                   "author=", "from=",  "date=",     "filetype="};
+constexpr int kCommonCount = 9;
+
+QString joinPath(const QString &folder, const QString &name)
+{
+    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+// Moves one catalogue file (property file or thumbnail) next to itself under a new
+// name. An existing file of the new name is never overwritten.
+void moveCatalogueFile(const QString &from, const QString &to)
+{
+    if (from == to || !QFile::exists(from) || QFile::exists(to))
+        return;
+    QFile::rename(from, to);
+}
+
+} // namespace
+
+KivViewItem::KivViewItem(const QString &fileName)
+    : m_caption(captionFor(fileName))
+{
+}
+
+KivViewItem::~KivViewItem() = default;
+
+QString KivViewItem::captionFor(const QString &fileName)
+{
+    if (fileName.size() > 21)
+        return fileName.left(18) + QStringLiteral("...");
+    return fileName;
+}
+
+QString KivViewItem::propertyFileNameFor(const QString &fileName)
+{
+    const qsizetype dot = fileName.indexOf(QLatin1Char('.'));
+    return (dot < 0 ? fileName : fileName.left(dot)) + QStringLiteral(".kiv");
+}
+
+QString KivViewItem::kindOfFile(const QString &path)
+{
+    const QFileInfo info(path);
+    // Large files are not examined at all.
+    if (info.exists() && info.size() / 1024 > 3000)
+        return QStringLiteral("Undefined");
+    static const QMimeDatabase mimeDb;
+    const QMimeType type = mimeDb.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    const QString name = type.name();
+    if (name.contains(QLatin1String("image")))
+        return QStringLiteral("Photo");
+    if (name.contains(QLatin1String("audio")))
+        return QStringLiteral("Music");
+    return QStringLiteral("Undefined");
+}
+
+QString KivViewItem::renameRefusal(RenameResult result)
+{
+    switch (result) {
+    case RenameResult::InvalidName:
+        return QStringLiteral("Unable to rename this picture.\nThis name is not a valid file name.");
+    case RenameResult::NameExists:
+        return QStringLiteral("Unable to rename this picture.\nA file already have this filename.");
+    case RenameResult::PictureNotMoved:
+        return QStringLiteral("Unable to rename this picture.\nThe picture file could not be renamed.");
+    case RenameResult::Renamed:
+    case RenameResult::NoSourceFolder:
+        break;
+    }
+    return {};
+}
+
+QPixmap KivViewItem::makeThumbnail(bool)
+{
+    return QPixmap();
+}
+
+QString KivViewItem::propertyFilePath() const
+{
+    return joinPath(m_albumFolder, propertyFileNameFor(m_fileName));
+}
+
+QString KivViewItem::picturePath() const
+{
+    return joinPath(m_sourceFolder, m_fileName);
+}
+
+QString KivViewItem::thumbnailPath() const
+{
+    return joinPath(m_albumFolder, m_fileName);
+}
+
+QStringList KivViewItem::commonLines() const
+{
+    return {
+        QStringLiteral("title=") + m_title,       QStringLiteral("format=") + m_format,
+        QStringLiteral("category=") + m_category, QStringLiteral("comment=") + m_comment,
+        QStringLiteral("love=") + QString::number(love()), QStringLiteral("author=") + m_author,
+        QStringLiteral("from=") + m_from,         QStringLiteral("date=") + m_date,
+        QStringLiteral("filetype=") + m_fileType,
+    };
+}
+
+QStringList KivViewItem::propertyLines() const
+{
+    return commonLines() << QStringLiteral("userbadge=") + QString::number(m_userBadge);
+}
+
+QString KivViewItem::lineValue(const QStringList &lines, int index, const char *key)
+{
+    if (index >= lines.size())
+        return {};
+    return CatalogueFile::valueAfterKey(lines.at(index), int(qstrlen(key)));
+}
+
+void KivViewItem::applyCommonLines(const QStringList &lines)
+{
+    setTitle(lineValue(lines, 0, kCommonKeys[0]));
+    setFormat(lineValue(lines, 1, kCommonKeys[1]));
+    setCategory(lineValue(lines, 2, kCommonKeys[2]));
+    setComment(lineValue(lines, 3, kCommonKeys[3]));
+    setLove(lineValue(lines, 4, kCommonKeys[4]).toInt());
+    setAuthor(lineValue(lines, 5, kCommonKeys[5]));
+    setFrom(lineValue(lines, 6, kCommonKeys[6]));
+    setDate(lineValue(lines, 7, kCommonKeys[7]));
+    setFileType(lineValue(lines, 8, kCommonKeys[8]));
+}
+
+void KivViewItem::applyPropertyLines(const QStringList &lines)
+{
+    applyCommonLines(lines);
+    setUserBadge(lineValue(lines, kCommonCount, "userbadge=").toInt());
+}
+
+bool KivViewItem::writeProperties() const
+{
+    return CatalogueFile::writeLines(propertyFilePath(), propertyLines());
+}
+
+void KivViewItem::readProperties()
+{
+    bool ok = false;
+    const QStringList lines = CatalogueFile::readLines(propertyFilePath(), &ok);
+    if (!ok)
+        return;
+    applyPropertyLines(lines);
+}
+
+void KivViewItem::loadFromRow(const QStringList &row)
+{
+    auto field = [&row](int i) { return i < row.size() ? row.at(i) : QString(); };
+    setTitle(field(3));
+    setLove(field(6).toInt());
+    setViewCount(field(7).toInt());
+    setUserBadge(field(8).toInt());
+}
+
+bool KivViewItem::removeProperties() const
+{
+    const QString path = propertyFilePath();
+    return QFile::exists(path) && QFile::remove(path);
+}
+
+bool KivViewItem::removeThumbnail() const
+{
+    const QString path = thumbnailPath();
+    return QFile::exists(path) && QFile::remove(path);
+}
+
+bool KivViewItem::removePictureFile() const
+{
+    const QString path = picturePath();
+    return QFile::exists(path) && QFile::remove(path);
+}
+
+bool KivViewItem::propertiesExist() const
+{
+    return QFile::exists(propertyFilePath());
+}
+
+bool KivViewItem::hasProperties()
+{
+    if (!m_propertiesKnown)
+        m_propertiesKnown = propertiesExist();
+    return m_propertiesKnown;
+}
+
+void KivViewItem::takeDate(const QDate &ownerAlbumCreated)
+{
+    const QFileInfo picture(picturePath());
+    if (picture.exists()) {
+        QDateTime created = picture.birthTime();
+        if (!created.isValid())
+            created = picture.metadataChangeTime();
+        m_date = created.toString(Qt::ISODate);
+    } else if (m_ownerAlbum && ownerAlbumCreated.isValid()) {
+        m_date = ownerAlbumCreated.toString(Qt::ISODate);
+    }
+}
+
+void KivViewItem::setTitle(const QString &title)
+{
+    if (title != m_title)
+        m_modified = true;
+    m_title = title;
+}
+
+void KivViewItem::setFormat(const QString &format)
+{
+    if (format.isEmpty() || format == QLatin1String(" "))
+        return;
+    m_format = format;
+}
+
+void KivViewItem::setLove(int love)
+{
+    if (love != m_love)
+        m_modified = true;
+    m_love = love;
+}
+
+void KivViewItem::setAlbumFolder(const QString &folder)
+{
+    m_albumFolder = folder;
+    if (!folder.isEmpty() && !QFileInfo::exists(folder))
+        QDir().mkdir(folder);
+}
+
+KivViewItem::RenameResult KivViewItem::rename(const QString &newFileName)
+{
+    if (m_sourceFolder.isEmpty() || !QFileInfo(m_sourceFolder).isDir())
+        return RenameResult::NoSourceFolder;
+    if (newFileName.isEmpty() || newFileName == QLatin1String(".") || newFileName == QLatin1String("..")
+        || newFileName.contains(QLatin1Char('/')) || newFileName.contains(QLatin1Char('\\'))
+        || newFileName.contains(QLatin1Char('\n')) || newFileName.contains(QLatin1Char('\r')))
+        return RenameResult::InvalidName;
+    if (newFileName == m_fileName)
+        return RenameResult::Renamed;
+
+    const QString oldPicture = picturePath();
+    const QString newPicture = joinPath(m_sourceFolder, newFileName);
+    // A name differing only in case is the same file on case-insensitive disks.
+    if (QFileInfo::exists(newPicture) && newPicture.compare(oldPicture, Qt::CaseInsensitive) != 0)
+        return RenameResult::NameExists;
+    if (QFile::exists(oldPicture)) {
+        // QFile::rename is an atomic rename within the folder: the picture is never
+        // deleted before a complete copy exists under the new name.
+        if (!QFile::rename(oldPicture, newPicture))
+            return RenameResult::PictureNotMoved;
+    }
+
+    if (!m_albumFolder.isEmpty()) {
+        moveCatalogueFile(propertyFilePath(), joinPath(m_albumFolder, propertyFileNameFor(newFileName)));
+        moveCatalogueFile(thumbnailPath(), joinPath(m_albumFolder, newFileName));
+    }
+    m_fileName = newFileName;
+    return RenameResult::Renamed;
+}

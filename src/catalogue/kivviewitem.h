@@ -1,0 +1,152 @@
+#pragma once
+
+#include <QDateTime>
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+
+class PlayList;
+
+// The record of one catalogued file: its properties, its thumbnail and its view state.
+// The picture itself stays in its source folder; the record's property file and
+// thumbnail live in the album folder of the album that holds it. The view that shows
+// a record owns it; an album keeps the same data as a text row.
+class KivViewItem
+{
+public:
+    // Outcome of rename(); every refusal leaves all files and the record untouched.
+    enum class RenameResult {
+        Renamed,
+        NoSourceFolder,   // the source folder is gone: nothing happens, silently
+        InvalidName,      // empty, ".", "..", a path separator or a line end
+        NameExists,       // a file of that name is already in the source folder
+        PictureNotMoved,  // the picture file could not be renamed
+    };
+
+    explicit KivViewItem(const QString &fileName = QString());
+    virtual ~KivViewItem();
+
+    KivViewItem(const KivViewItem &) = delete;
+    KivViewItem &operator=(const KivViewItem &) = delete;
+
+    // The caption shown with the thumbnail: the file name, shortened to its first 18
+    // characters and "..." when it is longer than 21.
+    static QString captionFor(const QString &fileName);
+    // The property file's name: the file name up to its first "." and ".kiv".
+    static QString propertyFileNameFor(const QString &fileName);
+    // "Photo", "Music" or "Undefined" for a file entering the catalogue.
+    static QString kindOfFile(const QString &path);
+    // Why a new file name is refused, or an empty string when it is acceptable.
+    static QString renameRefusal(RenameResult result);
+
+    virtual int rtti() const { return 0; }
+    virtual QPixmap makeThumbnail(bool fast);
+    virtual void readProperties();
+    virtual bool writeProperties() const;
+    // Title, love, view count and user badge from an album row (11 texts).
+    void loadFromRow(const QStringList &row);
+    RenameResult rename(const QString &newFileName);
+    bool removeProperties() const;
+    bool removeThumbnail() const;
+    bool removePictureFile() const;
+    bool propertiesExist() const;
+    // Has property file: like propertiesExist(), but once found it is not looked up again.
+    bool hasProperties();
+
+    // The date from the picture file's creation time, else from the owner album's
+    // creation date (given by the caller), else left as it is.
+    void takeDate(const QDate &ownerAlbumCreated = QDate());
+
+    QString propertyFilePath() const;
+    QString picturePath() const;
+    QString thumbnailPath() const;
+
+    QString title() const { return m_title; }
+    void setTitle(const QString &title);
+    QString format() const { return m_format; }
+    void setFormat(const QString &format);
+    QString category() const { return m_category; }
+    void setCategory(const QString &category) { m_category = category; }
+    QString comment() const { return m_comment; }
+    void setComment(const QString &comment) { m_comment = comment; }
+    int love() const { return m_love == 0 ? 1 : m_love; }
+    void setLove(int love);
+    QString author() const { return m_author; }
+    void setAuthor(const QString &author) { m_author = author; }
+    QString from() const { return m_from; }
+    void setFrom(const QString &from) { m_from = from; }
+    QString date() const { return m_date; }
+    void setDate(const QString &date) { m_date = date; }
+    QString fileType() const { return m_fileType; }
+    void setFileType(const QString &fileType) { m_fileType = fileType; }
+    int userBadge() const { return m_userBadge; }
+    void setUserBadge(int badge) { m_userBadge = badge; }
+    int viewCount() const { return m_viewCount; }
+    void setViewCount(int count) { m_viewCount = count; }
+    void incrementViewCount() { ++m_viewCount; }
+
+    QString caption() const { return m_caption; }
+    void setCaption(const QString &caption) { m_caption = caption; }
+    QString fileName() const { return m_fileName; }
+    void setFileName(const QString &fileName) { m_fileName = fileName; }
+    QString sourceFolder() const { return m_sourceFolder; }
+    void setSourceFolder(const QString &folder) { m_sourceFolder = folder; }
+    QString albumFolder() const { return m_albumFolder; }
+    // Creates the folder (one level) when it does not exist yet.
+    void setAlbumFolder(const QString &folder);
+    PlayList *ownerAlbum() const { return m_ownerAlbum; }
+    void setOwnerAlbum(PlayList *album) { m_ownerAlbum = album; }
+    QDateTime fileTime() const { return m_fileTime; }
+    void setFileTime(const QDateTime &time) { m_fileTime = time; }
+    QPixmap thumbnail() const { return m_thumbnail; }
+    void setThumbnail(const QPixmap &pixmap) { m_thumbnail = pixmap; }
+    bool isModified() const { return m_modified; }
+    void setModified(bool modified) { m_modified = modified; }
+
+    // View state, owned by the thumbnail view.
+    int column() const { return m_column; }
+    int row() const { return m_row; }
+    void setCell(int column, int row)
+    {
+        m_column = column;
+        m_row = row;
+    }
+    bool isSelected() const { return m_selected; }
+    void setSelected(bool selected) { m_selected = selected; }
+    bool isHighlighted() const { return m_highlighted; }
+    void setHighlighted(bool highlighted) { m_highlighted = highlighted; }
+
+protected:
+    // The property file's lines, in their fixed order; subclasses add their own.
+    virtual QStringList propertyLines() const;
+    virtual void applyPropertyLines(const QStringList &lines);
+    QStringList commonLines() const;
+    void applyCommonLines(const QStringList &lines);
+    static QString lineValue(const QStringList &lines, int index, const char *key);
+
+private:
+    QString m_title;
+    QString m_format;
+    QString m_category;
+    QString m_comment;
+    int m_love = 1;
+    QString m_author;
+    QString m_from;
+    QString m_date;
+    QString m_fileType;
+    int m_userBadge = -1;
+    int m_viewCount = 0;
+    QString m_caption;
+    QString m_fileName;
+    QString m_sourceFolder;
+    QString m_albumFolder;
+    PlayList *m_ownerAlbum = nullptr;
+    QDateTime m_fileTime;
+    QPixmap m_thumbnail;
+    bool m_modified = false;
+    bool m_propertiesKnown = false;
+    int m_column = 0;
+    int m_row = 0;
+    bool m_selected = false;
+    bool m_highlighted = false;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDateTime>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// Makes catalogue thumbnails: 99 x 73 canvases holding the picture fitted with its
+// aspect kept and centred. Pure image work, safe on any thread: a worker makes the
+// QImage, the window's thread turns it into a pixmap.
+namespace ThumbnailMaker {
+
+constexpr int Width = 99;
+constexpr int Height = 73;
+constexpr int JpegQuality = 70;
+
+struct Result
+{
+    QImage image;         // the 99 x 73 thumbnail; a blank canvas when `loaded` is false
+    QSize pictureSize;    // the picture's upright size (EXIF orientation applied)
+    QDateTime fileTime;   // last modification of the picture file
+    bool loaded = false;  // false when the picture could not be read
+};
+
+// The picture's size scaled to fit 99 x 73 with its aspect kept (never empty).
+QSize fittedSize(const QSize &pictureSize);
+
+// A blank 99 x 73 canvas.
+QImage blank();
+
+// Reads `picturePath` and makes its thumbnail. JPEG pictures are decoded at a reduced
+// size in the DCT domain, then scaled smoothly to the fitted size. The fast variant
+// draws through a plain scaling transform instead, and leaves pictures narrower than
+// 100 and at most 72 high at their own size.
+Result make(const QString &picturePath, bool fast);
+
+// Writes a thumbnail as a JPEG of quality 70, whole or not at all (the old file stays
+// when the write fails). Returns false on failure.
+bool save(const QImage &thumbnail, const QString &path);
+
+} // namespace ThumbnailMaker

@@ -1,0 +1,3 @@
+#include "outputlog.h"
+
+Q_LOGGING_CATEGORY(lcOutput, "vellaro.output", QtInfoMsg)

@@ -1,0 +1,3 @@
+#include "slideshowlog.h"
+
+Q_LOGGING_CATEGORY(lcSlideshow, "vellaro.slideshow", QtInfoMsg)

@@ -1,0 +1,3 @@
+#include "thumbslog.h"
+
+Q_LOGGING_CATEGORY(lcThumbs, "vellaro.thumbs", QtInfoMsg)

@@ -1,0 +1,3 @@
+#include "viewerlog.h"
+
+Q_LOGGING_CATEGORY(lcViewer, "vellaro.viewer", QtInfoMsg)
