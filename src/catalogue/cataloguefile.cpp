@@ -8,7 +8,9 @@ namespace CatalogueFile {
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write (a full disk, a file size limit) shows in the count
+    // returned here; a buffered flush at commit time may not report it.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();

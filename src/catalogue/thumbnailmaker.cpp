@@ -4,7 +4,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
+#include <QBuffer>
+
+#include "cataloguefile.h"
 
 namespace ThumbnailMaker {
 
@@ -95,16 +97,15 @@ Result make(const QString &picturePath, bool fast)
 
 bool save(const QImage &thumbnail, const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, "jpeg");
+    // Encoded in memory first: the file is then written whole or not at all.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(JpegQuality);
-    if (!writer.write(thumbnail)) {
-        file.cancelWriting();
+    if (!writer.write(thumbnail))
         return false;
-    }
-    return file.commit();
+    return CatalogueFile::writeBytes(path, bytes);
 }
 
 } // namespace ThumbnailMaker

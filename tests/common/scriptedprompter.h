@@ -1,0 +1,42 @@
+#pragma once
+
+#include "prompter.h"
+
+#include <QDialog>
+#include <QList>
+#include <QQueue>
+
+// A prompter for tests: records every exchange and answers from a script. A box
+// with no scripted answer gets its escape button, a chooser an empty answer.
+class ScriptedPrompter : public Prompter
+{
+public:
+    QList<Message> messages;
+    QQueue<int> answers;          // button indexes, in order
+    QQueue<QString> fileAnswers;  // chooser answers, in order
+    QQueue<int> dialogResults;    // exec() results, in order
+
+    int message(QWidget *, const Message &box) override
+    {
+        messages.append(box);
+        return answers.isEmpty() ? box.escapeButton : answers.dequeue();
+    }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return nextFile();
+    }
+    QStringList openFileNames(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        const QString answer = nextFile();
+        return answer.isEmpty() ? QStringList() : answer.split(QLatin1Char('\n'));
+    }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return nextFile();
+    }
+    QString existingDirectory(QWidget *, const QString &, const QString &) override { return nextFile(); }
+    int exec(QDialog *) override { return dialogResults.isEmpty() ? QDialog::Rejected : dialogResults.dequeue(); }
+
+private:
+    QString nextFile() { return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue(); }
+};

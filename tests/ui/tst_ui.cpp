@@ -1,0 +1,102 @@
+#include "pixmaplookup.h"
+#include "prompter.h"
+#include "scriptedprompter.h"
+
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+void writeSolid(const QString &path, const QColor &colour)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(colour);
+    QVERIFY(image.save(path, "PNG"));
+}
+} // namespace
+
+class TestUi : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void installationFoldersInOrder();
+    void earlierFolderHidesLater();
+    void grayThemeWinsOnlyWithTheFlag();
+    void shippedThemeIsSearchedLast();
+    void missingNameIsNull();
+    void confirmationsOfferCancelFirst();
+};
+
+void TestUi::installationFoldersInOrder()
+{
+    const QStringList blueOnly = PixmapLookup::installationFolders(QStringLiteral("/opt/v"), false);
+    QCOMPARE(blueOnly, (QStringList{"/opt/v/Pref/", "/opt/v/Theme/blue/Pixmap/", "/opt/v/Theme/blue/Frame/",
+                                    "/opt/v/Theme/blue/UserBadge/"}));
+    const QStringList withGray = PixmapLookup::installationFolders(QStringLiteral("/opt/v"), true);
+    QCOMPARE(withGray.size(), 7);
+    QCOMPARE(withGray.at(1), QStringLiteral("/opt/v/Theme/gray/Pixmap/"));
+    QCOMPARE(withGray.at(3), QStringLiteral("/opt/v/Theme/gray/UserBadge/"));
+    QCOMPARE(withGray.at(4), QStringLiteral("/opt/v/Theme/blue/Pixmap/"));
+}
+
+void TestUi::earlierFolderHidesLater()
+{
+    QTemporaryDir dir;
+    writeSolid(dir.filePath("Pref/playlist.png"), Qt::red);
+    writeSolid(dir.filePath("Theme/blue/Pixmap/playlist.png"), Qt::blue);
+    writeSolid(dir.filePath("Theme/blue/Frame/Film.png"), Qt::green);
+    PixmapLookup lookup;
+    lookup.setSearchPaths(PixmapLookup::installationFolders(dir.path(), false));
+    QCOMPARE(lookup.image("playlist.png").pixelColor(0, 0), QColor(Qt::red));
+    QCOMPARE(lookup.image("Film.png").pixelColor(0, 0), QColor(Qt::green));
+    QCOMPARE(lookup.filePath("Film.png"), dir.filePath("Theme/blue/Frame/Film.png"));
+}
+
+void TestUi::grayThemeWinsOnlyWithTheFlag()
+{
+    QTemporaryDir dir;
+    writeSolid(dir.filePath("Theme/gray/UserBadge/badge-ok.png"), Qt::gray);
+    writeSolid(dir.filePath("Theme/blue/UserBadge/badge-ok.png"), Qt::blue);
+    PixmapLookup lookup;
+    lookup.setSearchPaths(PixmapLookup::installationFolders(dir.path(), true));
+    QCOMPARE(lookup.image("badge-ok.png").pixelColor(0, 0), QColor(Qt::gray));
+    lookup.setSearchPaths(PixmapLookup::installationFolders(dir.path(), false));
+    QCOMPARE(lookup.image("badge-ok.png").pixelColor(0, 0), QColor(Qt::blue));
+}
+
+void TestUi::shippedThemeIsSearchedLast()
+{
+    const QStringList shipped = PixmapLookup::shippedThemeFolders();
+    QCOMPARE(shipped.size(), 3);
+    QVERIFY(shipped.first().endsWith("share/vellaro/Theme/blue/Pixmap/"));
+    PixmapLookup::configure(QStringLiteral("/nowhere"), false);
+    const QStringList all = PixmapLookup::instance().searchPaths();
+    QCOMPARE(all.mid(all.size() - 3), shipped);
+    QCOMPARE(all.first(), QStringLiteral("/nowhere/Pref/"));
+}
+
+void TestUi::missingNameIsNull()
+{
+    PixmapLookup lookup;
+    lookup.setSearchPaths({QStringLiteral("/nowhere/")});
+    QVERIFY(lookup.pixmap("nothing-here.png").isNull());
+    QVERIFY(lookup.filePath(QString()).isEmpty());
+}
+
+void TestUi::confirmationsOfferCancelFirst()
+{
+    ScriptedPrompter prompter;
+    prompter.answers << 1 << 0;
+    QVERIFY(prompter.confirm(nullptr, Prompter::Icon::Warning, "Remove?"));
+    QVERIFY(!prompter.confirm(nullptr, Prompter::Icon::Warning, "Remove?"));
+    QCOMPARE(prompter.messages.at(0).buttons, (QStringList{"Cancel", "OK"}));
+    QCOMPARE(prompter.messages.at(0).caption, QStringLiteral("Vellaro"));
+    // Dismissing a confirmation is a Cancel.
+    QVERIFY(!prompter.confirm(nullptr, Prompter::Icon::Warning, "Remove?"));
+}
+
+QTEST_MAIN(TestUi)
+#include "tst_ui.moc"
