@@ -1,0 +1,309 @@
+#include "ambriomainwindow.h"
+#include "media.h"
+#include "prefimplementation.h"
+#include "scriptedprompter.h"
+#include "settingsstore.h"
+#include "splash.h"
+#include "splashin.h"
+#include "startup.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Every test gets a settings store of its own in a temporary folder.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void defaultsWithNoSettings();
+    void writeAllThenReadBack();
+    void installDirectoryKey();
+    void emptyInstallDirectoryStops();
+    void stagesRunInOrder();
+    void firstStartQuestion();
+    void noQuestionAfterFirstRun();
+    void closeWritesSettingsOnce();
+    void topLevelWindow();
+    void splashGeometry();
+    void wholeProgramRun();
+
+private:
+    std::unique_ptr<prefImplementation> freshPref();
+    std::unique_ptr<QTemporaryDir> m_settingsDir;
+    std::unique_ptr<QTemporaryDir> m_installDir;
+};
+
+void TestStartup::init()
+{
+    m_settingsDir = std::make_unique<QTemporaryDir>();
+    m_installDir = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir->path());
+}
+
+std::unique_ptr<prefImplementation> TestStartup::freshPref()
+{
+    auto pref = std::make_unique<prefImplementation>();
+    pref->setInstallPath(m_installDir->path());
+    pref->readSettings(*SettingsStore::open());
+    return pref;
+}
+
+void TestStartup::defaultsWithNoSettings()
+{
+    auto pref = freshPref();
+    QCOMPARE(pref->albumIconType(), true);
+    QCOMPARE(pref->albumViewBy(), QStringLiteral("year"));
+    QCOMPARE(pref->viewFileName(), false);
+    QCOMPARE(pref->showAllFavorites(), false);
+    QCOMPARE(pref->albumCache(), true);
+    QCOMPARE(pref->paintFrame(), true);
+    QCOMPARE(pref->frame(), QStringLiteral("Photo (default)"));
+    QCOMPARE(pref->externalEditor(), QStringLiteral("gimp"));
+    QCOMPARE(pref->menuBar(), false);
+    QCOMPARE(pref->miniIcon(), false);
+    QCOMPARE(pref->externalPrinter(), QString());
+    QCOMPARE(pref->startLocator(), false);
+    QCOMPARE(pref->firstStartup(), true);
+    QCOMPARE(pref->fastThumbs(), true);
+    QCOMPARE(pref->grayTheme(), false);
+}
+
+void TestStartup::writeAllThenReadBack()
+{
+    {
+        auto pref = freshPref();
+        pref->setMenuBar(true);
+        pref->setAlbumViewBy(QStringLiteral("manual"));
+        pref->setFrame(QStringLiteral("Film"));
+        pref->setFastThumbs(false);
+        pref->setStartLocator(true);
+        QVERIFY(pref->firstStartup());
+        pref->writeSettings(*SettingsStore::open());
+    }
+    // Every key is in the file, folded into the Vellaro group, FirstStartup false.
+    const QString ini = m_settingsDir->filePath(QStringLiteral("Halvarin/Vellaro.conf"));
+    QSettings file(ini, QSettings::IniFormat);
+    file.beginGroup(QStringLiteral("Vellaro"));
+    QCOMPARE(file.allKeys().size(), int(prefImplementation::SettingCount));
+    QCOMPARE(file.value("FirstStartup").toString(), QStringLiteral("false"));
+    QCOMPARE(file.value("ThumbsBay/Frame").toString(), QStringLiteral("Film"));
+    QCOMPARE(file.value("ExternalPrinter").toString(), QString());
+    QVERIFY(!file.contains("PATH_INSTALL"));  // read by the entry point, never written
+    file.endGroup();
+
+    // A restart reads the values back as text and types them.
+    auto again = freshPref();
+    QCOMPARE(again->menuBar(), true);
+    QCOMPARE(again->albumViewBy(), QStringLiteral("manual"));
+    QCOMPARE(again->frame(), QStringLiteral("Film"));
+    QCOMPARE(again->fastThumbs(), false);
+    QCOMPARE(again->startLocator(), true);
+    QCOMPARE(again->firstStartup(), false);
+    QCOMPARE(again->albumCache(), true);
+}
+
+void TestStartup::installDirectoryKey()
+{
+    ScriptedPrompter prompter;
+    {
+        auto pref = Startup::loadPreferences(*SettingsStore::open(), prompter);
+        QVERIFY(pref);
+        QCOMPARE(pref->installPath(), prefImplementation::defaultInstallPath());
+    }
+    SettingsStore::open()->setValue(QLatin1String(prefImplementation::installPathKey()), m_installDir->path());
+    auto pref = Startup::loadPreferences(*SettingsStore::open(), prompter);
+    QVERIFY(pref);
+    QCOMPARE(pref->installPath(), m_installDir->path());
+    QCOMPARE(pref->catalogueRoot(), m_installDir->path() + "/DataBase");
+    QCOMPARE(pref->catalogueFolder(), m_installDir->path() + "/DataBase/db");
+    QCOMPARE(pref->lastImportFolder(), m_installDir->path() + "/LastImport");
+    QVERIFY(prompter.messages.isEmpty());
+}
+
+void TestStartup::emptyInstallDirectoryStops()
+{
+    SettingsStore::open()->setValue(QLatin1String(prefImplementation::installPathKey()), QString());
+    ScriptedPrompter prompter;
+    QVERIFY(!Startup::loadPreferences(*SettingsStore::open(), prompter));
+    QCOMPARE(prompter.messages.size(), 1);
+    const Prompter::Message box = prompter.messages.first();
+    QCOMPARE(box.icon, Prompter::Icon::Critical);
+    QCOMPARE(box.caption, QStringLiteral("Vellaro"));
+    QVERIFY(box.text.startsWith("instalation have failed please do setup again\n or contact :"));
+    QVERIFY(box.text.endsWith("\n\n"));
+    // Through the whole entry point: the run ends with a failure and writes nothing.
+    QCOMPARE(Startup::run(prompter, true), 1);
+    QVERIFY(!QFile::exists(m_settingsDir->filePath("Halvarin/Vellaro.conf"))
+            || !SettingsStore::open()->contains("//Vellaro//FirstStartup"));
+}
+
+void TestStartup::stagesRunInOrder()
+{
+    auto pref = freshPref();
+    pref->setFirstStartup(false);
+    ScriptedPrompter prompter;
+    AmbrioMainWindow page;
+    page.setPref(pref.get());
+    page.setPrompter(&prompter);
+    QStringList order;
+    connect(&page, &AmbrioMainWindow::initSystem, this, [&] { order << "system"; });
+    connect(&page, &AmbrioMainWindow::initClip, this, [&] { order << "clip"; });
+    connect(&page, &AmbrioMainWindow::initDatabase, this, [&] { order << "database"; });
+    connect(&page, &AmbrioMainWindow::initUi, this, [&] { order << "ui"; });
+    page.startup();
+    QCOMPARE(order, (QStringList{"system", "clip", "database", "ui"}));
+
+    // Every stage's picture was shown on the splash, which is hidden at the end.
+    splash *s = page.splashWindow();
+    QVERIFY(s);
+    QVERIFY(s->isHidden());
+    for (const char *name : {"pixmapKernel", "pixmapClip", "pixmapAlbum", "pixmapUi"})
+        QVERIFY2(!s->findChild<QLabel *>(name)->isHidden(), name);
+    QCOMPARE(page.currentAlbumKind(), QStringLiteral("NONE"));
+    QCOMPARE(page.currentMediaKind(), QStringLiteral("media"));
+
+    // The catalogue folders exist after start-up.
+    QVERIFY(QFileInfo(pref->catalogueFolder()).isDir());
+    QVERIFY(QFileInfo(pref->lastImportFolder()).isDir());
+
+    // The start-up panel lies over the thumbnail area and follows its size.
+    page.resize(900, 640);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    splashin *panel = page.startupPanel();
+    QCOMPARE(panel->objectName(), QStringLiteral("presentation"));
+    QCOMPARE(panel->windowTitle(), QStringLiteral("splashin"));
+    QTRY_COMPARE(panel->geometry(), page.thumbnailArea()->geometry());
+    QVERIFY(panel->isVisible());
+    QVERIFY(panel->findChild<QLabel *>("textLabelTitle")->text() == QStringLiteral("StartUp Panel"));
+    QVERIFY(prompter.messages.isEmpty());
+}
+
+void TestStartup::firstStartQuestion()
+{
+    auto pref = freshPref();
+    ScriptedPrompter prompter;
+    prompter.answers << 0;  // Yes
+    AmbrioMainWindow page;
+    page.setPref(pref.get());
+    page.setPrompter(&prompter);
+    page.startup();
+    QCOMPARE(prompter.messages.size(), 1);
+    const Prompter::Message box = prompter.messages.first();
+    QCOMPARE(box.caption, QStringLiteral("Vellaro"));
+    QCOMPARE(box.icon, Prompter::Icon::Information);
+    QCOMPARE(box.text, QStringLiteral("Would you like to start the Locator at every startup ?\nThis feature will "
+                                      "auto add all your digital picture in the Database.\n\n We recomend "
+                                      "yes.this feature is really cool !"));
+    QCOMPARE(box.buttons.size(), 2);
+    QVERIFY(pref->startLocator());
+}
+
+void TestStartup::noQuestionAfterFirstRun()
+{
+    {
+        auto pref = freshPref();
+        ScriptedPrompter prompter;
+        prompter.answers << 1;  // No
+        AmbrioMainWindow page;
+        page.setPref(pref.get());
+        page.setPrompter(&prompter);
+        page.startup();
+        QVERIFY(!pref->startLocator());
+        page.close();
+    }
+    auto pref = freshPref();
+    QVERIFY(!pref->firstStartup());
+    ScriptedPrompter prompter;
+    AmbrioMainWindow page;
+    page.setPref(pref.get());
+    page.setPrompter(&prompter);
+    page.startup();
+    QVERIFY(prompter.messages.isEmpty());
+}
+
+void TestStartup::closeWritesSettingsOnce()
+{
+    auto pref = freshPref();
+    ScriptedPrompter prompter;
+    media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
+    window.show();
+    pref->setMiniIcon(true);
+    window.close();
+    QVERIFY(SettingsStore::open()->value("//Vellaro//MiniIcon").toBool());
+    QCOMPARE(SettingsStore::open()->value("//Vellaro//FirstStartup").toBool(), false);
+    // A second close writes nothing more.
+    pref->setMiniIcon(false);
+    window.organiser()->close();
+    QVERIFY(SettingsStore::open()->value("//Vellaro//MiniIcon").toBool());
+}
+
+void TestStartup::topLevelWindow()
+{
+    auto pref = freshPref();
+    pref->setFirstStartup(false);
+    ScriptedPrompter prompter;
+    {
+        media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
+        QCOMPARE(window.objectName(), QStringLiteral("ambrio"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Vellaro 1.0"));
+        QCOMPARE(window.size(), QSize(800, 580));
+        QVERIFY(window.menuBar()->isHidden());
+        QVERIFY(window.statusBar()->isHidden());
+        QVERIFY(window.progressBar()->isHidden());
+        auto *stack = window.findChild<QStackedWidget *>("widgetStack");
+        QCOMPARE(stack->widget(0), window.organiser());
+        QCOMPARE(stack->currentIndex(), 0);
+        QCOMPARE(window.organiser()->objectName(), QStringLiteral("photo"));
+    }
+    pref->setMenuBar(true);
+    media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
+    window.show();
+    QVERIFY(window.menuBar()->isVisible());
+}
+
+void TestStartup::splashGeometry()
+{
+    QCOMPARE(splash::centredPosition(QSize(1280, 1024)), QPoint(456, 401));
+    QCOMPARE(splash::centredPosition(QSize(1025, 769)), QPoint(328, 273));
+    splash s;
+    QCOMPARE(s.size(), QSize(368, 222));
+    QVERIFY(s.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(s.findChild<QLabel *>("pixmapAlbum")->geometry(), QRect(187, 139, 77, 69));
+    QCOMPARE(s.findChild<QLabel *>("pixmapUi")->geometry(), QRect(270, 139, 76, 69));
+}
+
+void TestStartup::wholeProgramRun()
+{
+    // The program as a user starts it: its standard output at start and at close.
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(".config/Halvarin");
+    QSettings conf(home.filePath(".config/Halvarin/Vellaro.conf"), QSettings::IniFormat);
+    conf.setValue("Vellaro/FirstStartup", false);
+    conf.setValue("Vellaro/PATH_INSTALL", home.filePath("install"));
+    conf.sync();
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.filePath(".config"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(VELLARO_EXE), {"--exit-when-shown"});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(program.readAllStandardOutput(), QByteArray("Vellaro starting...\nthread zero\n"));
+    QVERIFY(QFileInfo(home.filePath("install/DataBase/db")).isDir());
+    QSettings after(home.filePath(".config/Halvarin/Vellaro.conf"), QSettings::IniFormat);
+    QCOMPARE(after.value("Vellaro/AlbumViewBy").toString(), QStringLiteral("year"));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
