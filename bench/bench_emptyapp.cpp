@@ -1,0 +1,29 @@
+// The start-up anchor: an empty Qt widgets application that shows one main window
+// and ends once it has painted, as `vellaro --exit-when-shown` does.
+#include <QApplication>
+#include <QEvent>
+#include <QMainWindow>
+#include <QTimer>
+
+class Window : public QMainWindow
+{
+protected:
+    bool event(QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint && !m_done) {
+            m_done = true;
+            QTimer::singleShot(0, this, &QWidget::close);
+        }
+        return QMainWindow::event(e);
+    }
+    bool m_done = false;
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    Window w;
+    w.resize(800, 580);
+    w.show();
+    return app.exec();
+}

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Runs Vellaro's benchmarks side by side with the anchor tools, in one run, and
+# prints each figure with its ratio. Not a test: figures vary from machine to machine.
+#   bench/run.sh            everything
+#   bench/run.sh thumbs     thumbnails only
+#   bench/run.sh startup    start-up only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/deps.sh
+vellaro_install_deps libvips-tools mate-backgrounds ukui-wallpapers
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$(nproc)" >/dev/null
+BIN=build/release/bin
+WORK=${BENCH_WORK:-/tmp/vellaro-bench}
+mkdir -p "$WORK"
+what=${1:-all}
+
+ratio() { python3 -c "import sys; print(f'{float(sys.argv[1])/float(sys.argv[2]):.2f}')" "$1" "$2"; }
+now() { date +%s.%N; }
+rate() { python3 -c "import sys; print(f'{int(sys.argv[1])/(float(sys.argv[3])-float(sys.argv[2])):.2f}')" "$@"; }
+
+thumbs_corpus() {
+  local name=$1; shift
+  local files=("$@") n=${#files[@]}
+  rm -rf "$WORK/out"; mkdir -p "$WORK/out/v1" "$WORK/out/v2" "$WORK/out/vips" "$WORK/out/im"
+  # Warm the page cache so every tool reads from memory.
+  cat "${files[@]}" >/dev/null
+  local v1 v2 t0 t1 vips im
+  v1=$("$BIN/bench_thumbs" make "$WORK/out/v1" 1 "${files[@]}" | awk '{print $3}')
+  v2=$("$BIN/bench_thumbs" make "$WORK/out/v2" 2 "${files[@]}" | awk '{print $3}')
+  t0=$(now)
+  VIPS_CONCURRENCY=1 vipsthumbnail --size 99x73 -o "$WORK/out/vips/%s.jpg[Q=70]" "${files[@]}"
+  t1=$(now); vips=$(rate "$n" "$t0" "$t1")
+  t0=$(now)
+  for f in "${files[@]}"; do
+    /usr/bin/convert "$f" -thumbnail 99x73 -quality 70 "$WORK/out/im/$(basename "$f")"
+  done
+  t1=$(now); im=$(rate "$n" "$t0" "$t1")
+  echo "thumbnails, $name ($n pictures), pictures per second:"
+  echo "  vellaro 1 thread   $v1"
+  echo "  vellaro 2 threads  $v2   (x$(ratio "$v2" "$v1") of 1 thread; target >= 1.8)"
+  echo "  vipsthumbnail      $vips   (vellaro 1 thread / vips = $(ratio "$v1" "$vips"); target >= 1.2)"
+  echo "  imagemagick        $im   (vellaro 1 thread / imagemagick = $(ratio "$v1" "$im"))"
+  "$BIN/bench_thumbs" identical "${files[@]:0:3}" | sed 's/^/  worker thread vs window thread: /'
+}
+
+bench_thumbs() {
+  mapfile -t real < <(find /usr/share/backgrounds -iname "*.jpg" | sort)
+  thumbs_corpus "real photographs from mate-backgrounds and ukui-wallpapers" "${real[@]}"
+  "$BIN/bench_thumbs" generate "$WORK/synthetic" 12
+  mapfile -t synth < <(find "$WORK/synthetic" -name '*.jpg' | sort)
+  thumbs_corpus "12-megapixel synthetic photographs" "${synth[@]}"
+}
+
+median_run() {
+  # median_run N command... : prints the median wall time in milliseconds
+  local n=$1; shift
+  local times=() i t0 t1
+  for ((i = 0; i < n; i++)); do
+    t0=$(now); "$@" >/dev/null 2>&1; t1=$(now)
+    times+=("$(python3 -c "import sys; print((float(sys.argv[2])-float(sys.argv[1]))*1000)" "$t0" "$t1")")
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.1f\n", a[int((NR+1)/2)]}'
+}
+
+bench_startup() {
+  local home="$WORK/home"
+  rm -rf "$home"; mkdir -p "$home/.config/Halvarin"
+  printf '[Vellaro]\nFirstStartup=false\nPATH_INSTALL=%s\n' "$home/install" > "$home/.config/Halvarin/Vellaro.conf"
+  local runs=21 empty vellaro
+  export HOME="$home" XDG_CONFIG_HOME="$home/.config"
+  empty=$(median_run $runs "$BIN/bench_emptyapp")
+  vellaro=$(median_run $runs "$BIN/vellaro" --exit-when-shown)
+  echo "start-up to the shown window, whole process, median of $runs (${QT_QPA_PLATFORM:-xcb}):"
+  echo "  empty Qt widgets application  $empty ms"
+  echo "  vellaro, empty catalogue      $vellaro ms   (x$(ratio "$vellaro" "$empty"); target <= 2)"
+}
+
+case $what in
+  thumbs) bench_thumbs ;;
+  startup) bench_startup ;;
+  all) bench_thumbs; bench_startup ;;
+  *) echo "usage: bench/run.sh [thumbs|startup|all]" >&2; exit 2 ;;
+esac
