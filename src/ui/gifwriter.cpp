@@ -1,0 +1,229 @@
+#include "gifwriter.h"
+
+#include <QHash>
+#include <QVector>
+#include <gif_lib.h>
+
+namespace GifWriter {
+
+namespace {
+
+int appendToBuffer(GifFileType *gif, const GifByteType *data, int length)
+{
+    static_cast<QByteArray *>(gif->UserData)->append(reinterpret_cast<const char *>(data), length);
+    return length;
+}
+
+// A picture reduced to palette indexes.
+struct Indexed
+{
+    QVector<GifColorType> palette;
+    QVector<GifByteType> pixels;  // width * height indexes, row after row
+    int transparent = -1;
+};
+
+GifColorType gifColour(QRgb rgb)
+{
+    return {GifByteType(qRed(rgb)), GifByteType(qGreen(rgb)), GifByteType(qBlue(rgb))};
+}
+
+Indexed reduceIndexed8(const QImage &image)
+{
+    Indexed out;
+    const QVector<QRgb> table = image.colorTable();
+    for (int i = 0; i < table.size(); ++i) {
+        out.palette.append(gifColour(table.at(i)));
+        if (out.transparent < 0 && qAlpha(table.at(i)) < 128)
+            out.transparent = i;
+    }
+    out.pixels.resize(qsizetype(image.width()) * image.height());
+    for (int y = 0; y < image.height(); ++y)
+        std::copy_n(image.constScanLine(y), image.width(), out.pixels.data() + qsizetype(y) * image.width());
+    return out;
+}
+
+Indexed reduce(const QImage &source)
+{
+    if (source.format() == QImage::Format_Indexed8 && source.colorCount() <= 256)
+        return reduceIndexed8(source);
+
+    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    const int w = image.width(), h = image.height();
+    Indexed out;
+    out.pixels.resize(qsizetype(w) * h);
+
+    // Exact palette when it fits.
+    bool hasTransparent = false;
+    QHash<QRgb, int> exact;
+    bool fits = true;
+    for (int y = 0; y < h && fits; ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            if (qAlpha(line[x]) < 128) {
+                hasTransparent = true;
+                continue;
+            }
+            const QRgb opaque = line[x] | 0xff000000u;
+            if (!exact.contains(opaque)) {
+                if (exact.size() >= 256 - (hasTransparent ? 1 : 0)) {
+                    fits = false;
+                    break;
+                }
+                exact.insert(opaque, int(exact.size()));
+            }
+        }
+    }
+    const int limit = hasTransparent ? 255 : 256;
+    if (fits && exact.size() <= limit) {
+        out.palette.resize(exact.size());
+        for (auto it = exact.cbegin(); it != exact.cend(); ++it)
+            out.palette[it.value()] = gifColour(it.key());
+        if (hasTransparent) {
+            out.transparent = int(out.palette.size());
+            out.palette.append({0, 0, 0});
+        }
+        for (int y = 0; y < h; ++y) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = 0; x < w; ++x) {
+                out.pixels[qsizetype(y) * w + x] = GifByteType(
+                    qAlpha(line[x]) < 128 ? out.transparent : exact.value(line[x] | 0xff000000u));
+            }
+        }
+        return out;
+    }
+
+    // Median cut over the opaque colours.
+    const qsizetype n = qsizetype(w) * h;
+    QVector<GifByteType> r(n), g(n), b(n);
+    for (int y = 0; y < h; ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const qsizetype i = qsizetype(y) * w + x;
+            r[i] = GifByteType(qRed(line[x]));
+            g[i] = GifByteType(qGreen(line[x]));
+            b[i] = GifByteType(qBlue(line[x]));
+        }
+    }
+    int size = limit;
+    QVector<GifColorType> map(256);
+    if (GifQuantizeBuffer(unsigned(w), unsigned(h), &size, r.data(), g.data(), b.data(), out.pixels.data(),
+                          map.data())
+        == GIF_ERROR)
+        return {};
+    out.palette = map.mid(0, size);
+    if (hasTransparent) {
+        out.transparent = int(out.palette.size());
+        out.palette.append({0, 0, 0});
+        for (int y = 0; y < h; ++y) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = 0; x < w; ++x) {
+                if (qAlpha(line[x]) < 128)
+                    out.pixels[qsizetype(y) * w + x] = GifByteType(out.transparent);
+            }
+        }
+    }
+    return out;
+}
+
+// giflib wants a colour map whose size is a power of two.
+ColorMapObject *makeMap(QVector<GifColorType> palette)
+{
+    int size = 2;
+    while (size < palette.size())
+        size *= 2;
+    palette.resize(size);
+    return GifMakeMapObject(size, palette.constData());
+}
+
+struct GifCloser
+{
+    GifFileType *gif = nullptr;
+    ~GifCloser()
+    {
+        if (gif)
+            EGifCloseFile(gif, nullptr);
+    }
+};
+
+bool putFrame(GifFileType *gif, const Indexed &frame, int width, int height, int delay, bool animated)
+{
+    if (animated || frame.transparent >= 0) {
+        const GifByteType control[4] = {GifByteType(frame.transparent >= 0 ? 0x01 : 0x00),
+                                        GifByteType(delay & 0xff), GifByteType((delay >> 8) & 0xff),
+                                        GifByteType(frame.transparent >= 0 ? frame.transparent : 0)};
+        if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_ERROR)
+            return false;
+    }
+    ColorMapObject *map = makeMap(frame.palette);
+    const bool ok = map && EGifPutImageDesc(gif, 0, 0, width, height, false, map) != GIF_ERROR;
+    GifFreeMapObject(map);
+    if (!ok)
+        return false;
+    QVector<GifPixelType> line(width);
+    for (int y = 0; y < height; ++y) {
+        std::copy_n(frame.pixels.constData() + qsizetype(y) * width, width, line.data());
+        if (EGifPutLine(gif, line.data(), width) == GIF_ERROR)
+            return false;
+    }
+    return true;
+}
+
+QByteArray encodeFrames(const QList<QImage> &frames, int delay)
+{
+    if (frames.isEmpty() || frames.first().isNull())
+        return {};
+    const QSize size = frames.first().size();
+    QList<Indexed> reduced;
+    for (const QImage &frame : frames) {
+        if (frame.size() != size)
+            return {};
+        reduced.append(reduce(frame));
+        if (reduced.last().palette.isEmpty())
+            return {};
+    }
+
+    QByteArray bytes;
+    int error = 0;
+    GifCloser closer;
+    closer.gif = EGifOpen(&bytes, appendToBuffer, &error);
+    GifFileType *gif = closer.gif;
+    if (!gif)
+        return {};
+    const bool animated = frames.size() > 1;
+    EGifSetGifVersion(gif, animated || reduced.first().transparent >= 0);
+    ColorMapObject *screenMap = makeMap(reduced.first().palette);
+    const bool screenOk = screenMap && EGifPutScreenDesc(gif, size.width(), size.height(), 8, 0, screenMap) != GIF_ERROR;
+    GifFreeMapObject(screenMap);
+    if (!screenOk)
+        return {};
+    if (animated) {
+        // Loop for ever.
+        const GifByteType loop[3] = {1, 0, 0};
+        if (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR
+            || EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0") == GIF_ERROR
+            || EGifPutExtensionBlock(gif, 3, loop) == GIF_ERROR || EGifPutExtensionTrailer(gif) == GIF_ERROR)
+            return {};
+    }
+    for (const Indexed &frame : reduced) {
+        if (!putFrame(gif, frame, size.width(), size.height(), delay, animated))
+            return {};
+    }
+    closer.gif = nullptr;
+    if (EGifCloseFile(gif, &error) == GIF_ERROR)
+        return {};
+    return bytes;
+}
+
+} // namespace
+
+QByteArray encode(const QImage &image)
+{
+    return encodeFrames({image}, 0);
+}
+
+QByteArray encodeAnimation(const QList<QImage> &frames, int delayCentiseconds)
+{
+    return encodeFrames(frames, delayCentiseconds);
+}
+
+} // namespace GifWriter
