@@ -1,0 +1,593 @@
+#include "cataloguecli.h"
+
+#include "albumadd.h"
+#include "catalogueloader.h"
+#include "cataloguecontext.h"
+#include "cataloguelock.h"
+#include "cataloguetext.h"
+#include "directoryplaylist.h"
+#include "libraryindex.h"
+#include "namelist.h"
+#include "playlistgroup.h"
+#include "prefimplementation.h"
+#include "prompter.h"
+#include "settingsstore.h"
+#include "smartplaylist.h"
+#include "searchengine.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTreeWidget>
+#include <memory>
+
+namespace {
+
+enum Exit { Done = 0, Refused = 1, Usage = 2 };
+
+// Refusals go to standard error, in the program's own words.
+class StreamPrompter : public Prompter
+{
+public:
+    explicit StreamPrompter(QTextStream &err)
+        : m_err(err)
+    {
+    }
+    int message(QWidget *, const Message &box) override
+    {
+        m_err << box.text.trimmed() << Qt::endl;
+        return box.escapeButton;
+    }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QStringList openFileNames(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString existingDirectory(QWidget *, const QString &, const QString &) override { return {}; }
+    int exec(QDialog *) override { return 0; }
+
+private:
+    QTextStream &m_err;
+};
+
+// The stored catalogue, loaded as the program loads it.
+struct Loaded
+{
+    CatalogueContext context;
+    LibraryIndex library;
+    QTreeWidget list;
+    QList<PlayList *> albums;
+
+    explicit Loaded(const QString &installDir)
+        : context(CatalogueContext::forInstallation(installDir))
+    {
+        context.library = &library;
+        library.setRoot(context.root);
+    }
+    void load()
+    {
+        library.load();
+        // The loader's progress line belongs to the program's output, not the tool's.
+        albums = CatalogueLoader::load(&list, library, context, QStringLiteral("media"), nullptr);
+    }
+};
+
+QJsonValue number(QStringView text)
+{
+    return text.toInt();
+}
+
+QJsonObject rowObject(const QStringList &row)
+{
+    auto at = [&row](int i) { return i < row.size() ? row.at(i) : QString(); };
+    return {{"filetype", at(0)}, {"folder", at(1)},   {"file", at(2)},         {"title", at(3)},
+            {"category", at(4)}, {"comment", at(5)},  {"love", number(at(6))}, {"views", number(at(7))},
+            {"badge", number(at(8))}, {"format", at(9)}, {"persons", at(10)}};
+}
+
+QJsonObject resultObject(const QStringList &row)
+{
+    auto at = [&row](int i) { return i < row.size() ? row.at(i) : QString(); };
+    QJsonObject object{{"filetype", at(0)}, {"folder", at(1)}, {"file", at(2)}, {"album", at(3)}};
+    if (row.size() >= 6) {
+        object.insert("views", number(at(4)));
+        object.insert("badge", number(at(5)));
+    } else {
+        object.insert("badge", number(at(4)));
+    }
+    return object;
+}
+
+} // namespace
+
+struct CatalogueCli::Options
+{
+    QString installDir;
+    bool json = false;
+    QString attribute;
+    QString condition;
+    QStringList positional;
+};
+
+CatalogueCli::CatalogueCli(QTextStream &out, QTextStream &err)
+    : m_out(out)
+    , m_err(err)
+{
+}
+
+QString CatalogueCli::usage()
+{
+    return QStringLiteral(
+        "usage: vellaro-cli [--install-dir DIR] [--json] COMMAND [ARGUMENTS]\n"
+        "  albums                          stored albums in library order\n"
+        "  rows ALBUM                      an album's rows (ALBUM: an id, or a name naming one album)\n"
+        "  smart KIND [KEYWORD]            AllPhoto, Favorites, Stats, Search, BySubject or CategoryPl\n"
+        "  search TEXT [--attribute NAME] [--condition NAME]\n"
+        "  props ALBUM FILE                a picture's properties\n"
+        "  new-album NAME\n"
+        "  new-dynamic-album FOLDER\n"
+        "  remove-album ALBUM\n"
+        "  add ALBUM FILE...\n"
+        "  set ALBUM FILE KEY=VALUE...     title, category, comment, love, badge, persons, place,\n"
+        "                                  event, date, author, from\n");
+}
+
+int CatalogueCli::usageError(const QString &message)
+{
+    if (!message.isEmpty())
+        m_err << message << Qt::endl;
+    m_err << usage();
+    m_err.flush();
+    return Usage;
+}
+
+int CatalogueCli::run(const QStringList &arguments)
+{
+    Options options;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        auto valueOf = [&](QString *target) {
+            if (i + 1 >= arguments.size())
+                return false;
+            *target = arguments.at(++i);
+            return true;
+        };
+        if (arg == QLatin1String("--json")) {
+            options.json = true;
+        } else if (arg == QLatin1String("--install-dir")) {
+            if (!valueOf(&options.installDir))
+                return usageError(QStringLiteral("--install-dir needs a folder"));
+        } else if (arg == QLatin1String("--attribute")) {
+            if (!valueOf(&options.attribute))
+                return usageError(QStringLiteral("--attribute needs a name"));
+        } else if (arg == QLatin1String("--condition")) {
+            if (!valueOf(&options.condition))
+                return usageError(QStringLiteral("--condition needs a name"));
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            m_out << usage();
+            return Done;
+        } else {
+            options.positional << arg;
+        }
+    }
+    if (options.positional.isEmpty())
+        return usageError(QString());
+    if (options.installDir.isEmpty()) {
+        const std::unique_ptr<QSettings> store = SettingsStore::open();
+        options.installDir = store->value(QLatin1String(prefImplementation::installPathKey()),
+                                          prefImplementation::defaultInstallPath())
+                                 .toString();
+        if (options.installDir.isEmpty()) {
+            m_err << "The installation directory setting is empty: Vellaro is not installed." << Qt::endl;
+            return Usage;
+        }
+    }
+    const int code = dispatch(options);
+    m_out.flush();
+    m_err.flush();
+    return code;
+}
+
+int CatalogueCli::dispatch(const Options &options)
+{
+    const QString command = options.positional.first();
+    const QStringList args = options.positional.mid(1);
+    static const QStringList writing{"new-album", "new-dynamic-album", "remove-album", "add", "set"};
+    static const QStringList reading{"albums", "rows", "smart", "search", "props"};
+    if (!writing.contains(command) && !reading.contains(command))
+        return usageError(QStringLiteral("unknown command: ") + command);
+
+    Loaded cat(options.installDir);
+    if (reading.contains(command)) {
+        const QFileInfo libraryFile(cat.library.filePath());
+        if (!QFileInfo(cat.context.root).isDir()) {
+            m_err << "No catalogue in " << options.installDir << Qt::endl;
+            return Usage;
+        }
+        if (libraryFile.exists() && !libraryFile.isReadable()) {
+            m_err << "The library index cannot be read: " << libraryFile.filePath() << Qt::endl;
+            return Usage;
+        }
+    }
+
+    std::unique_ptr<CatalogueLock> lock;
+    if (writing.contains(command)) {
+        if (!QDir().mkpath(cat.context.folder)) {
+            m_err << "Cannot create the catalogue folder " << cat.context.folder << Qt::endl;
+            return Usage;
+        }
+        lock = std::make_unique<CatalogueLock>(cat.context.root);
+        if (!lock->tryLock()) {
+            m_err << "The catalogue is open in Vellaro.\nClose Vellaro before changing the catalogue from the "
+                     "command line."
+                  << Qt::endl;
+            return Refused;
+        }
+    }
+    cat.load();
+    StreamPrompter prompter(m_err);
+
+    auto print = [&](const QJsonValue &json, const QStringList &lines) {
+        if (options.json) {
+            m_out << (json.isArray() ? QJsonDocument(json.toArray()) : QJsonDocument(json.toObject()))
+                         .toJson(QJsonDocument::Indented);
+        } else {
+            for (const QString &line : lines)
+                m_out << line << '\n';
+        }
+    };
+    auto findAlbum = [&](const QString &key, PlayList **found) {
+        *found = nullptr;
+        QList<PlayList *> byName;
+        for (PlayList *album : std::as_const(cat.albums)) {
+            if (album->kivDir() == key) {
+                *found = album;
+                return Done;
+            }
+            if (album->name() == key)
+                byName << album;
+        }
+        if (byName.size() == 1) {
+            *found = byName.first();
+            return Done;
+        }
+        m_err << (byName.isEmpty() ? QStringLiteral("No stored album is named or has the id: ")
+                                   : QStringLiteral("Several albums have the name (give its id): "))
+              << key << Qt::endl;
+        return Refused;
+    };
+    auto printResults = [&](const AlbumRows &rows) {
+        QJsonArray array;
+        QStringList lines;
+        for (int i = 0; i < rows.count(); ++i) {
+            array.append(resultObject(rows.row(i)));
+            lines << rows.row(i).join(QLatin1Char('\t'));
+        }
+        print(array, lines);
+    };
+    auto evaluate = [&](SmartPlaylist &smart) {
+        const QList<PlayList *> top = CatalogueLoader::topLevelAlbums(&cat.list);
+        if (CatalogueLoader::refuseSmartAlbum(top, prompter))
+            return Refused;
+        SearchEngine::fill(&smart, top);
+        printResults(smart.rowTable());
+        return Done;
+    };
+
+    if (command == QLatin1String("albums")) {
+        if (!args.isEmpty())
+            return usageError(QStringLiteral("albums takes no argument"));
+        QJsonArray array;
+        QStringList lines;
+        for (PlayList *album : std::as_const(cat.albums)) {
+            const QString kind = album->contentKind();
+            array.append(QJsonObject{{"id", album->kivDir()},
+                                     {"class", album->className()},
+                                     {"name", album->name()},
+                                     {"title", album->title()},
+                                     {"group", album->group()},
+                                     {"kind", kind},
+                                     {"rows", album->rowCount()},
+                                     {"valid", album->isValid()}});
+            lines << QStringList{album->kivDir(), album->className(), album->name(), album->title(), album->group(),
+                                 kind, QString::number(album->rowCount()),
+                                 album->isValid() ? QStringLiteral("valid") : QStringLiteral("invalid")}
+                         .join(QLatin1Char('\t'));
+        }
+        print(array, lines);
+        return Done;
+    }
+
+    if (command == QLatin1String("rows")) {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("rows takes one album"));
+        PlayList *album = nullptr;
+        if (const int code = findAlbum(args.first(), &album))
+            return code;
+        if (CatalogueLoader::refuseInvalidAlbum(album, prompter))
+            return Refused;
+        const AlbumRows &rows = album->rows();
+        QJsonArray array;
+        QStringList lines;
+        for (int i = 0; i < rows.count(); ++i) {
+            array.append(rowObject(rows.row(i)));
+            lines << rows.row(i).join(QLatin1Char('\t'));
+        }
+        print(array, lines);
+        return Done;
+    }
+
+    if (command == QLatin1String("smart")) {
+        if (args.isEmpty() || args.size() > 2)
+            return usageError(QStringLiteral("smart takes a kind and perhaps a keyword"));
+        const QString kind = args.first();
+        std::unique_ptr<SmartPlaylist> smart;
+        if (kind == QLatin1String("AllPhoto"))
+            smart = std::make_unique<AllPhoto>();
+        else if (kind == QLatin1String("Favorites"))
+            smart = std::make_unique<Favorites>();
+        else if (kind == QLatin1String("Stats"))
+            smart = std::make_unique<Stats>();
+        else if (kind == QLatin1String("Search"))
+            smart = std::make_unique<Search>();
+        else if (kind == QLatin1String("BySubject"))
+            smart = std::make_unique<BySubject>();
+        else if (kind == QLatin1String("CategoryPl"))
+            smart = std::make_unique<CategoryPl>();
+        else
+            return usageError(QStringLiteral("unknown smart album kind: ") + kind);
+        smart->setKeyword(args.value(1));
+        return evaluate(*smart);
+    }
+
+    if (command == QLatin1String("search")) {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("search takes one text"));
+        if (args.first().isEmpty()) {
+            print(QJsonArray(), {});
+            return Done;
+        }
+        Search last;
+        last.setKeyword(args.first());
+        last.setAttribute(options.attribute);
+        last.setCondition(options.condition);
+        return evaluate(last);
+    }
+
+    // The commands below name one picture of one album.
+    auto pictureOf = [&](PlayList *album, const QString &file, std::unique_ptr<PhotoItem> *photo) {
+        const int index = album->rowTable().indexOfFile(file);
+        if (index < 0) {
+            m_err << "The album " << album->kivDir() << " has no picture named " << file << Qt::endl;
+            return Refused;
+        }
+        const QStringList row = album->rowTable().row(index);
+        *photo = std::make_unique<PhotoItem>(file);
+        (*photo)->setFileName(file);
+        (*photo)->setSourceFolder(row.value(AlbumRows::Folder));
+        (*photo)->setAlbumFolder(album->albumFolder());
+        (*photo)->setOwnerAlbum(album);
+        (*photo)->setFileType(row.value(AlbumRows::FileType));
+        (*photo)->setFormat(row.value(AlbumRows::Format));
+        (*photo)->setCategory(row.value(AlbumRows::Category));
+        (*photo)->setComment(row.value(AlbumRows::Comment));
+        (*photo)->setPersonInit(row.value(AlbumRows::Persons));
+        (*photo)->loadFromRow(row);
+        (*photo)->readProperties();
+        return Done;
+    };
+
+    if (command == QLatin1String("props")) {
+        if (args.size() != 2)
+            return usageError(QStringLiteral("props takes an album and a file name"));
+        PlayList *album = nullptr;
+        if (const int code = findAlbum(args.at(0), &album))
+            return code;
+        std::unique_ptr<PhotoItem> p;
+        if (const int code = pictureOf(album, args.at(1), &p))
+            return code;
+        const QJsonObject object{{"title", p->title()},       {"format", p->format()},     {"category", p->category()},
+                                 {"comment", p->comment()},   {"love", p->love()},         {"author", p->author()},
+                                 {"from", p->from()},         {"date", p->date()},         {"filetype", p->fileType()},
+                                 {"persons", p->personInit()}, {"event", p->event()},      {"place", p->place()},
+                                 {"badge", p->userBadge()},   {"views", p->viewCount()},   {"caption", p->caption()}};
+        QStringList lines;
+        for (const char *key : {"title", "format", "category", "comment", "love", "author", "from", "date",
+                                "filetype", "persons", "event", "place", "badge", "views", "caption"}) {
+            const QJsonValue v = object.value(QLatin1String(key));
+            lines << QLatin1String(key) + QLatin1Char('=') + (v.isDouble() ? QString::number(v.toInt()) : v.toString());
+        }
+        print(object, lines);
+        return Done;
+    }
+
+    auto saveAlbumAndIndex = [&](PlayList *album) {
+        const bool saved = album->save(album->kivDir());
+        cat.library.updateAlbum(album);
+        if (!saved || !cat.library.save()) {
+            m_err << "The catalogue files could not be written in " << cat.context.root << Qt::endl;
+            return false;
+        }
+        return true;
+    };
+
+    if (command == QLatin1String("new-album")) {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("new-album takes one name"));
+        if (const QString refusal = CatalogueText::albumNameRefusal(args.first()); !refusal.isEmpty()) {
+            prompter.information(nullptr, refusal);
+            return Refused;
+        }
+        auto *album = new PlayList(&cat.list);
+        album->setContext(&cat.context);
+        album->setName(args.first());
+        album->setId(QDateTime::currentDateTime());
+        album->setKivDir(album->id());
+        album->setTitle(args.first());
+        album->setCreationDate(QDate::currentDate());
+        album->setDirty(true);
+        cat.library.insertAlbum(album, nullptr);
+        if (!saveAlbumAndIndex(album))
+            return Refused;
+        print(QJsonObject{{"id", album->kivDir()}}, {album->kivDir()});
+        return Done;
+    }
+
+    if (command == QLatin1String("new-dynamic-album")) {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("new-dynamic-album takes one folder"));
+        QString folder = QDir::cleanPath(QFileInfo(args.first()).absoluteFilePath());
+        if (!QFileInfo(folder).isDir()) {
+            prompter.information(nullptr, QStringLiteral("Unable to add this dynamic album.\nthis folder does not "
+                                                         "exist: ") + args.first());
+            return Refused;
+        }
+        for (PlayList *album : std::as_const(cat.albums)) {
+            auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
+            if (dynamic && QDir::cleanPath(dynamic->from()) == folder) {
+                prompter.information(nullptr, QStringLiteral("Unable to add this dynamic album.\nthis album is "
+                                                             "already in the database"));
+                return Refused;
+            }
+        }
+        const QString name = QFileInfo(folder).fileName();
+        if (const QString refusal = CatalogueText::albumNameRefusal(name); !refusal.isEmpty()) {
+            prompter.information(nullptr, refusal);
+            return Refused;
+        }
+        auto *album = new DirectoryPlaylist(&cat.list);
+        album->setContext(&cat.context);
+        album->setName(name);
+        album->setId(QDateTime::currentDateTime());
+        album->setKivDir(album->id());
+        album->setTitle(name);
+        album->setFrom(folder);
+        album->setCreationDate(QDate::currentDate());
+        album->rows();
+        album->setDirty(true);
+        cat.library.insertAlbum(album, nullptr);
+        if (!saveAlbumAndIndex(album))
+            return Refused;
+        print(QJsonObject{{"id", album->kivDir()}, {"rows", album->rowCount()}}, {album->kivDir()});
+        return Done;
+    }
+
+    if (command == QLatin1String("remove-album")) {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("remove-album takes one album"));
+        PlayList *album = nullptr;
+        if (const int code = findAlbum(args.first(), &album))
+            return code;
+        if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album)) {
+            QStringList hidden;
+            const QString path = NameList::hiddenDirsPath(cat.context.root);
+            NameList::load(path, hidden);
+            hidden << dynamic->from();
+            NameList::save(path, hidden);
+        }
+        cat.library.removeAlbum(album);
+        if (!cat.library.save()) {
+            m_err << "The library index could not be written in " << cat.context.root << Qt::endl;
+            return Refused;
+        }
+        if (album->isValid())
+            album->removeFiles();
+        print(QJsonObject{{"removed", album->kivDir()}}, {album->kivDir()});
+        return Done;
+    }
+
+    if (command == QLatin1String("add")) {
+        if (args.size() < 2)
+            return usageError(QStringLiteral("add takes an album and files"));
+        PlayList *album = nullptr;
+        if (const int code = findAlbum(args.first(), &album))
+            return code;
+        if (album->isSmart() || album->className() == QLatin1String("PlayListGroup")) {
+            m_err << "Pictures are added to albums, not to groups or smart albums." << Qt::endl;
+            return Refused;
+        }
+        QStringList paths;
+        for (const QString &file : args.mid(1))
+            paths << QFileInfo(file).absoluteFilePath();
+        const bool fast = SettingsStore::open()
+                              ->value(QLatin1String(prefImplementation::key(prefImplementation::FastThumbs)), true)
+                              .toBool();
+        const AlbumAdd::Result result = AlbumAdd::addFiles(album, paths, fast, prompter);
+        QJsonArray array;
+        QStringList lines;
+        for (const auto &photo : result.added) {
+            array.append(photo->fileName());
+            lines << photo->fileName();
+        }
+        print(QJsonObject{{"added", array}, {"refused", result.refused}}, lines);
+        return result.refused == 0 ? Done : Refused;
+    }
+
+    // set ALBUM FILE KEY=VALUE...
+    if (args.size() < 3)
+        return usageError(QStringLiteral("set takes an album, a file name and KEY=VALUE pairs"));
+    PlayList *album = nullptr;
+    if (const int code = findAlbum(args.at(0), &album))
+        return code;
+    std::unique_ptr<PhotoItem> photo;
+    if (const int code = pictureOf(album, args.at(1), &photo))
+        return code;
+    for (const QString &pair : args.mid(2)) {
+        const qsizetype eq = pair.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            return usageError(QStringLiteral("not a KEY=VALUE pair: ") + pair);
+        const QString key = pair.left(eq), value = pair.mid(eq + 1);
+        if (const QString refusal = CatalogueText::propertyRefusal(value); !refusal.isEmpty()) {
+            prompter.information(nullptr, refusal);
+            return Refused;
+        }
+        bool ok = true;
+        if (key == QLatin1String("title")) {
+            photo->setTitle(value);
+        } else if (key == QLatin1String("category")) {
+            photo->setCategory(value);
+        } else if (key == QLatin1String("comment")) {
+            photo->setComment(value);
+        } else if (key == QLatin1String("love")) {
+            const int love = value.toInt(&ok);
+            ok = ok && love >= 0 && love <= 5;
+            if (ok)
+                photo->setLove(love);
+        } else if (key == QLatin1String("badge")) {
+            const int badge = value.toInt(&ok);
+            ok = ok && badge >= -1 && badge <= 6;
+            if (ok)
+                photo->setUserBadge(badge);
+        } else if (key == QLatin1String("persons")) {
+            photo->setPersonInit(value);
+        } else if (key == QLatin1String("place")) {
+            photo->setPlace(value);
+        } else if (key == QLatin1String("event")) {
+            photo->setEvent(value);
+        } else if (key == QLatin1String("date")) {
+            ok = value.isEmpty() || QDateTime::fromString(value, Qt::ISODate).isValid()
+                 || QDate::fromString(value, Qt::ISODate).isValid();
+            if (ok)
+                photo->setDate(value);
+        } else if (key == QLatin1String("author")) {
+            photo->setAuthor(value);
+        } else if (key == QLatin1String("from")) {
+            photo->setFrom(value);
+        } else {
+            return usageError(QStringLiteral("unknown property: ") + key);
+        }
+        if (!ok) {
+            m_err << "Not a valid value for " << key << ": " << value << Qt::endl;
+            return Refused;
+        }
+    }
+    if (!photo->writeProperties()) {
+        m_err << "The property file could not be written: " << photo->propertyFilePath() << Qt::endl;
+        return Refused;
+    }
+    album->updateRow(photo.get());
+    if (!saveAlbumAndIndex(album))
+        return Refused;
+    return Done;
+}

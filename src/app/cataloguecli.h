@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+// vellaro-cli: the catalogue from the command line, through the same code as the
+// program. Exit status 0 when done, 1 when something was refused, 2 for a usage
+// error or an unreadable catalogue.
+class CatalogueCli
+{
+public:
+    CatalogueCli(QTextStream &out, QTextStream &err);
+    int run(const QStringList &arguments);
+
+    static QString usage();
+
+private:
+    struct Options;
+    int dispatch(const Options &options);
+    int usageError(const QString &message);
+
+    QTextStream &m_out;
+    QTextStream &m_err;
+};

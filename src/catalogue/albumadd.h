@@ -1,0 +1,30 @@
+#pragma once
+
+#include "photoitem.h"
+
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class PlayList;
+class Prompter;
+class QWidget;
+
+// Adding picture files to an album, as a drop or a file chooser does: each file gets
+// its record (property file read, thumbnail made unless one exists), its row in the
+// album, and the album file and the library index are written.
+namespace AlbumAdd {
+
+struct Result
+{
+    std::vector<std::unique_ptr<PhotoItem>> added;  // the new records, for the view to show
+    int refused = 0;                                 // files refused, each with its message
+};
+
+// `paths` are local file names. Refusals (a missing or unreadable file, a file name the
+// album already has, a different file of that name in a dynamic album's folder) are
+// told through `prompter` and the next file is handled.
+Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prompter &prompter,
+                QWidget *parent = nullptr);
+
+} // namespace AlbumAdd

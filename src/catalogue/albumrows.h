@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The rows of an album: one row of 11 texts per picture (filetype, source folder,
+// file name, title, category, comment, love, view count, user badge, format,
+// persons), or the 5 or 6 texts of a search result.
+//
+// A row is kept as its texts joined with "|", the way the album file holds it:
+// loading a catalogue of tens of thousands of pictures then costs one string per
+// picture, and a text search scans one string per row. Texts are split out on demand.
+class AlbumRows
+{
+public:
+    enum Field { FileType, Folder, FileName, Title, Category, Comment, Love, Views, Badge, Format, Persons };
+    static constexpr int FieldCount = 11;
+    static constexpr int Growth = 100;
+
+    int count() const { return int(m_lines.size()); }
+    bool isEmpty() const { return m_lines.isEmpty(); }
+    // Room in the table: 100 at first, 100 more whenever a row is added to a full table.
+    int capacity() const { return m_capacity; }
+
+    QStringList row(int index) const;
+    // One text of a row; empty for a row with fewer texts.
+    QStringView field(int index, int field) const;
+    QString fieldText(int index, int which) const { return field(index, which).toString(); }
+    // The row's texts joined with "|".
+    const QString &line(int index) const { return m_lines.at(index); }
+
+    // The first row whose file name equals `fileName` (case-sensitive), or -1.
+    int indexOfFile(QStringView fileName) const;
+
+    void append(const QStringList &row);
+    void appendLine(const QString &joined);
+    void insert(int index, const QStringList &row);
+    void replace(int index, const QStringList &row);
+    void removeAt(int index);
+    void move(int from, int to);
+    void swap(int a, int b);
+    // An empty table with room for 100 rows.
+    void reset();
+    void reserve(int rows);
+
+    // A row as its album file writes it: each of the first 10 texts that is empty
+    // becomes " "; the 11th is written unchanged.
+    QString fileText(int index) const;
+    static QString fileText(const QStringList &row);
+
+    // Takes one row as read from an album file (after "File="): every text among the
+    // first 10 that is exactly "n" reads as empty; " " stays " ".
+    void appendFromFile(QString text);
+
+private:
+    void grow();
+
+    QList<QString> m_lines;
+    int m_capacity = Growth;
+};

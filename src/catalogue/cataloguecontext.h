@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+class LibraryIndex;
+
+// What every album needs to know about the catalogue it belongs to. One object lives
+// as long as the catalogue; albums keep a pointer to it.
+struct CatalogueContext
+{
+    QString root;                     // installation directory + "/DataBase"
+    QString folder;                   // installation directory + "/DataBase/db"
+    bool albumIconType = true;        // show an album's first picture as its icon
+    LibraryIndex *library = nullptr;  // the library index, for albums that commit themselves
+
+    static CatalogueContext forInstallation(const QString &installDir);
+    QString albumFolder(const QString &kivDir) const { return folder + QLatin1Char('/') + kivDir; }
+};

@@ -1,0 +1,132 @@
+#include "catalogueloader.h"
+
+#include "cataloguecontext.h"
+#include "directoryplaylist.h"
+#include "libraryindex.h"
+#include "playlistgroup.h"
+#include "prompter.h"
+
+#include <QTreeWidget>
+
+namespace CatalogueLoader {
+
+namespace {
+
+bool passes(const QString &filter, const QString &kind)
+{
+    return filter == QLatin1String("media") || kind == QLatin1String("media") || kind == filter;
+}
+
+QTreeWidgetItem *findGroup(QTreeWidget *list, const QString &group)
+{
+    const QList<QTreeWidgetItem *> found =
+        list->findItems(group, Qt::MatchExactly | Qt::MatchCaseSensitive | Qt::MatchRecursive, 1);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void finish(PlayList *album, bool isGroup)
+{
+    const QString title = album->title();
+    album->setText(1, (isGroup || title.isEmpty() || title == QLatin1String(" ")) ? album->name() : title);
+    album->setDirty(false);
+    album->setFlags(album->flags() | Qt::ItemIsDragEnabled);
+    album->setBackgroundColour(QColor(220, 220, 220));
+}
+
+} // namespace
+
+QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const CatalogueContext &context,
+                       const QString &filter, Prompter *prompter)
+{
+    QList<PlayList *> created;
+    if (filter.isEmpty()) {
+        if (prompter) {
+            prompter->message(nullptr, {Prompter::Icon::Warning, QStringLiteral("Vellaro"),
+                                        QStringLiteral("Could not open the Database.\n\n\n"),
+                                        {QStringLiteral("Retry"), QStringLiteral("Quit")}, 0, 1});
+        }
+        return created;
+    }
+    list->clear();
+    for (int i = 0; i < index.rowCount(); ++i) {
+        const QStringList row = index.row(i);
+        auto text = [&row](int k) { return k < row.size() ? row.at(k) : QString(); };
+        const QString group = text(0), kind = text(1), name = text(2), className = text(3), id = text(4);
+        if (!passes(filter, kind))
+            continue;
+        PlayList *album = nullptr;
+        if (className == QLatin1String("Playlist")) {
+            album = new PlayList(list);
+            album->setContext(&context);
+            album->resetRows();
+            album->setName(name);
+            if (!album->load(context.folder + QLatin1Char('/') + id + QStringLiteral(".db")))
+                album->setKivDir(id);
+        } else if (className == QLatin1String("DirectoryPlaylist")) {
+            QTreeWidgetItem *parent = group == QLatin1String("NONE") ? nullptr : findGroup(list, group);
+            auto *dynamic = parent ? new DirectoryPlaylist(parent) : new DirectoryPlaylist(list);
+            album = dynamic;
+            album->setContext(&context);
+            album->resetRows();
+            album->setName(name);
+            if (!album->load(context.folder + QLatin1Char('/') + id + QStringLiteral(".dir")))
+                album->setValid(false);
+            if (dynamic->from().isEmpty() || dynamic->from() == QLatin1String(" ")) {
+                album->setKivDir(id);
+                album->setValid(false);
+            } else if (dynamic->folderGone()) {
+                dynamic->setFolderMissing(true);
+            }
+        } else if (className == QLatin1String("PlayListGroup")) {
+            album = new PlayListGroup(list);
+            album->setContext(&context);
+            album->resetRows();
+            album->load(context.folder + QLatin1Char('/') + id + QStringLiteral(".group"));
+            album->setName(name);
+            album->setKivDir(id);
+        } else {
+            continue;
+        }
+        if (album->kivDir().isEmpty())
+            album->setKivDir(id);
+        album->setGroup(group);
+        finish(album, className == QLatin1String("PlayListGroup"));
+        created.append(album);
+    }
+    return created;
+}
+
+QList<PlayList *> topLevelAlbums(const QTreeWidget *list)
+{
+    QList<PlayList *> albums;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (auto *album = dynamic_cast<PlayList *>(list->topLevelItem(i)))
+            albums.append(album);
+    }
+    return albums;
+}
+
+bool refuseInvalidAlbum(const PlayList *album, Prompter &prompter, QWidget *parent)
+{
+    if (!album || album->isValid())
+        return false;
+    prompter.message(parent, {Prompter::Icon::Warning, QStringLiteral("Album non valid"),
+                              QStringLiteral("Your album is invalid.Do refresh thumbs or remove for resolve the issue."),
+                              {QStringLiteral("OK")}, 0, 0});
+    return true;
+}
+
+bool refuseSmartAlbum(const QList<PlayList *> &topLevel, Prompter &prompter, QWidget *parent)
+{
+    for (const PlayList *album : topLevel) {
+        if (!album->isValid()) {
+            prompter.message(parent, {Prompter::Icon::Warning, QStringLiteral("DataBase error"),
+                                      QStringLiteral("DataBase Query error : Please remove corrupted album."),
+                                      {QStringLiteral("OK")}, 0, 0});
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace CatalogueLoader

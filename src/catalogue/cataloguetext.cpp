@@ -1,0 +1,46 @@
+#include "cataloguetext.h"
+
+#include "cataloguecontext.h"
+
+#include <QDir>
+
+namespace CatalogueText {
+
+namespace {
+bool hasLineEnd(const QString &text)
+{
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+} // namespace
+
+QString albumNameRefusal(const QString &name)
+{
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("Unable to create this album.\nPlease enter a name.");
+    if (name.contains(QLatin1Char(',')))
+        return QStringLiteral("Unable to use this name.\nA name cannot contain a comma \",\".");
+    if (hasLineEnd(name))
+        return QStringLiteral("Unable to use this name.\nA name must stand on one line.");
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return QStringLiteral("Unable to use this name.\nA name cannot contain \"/\" or \"\\\".");
+    return {};
+}
+
+QString propertyRefusal(const QString &value)
+{
+    if (value.contains(QLatin1Char('|')))
+        return QStringLiteral("Unable to save this property.\nA property cannot contain \"|\".");
+    if (hasLineEnd(value))
+        return QStringLiteral("Unable to save this property.\nA property must stand on one line.");
+    return {};
+}
+
+} // namespace CatalogueText
+
+CatalogueContext CatalogueContext::forInstallation(const QString &installDir)
+{
+    CatalogueContext context;
+    context.root = QDir::fromNativeSeparators(installDir) + QStringLiteral("/DataBase");
+    context.folder = context.root + QStringLiteral("/db");
+    return context;
+}

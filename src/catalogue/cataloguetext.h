@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Checks what a user types before it reaches a catalogue file. One place answers for
+// every entry point (the windows and the command-line tool), in the same words.
+namespace CatalogueText {
+
+// An album or group name: it is stored in "library.db", whose rows are joined with
+// ","; an empty name or one with "," or a line end would come back shifted. Returns
+// the refusal message, or an empty string when the name can be stored.
+QString albumNameRefusal(const QString &name);
+
+// A picture property (title, comment, persons, ...): album rows are joined with "|"
+// and property files hold one value per line, so "|" and line ends are refused.
+QString propertyRefusal(const QString &value);
+
+} // namespace CatalogueText

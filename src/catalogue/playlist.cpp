@@ -1,0 +1,429 @@
+#include "playlist.h"
+
+#include "cataloguecontext.h"
+#include "cataloguefile.h"
+#include "kivviewitem.h"
+#include "photoitem.h"
+#include "pixmaplookup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// Walks the lines of a file held in memory, without their line ends.
+class LineReader
+{
+public:
+    explicit LineReader(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+    }
+    bool atEnd() const { return m_pos >= m_bytes.size(); }
+    QByteArrayView next()
+    {
+        if (atEnd())
+            return {};
+        qsizetype end = m_bytes.indexOf('\n', m_pos);
+        const qsizetype following = end < 0 ? m_bytes.size() : end + 1;
+        if (end < 0)
+            end = m_bytes.size();
+        qsizetype stop = end;
+        if (stop > m_pos && m_bytes.at(stop - 1) == '\r')
+            --stop;
+        const QByteArrayView line(m_bytes.constData() + m_pos, stop - m_pos);
+        m_pos = following;
+        return line;
+    }
+    // The text of the next line after its key (the key itself is not compared).
+    QString value(qsizetype keyLength)
+    {
+        const QByteArrayView line = next();
+        return QString::fromUtf8(line.sliced(qMin(keyLength, line.size())));
+    }
+
+private:
+    const QByteArray &m_bytes;
+    qsizetype m_pos = 0;
+};
+
+const QString kTrue = QStringLiteral("True");
+
+} // namespace
+
+PlayList::PlayList(QTreeWidget *view)
+    : QTreeWidgetItem(view)
+{
+    init();
+}
+
+PlayList::PlayList(QTreeWidgetItem *parent)
+    : QTreeWidgetItem(parent)
+{
+    init();
+}
+
+PlayList::PlayList(QTreeWidgetItem *parent, QTreeWidgetItem *after)
+    : QTreeWidgetItem(parent, after)
+{
+    init();
+}
+
+PlayList::PlayList(QTreeWidget *view, QTreeWidgetItem *after)
+    : QTreeWidgetItem(view, after)
+{
+    init();
+}
+
+PlayList::~PlayList() = default;
+
+void PlayList::init()
+{
+    setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled
+             | Qt::ItemIsDropEnabled);
+    if (QTreeWidgetItem *above = QTreeWidgetItem::parent())
+        m_group = above->text(1);
+    setBackgroundColour(m_background);
+    setTextColour(m_text);
+}
+
+QString PlayList::idFor(const QString &name, const QDateTime &created)
+{
+    return name + created.toString(QStringLiteral("dd.MM.yyyy.hh.mm.ss.zzz"));
+}
+
+void PlayList::setId(const QDateTime &created)
+{
+    m_id = idFor(m_name, created);
+}
+
+void PlayList::resetRows()
+{
+    m_rows.reset();
+}
+
+void PlayList::setBackgroundColour(const QColor &colour)
+{
+    m_background = colour;
+    for (int column = 0; column < 3; ++column)
+        setBackground(column, colour);
+}
+
+void PlayList::setTextColour(const QColor &colour)
+{
+    m_text = colour;
+    for (int column = 0; column < 3; ++column)
+        setForeground(column, colour);
+}
+
+QString PlayList::albumFolder() const
+{
+    return m_context ? m_context->albumFolder(m_kivDir) : QString();
+}
+
+QString PlayList::filePath(const QString &kivDir) const
+{
+    return m_context ? m_context->folder + QLatin1Char('/') + kivDir + fileSuffix() : QString();
+}
+
+QStringList PlayList::rowFor(const KivViewItem *record)
+{
+    const auto *photo = dynamic_cast<const PhotoItem *>(record);
+    return {record->fileType(),
+            record->sourceFolder(),
+            record->fileName(),
+            record->title(),
+            record->category(),
+            record->comment(),
+            QString::number(record->love()),
+            QString::number(record->viewCount()),
+            QString::number(record->userBadge()),
+            record->format(),
+            photo ? photo->personInit() : QString()};
+}
+
+QString PlayList::typeOfFile(const QString &fileName) const
+{
+    const int index = m_rows.indexOfFile(fileName);
+    return index < 0 ? QString() : m_rows.fieldText(index, AlbumRows::FileType);
+}
+
+QString PlayList::contentKind()
+{
+    if (m_contentKind != QLatin1String("UNKNOW") || m_rows.isEmpty())
+        return m_contentKind;
+    const QString undefined = QStringLiteral("Undefined");
+    auto usable = [&](QStringView kind) { return !kind.trimmed().isEmpty() && kind != undefined; };
+    QString kind = m_rows.fieldText(0, AlbumRows::FileType);
+    // An empty file type (a folder's rescan leaves it empty) is no kind either: an
+    // empty kind would drop out of its library row and shift the row's texts.
+    if (!usable(kind)) {
+        kind.clear();
+        for (int i = 0; i < m_rows.count() && kind.isEmpty(); ++i) {
+            if (usable(m_rows.field(i, AlbumRows::FileType)))
+                kind = m_rows.fieldText(i, AlbumRows::FileType);
+        }
+        if (kind.isEmpty())
+            kind = QStringLiteral("media");
+    }
+    for (int i = 0; i < m_rows.count() && kind != QLatin1String("media"); ++i) {
+        const QStringView other = m_rows.field(i, AlbumRows::FileType);
+        if (usable(other) && other != kind)
+            kind = QStringLiteral("media");
+    }
+    m_contentKind = kind;
+    return kind;
+}
+
+QPixmap PlayList::icon(bool open)
+{
+    const bool pictureIcons = m_context && m_context->albumIconType;
+    if (pictureIcons && rowCount() > 0 && !open && !m_thumbCache.isEmpty())
+        return m_thumbCache.first().pixmap;
+    if (rowCount() > 0) {
+        contentKind();
+        return kivPixmap(filledIconName());
+    }
+    return kivPixmap(emptyIconName());
+}
+
+int PlayList::indexOfPath(const QString &path) const
+{
+    for (int i = 0; i < m_rows.count(); ++i) {
+        const QString folder = QDir::fromNativeSeparators(m_rows.fieldText(i, AlbumRows::Folder));
+        if (folder + QLatin1Char('/') + m_rows.fieldText(i, AlbumRows::FileName) == path)
+            return i;
+    }
+    return -1;
+}
+
+bool PlayList::writeAlbumFile(const QString &kivDir, const QString *from)
+{
+    if (kivDir.isEmpty() || !m_context)
+        return false;
+    if (!m_dirty)
+        return true;
+    QDir().mkpath(m_context->albumFolder(kivDir));
+    QString text;
+    text.reserve(64 * (m_rows.count() + 6));
+    const QLatin1String crlf("\r\n");
+    text += QStringLiteral("KivDir=") + kivDir + crlf;
+    if (from)
+        text += QStringLiteral("From=") + *from + crlf;
+    text += QStringLiteral("Title=") + m_title + crlf;
+    text += QStringLiteral("Dirty=") + (m_dirty ? kTrue : QStringLiteral("False")) + crlf;
+    text += QStringLiteral("CreationDate=") + m_creationDate.toString(Qt::ISODate) + crlf;
+    text += QStringLiteral("NumFile=") + QString::number(m_rows.count()) + crlf;
+    for (int i = 0; i < m_rows.count(); ++i)
+        text += QStringLiteral("File=") + m_rows.fileText(i) + crlf;
+    if (!CatalogueFile::writeBytes(filePath(kivDir), text.toUtf8()))
+        return false;
+    m_dirty = false;
+    return true;
+}
+
+bool PlayList::readAlbumFile(const QString &path, QString *from)
+{
+    QFile file(path);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    LineReader lines(bytes);
+    const QString kivDir = lines.value(7);
+    if (from)
+        *from = lines.value(5);
+    const QString title = lines.value(6);
+    const QString dirty = lines.value(6);
+    const QString created = lines.value(13);
+    const int numFile = lines.value(8).toInt();
+
+    m_rows.reset();
+    m_rows.reserve(numFile);
+    for (int i = 0; i < numFile && !lines.atEnd(); ++i) {
+        const QByteArrayView line = lines.next();
+        m_rows.appendFromFile(QString::fromUtf8(line.sliced(qMin<qsizetype>(5, line.size()))));
+    }
+    m_kivDir = kivDir;
+    m_title = title;
+    m_dirty = dirty != kTrue;
+    m_creationDate = QDate::fromString(created, Qt::ISODate);
+    return true;
+}
+
+bool PlayList::save(const QString &kivDir)
+{
+    return writeAlbumFile(kivDir, nullptr);
+}
+
+bool PlayList::load(const QString &path)
+{
+    return readAlbumFile(path, nullptr);
+}
+
+const AlbumRows &PlayList::rows()
+{
+    return m_rows;
+}
+
+void PlayList::removeAlbumFolder() const
+{
+    const QString folder = albumFolder();
+    if (m_kivDir.isEmpty() || folder.isEmpty())
+        return;
+    QDir dir(folder);
+    const QStringList filter{QStringLiteral("*.kiv"), QStringLiteral("*.jpg"), QStringLiteral("*.bmp"),
+                             QStringLiteral("*.gif"), QStringLiteral("*.png"), QStringLiteral("*.mng"),
+                             QStringLiteral("*.xbm"), QStringLiteral("*.xpm")};
+    for (const QString &name : dir.entryList(filter, QDir::Files)) {
+        if (!name.contains(QLatin1String(".dir")) && !name.contains(QLatin1String(".db")))
+            dir.remove(name);
+    }
+    QDir().rmdir(folder);
+}
+
+bool PlayList::removeFiles()
+{
+    if (!m_kivDir.isEmpty() && m_context) {
+        const QString file = filePath(m_kivDir);
+        if (QFile::exists(file))
+            QFile::remove(file);
+    }
+    removeAlbumFolder();
+    return true;
+}
+
+bool PlayList::addRecord(const KivViewItem *record)
+{
+    if (!record)
+        return false;
+    m_rows.append(rowFor(record));
+    m_dirty = true;
+    return true;
+}
+
+bool PlayList::removeRecord(const KivViewItem *record)
+{
+    if (!record)
+        return false;
+    const int index = m_rows.indexOfFile(record->fileName());
+    if (index < 0)
+        return false;
+    m_rows.removeAt(index);
+    m_dirty = true;
+    return true;
+}
+
+bool PlayList::updateRow(const KivViewItem *record)
+{
+    if (!record)
+        return false;
+    const int index = m_rows.indexOfFile(record->fileName());
+    if (index < 0)
+        return false;
+    const QStringList row = rowFor(record);
+    // A changed row must reach the file: the album is saved only when dirty.
+    if (m_rows.row(index) != row) {
+        m_rows.replace(index, row);
+        m_dirty = true;
+    }
+    return true;
+}
+
+bool PlayList::replaceRow(const QString &fileName, const KivViewItem *record)
+{
+    if (!record)
+        return false;
+    const int index = m_rows.indexOfFile(fileName);
+    if (index < 0)
+        return false;
+    m_rows.replace(index, rowFor(record));
+    m_dirty = true;
+    return true;
+}
+
+bool PlayList::swapRows(const KivViewItem *a, const KivViewItem *b)
+{
+    if (!a || !b)
+        return false;
+    const int first = m_rows.indexOfFile(a->fileName());
+    const int second = m_rows.indexOfFile(b->fileName());
+    if (first < 0 || second < 0)
+        return false;
+    m_rows.swap(first, second);
+    m_dirty = true;
+    return true;
+}
+
+bool PlayList::moveRow(const KivViewItem *from, const KivViewItem *to)
+{
+    if (!from || !to)
+        return false;
+    const int first = m_rows.indexOfFile(from->fileName());
+    const int second = m_rows.indexOfFile(to->fileName());
+    if (first < 0 || second < 0)
+        return false;
+    m_rows.move(first, second);
+    m_dirty = true;
+    return true;
+}
+
+bool PlayList::clear()
+{
+    m_rows.reset();
+    m_thumbCache.clear();
+    const QString folder = albumFolder();
+    if (!m_kivDir.isEmpty() && !folder.isEmpty()) {
+        QDir dir(folder);
+        for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+            dir.remove(name);
+        QDir().rmdir(folder);
+    }
+    m_dirty = true;
+    // A failed save keeps the album dirty, so the next save tries again.
+    return save(m_kivDir);
+}
+
+std::unique_ptr<KivViewItem> PlayList::createRecord(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return nullptr;
+    const QString clean = QDir::fromNativeSeparators(path);
+    const qsizetype cut = clean.lastIndexOf(QLatin1Char('/'));
+    const QString fileName = clean.mid(cut + 1);
+    auto record = std::make_unique<KivViewItem>(fileName);
+    record->setFileName(fileName);
+    record->setSourceFolder(cut < 0 ? QString() : clean.left(cut));
+    m_dirty = true;
+    return record;
+}
+
+void PlayList::putThumbCacheInRowOrder()
+{
+    if (m_thumbCache.isEmpty())
+        return;
+    QList<ThumbCacheEntry> ordered;
+    ordered.reserve(m_thumbCache.size());
+    for (int i = 0; i < m_rows.count(); ++i) {
+        const QStringView name = m_rows.field(i, AlbumRows::FileName);
+        for (const ThumbCacheEntry &entry : std::as_const(m_thumbCache)) {
+            if (entry.fileName == name) {
+                ordered.append(entry);
+                break;
+            }
+        }
+    }
+    m_thumbCache = ordered;
+}
+
+bool PlayList::syncRow(const KivViewItem *record)
+{
+    const bool updated = updateRow(record);
+    putThumbCacheInRowOrder();
+    return updated;
+}
+
+bool PlayList::commit()
+{
+    return save(m_kivDir);
+}

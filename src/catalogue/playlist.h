@@ -1,0 +1,142 @@
+#pragma once
+
+#include "albumrows.h"
+
+#include <QColor>
+#include <QDate>
+#include <QDateTime>
+#include <QPixmap>
+#include <QTreeWidgetItem>
+#include <memory>
+
+struct CatalogueContext;
+class KivViewItem;
+
+// A plain album: a named, ordered set of pictures, kept as one text row per picture
+// (the album does not hold picture records) in the file <id>.db of the catalogue
+// folder, with its thumbnails and property files in the folder <id>. Every kind of
+// album is an item of the album list and derives from this class.
+class PlayList : public QTreeWidgetItem
+{
+public:
+    struct ThumbCacheEntry
+    {
+        QPixmap pixmap;
+        QString fileName;
+        QDateTime time;
+    };
+
+    explicit PlayList(QTreeWidget *view = nullptr);
+    explicit PlayList(QTreeWidgetItem *parent);
+    PlayList(QTreeWidgetItem *parent, QTreeWidgetItem *after);
+    PlayList(QTreeWidget *view, QTreeWidgetItem *after);
+    ~PlayList() override;
+
+    // The id format: name followed by "dd.MM.yyyy.hh.mm.ss.zzz".
+    static QString idFor(const QString &name, const QDateTime &created);
+
+    void setContext(const CatalogueContext *context) { m_context = context; }
+    const CatalogueContext *context() const { return m_context; }
+
+    virtual QString id() const { return m_id; }
+    virtual void setId(const QDateTime &created);
+    virtual bool isDirty() const { return m_dirty; }
+    virtual void setDirty(bool dirty) { m_dirty = dirty; }
+    virtual QString title() const { return m_title; }
+    virtual QString kivDir() const { return m_kivDir; }
+    virtual void setKivDir(const QString &kivDir) { m_kivDir = kivDir; }
+    virtual QString className() const { return QStringLiteral("Playlist"); }
+    virtual const AlbumRows &rowTable() const { return m_rows; }
+    virtual void resetRows();
+    virtual QPixmap icon(bool open);
+    virtual int indexOfPath(const QString &path) const;
+    virtual bool save(const QString &kivDir);
+    virtual bool load(const QString &path);
+    // The album's rows as they are to be shown: stored rows, a folder's rescan, a query.
+    virtual const AlbumRows &rows();
+    virtual bool removeFiles();
+    virtual bool addRecord(const KivViewItem *record);
+    virtual bool removeRecord(const KivViewItem *record);
+    virtual bool updateRow(const KivViewItem *record);
+    virtual bool replaceRow(const QString &fileName, const KivViewItem *record);
+    virtual bool swapRows(const KivViewItem *a, const KivViewItem *b);
+    virtual bool moveRow(const KivViewItem *from, const KivViewItem *to);
+    virtual bool clear();
+    // A record for a picture file, or none when the path is empty or the file missing.
+    virtual std::unique_ptr<KivViewItem> createRecord(const QString &path);
+    virtual bool syncRow(const KivViewItem *record);
+    virtual bool commit();
+    // Whether the album's thumbnails were loaded from the catalogue folder.
+    virtual bool isLoaded() const { return m_loaded; }
+    virtual void setLoaded(bool loaded) { m_loaded = loaded; }
+
+    QString name() const { return m_name; }
+    void setName(const QString &name) { m_name = name; }
+    void setTitle(const QString &title) { m_title = title; }
+    QString group() const { return m_group; }
+    void setGroup(const QString &group) { m_group = group; }
+    int rowCount() const { return m_rows.count(); }
+    QDate creationDate() const { return m_creationDate; }
+    void setCreationDate(const QDate &date) { m_creationDate = date; }
+    int indexOfFile(const QString &fileName) const { return m_rows.indexOfFile(fileName); }
+    QString typeOfFile(const QString &fileName) const;
+    QString contentKind();
+    QString storedContentKind() const { return m_contentKind; }
+    QColor backgroundColour() const { return m_background; }
+    void setBackgroundColour(const QColor &colour);
+    QColor textColour() const { return m_text; }
+    void setTextColour(const QColor &colour);
+    bool isSmart() const { return m_smart; }
+    bool isValid() const { return m_valid; }
+    void setValid(bool valid) { m_valid = valid; }
+
+    // The album's folder of thumbnails and property files.
+    QString albumFolder() const;
+    // The row of a record, in the order of the row table.
+    static QStringList rowFor(const KivViewItem *record);
+
+    QList<ThumbCacheEntry> &thumbCache() { return m_thumbCache; }
+    const QList<ThumbCacheEntry> &thumbCache() const { return m_thumbCache; }
+
+protected:
+    // The pictures of an empty and of a filled album.
+    virtual QString emptyIconName() const { return QStringLiteral("playlist.png"); }
+    virtual QString filledIconName() const { return QStringLiteral("playlist-photo.png"); }
+    virtual QString fileSuffix() const { return QStringLiteral(".db"); }
+    QString filePath(const QString &kivDir) const;
+    void setSmart(bool smart) { m_smart = smart; }
+    // Reads or writes a plain or dynamic album file (the dynamic one with From=).
+    bool writeAlbumFile(const QString &kivDir, const QString *from);
+    bool readAlbumFile(const QString &path, QString *from);
+    void removeAlbumFolder() const;
+    void putThumbCacheInRowOrder();
+
+    AlbumRows m_rows;
+
+private:
+    void init();
+
+    const CatalogueContext *m_context = nullptr;
+    QString m_name;
+    QString m_id;
+    QString m_kivDir;
+    QString m_title;
+    QString m_group = QStringLiteral("NONE");
+    QString m_contentKind = QStringLiteral("UNKNOW");
+    bool m_dirty = false;
+    QDate m_creationDate = QDate::currentDate();
+    QColor m_background = QColor(231, 228, 231);
+    QColor m_text = Qt::black;
+    bool m_smart = false;
+    bool m_valid = true;
+    bool m_loaded = false;
+    QList<ThumbCacheEntry> m_thumbCache;
+};
+
+// Forwards the four album-list constructors of a base class and runs the subclass's
+// own set-up after them.
+#define KIV_ALBUM_CONSTRUCTORS(Class, Base)                                                               \
+    explicit Class(QTreeWidget *view = nullptr) : Base(view) { init(); }                                 \
+    explicit Class(QTreeWidgetItem *parent) : Base(parent) { init(); }                                   \
+    Class(QTreeWidgetItem *parent, QTreeWidgetItem *after) : Base(parent, after) { init(); }             \
+    Class(QTreeWidget *view, QTreeWidgetItem *after) : Base(view, after) { init(); }

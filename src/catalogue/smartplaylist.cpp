@@ -1,0 +1,96 @@
+#include "smartplaylist.h"
+
+#include "cataloguecontext.h"
+#include "cataloguefile.h"
+#include "pixmaplookup.h"
+#include "searchengine.h"
+
+QPixmap SmartPlaylist::icon(bool)
+{
+    return kivPixmap(iconName());
+}
+
+bool SmartPlaylist::save(const QString &kivDir)
+{
+    if (!isDirty())
+        return true;
+    if (kivDir.isEmpty() || !context())
+        return false;
+    // The dirty flag stays set: a smart album is written whenever it is asked to.
+    return CatalogueFile::writeLines(filePath(kivDir),
+                                     {QStringLiteral("KivDir=") + kivDir, QStringLiteral("Title=") + title(),
+                                      QStringLiteral("Dirty=") + QStringLiteral("True"),
+                                      keywordKey() + m_keyword});
+}
+
+bool SmartPlaylist::load(const QString &path)
+{
+    bool ok = false;
+    const QStringList lines = CatalogueFile::readLines(path, &ok);
+    if (!ok)
+        return false;
+    auto value = [&lines](int index, int keyLength) {
+        return index < lines.size() ? lines.at(index).mid(keyLength) : QString();
+    };
+    setKivDir(value(0, 7));
+    setTitle(value(1, 6));
+    setDirty(value(2, 6) != QLatin1String("True"));
+    m_keyword = value(3, int(keywordKey().size()));
+    return true;
+}
+
+const AlbumRows &SmartPlaylist::rows()
+{
+    m_rows.reset();
+    if (m_source && !(usesKeyword() && m_keyword.isEmpty()))
+        evaluate(*m_source, m_rows);
+    return m_rows;
+}
+
+bool SmartPlaylist::commit()
+{
+    return save(kivDir());
+}
+
+void SmartPlaylist::evaluate(const PlayList &source, AlbumRows &out) const
+{
+    if (m_attribute.isEmpty())
+        SearchEngine::findText(source.rowTable(), source.kivDir(), m_keyword, out);
+    else
+        SearchEngine::find(source.rowTable(), source.kivDir(), m_keyword, m_attribute, m_condition, out);
+}
+
+void AllPhoto::evaluate(const PlayList &source, AlbumRows &out) const
+{
+    SearchEngine::query(source.rowTable(), source.kivDir(), 6, QString(), out);
+}
+
+void Favorites::evaluate(const PlayList &source, AlbumRows &out) const
+{
+    SearchEngine::query(source.rowTable(), source.kivDir(), 5, QStringLiteral("5Equal"), out);
+}
+
+void Search::evaluate(const PlayList &source, AlbumRows &out) const
+{
+    SmartPlaylist::evaluate(source, out);
+}
+
+void Stats::evaluate(const PlayList &source, AlbumRows &out) const
+{
+    SearchEngine::query(source.rowTable(), source.kivDir(), 7, QStringLiteral("5Equal"), out);
+}
+
+void BySubject::evaluate(const PlayList &source, AlbumRows &out) const
+{
+    SearchEngine::query(source.rowTable(), source.kivDir(), 8, keyword(), out);
+}
+
+void CategoryPl::evaluate(const PlayList &source, AlbumRows &out) const
+{
+    SearchEngine::query(source.rowTable(), source.kivDir(), 3, keyword(), out);
+}
+
+void LovedQuery::evaluate(const PlayList &source, AlbumRows &out) const
+{
+    SearchEngine::query(source.rowTable(), source.kivDir(), 5, QStringLiteral("5Equal"), out);
+}
