@@ -4,6 +4,7 @@
 #   bench/run.sh            everything
 #   bench/run.sh thumbs     thumbnails only
 #   bench/run.sh startup    start-up only
+#   bench/run.sh catalogue  catalogue loading and searching only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -76,9 +77,34 @@ bench_startup() {
   echo "  vellaro, empty catalogue      $vellaro ms   (x$(ratio "$vellaro" "$empty"); target <= 2)"
 }
 
+bench_catalogue() {
+  local c500="$WORK/catalogue-500" c2000="$WORK/catalogue-2000"
+  [ -f "$c500/DataBase/library.db" ] || "$BIN/bench_catalogue" generate "$c500" 500 100
+  [ -f "$c2000/DataBase/library.db" ] || "$BIN/bench_catalogue" generate "$c2000" 2000 100
+  local t500 t2000
+  t500=$("$BIN/bench_catalogue" time "$c500" 2>/dev/null)
+  t2000=$("$BIN/bench_catalogue" time "$c2000" 2>/dev/null)
+  get() { echo "$1" | awk -v k="$2" '$1 == k {print $2}'; }
+  local floor scan load all text load2000 none loaded
+  floor=$(get "$t500" floor_read_split_ms); scan=$(get "$t500" naive_scan_ms)
+  load=$(get "$t500" load_ms); all=$(get "$t500" allphotos_ms); text=$(get "$t500" fulltext_ms)
+  load2000=$(get "$t2000" load_ms)
+  none=$("$BIN/bench_catalogue" memory "$c500" none 2>/dev/null)
+  loaded=$("$BIN/bench_catalogue" memory "$c500" load 2>/dev/null)
+  echo "catalogue of 500 albums x 100 rows (50,000 pictures), median of 5, ms:"
+  echo "  raw floor: read and split into lines   $floor"
+  echo "  naive case-insensitive scan of \"sun\"   $scan"
+  echo "  vellaro load (index and every album)   $load   (x$(ratio "$load" "$floor") of the floor; target <= 2)"
+  echo "  vellaro load, 2,000 albums             $load2000   (x$(ratio "$load2000" "$load") of 500 albums; target <= 4.5)"
+  echo "  All Photos over 50,000 rows            $all   (x$(ratio "$all" "$scan") of the naive scan; target <= 1.5)"
+  echo "  full-text search \"sun\"                $text   (x$(ratio "$text" "$scan") of the naive scan; target <= 1.5)"
+  echo "  peak resident size added by loading    $(( (loaded - none) / 1024 )) MB   (target <= 60)"
+}
+
 case $what in
   thumbs) bench_thumbs ;;
   startup) bench_startup ;;
-  all) bench_thumbs; bench_startup ;;
-  *) echo "usage: bench/run.sh [thumbs|startup|all]" >&2; exit 2 ;;
+  catalogue) bench_catalogue ;;
+  all) bench_thumbs; bench_startup; bench_catalogue ;;
+  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|all]" >&2; exit 2 ;;
 esac

@@ -1,6 +1,7 @@
 #include "ambriomainwindow.h"
 #include "ui_ambriomainwindowbase.h"
 
+#include "cataloguelock.h"
 #include "pixmaplookup.h"
 #include "prefimplementation.h"
 #include "prompter.h"
@@ -85,6 +86,16 @@ void AmbrioMainWindow::stageDatabase()
 
 void AmbrioMainWindow::stageUi()
 {
+    // Hold the catalogue for this run: the command-line tool then refuses to write
+    // while the window has the catalogue open.
+    if (m_pref) {
+        m_lock = std::make_unique<CatalogueLock>(m_pref->catalogueRoot());
+        if (!m_lock->tryLock() && m_prompter) {
+            m_prompter->warning(this, QStringLiteral("Another Vellaro is already working on this catalogue.\n"
+                                                     "Changes made in both at once may be lost: close the other "
+                                                     "one first."));
+        }
+    }
 }
 
 void AmbrioMainWindow::finishStartup()
@@ -135,6 +146,8 @@ void AmbrioMainWindow::closeEvent(QCloseEvent *event)
     m_closed = true;
     if (m_pref)
         m_pref->writeSettings(*SettingsStore::open());
+    if (m_lock)
+        m_lock->unlock();
     // No locator thread has been started: say so, as the close always has.
     std::fputs("thread zero\n", stdout);
     std::fflush(stdout);

@@ -2,7 +2,9 @@
 
 #include <QPixmap>
 #include <QWidget>
+#include <memory>
 
+class CatalogueLock;
 class Prompter;
 class prefImplementation;
 class splash;
@@ -67,4 +69,5 @@ private:
     QPixmap m_selectedPixmap;
     QPixmap m_noBadgePixmap;
     bool m_closed = false;
+    std::unique_ptr<CatalogueLock> m_lock;
 };

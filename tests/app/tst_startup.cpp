@@ -1,4 +1,5 @@
 #include "ambriomainwindow.h"
+#include "cataloguelock.h"
 #include "media.h"
 #include "prefimplementation.h"
 #include "scriptedprompter.h"
@@ -237,7 +238,12 @@ void TestStartup::closeWritesSettingsOnce()
     media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
     window.show();
     pref->setMiniIcon(true);
+    // While the window runs it holds the catalogue: other writers are refused.
+    CatalogueLock other(pref->catalogueRoot());
+    QVERIFY(!other.tryLock());
     window.close();
+    QVERIFY(other.tryLock());
+    other.unlock();
     QVERIFY(SettingsStore::open()->value("//Vellaro//MiniIcon").toBool());
     QCOMPARE(SettingsStore::open()->value("//Vellaro//FirstStartup").toBool(), false);
     // A second close writes nothing more.
