@@ -41,24 +41,42 @@ QStringList readLines(const QString &path, bool *ok)
     if (ok)
         *ok = true;
     QStringList lines;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        const qsizetype next = end < 0 ? bytes.size() : end + 1;
-        if (end < 0)
-            end = bytes.size();
-        qsizetype stop = end;
-        if (stop > start && bytes.at(stop - 1) == '\r')
-            --stop;
-        lines.append(QString::fromUtf8(bytes.constData() + start, stop - start));
-        start = next;
-    }
+    LineReader reader(bytes);
+    while (!reader.atEnd())
+        lines.append(QString::fromUtf8(reader.next()));
     return lines;
 }
 
 QString valueAfterKey(const QString &line, int keyLength)
 {
     return line.mid(keyLength);
+}
+
+int leadingCount(const QStringList &lines, int keyLength)
+{
+    return lines.isEmpty() ? 0 : qMax(0, lines.first().mid(keyLength).toInt());
+}
+
+QByteArrayView LineReader::next()
+{
+    if (atEnd())
+        return {};
+    qsizetype end = m_bytes.indexOf('\n', m_pos);
+    const qsizetype following = end < 0 ? m_bytes.size() : end + 1;
+    if (end < 0)
+        end = m_bytes.size();
+    qsizetype stop = end;
+    if (stop > m_pos && m_bytes.at(stop - 1) == '\r')
+        --stop;
+    const QByteArrayView line(m_bytes.constData() + m_pos, stop - m_pos);
+    m_pos = following;
+    return line;
+}
+
+QString LineReader::value(qsizetype keyLength)
+{
+    const QByteArrayView line = next();
+    return QString::fromUtf8(line.sliced(qMin(keyLength, line.size())));
 }
 
 } // namespace CatalogueFile

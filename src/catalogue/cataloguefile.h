@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -22,5 +23,27 @@ QStringList readLines(const QString &path, bool *ok = nullptr);
 // The text after the first `keyLength` characters of a line: readers rely on the
 // order of the lines, not on their keys.
 QString valueAfterKey(const QString &line, int keyLength);
+
+// The number on a counted file's first line ("NUMLIB=3", "NUMSUB=2"); 0 when there is
+// no line or no number.
+int leadingCount(const QStringList &lines, int keyLength);
+
+// Walks the lines of a file held in memory, each without its line end (CR LF or LF).
+class LineReader
+{
+public:
+    explicit LineReader(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+    }
+    bool atEnd() const { return m_pos >= m_bytes.size(); }
+    QByteArrayView next();
+    // The text of the next line after its key (the key itself is not compared).
+    QString value(qsizetype keyLength);
+
+private:
+    const QByteArray &m_bytes;
+    qsizetype m_pos = 0;
+};
 
 } // namespace CatalogueFile

@@ -19,7 +19,7 @@ bool LibraryIndex::load()
     const QStringList lines = CatalogueFile::readLines(path, &ok);
     if (!ok)
         return true;
-    const int count = lines.isEmpty() ? 0 : lines.first().mid(7).toInt();
+    const int count = CatalogueFile::leadingCount(lines, 7);
     if (count <= 0)
         return false;
     m_rows.clear();

@@ -15,7 +15,7 @@ bool load(const QString &path, QStringList &list)
     const QStringList lines = CatalogueFile::readLines(path, &ok);
     if (!ok)
         return true;
-    const int count = lines.isEmpty() ? 0 : lines.first().mid(7).toInt();
+    const int count = CatalogueFile::leadingCount(lines, 7);
     if (count <= 0)
         return false;
     for (int i = 1; i <= count && i < lines.size(); ++i)

@@ -12,42 +12,6 @@
 
 namespace {
 
-// Walks the lines of a file held in memory, without their line ends.
-class LineReader
-{
-public:
-    explicit LineReader(const QByteArray &bytes)
-        : m_bytes(bytes)
-    {
-    }
-    bool atEnd() const { return m_pos >= m_bytes.size(); }
-    QByteArrayView next()
-    {
-        if (atEnd())
-            return {};
-        qsizetype end = m_bytes.indexOf('\n', m_pos);
-        const qsizetype following = end < 0 ? m_bytes.size() : end + 1;
-        if (end < 0)
-            end = m_bytes.size();
-        qsizetype stop = end;
-        if (stop > m_pos && m_bytes.at(stop - 1) == '\r')
-            --stop;
-        const QByteArrayView line(m_bytes.constData() + m_pos, stop - m_pos);
-        m_pos = following;
-        return line;
-    }
-    // The text of the next line after its key (the key itself is not compared).
-    QString value(qsizetype keyLength)
-    {
-        const QByteArrayView line = next();
-        return QString::fromUtf8(line.sliced(qMin(keyLength, line.size())));
-    }
-
-private:
-    const QByteArray &m_bytes;
-    qsizetype m_pos = 0;
-};
-
 const QString kTrue = QStringLiteral("True");
 
 } // namespace
@@ -229,7 +193,7 @@ bool PlayList::readAlbumFile(const QString &path, QString *from)
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = file.readAll();
-    LineReader lines(bytes);
+    CatalogueFile::LineReader lines(bytes);
     const QString kivDir = lines.value(7);
     if (from)
         *from = lines.value(5);
