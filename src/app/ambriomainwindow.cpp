@@ -1,26 +1,48 @@
 #include "ambriomainwindow.h"
 #include "ui_ambriomainwindowbase.h"
 
+#include "albumcommands.h"
+#include "catalogueloader.h"
 #include "cataloguelock.h"
+#include "directoryplaylist.h"
+#include "hello.h"
+#include "kivviewitem.h"
+#include "librarylist.h"
+#include "namelist.h"
 #include "pixmaplookup.h"
 #include "prefimplementation.h"
 #include "prompter.h"
 #include "settingsstore.h"
+#include "smartplaylist.h"
 #include "splash.h"
 #include "splashin.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QMenu>
 #include <QSettings>
 #include <cstdio>
 
 AmbrioMainWindow::AmbrioMainWindow(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::AmbrioMainWindowBase)
+    , m_commands(std::make_unique<AlbumCommands>(this))
+    , m_selectionCount([] { return 0; })
+    , m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("photo"));
+    // The animated title stands where the form has its title label.
+    m_title = new Hello(ui->action_frame_edit);
+    m_title->setObjectName(QStringLiteral("Title_label"));
+    ui->action_frame_editLayout->replaceWidget(ui->Title_label, m_title);
+    delete ui->Title_label;
+    ui->Title_label = nullptr;
     ui->ThumbsBay->installEventFilter(this);
+    ui->add_roll->setPopupMode(QToolButton::InstantPopup);
+    ui->viewBy->setPopupMode(QToolButton::DelayedPopup);
 }
 
 AmbrioMainWindow::~AmbrioMainWindow()
@@ -32,6 +54,16 @@ AmbrioMainWindow::~AmbrioMainWindow()
 QWidget *AmbrioMainWindow::thumbnailArea() const
 {
     return ui->ThumbsBay;
+}
+
+libraryList *AmbrioMainWindow::albumList() const
+{
+    return ui->ListRoll;
+}
+
+int AmbrioMainWindow::currentToolPage() const
+{
+    return ui->WidgetStack->currentIndex();
 }
 
 void AmbrioMainWindow::startup()
@@ -63,14 +95,101 @@ void AmbrioMainWindow::stageSystem()
     connect(this, &AmbrioMainWindow::initUi, m_splash, &splash::setStepUi);
     m_splash->show();
 
+    connectWidgets();
+    m_menus.build(this);
+    ui->add_roll->setMenu(m_menus.addAlbum);
+    ui->viewBy->setMenu(m_menus.viewBy);
+    ui->pushButtonActions->setMenu(m_menus.actions);
+    ui->pushButtonFx->setMenu(m_menus.effects);
+
     m_currentAlbumKind = QStringLiteral("NONE");
     m_currentMediaKind = QStringLiteral("media");
     m_selectedPixmap = kivPixmap(QStringLiteral("kivicon-photo-selected.png"));
     m_noBadgePixmap = kivPixmap(QStringLiteral("nouserbadge.png"));
 }
 
+void AmbrioMainWindow::connectWidgets()
+{
+    libraryList *list = ui->ListRoll;
+    connect(list, &libraryList::librarySelected, this, &AmbrioMainWindow::slot_roll_pressed);
+    connect(list, &libraryList::dropped, this, &AmbrioMainWindow::slot_dnd);
+    connect(list, &libraryList::contextMenuRequested, this, &AmbrioMainWindow::contextmenuLibrary);
+    connect(list, qOverload<const QStringList &, KivViewItem *>(&libraryList::addFile), this,
+            qOverload<const QStringList &, KivViewItem *>(&AmbrioMainWindow::slot_addFile));
+    connect(list, qOverload<const QString &, QTreeWidgetItem *>(&libraryList::addFile), this,
+            qOverload<const QString &, QTreeWidgetItem *>(&AmbrioMainWindow::slot_addFile));
+    connect(list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
+        auto *album = dynamic_cast<PlayList *>(item);
+        if (column != 1 || !album || album->isSmart() || libraryList::isYearRow(album) || !album->context()
+            || item->text(1) == album->title() || album->className() == QLatin1String("PlayListGroup"))
+            return;
+        // The title renamed in place is the album's title.
+        album->setTitle(item->text(1));
+        album->setDirty(true);
+        album->save(album->kivDir());
+        if (album == m_currentAlbum)
+            m_title->setText(album->title());
+    });
+
+    for (QToolButton *button : {ui->add_roll, ui->viewBy})
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(ui->remove_roll, &QPushButton::clicked, this, &AmbrioMainWindow::RemoveRollLibrary);
+    connect(ui->viewBy, &QToolButton::clicked, this, &AmbrioMainWindow::setViewBy);
+    connect(ui->pushButtonAdd, &QPushButton::clicked, this, &AmbrioMainWindow::slot_addItem);
+    connect(ui->toolButtonFav, &QToolButton::clicked, this, &AmbrioMainWindow::slot_to_favorites);
+    connect(ui->toolButtonCopyPaste, &QToolButton::clicked, this, &AmbrioMainWindow::slot_copyItem);
+    connect(ui->toolButtonPaste, &QToolButton::clicked, this, &AmbrioMainWindow::slot_pasteItem);
+
+    connect(ui->bring_info, &QPushButton::clicked, this, &AmbrioMainWindow::showinfo);
+    connect(ui->bring_edit, &QPushButton::clicked, this, &AmbrioMainWindow::showTools);
+    connect(ui->bring_export, &QPushButton::clicked, this, &AmbrioMainWindow::showExport);
+    connect(ui->bring_import, &QPushButton::clicked, this, &AmbrioMainWindow::showImport);
+
+    for (QPushButton *slideshow : {ui->pushButtonSlideshowAlbum, ui->pushButtonSlideshowFavorites,
+                                   ui->pushButtonSlideshowStats, ui->pushButtonSlideshowSearch,
+                                   ui->pushButtonSlideshowAll, ui->pushButtonShareSlideshow,
+                                   ui->pushButtonPhotoSlideshow, ui->pushButtonSlideshowBrowse})
+        connect(slideshow, &QPushButton::clicked, this, &AmbrioMainWindow::viewSlideShow);
+    for (QPushButton *print : {ui->pushButtonSharePrint, ui->pushButtonPhotoPrint})
+        connect(print, &QPushButton::clicked, this, &AmbrioMainWindow::slot_printPhoto);
+    for (QPushButton *mail : {ui->pushButtonShareMail, ui->pushButtonPhotoMail})
+        connect(mail, &QPushButton::clicked, this, &AmbrioMainWindow::slot_sendItem);
+    for (QPushButton *saveAs : {ui->pushButtonShareSaveAs, ui->pushButtonPhotoSaveAs})
+        connect(saveAs, &QPushButton::clicked, this, &AmbrioMainWindow::slot_convertPhoto);
+    for (QPushButton *external : {ui->pushButtonExternalEditor, ui->pushButtonExternalEdit})
+        connect(external, &QPushButton::clicked, this, &AmbrioMainWindow::ViewExternal);
+    connect(ui->pushButtonExternalPrint, &QPushButton::clicked, this, &AmbrioMainWindow::slot_printPhotoExternal);
+    // The edit panel's picture commands belong to the viewer.
+    for (QPushButton *edit : {ui->pushButtonEnhance, ui->pushButtonBlackWhite, ui->pushButtonSaveChanges,
+                              ui->pushButtonResize, ui->pushButtonRotateLeft, ui->pushButtonRotateRight})
+        connect(edit, &QPushButton::clicked, this, &AmbrioMainWindow::viewImage);
+    connect(this, &AmbrioMainWindow::updateRotatePreview, this, &AmbrioMainWindow::slot_updateRotatePreview);
+    connect(this, &AmbrioMainWindow::updateProperty, this, &AmbrioMainWindow::setCurrentItemProperty);
+
+    connect(ui->pushButtonHold, &QPushButton::clicked, this, &AmbrioMainWindow::AddPhotoListToPlaylist);
+    connect(ui->pushButtonClear, &QPushButton::clicked, this, &AmbrioMainWindow::AddPhotoListToPlaylist);
+    connect(ui->pushButtonNewPl, &QPushButton::clicked, this, &AmbrioMainWindow::AddPhotoListToPlaylist);
+
+    connect(ui->pushButtonImportDynamic, &QPushButton::clicked, this, &AmbrioMainWindow::AddDirectoryPlaylist);
+    connect(ui->pushButtonSelectDevice, &QPushButton::clicked, this, &AmbrioMainWindow::selectTwain);
+    connect(ui->pushButtonFromDevices, &QPushButton::clicked, this, &AmbrioMainWindow::ImportTwain);
+    connect(ui->pushButtonPasteToAlbum, &QPushButton::clicked, this, &AmbrioMainWindow::ImportCopyToCurrent);
+
+    ui->toolButtonCopyPaste->setIcon(QIcon(kivPixmap(QStringLiteral("copy.png"))));
+    ui->toolButtonPaste->setIcon(QIcon(kivPixmap(QStringLiteral("paste.png"))));
+    ui->toolButtonFav->setIcon(QIcon(kivPixmap(QStringLiteral("favorites-large.png"))));
+    ui->add_roll->setIcon(QIcon(kivPixmap(QStringLiteral("rool_add.png"))));
+    ui->remove_roll->setIcon(QIcon(kivPixmap(QStringLiteral("rool_remove.png"))));
+    ui->viewBy->setIcon(QIcon(kivPixmap(QStringLiteral("view-method.png"))));
+}
+
 void AmbrioMainWindow::stageClip()
 {
+    ui->ListRoll->setPref(m_pref);
+    ui->ListRoll->setUp(m_pref && m_pref->miniIcon());
+    connect(this, &AmbrioMainWindow::pauseTitle, m_title, &Hello::pauseTitle);
+    connect(this, &AmbrioMainWindow::runTitle, m_title, &Hello::runTitle);
+    connect(m_title, &Hello::clicked, this, &AmbrioMainWindow::SavePlaylistProperty);
     // The catalogue folders and the last-import folder are made here on a first run.
     if (m_pref && !m_pref->createFolders() && m_prompter) {
         m_prompter->warning(this, QStringLiteral("Vellaro cannot create its catalogue folders in\n")
@@ -82,29 +201,48 @@ void AmbrioMainWindow::stageClip()
 
 void AmbrioMainWindow::stageDatabase()
 {
+    m_title->setText(QStringLiteral("Vellaro"));
 }
 
 void AmbrioMainWindow::stageUi()
 {
+    if (!m_pref)
+        return;
     // Hold the catalogue for this run: the command-line tool then refuses to write
     // while the window has the catalogue open.
-    if (m_pref) {
-        m_lock = std::make_unique<CatalogueLock>(m_pref->catalogueRoot());
-        if (!m_lock->tryLock() && m_prompter) {
-            m_prompter->warning(this, QStringLiteral("Another Vellaro is already working on this catalogue.\n"
-                                                     "Changes made in both at once may be lost: close the other "
-                                                     "one first."));
-        }
+    m_lock = std::make_unique<CatalogueLock>(m_pref->catalogueRoot());
+    if (!m_lock->tryLock() && m_prompter) {
+        m_prompter->warning(this, QStringLiteral("Another Vellaro is already working on this catalogue.\n"
+                                                 "Changes made in both at once may be lost: close the other "
+                                                 "one first."));
     }
+    m_context = CatalogueContext::forInstallation(m_pref->installPath());
+    m_context.albumIconType = m_pref->albumIconType();
+    m_context.library = &m_library;
+    m_library.setRoot(m_context.root);
+    ui->ListRoll->setContext(&m_context);
+    m_library.load();
+    std::fputs("loading Database******************************************************\n", stdout);
+    std::fflush(stdout);
+    CatalogueLoader::load(ui->ListRoll, m_library, m_context, QStringLiteral("media"), m_prompter);
 }
 
 void AmbrioMainWindow::finishStartup()
 {
+    if (!NameList::load(NameList::subjectsPath(m_context.root), m_subjects) && m_subjects.isEmpty())
+        m_subjects = QStringList{QStringLiteral("Undefined")};
+    NameList::load(NameList::hiddenDirsPath(m_context.root), m_hiddenDirs);
+    ui->ListRoll->addComputedAlbums(m_subjects);
+    setViewByYear();
+    m_menus.viewByItems.value(ui->ListRoll->largeIcons() ? 1 : 0)->setChecked(true);
     m_splash->hide();
     m_presentation = new splashin(this);
     fitStartupPanel();
     m_presentation->show();
     m_presentation->raise();
+    m_multiSelection = false;
+    shownoitem();
+    updateEnabledCommands();
 }
 
 void AmbrioMainWindow::askFirstStart()
@@ -122,7 +260,8 @@ void AmbrioMainWindow::askFirstStart()
 void AmbrioMainWindow::fitStartupPanel()
 {
     if (m_presentation)
-        m_presentation->setGeometry(ui->ThumbsBay->geometry());
+        m_presentation->setGeometry(ui->ThumbsBay->geometry().translated(ui->ThumbsBay->parentWidget()->mapTo(
+            this, QPoint(0, 0))));
 }
 
 void AmbrioMainWindow::resizeEvent(QResizeEvent *event)
@@ -152,3 +291,499 @@ void AmbrioMainWindow::closeEvent(QCloseEvent *event)
     std::fputs("thread zero\n", stdout);
     std::fflush(stdout);
 }
+
+// ---------------------------------------------------------------- tool case
+
+void AmbrioMainWindow::raiseTab(QObject *tab)
+{
+    for (QPushButton *other : {ui->bring_import, ui->bring_info, ui->bring_edit, ui->bring_export})
+        other->setChecked(other == tab);
+}
+
+bool AmbrioMainWindow::needAlbum(QObject *tab)
+{
+    if (m_currentAlbum)
+        return true;
+    m_prompter->information(this, QStringLiteral("You need to select an album before click here.\n"));
+    static_cast<QPushButton *>(tab)->setChecked(false);
+    return false;
+}
+
+void AmbrioMainWindow::showinfo()
+{
+    if (!needAlbum(ui->bring_info))
+        return;
+    raiseTab(ui->bring_info);
+    if (m_currentItem) {
+        ui->WidgetStack->setCurrentIndex(0);
+        return;
+    }
+    int page = 5;
+    if (auto *smart = dynamic_cast<SmartPlaylist *>(m_currentAlbum)) {
+        const QString kind = smart->kind();
+        if (kind == QLatin1String("Stats"))
+            page = 7;
+        else if (kind == QLatin1String("Favorites"))
+            page = 6;
+        else if (kind == QLatin1String("Search"))
+            page = 8;
+        else if (kind == QLatin1String("AllPhoto"))
+            page = 9;
+        else if (kind == QLatin1String("ByCategory") || kind == QLatin1String("CategoryPl")
+                 || kind == QLatin1String("BySubject"))
+            page = 12;
+    }
+    ui->WidgetStack->setCurrentIndex(page);
+}
+
+void AmbrioMainWindow::showTools()
+{
+    if (!needAlbum(ui->bring_edit))
+        return;
+    raiseTab(ui->bring_edit);
+    if (m_currentItem) {
+        ui->WidgetStack->setCurrentIndex(1);
+        viewImage();
+    }
+}
+
+void AmbrioMainWindow::showExport()
+{
+    if (!needAlbum(ui->bring_export))
+        return;
+    raiseTab(ui->bring_export);
+    if (m_selectionCount() >= 2)
+        ui->WidgetStack->setCurrentIndex(10);
+    else
+        ui->WidgetStack->setCurrentIndex(m_currentItem ? 11 : 10);
+    updateMultiplePhotoPanel();
+}
+
+void AmbrioMainWindow::showImport()
+{
+    raiseTab(ui->bring_import);
+    ui->WidgetStack->setCurrentIndex(13);
+}
+
+void AmbrioMainWindow::shownoitem()
+{
+    m_currentItem = nullptr;
+    m_currentAlbum = nullptr;
+    raiseTab(nullptr);
+    ui->WidgetStack->setCurrentIndex(2);
+}
+
+void AmbrioMainWindow::showUpdateToolBay()
+{
+    if (ui->bring_export->isChecked())
+        showExport();
+    else if (ui->bring_import->isChecked())
+        showImport();
+    else
+        showinfo();
+}
+
+void AmbrioMainWindow::slot_backtoOrganizer()
+{
+    m_modification = QStringLiteral("MODIF");
+    updateMultiplePhotoPanel();
+    showAlbumTitle();
+    showinfo();
+}
+
+void AmbrioMainWindow::slot_photo_pressed(KivViewItem *item)
+{
+    if (!item || item->fileType() != QLatin1String("Photo"))
+        return;
+    m_currentItem = item;
+    Q_EMIT updateProperty(item);
+    showUpdateToolBay();
+    updateMultiplePhotoPanel();
+    updateEnabledCommands();
+    Q_EMIT runTitle();
+}
+
+void AmbrioMainWindow::slot_photo_dblclick(KivViewItem *item)
+{
+    if (!item)
+        return;
+    if (item->fileType() == QLatin1String("Photo"))
+        viewImage();
+    else if (item->fileType() == QLatin1String("Music"))
+        listenMusic();
+}
+
+void AmbrioMainWindow::slot_photo_rightclick(KivViewItem *item, const QPoint &globalPos)
+{
+    if (item)
+        m_menus.icons->popup(globalPos);
+}
+
+void AmbrioMainWindow::contextmenuLibrary(QTreeWidgetItem *item, const QPoint &globalPos, int)
+{
+    if (!item || libraryList::isSmartEntry(item) || libraryList::isYearRow(item))
+        return;
+    m_menus.album->popup(globalPos);
+}
+
+// Reached by no control.
+void AmbrioMainWindow::load_pictureViewer() {}
+void AmbrioMainWindow::load_musicViewer() {}
+void AmbrioMainWindow::load_ThumbsViewer() {}
+void AmbrioMainWindow::listenMusic() {}
+void AmbrioMainWindow::slot_moreTools() {}
+void AmbrioMainWindow::updateRollView() {}
+void AmbrioMainWindow::slot_copyToPlaylist() {}
+
+void AmbrioMainWindow::slot_photo_type()
+{
+    m_currentMediaKind = QStringLiteral("Photo");
+}
+
+void AmbrioMainWindow::slot_music_type()
+{
+    m_currentMediaKind = QStringLiteral("Music");
+}
+
+void AmbrioMainWindow::slot_media_type()
+{
+    m_currentMediaKind = QStringLiteral("media");
+}
+
+void AmbrioMainWindow::ToMultiSelection()
+{
+    m_multiSelection = true;
+    updateMultiplePhotoPanel();
+}
+
+void AmbrioMainWindow::ToSingleSelection()
+{
+    m_multiSelection = false;
+    updateMultiplePhotoPanel();
+}
+
+void AmbrioMainWindow::slot_setProgress(int value)
+{
+    Q_EMIT Addprogress(value);
+}
+
+void AmbrioMainWindow::updateEnabledCommands()
+{
+    QWidget *copy = ui->toolButtonCopyPaste, *fav = ui->toolButtonFav, *paste = ui->toolButtonPaste;
+    QWidget *add = ui->pushButtonAdd, *actions = ui->pushButtonActions;
+    const bool smart = m_currentAlbum && m_currentAlbum->isSmart();
+    if (m_presentation && m_presentation->isVisibleTo(this)) {
+        for (QWidget *w : {copy, fav, paste, add, actions, static_cast<QWidget *>(ui->remove_roll)})
+            w->setEnabled(false);
+    } else if (m_currentItem) {
+        copy->setEnabled(true);
+        fav->setEnabled(true);
+        paste->setEnabled(!smart);
+        for (int id : {4, 5, 6, 10, 11})
+            m_menus.iconItems.value(id)->setEnabled(!smart);
+    } else if (m_currentAlbum) {
+        copy->setEnabled(false);
+        fav->setEnabled(false);
+        for (QWidget *w : {paste, add, actions})
+            w->setEnabled(!smart);
+    }
+    if (!(m_presentation && m_presentation->isVisibleTo(this)))
+        ui->remove_roll->setEnabled(m_currentAlbum != nullptr);
+}
+
+void AmbrioMainWindow::updateMultiplePhotoPanel()
+{
+    const bool multiple = m_selectionCount() >= 2;
+    ui->textLabelShareHeading->setText(multiple ? QStringLiteral("Multiple Photos")
+                                                : QStringLiteral("Photo Informations"));
+    const char *const single[] = {"slideshow.png", "composemail.png", "printer.png", "saveas.png"};
+    const char *const many[] = {"slideshowpl.png", "composemailpl.png", "printerpl.png", "saveaspl.png"};
+    const QList<QPushButton *> buttons{ui->pushButtonShareSlideshow, ui->pushButtonShareMail,
+                                       ui->pushButtonSharePrint, ui->pushButtonShareSaveAs};
+    for (int i = 0; i < buttons.size(); ++i)
+        buttons.at(i)->setIcon(QIcon(kivPixmap(QLatin1String(multiple ? many[i] : single[i]))));
+    QString type = QStringLiteral("No Album");
+    if (m_currentAlbum) {
+        if (m_currentAlbum->isSmart())
+            type = QStringLiteral("Smart Album");
+        else if (m_currentAlbum->className() == QLatin1String("DirectoryPlaylist"))
+            type = QStringLiteral("Dynamic Album");
+        else
+            type = QStringLiteral("Album");
+    }
+    ui->textLabelAlbumType->setText(type);
+}
+
+void AmbrioMainWindow::showAlbumTitle()
+{
+    if (!m_currentAlbum)
+        return;
+    Q_EMIT pauseTitle();
+    m_title->setText(m_currentAlbum->text(1));
+    m_title->setLocked(m_currentAlbum->isSmart());
+    Q_EMIT runTitle();
+}
+
+// ---------------------------------------------------------------- album list
+
+void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
+{
+    auto *album = dynamic_cast<PlayList *>(item);
+    if (!album) {
+        fitStartupPanel();
+        if (m_presentation) {
+            m_presentation->show();
+            m_presentation->raise();
+        }
+        shownoitem();
+        updateEnabledCommands();
+        return;
+    }
+    if (libraryList::isYearRow(album))
+        return;
+    if (m_presentation)
+        m_presentation->hide();
+    m_currentAlbum = album;
+    m_currentItem = nullptr;
+    m_currentAlbumKind = album->className();
+    showUpdateToolBay();
+    updateEnabledCommands();
+    updateMultiplePhotoPanel();
+    showAlbumTitle();
+    if (auto *smart = dynamic_cast<SmartPlaylist *>(album); smart && smart->kind() == QLatin1String("ByCategory")) {
+        album->setExpanded(!album->isExpanded());
+        return;
+    }
+    CatalogueLoader::refuseInvalidAlbum(album, *m_prompter, this);
+}
+
+void AmbrioMainWindow::slot_selectLibrary(QTreeWidgetItem *item)
+{
+    ui->ListRoll->setFocus();
+    ui->ListRoll->setCurrentItem(item);
+    if (item)
+        item->setSelected(true);
+    Q_EMIT ui->ListRoll->librarySelected(item);
+}
+
+void AmbrioMainWindow::LibraryMoveUp()
+{
+    if (ui->ListRoll->moveUp(m_currentAlbum)) {
+        m_library.moveUp(m_currentAlbum);
+        m_library.save();
+    }
+}
+
+void AmbrioMainWindow::LibraryMovedown()
+{
+    if (ui->ListRoll->moveDown(m_currentAlbum)) {
+        m_library.moveDown(m_currentAlbum);
+        m_library.save();
+    }
+}
+
+void AmbrioMainWindow::LibraryRename()
+{
+    if (!m_currentAlbum || m_currentAlbum->isSmart())
+        return;
+    ui->ListRoll->editItem(m_currentAlbum, 1);
+}
+
+void AmbrioMainWindow::modifyTitle()
+{
+    LibraryRename();
+}
+
+void AmbrioMainWindow::setViewByYear()
+{
+    ui->ListRoll->applyYearView();
+    m_menus.showMoveItems(false);
+    m_menus.viewByItems.value(2)->setChecked(true);
+    m_menus.viewByItems.value(3)->setChecked(false);
+}
+
+void AmbrioMainWindow::setViewByYear(bool on)
+{
+    if (on)
+        setViewByYear();
+}
+
+void AmbrioMainWindow::setViewByManuel()
+{
+    ui->ListRoll->applyOwnOrder(m_library);
+    m_menus.showMoveItems(true);
+    m_menus.viewByItems.value(3)->setChecked(true);
+    m_menus.viewByItems.value(2)->setChecked(false);
+}
+
+void AmbrioMainWindow::setViewByManuel(bool on)
+{
+    if (on)
+        setViewByManuel();
+}
+
+void AmbrioMainWindow::setViewBy()
+{
+    if (ui->ListRoll->isYearView())
+        setViewByManuel();
+    else
+        setViewByYear();
+}
+
+void AmbrioMainWindow::setViewBy16x()
+{
+    ui->ListRoll->setLargeIcons(false);
+    if (m_pref)
+        m_pref->setMiniIcon(true);
+    m_menus.viewByItems.value(0)->setChecked(true);
+    m_menus.viewByItems.value(1)->setChecked(false);
+}
+
+void AmbrioMainWindow::setViewBy32x()
+{
+    ui->ListRoll->setLargeIcons(true);
+    if (m_pref)
+        m_pref->setMiniIcon(false);
+    m_menus.viewByItems.value(1)->setChecked(true);
+    m_menus.viewByItems.value(0)->setChecked(false);
+}
+
+void AmbrioMainWindow::setPixmapPlaylist(PlayList *album)
+{
+    ui->ListRoll->setPixmapPlaylist(album);
+}
+
+void AmbrioMainWindow::UpdatePlaylistImage()
+{
+    if (m_pref && m_pref->albumViewBy() == QLatin1String("Manual"))
+        setViewByManuel();
+    else
+        setViewByYear();
+}
+
+// ---------------------------------------------------------------- album commands
+
+void AmbrioMainWindow::AddPlaylist()
+{
+    m_commands->newAlbum();
+}
+
+void AmbrioMainWindow::AddDirectoryPlaylist()
+{
+    m_commands->newDynamicAlbum();
+}
+
+void AmbrioMainWindow::AddGroup()
+{
+    m_commands->newGroup();
+}
+
+void AmbrioMainWindow::RemoveRollLibrary()
+{
+    m_commands->removeAlbum();
+}
+
+void AmbrioMainWindow::RemoveRollLibraryDuringstartup()
+{
+    m_commands->removeAlbumFiles(m_currentAlbum);
+}
+
+void AmbrioMainWindow::slot_clearPlaylist()
+{
+    m_commands->clearAlbum();
+}
+
+void AmbrioMainWindow::updateRollLibrary()
+{
+    m_commands->refreshAlbum();
+}
+
+void AmbrioMainWindow::ChangeFromDir()
+{
+    m_commands->changeFolder();
+}
+
+void AmbrioMainWindow::addAlbumHelpPannel()
+{
+    m_commands->showHelp();
+}
+
+void AmbrioMainWindow::slot_locateOnDisk()
+{
+    m_commands->locateOnDisk();
+}
+
+void AmbrioMainWindow::SavePlaylistProperty()
+{
+    QLineEdit *editor = m_title->editor();
+    if (!m_currentAlbum || m_currentAlbum->isSmart() || !editor->isModified())
+        return;
+    const QString title = editor->text();
+    m_currentAlbum->setTitle(title);
+    m_currentAlbum->setText(1, title);
+    m_currentAlbum->setDirty(true);
+    m_currentAlbum->save(m_currentAlbum->kivDir());
+    m_title->setText(title);
+    editor->setModified(false);
+}
+
+// ---------------------------------------------------------------- later work
+
+void AmbrioMainWindow::notYetAvailable(const QString &feature)
+{
+    if (m_prompter)
+        m_prompter->information(this, feature + QStringLiteral(" is not available in this version of Vellaro."));
+}
+
+// The thumbnail view and its picture commands.
+void AmbrioMainWindow::slot_addItem() { notYetAvailable(QStringLiteral("Adding pictures")); }
+void AmbrioMainWindow::slot_addFile(const QStringList &, KivViewItem *) { notYetAvailable(QStringLiteral("Dropping pictures")); }
+void AmbrioMainWindow::slot_addFile(const QString &, QTreeWidgetItem *) {}
+void AmbrioMainWindow::slot_addImage(const QImage &) {}
+void AmbrioMainWindow::slot_copyItem() { notYetAvailable(QStringLiteral("Copying pictures")); }
+void AmbrioMainWindow::slot_pasteItem() { notYetAvailable(QStringLiteral("Pasting pictures")); }
+void AmbrioMainWindow::clearClipboard() {}
+void AmbrioMainWindow::slot_removeItem() { notYetAvailable(QStringLiteral("Removing pictures")); }
+void AmbrioMainWindow::slot_removePhoto(KivViewItem *) {}
+void AmbrioMainWindow::slot_renameItem() { notYetAvailable(QStringLiteral("Renaming pictures")); }
+void AmbrioMainWindow::slot_to_favorites() { notYetAvailable(QStringLiteral("Favourites")); }
+void AmbrioMainWindow::FavPlus() {}
+void AmbrioMainWindow::FavMoins() {}
+void AmbrioMainWindow::insertBadge(int) {}
+void AmbrioMainWindow::moveIconItemUp() {}
+void AmbrioMainWindow::moveIconItemDown() {}
+void AmbrioMainWindow::slot_dnd(QDropEvent *) {}
+void AmbrioMainWindow::slot_itemDroped(KivViewItem *, const QString &) {}
+void AmbrioMainWindow::slot_photo_repaint(KivViewItem *) {}
+void AmbrioMainWindow::UpdateThumbsView() {}
+void AmbrioMainWindow::updateLargeImageNow() {}
+// The property panel, persons, dates and the tray.
+void AmbrioMainWindow::AddPhotoListToPlaylist() { notYetAvailable(QStringLiteral("The pictures tray")); }
+void AmbrioMainWindow::setCurrentItemProperty(KivViewItem *) {}
+void AmbrioMainWindow::SaveNewProperty() {}
+void AmbrioMainWindow::showUserBadge() {}
+void AmbrioMainWindow::showSubjectDialog() {}
+void AmbrioMainWindow::showDateModif() {}
+void AmbrioMainWindow::showDatePlModif() {}
+// The viewer.
+void AmbrioMainWindow::viewImage() { notYetAvailable(QStringLiteral("The picture viewer")); }
+void AmbrioMainWindow::slot_previousItem() {}
+void AmbrioMainWindow::slot_nextItem() {}
+void AmbrioMainWindow::slot_convertPhoto() { notYetAvailable(QStringLiteral("Saving as another format")); }
+void AmbrioMainWindow::slot_updateRotatePreview() {}
+void AmbrioMainWindow::slot_updateRotatePreviewTemp() {}
+void AmbrioMainWindow::slot_updateThumb() {}
+void AmbrioMainWindow::effectMore(int) { notYetAvailable(QStringLiteral("Effects")); }
+// Slideshow, printing, mail, external programs, locator and import.
+void AmbrioMainWindow::viewSlideShow() { notYetAvailable(QStringLiteral("The slideshow")); }
+void AmbrioMainWindow::slot_printPhoto() { notYetAvailable(QStringLiteral("Printing")); }
+void AmbrioMainWindow::slot_sendItem() { notYetAvailable(QStringLiteral("E-mail")); }
+void AmbrioMainWindow::ViewExternal() { notYetAvailable(QStringLiteral("Editing with another program")); }
+void AmbrioMainWindow::slot_printPhotoExternal() { notYetAvailable(QStringLiteral("Printing with another program")); }
+void AmbrioMainWindow::showLocator() { notYetAvailable(QStringLiteral("The locator")); }
+void AmbrioMainWindow::MediaDetectorAdd(const QString &) {}
+void AmbrioMainWindow::ClipBoardChanged() {}
+void AmbrioMainWindow::ClipBoardChangedImport() {}
+void AmbrioMainWindow::selectTwain() { notYetAvailable(QStringLiteral("Scanner import")); }
+void AmbrioMainWindow::ImportTwain() { notYetAvailable(QStringLiteral("Scanner import")); }
+void AmbrioMainWindow::ImportCopyToCurrent() { notYetAvailable(QStringLiteral("Clipboard import")); }

@@ -1,11 +1,26 @@
 #pragma once
 
+#include "cataloguecontext.h"
+#include "libraryindex.h"
+#include "organisermenus.h"
+
 #include <QPixmap>
+#include <QPointer>
+#include <QUrl>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
+class AlbumCommands;
 class CatalogueLock;
+class Hello;
+class KivViewItem;
+class PlayList;
 class Prompter;
+class QDropEvent;
+class QImage;
+class QTreeWidgetItem;
+class libraryList;
 class prefImplementation;
 class splash;
 class splashin;
@@ -15,8 +30,8 @@ class AmbrioMainWindowBase;
 }
 
 // The organiser page: page 0 of the top-level window's stack. It owns the album list,
-// the thumbnail view and the tool case, and every organiser command reaches one of
-// its slots. Its start-up runs in four announced stages that the splash shows.
+// the thumbnail area, the tool case and the catalogue's index, and every organiser
+// command reaches one of its slots; each slot hands the work to the code that owns it.
 class AmbrioMainWindow : public QWidget
 {
     Q_OBJECT
@@ -28,6 +43,7 @@ public:
     void setPref(prefImplementation *pref) { m_pref = pref; }
     prefImplementation *pref() const { return m_pref; }
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }
+    Prompter *prompter() const { return m_prompter; }
 
     // Runs the start-up stages once: system, clipboard, catalogue, user interface,
     // then the finish and the first-start question.
@@ -38,12 +54,145 @@ public:
     splashin *startupPanel() const { return m_presentation; }
     splash *splashWindow() const { return m_splash; }
     QWidget *thumbnailArea() const;
+    libraryList *albumList() const;
+    Hello *title() const { return m_title; }
+    const OrganiserMenus &menus() const { return m_menus; }
+    int currentToolPage() const;
+
+    PlayList *currentAlbum() const { return m_currentAlbum; }
+    KivViewItem *currentItem() const { return m_currentItem; }
+    // The library index and the current album, for the parts that need them.
+    LibraryIndex *getDataBase() { return &m_library; }
+    PlayList *GetCurrentDir() const { return m_currentAlbum; }
+    const CatalogueContext &catalogue() const { return m_context; }
+    QStringList subjects() const { return m_subjects; }
+
+    // How many pictures the thumbnail view has selected; the view installs the answer.
+    void setSelectionCounter(std::function<int()> counter) { m_selectionCount = std::move(counter); }
+    // How a folder is shown in the desktop's file manager (replaced in tests).
+    void setUrlOpener(std::function<bool(const QUrl &)> opener) { m_openUrl = std::move(opener); }
 
 Q_SIGNALS:
     void initSystem();
     void initClip();
     void initDatabase();
     void initUi();
+    void Addprogress(int value);
+    void SetTotalprogress(int total);
+    void pauseTitle();
+    void runTitle();
+    void updateRotatePreview();
+    void updateProperty(KivViewItem *item);
+
+public Q_SLOTS:
+    // Navigation of the tool case.
+    void showinfo();
+    void showTools();
+    void showExport();
+    void shownoitem();
+    void showImport();
+    void showUpdateToolBay();
+    void slot_backtoOrganizer();
+    void slot_photo_pressed(KivViewItem *item);
+    void slot_photo_dblclick(KivViewItem *item);
+    void slot_photo_rightclick(KivViewItem *item, const QPoint &globalPos);
+    void contextmenuLibrary(QTreeWidgetItem *item, const QPoint &globalPos, int column);
+    void load_pictureViewer();
+    void load_musicViewer();
+    void load_ThumbsViewer();
+    void listenMusic();
+    void slot_moreTools();
+    void slot_photo_type();
+    void slot_music_type();
+    void slot_media_type();
+    void ToMultiSelection();
+    void ToSingleSelection();
+    void slot_setProgress(int value);
+
+    // The album list.
+    void slot_roll_pressed(QTreeWidgetItem *item);
+    void slot_selectLibrary(QTreeWidgetItem *item);
+    void updateRollView();
+    void LibraryMoveUp();
+    void LibraryMovedown();
+    void LibraryRename();
+    void setViewByYear();
+    void setViewByYear(bool on);
+    void setViewByManuel();
+    void setViewByManuel(bool on);
+    void setViewBy();
+    void setViewBy16x();
+    void setViewBy32x();
+    void setPixmapPlaylist(PlayList *album);
+    void UpdatePlaylistImage();
+
+    // Album commands.
+    void AddPlaylist();
+    void AddDirectoryPlaylist();
+    void AddGroup();
+    void RemoveRollLibrary();
+    void RemoveRollLibraryDuringstartup();
+    void slot_clearPlaylist();
+    void updateRollLibrary();
+    void ChangeFromDir();
+    void addAlbumHelpPannel();
+    void slot_locateOnDisk();
+    void modifyTitle();
+    void SavePlaylistProperty();
+
+    // Picture commands: the thumbnail view's issue builds them.
+    void slot_addItem();
+    void slot_addFile(const QStringList &files, KivViewItem *target);
+    void slot_addFile(const QString &text, QTreeWidgetItem *item);
+    void slot_addImage(const QImage &image);
+    void slot_copyItem();
+    void slot_pasteItem();
+    void clearClipboard();
+    void slot_copyToPlaylist();
+    void slot_removeItem();
+    void slot_removePhoto(KivViewItem *item);
+    void slot_renameItem();
+    void slot_to_favorites();
+    void FavPlus();
+    void FavMoins();
+    void insertBadge(int id);
+    void moveIconItemUp();
+    void moveIconItemDown();
+    void slot_dnd(QDropEvent *event);
+    void slot_itemDroped(KivViewItem *item, const QString &text);
+    void slot_photo_repaint(KivViewItem *item);
+    void UpdateThumbsView();
+    void updateLargeImageNow();
+    // Properties, persons, dates and the tray: the property panel's issue builds them.
+    void AddPhotoListToPlaylist();
+    void setCurrentItemProperty(KivViewItem *item);
+    void SaveNewProperty();
+    void showUserBadge();
+    void showSubjectDialog();
+    void showDateModif();
+    void showDatePlModif();
+    // The viewer: the viewer's issue builds them.
+    void viewImage();
+    void slot_previousItem();
+    void slot_nextItem();
+    void slot_convertPhoto();
+    void slot_updateRotatePreview();
+    void slot_updateRotatePreviewTemp();
+    void slot_updateThumb();
+    void effectMore(int id);
+    // Slideshow, printing, mail, external programs, locator and import come later.
+    void viewSlideShow();
+    void slot_printPhoto();
+    void slot_sendItem();
+    void ViewExternal();
+    void slot_printPhotoExternal();
+    void showLocator();
+    void MediaDetectorAdd(const QString &folder);
+    void ClipBoardChanged();
+    void ClipBoardChangedImport();
+    void selectTwain();
+    void ImportTwain();
+    void ImportCopyToCurrent();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -51,6 +200,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    friend class AlbumCommands;
+
     void stageSystem();
     void stageClip();
     void stageDatabase();
@@ -58,16 +209,36 @@ private:
     void finishStartup();
     void askFirstStart();
     void fitStartupPanel();
+    void connectWidgets();
+    void raiseTab(QObject *tab);
+    bool needAlbum(QObject *tab);
+    void updateEnabledCommands();
+    void updateMultiplePhotoPanel();
+    void showAlbumTitle();
+    void notYetAvailable(const QString &feature);
 
     Ui::AmbrioMainWindowBase *ui;
     prefImplementation *m_pref = nullptr;
     Prompter *m_prompter = nullptr;
     splash *m_splash = nullptr;
     splashin *m_presentation = nullptr;
+    Hello *m_title = nullptr;
+    OrganiserMenus m_menus;
+    std::unique_ptr<AlbumCommands> m_commands;
     QString m_currentAlbumKind;
     QString m_currentMediaKind;
+    QString m_modification;
     QPixmap m_selectedPixmap;
     QPixmap m_noBadgePixmap;
+    PlayList *m_currentAlbum = nullptr;
+    KivViewItem *m_currentItem = nullptr;
+    bool m_multiSelection = false;
     bool m_closed = false;
+    CatalogueContext m_context;
+    LibraryIndex m_library;
+    QStringList m_subjects;
+    QStringList m_hiddenDirs;
     std::unique_ptr<CatalogueLock> m_lock;
+    std::function<int()> m_selectionCount;
+    std::function<bool(const QUrl &)> m_openUrl;
 };

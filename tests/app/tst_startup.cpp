@@ -305,7 +305,9 @@ void TestStartup::wholeProgramRun()
     program.start(QStringLiteral(VELLARO_EXE), {"--exit-when-shown"});
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitCode(), 0);
-    QCOMPARE(program.readAllStandardOutput(), QByteArray("Vellaro starting...\nthread zero\n"));
+    QCOMPARE(program.readAllStandardOutput(),
+             QByteArray("Vellaro starting...\nloading Database******************************************************\n"
+                        "thread zero\n"));
     QVERIFY(QFileInfo(home.filePath("install/DataBase/db")).isDir());
     QSettings after(home.filePath(".config/Halvarin/Vellaro.conf"), QSettings::IniFormat);
     QCOMPARE(after.value("Vellaro/AlbumViewBy").toString(), QStringLiteral("year"));

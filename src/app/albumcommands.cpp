@@ -1,0 +1,300 @@
+#include "albumcommands.h"
+#include "ui_addalbumhelpbase.h"
+#include "ui_enternamebase.h"
+
+#include "ambriomainwindow.h"
+#include "cataloguetext.h"
+#include "directoryplaylist.h"
+#include "kivviewitem.h"
+#include "librarylist.h"
+#include "namelist.h"
+#include "pixmaplookup.h"
+#include "playlistgroup.h"
+#include "prompter.h"
+
+#include <QDateTime>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+
+QString withoutTrailingSeparator(QString folder)
+{
+    folder = QDir::fromNativeSeparators(folder);
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+} // namespace
+
+QString AlbumCommands::askName(const QString &label)
+{
+    QDialog dialog(m_page);
+    Ui::EnterNameBase form;
+    form.setupUi(&dialog);
+    form.buttonOk->setIcon(QIcon(kivPixmap(QStringLiteral("button_ok.png"))));
+    form.buttonCancel->setIcon(QIcon(kivPixmap(QStringLiteral("button_cancel.png"))));
+    QObject::connect(form.buttonOk, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(form.buttonCancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    if (!label.isEmpty())
+        form.textLabelName->setText(label);
+    if (m_page->prompter()->exec(&dialog) != QDialog::Accepted)
+        return {};
+    const QString name = form.lineEditName->text();
+    const QString refusal = CatalogueText::albumNameRefusal(name);
+    if (!refusal.isEmpty()) {
+        m_page->prompter()->information(m_page, refusal);
+        return {};
+    }
+    return name;
+}
+
+void AlbumCommands::store(PlayList *album, const QString &title)
+{
+    libraryList *list = m_page->albumList();
+    album->setContext(&m_page->m_context);
+    album->setId(QDateTime::currentDateTime());
+    album->setKivDir(album->id());
+    album->setTitle(title);
+    album->setText(1, title);
+    album->setCreationDate(QDate::currentDate());
+    list->setPixmapPlaylist(album);
+    list->insertIntoYearView(album);
+    m_page->m_library.insertAlbum(album, m_page->m_currentAlbum);
+    // The album file holds the creation date the year view files the album under.
+    album->setDirty(true);
+    album->save(album->kivDir());
+    m_page->m_library.save();
+    m_page->slot_selectLibrary(album);
+}
+
+void AlbumCommands::newAlbum()
+{
+    const QString name = askName(QString());
+    if (name.isEmpty())
+        return;
+    libraryList *list = m_page->albumList();
+    QTreeWidgetItem *after = m_page->m_currentAlbum;
+    if (!after && list->topLevelItemCount() > 0)
+        after = list->topLevelItem(list->topLevelItemCount() - 1);
+    auto *album = after && !after->parent() ? new PlayList(list, after) : new PlayList(list);
+    album->setName(name);
+    store(album, name);
+}
+
+void AlbumCommands::newGroup()
+{
+    const QString name = askName(QStringLiteral("Enter the new Group name :"));
+    if (name.isEmpty())
+        return;
+    auto *group = new PlayListGroup(m_page->albumList());
+    group->setName(name);
+    store(group, name);
+}
+
+bool AlbumCommands::dynamicAlbumExists(const QString &folder) const
+{
+    const QDir catalogue(m_page->m_context.folder);
+    for (const QString &name : catalogue.entryList({QStringLiteral("*.dir")}, QDir::Files)) {
+        DirectoryPlaylist stored;
+        if (stored.load(catalogue.filePath(name)) && withoutTrailingSeparator(stored.from()) == folder)
+            return true;
+    }
+    return false;
+}
+
+void AlbumCommands::newDynamicAlbum()
+{
+    QString start;
+    if (auto *current = dynamic_cast<DirectoryPlaylist *>(m_page->m_currentAlbum))
+        start = QFileInfo(current->from()).absolutePath();
+    const QString chosen = m_page->prompter()->existingDirectory(m_page, QStringLiteral("Choose a directory"), start);
+    if (chosen.isEmpty())
+        return;
+    const QString folder = withoutTrailingSeparator(chosen);
+    if (dynamicAlbumExists(folder)) {
+        m_page->prompter()->information(
+            m_page, QStringLiteral("Unable to add this dynamic album.\nthis album is already in the database"));
+        return;
+    }
+    const QString name = QFileInfo(folder).fileName();
+    const QString refusal = CatalogueText::albumNameRefusal(name);
+    if (!refusal.isEmpty()) {
+        m_page->prompter()->information(m_page, refusal);
+        return;
+    }
+    auto *album = new DirectoryPlaylist(m_page->albumList());
+    album->setName(name);
+    album->setFrom(folder);
+    album->setContext(&m_page->m_context);
+    album->rows();
+    store(album, name);
+}
+
+void AlbumCommands::removeAlbumFiles(PlayList *album)
+{
+    if (!album)
+        return;
+    if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album)) {
+        // The locator must not bring the folder back as a new album.
+        m_page->m_hiddenDirs << dynamic->from();
+        NameList::save(NameList::hiddenDirsPath(m_page->m_context.root), m_page->m_hiddenDirs);
+    }
+    std::printf("*** Remove Album :%s\n", qPrintable(album->kivDir()));
+    std::fflush(stdout);
+    m_page->m_library.removeAlbum(album);
+    m_page->m_library.save();
+    if (album->isValid())
+        album->removeFiles();
+    if (m_page->m_currentAlbum == album)
+        m_page->m_currentAlbum = nullptr;
+    delete album;
+}
+
+void AlbumCommands::removeAlbum()
+{
+    PlayList *album = m_page->m_currentAlbum;
+    if (!album) {
+        m_page->prompter()->information(m_page, QStringLiteral("Select an album before push delete\n"));
+        return;
+    }
+    if (!m_page->prompter()->confirm(m_page, Prompter::Icon::Warning,
+                                     QStringLiteral("Do you really want to remove this album from Vellaro ?\n\n "
+                                                    "if yes, your photos still remained in your pc."),
+                                     QStringLiteral("Remove album")))
+        return;
+    libraryList *list = m_page->albumList();
+    QTreeWidgetItem *above = list->itemAbove(album);
+    removeAlbumFiles(album);
+    list->removeEmptyYearRow();
+    // The entry above may have been an emptied year row that is gone now.
+    bool aboveStands = false;
+    for (QTreeWidgetItemIterator it(list); *it && !aboveStands; ++it)
+        aboveStands = *it == above;
+    if (above && aboveStands && !libraryList::isYearRow(above)) {
+        m_page->slot_selectLibrary(above);
+    } else {
+        list->clearSelection();
+        m_page->slot_roll_pressed(nullptr);
+    }
+}
+
+void AlbumCommands::clearAlbum()
+{
+    PlayList *album = m_page->m_currentAlbum;
+    if (!album || album->isSmart() || libraryList::isYearRow(album))
+        return;
+    bool ok = false;
+    if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album)) {
+        ok = m_page->prompter()->confirm(m_page, Prompter::Icon::Critical,
+                                         QStringLiteral("Remove all picture contained in :") + dynamic->from()
+                                             + QStringLiteral("\n\n this function is not virtual your picture will "
+                                                              "be really deleted"),
+                                         QStringLiteral("Remove all Pictures"));
+    } else {
+        ok = m_page->prompter()->confirm(m_page, Prompter::Icon::Information,
+                                         QStringLiteral("Are you sure to clear this album ?\nYour picture will NOT be "
+                                                        "deleted, only removed from this album"));
+    }
+    if (!ok)
+        return;
+    album->clear();
+    m_page->m_library.updateAlbum(album);
+    m_page->m_library.save();
+    m_page->albumList()->setPixmapPlaylist(album);
+}
+
+void AlbumCommands::refreshAlbum()
+{
+    PlayList *album = m_page->m_currentAlbum;
+    if (!album || album->isSmart())
+        return;
+    auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
+    if (dynamic && dynamic->folderGone()) {
+        if (!m_page->prompter()->confirm(m_page, Prompter::Icon::Warning,
+                                         QStringLiteral("Do you really want to refresh thumbs ?\n\n if yes, you will "
+                                                        "loose every previous pictures cataloged."),
+                                         QStringLiteral("Refresh Thumbs")))
+            return;
+    }
+    if (dynamic) {
+        // A rescan from the folder as it is now.
+        dynamic->resetRows();
+        dynamic->setDirty(true);
+        dynamic->rows();
+        dynamic->save(dynamic->kivDir());
+        m_page->m_library.updateAlbum(dynamic);
+        m_page->m_library.save();
+    }
+    m_page->slot_roll_pressed(album);
+    m_page->albumList()->setPixmapPlaylist(album);
+}
+
+void AlbumCommands::rebindAndRefresh(DirectoryPlaylist *album, const QString &folder)
+{
+    album->setFrom(folder);
+    album->setValid(true);
+    album->resetRows();
+    album->setDirty(true);
+    album->rows();
+    album->save(album->kivDir());
+    m_page->m_library.updateAlbum(album);
+    m_page->m_library.save();
+    m_page->albumList()->insertIntoYearView(album);
+    m_page->albumList()->setPixmapPlaylist(album);
+    m_page->slot_selectLibrary(album);
+}
+
+void AlbumCommands::changeFolder()
+{
+    auto *album = dynamic_cast<DirectoryPlaylist *>(m_page->m_currentAlbum);
+    if (!album)
+        return;
+    const QString chosen =
+        m_page->prompter()->existingDirectory(m_page, QStringLiteral("Choose a directory"), album->from());
+    if (chosen.isEmpty())
+        return;
+    rebindAndRefresh(album, withoutTrailingSeparator(chosen));
+}
+
+void AlbumCommands::showHelp()
+{
+    QDialog dialog(m_page);
+    Ui::addAlbumHelpBase form;
+    form.setupUi(&dialog);
+    dialog.setObjectName(QStringLiteral("add help"));
+    form.pushButtonAlbum->setIcon(QIcon(kivPixmap(QStringLiteral("playlist.png"))));
+    form.pushButtonDynamic->setIcon(QIcon(kivPixmap(QStringLiteral("directory-playlist.png"))));
+    form.pushButtonDynamic->setIconSize(QSize(32, 32));
+    form.pushButtonAlbum->setIconSize(QSize(32, 32));
+    bool album = false, dynamic = false;
+    QObject::connect(form.pushButtonAlbum, &QPushButton::clicked, &dialog, [&] {
+        album = true;
+        dialog.accept();
+    });
+    QObject::connect(form.pushButtonDynamic, &QPushButton::clicked, &dialog, [&] {
+        dynamic = true;
+        dialog.accept();
+    });
+    QObject::connect(form.pushButtonClose, &QPushButton::clicked, &dialog, &QDialog::reject);
+    m_page->prompter()->exec(&dialog);
+    if (album)
+        newAlbum();
+    else if (dynamic)
+        newDynamicAlbum();
+}
+
+void AlbumCommands::locateOnDisk()
+{
+    QString folder;
+    if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(m_page->m_currentAlbum))
+        folder = dynamic->from();
+    else if (m_page->m_currentItem)
+        folder = m_page->m_currentItem->sourceFolder();
+    if (folder.isEmpty() || !m_page->m_openUrl)
+        return;
+    m_page->m_openUrl(QUrl::fromLocalFile(folder));
+}

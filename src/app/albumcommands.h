@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+class AmbrioMainWindow;
+class DirectoryPlaylist;
+class PlayList;
+class QTreeWidgetItem;
+
+// The album commands of the organiser page: making, removing, emptying, refreshing
+// and re-binding albums, with their questions and their effects on the catalogue
+// files and on the user's files.
+class AlbumCommands
+{
+public:
+    explicit AlbumCommands(AmbrioMainWindow *page)
+        : m_page(page)
+    {
+    }
+
+    void newAlbum();
+    void newDynamicAlbum();
+    void newGroup();
+    void removeAlbum();
+    void removeAlbumFiles(PlayList *album);
+    void clearAlbum();
+    void refreshAlbum();
+    void changeFolder();
+    void showHelp();
+    void locateOnDisk();
+
+    // Whether a dynamic album bound to `folder` is stored in the catalogue folder.
+    bool dynamicAlbumExists(const QString &folder) const;
+
+private:
+    // Asks a name with the name dialog; empty when cancelled or refused.
+    QString askName(const QString &label);
+    // Places a new album in the list, the year view and the library index, writes its
+    // file and the index, and selects it.
+    void store(PlayList *album, const QString &title);
+    void rebindAndRefresh(DirectoryPlaylist *album, const QString &folder);
+
+    AmbrioMainWindow *m_page;
+};

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QPointer>
+#include <QTreeWidget>
+
+class AllPhoto;
+class ByCategory;
+class Favorites;
+class KivViewItem;
+class LibraryIndex;
+class PlayList;
+class Search;
+class Stats;
+class prefImplementation;
+struct CatalogueContext;
+
+// The album list ("AlbumBay"): every stored album with the computed albums and the
+// "Browse By..." branch, viewed by year (newest first, a year row above each year's
+// albums) or in the user's own order, with small or large icons.
+class libraryList : public QTreeWidget
+{
+    Q_OBJECT
+
+public:
+    explicit libraryList(QWidget *parent = nullptr);
+
+    void setPref(prefImplementation *pref) { m_pref = pref; }
+    void setContext(const CatalogueContext *context) { m_context = context; }
+    // Columns, font and colours; small or large icons.
+    void setUp(bool smallIcons);
+
+    // The computed albums and the browse-by branch (subjects without "Undefined").
+    void addComputedAlbums(const QStringList &subjects);
+    void rebuildSubjects(const QStringList &subjects);
+    AllPhoto *allPhotos() const { return m_all; }
+    Favorites *favorites() const { return m_favorites; }
+    Search *lastSearch() const { return m_lastSearch; }
+    Stats *statistics() const { return m_stats; }
+
+    bool isYearView() const;
+    void applyYearView();
+    // Puts an album under its year (only in the year view), then removes one emptied
+    // year row or re-sorts.
+    void insertIntoYearView(PlayList *album);
+    void removeEmptyYearRow();
+    void applyOwnOrder(const LibraryIndex &index);
+
+    bool largeIcons() const { return m_largeIcons; }
+    void setLargeIcons(bool large);
+    int iconExtent() const { return m_largeIcons ? 32 : 20; }
+    // The album's icon at the list's size, with the missing-folder mark.
+    QPixmap albumPixmap(PlayList *album) const;
+    void setPixmapPlaylist(PlayList *album);
+    void rebuildIcons();
+
+    // One place up or down in the own order; false when nothing can move there.
+    bool moveUp(PlayList *album);
+    bool moveDown(PlayList *album);
+
+    // The stored albums standing at the top level, in list order.
+    QList<PlayList *> storedAlbums() const;
+    static bool isSmartEntry(const QTreeWidgetItem *item);
+    static bool isYearRow(const QTreeWidgetItem *item);
+
+Q_SIGNALS:
+    void librarySelected(QTreeWidgetItem *item);
+    void addFile(const QStringList &files, KivViewItem *target);
+    void addFile(const QString &text, QTreeWidgetItem *item);
+    void dropped(QDropEvent *event);
+    void contextMenuRequested(QTreeWidgetItem *item, const QPoint &globalPos, int column);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void setHighlighted(QTreeWidgetItem *item);
+    void selectAndAnnounce(QTreeWidgetItem *item);
+
+    prefImplementation *m_pref = nullptr;
+    const CatalogueContext *m_context = nullptr;
+    bool m_largeIcons = true;
+    AllPhoto *m_all = nullptr;
+    Favorites *m_favorites = nullptr;
+    Search *m_lastSearch = nullptr;
+    Stats *m_stats = nullptr;
+    ByCategory *m_browse = nullptr;
+    ByCategory *m_bySubject = nullptr;
+    ByCategory *m_byCategory = nullptr;
+    QTreeWidgetItem *m_highlighted = nullptr;
+};
