@@ -131,8 +131,13 @@ void AmbrioMainWindow::connectWidgets()
             m_title->setText(album->title());
     });
 
-    for (QToolButton *button : {ui->add_roll, ui->viewBy})
-        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ui->add_roll->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // The view-by button shows its picture; its name is its tooltip.
+    ui->viewBy->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ui->viewBy->setToolTip(ui->viewBy->text());
+    // The tabs share the row with the picture buttons within the 800-pixel window.
+    for (QPushButton *tab : {ui->bring_import, ui->bring_info, ui->bring_edit, ui->bring_export})
+        tab->setMaximumWidth(72);
     connect(ui->remove_roll, &QPushButton::clicked, this, &AmbrioMainWindow::RemoveRollLibrary);
     connect(ui->viewBy, &QToolButton::clicked, this, &AmbrioMainWindow::setViewBy);
     connect(ui->pushButtonAdd, &QPushButton::clicked, this, &AmbrioMainWindow::slot_addItem);

@@ -41,6 +41,8 @@ libraryList::libraryList(QWidget *parent)
     setColumnCount(3);
     setHeaderLabels({QString(), QStringLiteral("Vellaro"), QStringLiteral("date")});
     setRootIsDecorated(true);
+    // A narrow branch column leaves room for the album icons in column 0.
+    setIndentation(12);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -58,7 +60,7 @@ void libraryList::setUp(bool smallIcons)
     setColumnHidden(2, true);
     setColumnWidth(1, 144);
     setLargeIcons(!smallIcons);
-    setColumnWidth(0, smallIcons ? 38 : 40);
+    setColumnWidth(0, (smallIcons ? 38 : 40) + indentation());
 }
 
 bool libraryList::isSmartEntry(const QTreeWidgetItem *item)
@@ -166,6 +168,8 @@ void libraryList::insertIntoYearView(PlayList *album)
             row->setTitle(year);
             row->setText(0, year);
             row->setText(2, year + QStringLiteral("12-30"));
+            // The year stands across the row, not squeezed into the icon column.
+            row->setFirstColumnSpanned(true);
             // The row's own date is never valid ("YYYY-12-34"): year rows sort by their key.
             row->setCreationDate(QDate::fromString(year + QStringLiteral("-12-34"), Qt::ISODate));
         }
@@ -218,7 +222,7 @@ void libraryList::setLargeIcons(bool large)
 {
     m_largeIcons = large;
     setIconSize(QSize(iconExtent(), iconExtent()));
-    setColumnWidth(0, large ? 46 : 30);
+    setColumnWidth(0, (large ? 46 : 30) + indentation());
     rebuildIcons();
 }
 

@@ -2,9 +2,14 @@
 #include "ui_mainwindow.h"
 
 #include "ambriomainwindow.h"
+#include "librarylist.h"
+#include "pixmaplookup.h"
 #include "prefimplementation.h"
+#include "prompter.h"
+#include "smartplaylist.h"
 
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <QProgressBar>
 
 media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefImplementation *pref,
@@ -12,6 +17,7 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     : QMainWindow(parent, flags)
     , ui(new Ui::MainWindow)
     , m_pref(pref)
+    , m_prompter(prompter)
 {
     ui->setupUi(this);
     setObjectName(name);
@@ -25,6 +31,16 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     m_photo->setPrompter(prompter);
     m_photo->startup();
     ui->widgetStack->insertWidget(0, m_photo);
+
+    buildMenus();
+    ui->findButton->setIcon(QIcon(kivPixmap(QStringLiteral("find.png"))));
+    connect(ui->searchLine, &QLineEdit::returnPressed, this, &media::slot_fast_find);
+    connect(ui->findButton, &QToolButton::clicked, this, &media::slot_find_advanced);
+    connect(ui->locatorButton, &QPushButton::clicked, m_photo, &AmbrioMainWindow::showLocator);
+    connect(ui->miniMeButton, &QPushButton::clicked, this, &media::slot_minime);
+    connect(ui->optionsButton, &QPushButton::clicked, this, &media::slot_pref);
+    connect(m_photo, &AmbrioMainWindow::Addprogress, this, &media::slot_setProgress);
+    connect(m_photo, &AmbrioMainWindow::SetTotalprogress, this, &media::slot_SetTotalprogress);
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("progressBar"));
@@ -42,8 +58,146 @@ media::~media()
     delete ui;
 }
 
+void media::buildMenus()
+{
+    AmbrioMainWindow *page = m_photo;
+    using P = AmbrioMainWindow;
+    QMenu *file = ui->MenuBar->addMenu(QStringLiteral("File"));
+    file->addSeparator();
+    connect(file->addAction(QStringLiteral("Quit")), &QAction::triggered, this, &QWidget::close);
+
+    QMenu *album = ui->MenuBar->addMenu(QStringLiteral("Album"));
+    connect(album->addAction(QStringLiteral("New Album")), &QAction::triggered, page, &P::AddPlaylist);
+    connect(album->addAction(QStringLiteral("New Directory Album")), &QAction::triggered, page,
+            &P::AddDirectoryPlaylist);
+    album->addSeparator();
+    connect(album->addAction(QStringLiteral("Clear Album")), &QAction::triggered, page, &P::slot_clearPlaylist);
+    connect(album->addAction(QStringLiteral("Refresh Thumbs")), &QAction::triggered, page, &P::updateRollLibrary);
+    album->addSeparator();
+    connect(album->addAction(QStringLiteral("Email all photos in this Playlist")), &QAction::triggered, page,
+            &P::slot_sendItem);
+    connect(album->addAction(QStringLiteral("Slideshow")), &QAction::triggered, page, &P::viewSlideShow);
+
+    QMenu *photo = ui->MenuBar->addMenu(QStringLiteral("Photo"));
+    connect(photo->addAction(QStringLiteral("Copy")), &QAction::triggered, page, &P::slot_copyItem);
+    connect(photo->addAction(QStringLiteral("Paste")), &QAction::triggered, page, &P::slot_pasteItem);
+    connect(photo->addAction(QStringLiteral("Remove")), &QAction::triggered, page, &P::slot_removeItem);
+    connect(photo->addAction(QStringLiteral("Rename")), &QAction::triggered, page, &P::slot_renameItem);
+    photo->addSeparator();
+    connect(photo->addAction(QStringLiteral("Make this photo a Favorites")), &QAction::triggered, page,
+            &P::slot_to_favorites);
+    photo->addSeparator();
+    connect(photo->addAction(QStringLiteral("Save as...")), &QAction::triggered, page, &P::slot_convertPhoto);
+    connect(photo->addAction(QStringLiteral("View this photo")), &QAction::triggered, page, &P::viewImage);
+    connect(photo->addAction(QStringLiteral("Email this photo")), &QAction::triggered, page, &P::slot_sendItem);
+    connect(photo->addAction(QStringLiteral("Print this photo")), &QAction::triggered, page, &P::slot_printPhoto);
+
+    QMenu *find = ui->MenuBar->addMenu(QStringLiteral("Find"));
+    connect(find->addAction(QStringLiteral("Find a photo with a particular property...")), &QAction::triggered,
+            this, &media::slot_find_advanced);
+}
+
 void media::closeEvent(QCloseEvent *event)
 {
     m_photo->close();
     event->accept();
 }
+
+void media::slot_photo()
+{
+    m_photo->slot_photo_type();
+}
+
+void media::slot_music()
+{
+    m_photo->slot_music_type();
+}
+
+void media::slot_multi()
+{
+    m_photo->slot_media_type();
+}
+
+void media::slot_find()
+{
+    slot_fast_find();
+}
+
+void media::slot_fast_find()
+{
+    // The search bar fills the "Last Search" album, which then opens.
+    const QString text = ui->searchLine->text();
+    Search *last = m_photo->albumList()->lastSearch();
+    if (text.isEmpty() || !last)
+        return;
+    last->setAttribute(QString());
+    last->setCondition(QString());
+    last->setKeyword(text);
+    last->setSource(m_photo->currentAlbum());
+    last->setTitle(QStringLiteral("Last Search : ") + text);
+    last->setText(1, last->title());
+    m_photo->slot_selectLibrary(last);
+}
+
+void media::slot_find_advanced()
+{
+    m_prompter->information(this, QStringLiteral("The advanced search is not available in this version of Vellaro."));
+}
+
+void media::slot_setProgress(int value)
+{
+    m_progress->setValue(value);
+    if (value >= m_progress->maximum())
+        m_progress->hide();
+}
+
+void media::slot_SetTotalprogress(int total)
+{
+    // Over the search bar's strip, on the title-strip background.
+    m_progress->setGeometry(ui->searchBar->geometry().adjusted(0, 8, 0, -8));
+    const QPixmap strip = kivPixmap(QStringLiteral("ui-media-center.png"));
+    QPalette colours = m_progress->palette();
+    colours.setBrush(QPalette::Window, strip);
+    m_progress->setPalette(colours);
+    m_progress->setAutoFillBackground(true);
+    m_progress->setRange(0, total);
+    m_progress->setValue(0);
+    m_progress->show();
+    m_progress->raise();
+}
+
+void media::slot_select()
+{
+    ui->searchLine->selectAll();
+}
+
+void media::focusSearchBar()
+{
+    ui->searchLine->setFocus();
+}
+
+// Reached by no control: an empty window at the screen origin in place of this one.
+void media::slot_Aspirateur()
+{
+    hide();
+    auto *empty = new QWidget;
+    empty->setAttribute(Qt::WA_DeleteOnClose);
+    empty->setGeometry(0, 0, 50, 50);
+    empty->show();
+}
+
+void media::menu_apps(bool) {}
+void media::slot_changeTheme() {}
+void media::setUpPrinter() {}
+
+void media::slot_pref()
+{
+    m_prompter->information(this, QStringLiteral("The preferences are not available in this version of Vellaro."));
+}
+
+void media::slot_minime()
+{
+    m_prompter->information(this, QStringLiteral("The mini window is not available in this version of Vellaro."));
+}
+
+void media::mediaDetect() {}

@@ -27,12 +27,39 @@ public:
     prefImplementation *pref() const { return m_pref; }
     QProgressBar *progressBar() const { return m_progress; }
 
+Q_SIGNALS:
+    void signal_photo();
+    void signal_music();
+    void signal_media();
+
+public Q_SLOTS:
+    void slot_Aspirateur();
+    void slot_photo();
+    void slot_music();
+    void slot_multi();
+    void slot_find();
+    void slot_fast_find();
+    void slot_find_advanced();
+    void slot_setProgress(int value);
+    void slot_SetTotalprogress(int total);
+    void slot_select();
+    void menu_apps(bool on);
+    void slot_pref();
+    void slot_changeTheme();
+    void setUpPrinter();
+    void focusSearchBar();
+    void slot_minime();
+    void mediaDetect();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void buildMenus();
+
     Ui::MainWindow *ui;
     prefImplementation *m_pref;
+    Prompter *m_prompter;
     AmbrioMainWindow *m_photo = nullptr;
     QProgressBar *m_progress = nullptr;
 };

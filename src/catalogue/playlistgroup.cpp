@@ -38,7 +38,7 @@ bool PlayListGroup::removeFiles()
 void GroupYear::init()
 {
     setFlags(Qt::ItemIsEnabled);
-    setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
     setSizeHint(0, QSize(-1, 45));
     setTextColour(Qt::black);
     QFont bold = font(0);
