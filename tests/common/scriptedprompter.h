@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QList>
 #include <QQueue>
+#include <functional>
 
 // A prompter for tests: records every exchange and answers from a script. A box
 // with no scripted answer gets its escape button, a chooser an empty answer.
@@ -15,6 +16,9 @@ public:
     QQueue<int> answers;          // button indexes, in order
     QQueue<QString> fileAnswers;  // chooser answers, in order
     QQueue<int> dialogResults;    // exec() results, in order
+    // Plays the user's part in a dialog (fills its fields) before its result is given.
+    std::function<void(QDialog *)> onExec;
+    QStringList choosers;         // captions of the file and folder choosers shown
 
     int message(QWidget *, const Message &box) override
     {
@@ -34,8 +38,17 @@ public:
     {
         return nextFile();
     }
-    QString existingDirectory(QWidget *, const QString &, const QString &) override { return nextFile(); }
-    int exec(QDialog *) override { return dialogResults.isEmpty() ? QDialog::Rejected : dialogResults.dequeue(); }
+    QString existingDirectory(QWidget *, const QString &caption, const QString &) override
+    {
+        choosers << caption;
+        return nextFile();
+    }
+    int exec(QDialog *dialog) override
+    {
+        if (onExec)
+            onExec(dialog);
+        return dialogResults.isEmpty() ? QDialog::Rejected : dialogResults.dequeue();
+    }
 
 private:
     QString nextFile() { return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue(); }
