@@ -111,6 +111,8 @@ void AlbumCommands::newDynamicAlbum()
     QString start;
     if (auto *current = dynamic_cast<DirectoryPlaylist *>(m_page->m_currentAlbum))
         start = QFileInfo(current->from()).absolutePath();
+    if (start.isEmpty())
+        start = QDir::homePath();
     const QString chosen = m_page->prompter()->existingDirectory(m_page, QStringLiteral("Choose a directory"), start);
     if (chosen.isEmpty())
         return;

@@ -37,7 +37,7 @@ AmbrioMainWindow::AmbrioMainWindow(QWidget *parent)
     // The animated title stands where the form has its title label.
     m_title = new Hello(ui->action_frame_edit);
     m_title->setObjectName(QStringLiteral("Title_label"));
-    ui->action_frame_editLayout->replaceWidget(ui->Title_label, m_title);
+    delete ui->action_frame_editLayout->replaceWidget(ui->Title_label, m_title);
     delete ui->Title_label;
     ui->Title_label = nullptr;
     ui->ThumbsBay->installEventFilter(this);

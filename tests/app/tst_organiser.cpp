@@ -1,6 +1,7 @@
 #include "ambriomainwindow.h"
 #include "directoryplaylist.h"
 #include "hello.h"
+#include "kivdialog.h"
 #include "librarylist.h"
 #include "pixmaplookup.h"
 #include "prefimplementation.h"
@@ -11,6 +12,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -71,6 +73,8 @@ private Q_SLOTS:
     void removeAlbum();
     void clearAlbums();
     void refreshAskFirstForMissingFolder();
+    void dropsOnTheAlbumList();
+    void dialogCover();
 
 private:
     AmbrioMainWindow *start();
@@ -543,6 +547,49 @@ void TestOrganiser::refreshAskFirstForMissingFolder()
     QCOMPARE(m_prompter.messages.last().caption, QStringLiteral("Refresh Thumbs"));
     QCOMPARE(m_prompter.messages.last().text, QStringLiteral("Do you really want to refresh thumbs ?\n\n if yes, you "
                                                              "will loose every previous pictures cataloged."));
+}
+
+void TestOrganiser::dropsOnTheAlbumList()
+{
+    start();
+    libraryList *list = m_page->albumList();
+    QSignalSpy files(list, qOverload<const QStringList &, KivViewItem *>(&libraryList::addFile));
+    QSignalSpy selected(list, &libraryList::librarySelected);
+    auto *data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile("/pics/a.jpg"), QUrl::fromLocalFile("/pics/b.jpg")});
+    const QPoint at = list->visualItemRect(album("Trip")).center();
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QCoreApplication::sendEvent(list->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &drop);
+    QCOMPARE(files.count(), 1);
+    QCOMPARE(files.first().first().toStringList(), (QStringList{"/pics/a.jpg", "/pics/b.jpg"}));
+    QCOMPARE(list->currentItem(), album("Trip"));  // the album under the drop
+    delete data;
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(album("Party")).center());
+    QCOMPARE(m_page->currentAlbum(), album("Party"));
+    QVERIFY(selected.count() >= 1);
+}
+
+void TestOrganiser::dialogCover()
+{
+    QWidget parent;
+    parent.resize(200, 120);
+    parent.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    KivDialog dialog(&parent);
+    dialog.show();
+    QWidget *cover = parent.findChild<QWidget *>("visualeffect");
+    QVERIFY(cover);
+    QCOMPARE(cover->geometry(), parent.rect());
+    const QImage grey = static_cast<QLabel *>(cover)->pixmap().toImage();
+    const QColor c = grey.pixelColor(grey.width() / 2, grey.height() / 2);
+    QVERIFY(c.red() == c.green() && c.green() == c.blue());
+    dialog.accept();
+    QVERIFY(!parent.findChild<QWidget *>("visualeffect"));
 }
 
 QTEST_MAIN(TestOrganiser)
