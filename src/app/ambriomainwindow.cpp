@@ -559,6 +559,11 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
         album->setExpanded(!album->isExpanded());
         return;
     }
+    if (album->isSmart()) {
+        // A smart album reads every album: a broken one blocks them all.
+        CatalogueLoader::refuseSmartAlbum(ui->ListRoll->storedAlbums(), *m_prompter, this);
+        return;
+    }
     CatalogueLoader::refuseInvalidAlbum(album, *m_prompter, this);
 }
 

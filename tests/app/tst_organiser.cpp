@@ -1,5 +1,6 @@
 #include "ambriomainwindow.h"
 #include "directoryplaylist.h"
+#include "photoitem.h"
 #include "hello.h"
 #include "kivdialog.h"
 #include "librarylist.h"
@@ -74,6 +75,9 @@ private Q_SLOTS:
     void clearAlbums();
     void refreshAskFirstForMissingFolder();
     void dropsOnTheAlbumList();
+    void pictureEvents();
+    void brokenAlbums();
+    void renameInPlaceAndRebind();
     void dialogCover();
 
 private:
@@ -572,6 +576,88 @@ void TestOrganiser::dropsOnTheAlbumList()
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(album("Party")).center());
     QCOMPARE(m_page->currentAlbum(), album("Party"));
     QVERIFY(selected.count() >= 1);
+}
+
+void TestOrganiser::pictureEvents()
+{
+    start();
+    m_page->slot_selectLibrary(album("Trip"));
+    PhotoItem picture(QStringLiteral("a.jpg"));
+    picture.setFileType(QStringLiteral("Photo"));
+    picture.setSourceFolder(m_dir->filePath("pics"));
+    QSignalSpy property(m_page.get(), &AmbrioMainWindow::updateProperty);
+    m_page->slot_photo_pressed(&picture);
+    QCOMPARE(m_page->currentItem(), &picture);
+    QCOMPARE(property.count(), 1);
+    QCOMPARE(page(), 0);
+    tab("bring_export")->click();
+    QCOMPARE(page(), 11);
+    tab("bring_edit")->click();
+    QCOMPARE(page(), 1);
+    auto enabled = [this](const char *name) { return m_page->findChild<QWidget *>(name)->isEnabled(); };
+    QVERIFY(enabled("toolButtonCopyPaste") && enabled("toolButtonFav") && enabled("toolButtonPaste"));
+    for (int id : {4, 5, 6, 10, 11})
+        QVERIFY(m_page->menus().iconItems.value(id)->isEnabled());
+    // In a smart album paste and five picture commands are off; "Move Forward" stays.
+    m_page->slot_selectLibrary(album("AllItem"));
+    m_page->slot_photo_pressed(&picture);
+    QVERIFY(!enabled("toolButtonPaste"));
+    for (int id : {4, 5, 6, 10, 11})
+        QVERIFY(!m_page->menus().iconItems.value(id)->isEnabled());
+    QVERIFY(m_page->menus().iconItems.value(12)->isEnabled());
+    // A music record is not a picture: nothing changes.
+    KivViewItem song(QStringLiteral("song.mp3"));
+    song.setFileType(QStringLiteral("Music"));
+    m_page->slot_photo_pressed(&song);
+    QCOMPARE(m_page->currentItem(), &picture);
+
+    // Locate on disk opens the picture's folder, or a dynamic album's own folder.
+    QList<QUrl> opened;
+    m_page->setUrlOpener([&opened](const QUrl &url) {
+        opened << url;
+        return true;
+    });
+    m_page->slot_locateOnDisk();
+    m_page->slot_selectLibrary(album("pics"));
+    m_page->slot_locateOnDisk();
+    QCOMPARE(opened, (QList<QUrl>{QUrl::fromLocalFile(m_dir->filePath("pics")),
+                                  QUrl::fromLocalFile(m_dir->filePath("pics"))}));
+}
+
+void TestOrganiser::brokenAlbums()
+{
+    writeFile(m_db + "/Pics1.dir", "KivDir=Pics1\r\nFrom=\r\nTitle=pics\r\nDirty=True\r\nCreationDate=2004-02-01\r\n"
+                                   "NumFile=0\r\n");
+    start();
+    m_page->slot_selectLibrary(album("pics"));
+    QCOMPARE(m_prompter.messages.last().caption, QStringLiteral("Album non valid"));
+    m_page->slot_selectLibrary(album("Favorits"));
+    QCOMPARE(m_prompter.messages.last().caption, QStringLiteral("DataBase error"));
+    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("DataBase Query error : Please remove corrupted album."));
+}
+
+void TestOrganiser::renameInPlaceAndRebind()
+{
+    start();
+    m_page->slot_selectLibrary(album("Snow"));
+    m_page->LibraryRename();
+    album("Snow")->setText(1, QStringLiteral("Snow in Alps"));
+    QCOMPARE(album("Snow")->title(), QStringLiteral("Snow in Alps"));
+    QVERIFY(readAll(m_db + "/Snow1.db").contains("Title=Snow in Alps\r\n"));
+
+    const QString elsewhere = m_dir->filePath("elsewhere/");
+    QDir().mkpath(elsewhere);
+    QImage image(10, 10, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    image.save(elsewhere + "x.jpg");
+    m_page->slot_selectLibrary(album("pics"));
+    m_prompter.fileAnswers << elsewhere;
+    m_page->ChangeFromDir();
+    QCOMPARE(m_prompter.choosers.last(), QStringLiteral("Choose a directory"));
+    auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album("pics"));
+    QCOMPARE(dynamic->from(), m_dir->filePath("elsewhere"));
+    QCOMPARE(dynamic->rowCount(), 1);
+    QVERIFY(readAll(m_db + "/Pics1.dir").contains("From=" + m_dir->filePath("elsewhere").toUtf8() + "\r\n"));
 }
 
 void TestOrganiser::dialogCover()
