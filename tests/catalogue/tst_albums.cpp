@@ -14,21 +14,11 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "testfiles.h"
+
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QStringList row(const QString &file, const QString &title, const QString &love, const QString &comment = {},
                 const QString &folder = QStringLiteral("/pics"))
