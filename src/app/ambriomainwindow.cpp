@@ -2,6 +2,8 @@
 #include "ui_ambriomainwindowbase.h"
 
 #include "albumcommands.h"
+#include "picturecommands.h"
+#include "thumbsview.h"
 #include "catalogueloader.h"
 #include "cataloguelock.h"
 #include "directoryplaylist.h"
@@ -22,6 +24,7 @@
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QSettings>
 #include <cstdio>
 
@@ -29,7 +32,6 @@ AmbrioMainWindow::AmbrioMainWindow(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::AmbrioMainWindowBase)
     , m_commands(std::make_unique<AlbumCommands>(this))
-    , m_selectionCount([] { return 0; })
     , m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     ui->setupUi(this);
@@ -41,6 +43,10 @@ AmbrioMainWindow::AmbrioMainWindow(QWidget *parent)
     delete ui->Title_label;
     ui->Title_label = nullptr;
     ui->ThumbsBay->installEventFilter(this);
+    m_photoView = new thumbsView(ui->ThumbsBay);
+    ui->ThumbsBayLayout->addWidget(m_photoView);
+    m_pictures = new PictureCommands(this);
+    m_selectionCount = [this] { return int(m_photoView->selectedItems().size()); };
     ui->add_roll->setPopupMode(QToolButton::InstantPopup);
     ui->viewBy->setPopupMode(QToolButton::DelayedPopup);
 }
@@ -138,6 +144,18 @@ void AmbrioMainWindow::connectWidgets()
     // The tabs share the row with the picture buttons within the 800-pixel window.
     for (QPushButton *tab : {ui->bring_import, ui->bring_info, ui->bring_edit, ui->bring_export})
         tab->setMaximumWidth(72);
+    thumbsView *view = m_photoView;
+    connect(view, &thumbsView::currentChanged, this, &AmbrioMainWindow::slot_photo_pressed);
+    connect(view, &thumbsView::doubleClicked, this, &AmbrioMainWindow::slot_photo_dblclick);
+    connect(view, &thumbsView::librarySelected, this, &AmbrioMainWindow::slot_roll_pressed);
+    connect(view, &thumbsView::contextMenuRequested, this, &AmbrioMainWindow::slot_photo_rightclick);
+    connect(view, &thumbsView::addFile, this,
+            qOverload<const QStringList &, KivViewItem *>(&AmbrioMainWindow::slot_addFile));
+    connect(view, &thumbsView::itemDroped, this, &AmbrioMainWindow::slot_itemDroped);
+    connect(view, &thumbsView::removePhoto, this, &AmbrioMainWindow::slot_removeItem);
+    connect(view, &thumbsView::addImage, this, &AmbrioMainWindow::slot_addImage);
+    connect(view, &thumbsView::multiSelection, this, &AmbrioMainWindow::ToMultiSelection);
+
     connect(ui->remove_roll, &QPushButton::clicked, this, &AmbrioMainWindow::RemoveRollLibrary);
     connect(ui->viewBy, &QToolButton::clicked, this, &AmbrioMainWindow::setViewBy);
     connect(ui->pushButtonAdd, &QPushButton::clicked, this, &AmbrioMainWindow::slot_addItem);
@@ -192,6 +210,9 @@ void AmbrioMainWindow::stageClip()
 {
     ui->ListRoll->setPref(m_pref);
     ui->ListRoll->setUp(m_pref && m_pref->miniIcon());
+    m_photoView->setPreferences(m_pref);
+    if (m_pref)
+        m_photoView->loadFrameFromPreferences();
     connect(this, &AmbrioMainWindow::pauseTitle, m_title, &Hello::pauseTitle);
     connect(this, &AmbrioMainWindow::runTitle, m_title, &Hello::runTitle);
     connect(m_title, &Hello::clicked, this, &AmbrioMainWindow::SavePlaylistProperty);
@@ -535,6 +556,7 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
 {
     auto *album = dynamic_cast<PlayList *>(item);
     if (!album) {
+        m_pictures->closeAlbum();
         fitStartupPanel();
         if (m_presentation) {
             m_presentation->show();
@@ -548,6 +570,7 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
         return;
     if (m_presentation)
         m_presentation->hide();
+    m_pictures->closeAlbum();
     m_currentAlbum = album;
     m_currentItem = nullptr;
     m_currentAlbumKind = album->className();
@@ -561,10 +584,11 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
     }
     if (album->isSmart()) {
         // A smart album reads every album: a broken one blocks them all.
-        CatalogueLoader::refuseSmartAlbum(ui->ListRoll->storedAlbums(), *m_prompter, this);
+        m_pictures->openAlbum(album);
         return;
     }
-    CatalogueLoader::refuseInvalidAlbum(album, *m_prompter, this);
+    if (!CatalogueLoader::refuseInvalidAlbum(album, *m_prompter, this))
+        m_pictures->openAlbum(album);
 }
 
 void AmbrioMainWindow::slot_selectLibrary(QTreeWidgetItem *item)
@@ -739,38 +763,49 @@ void AmbrioMainWindow::SavePlaylistProperty()
 
 // ---------------------------------------------------------------- later work
 
+void AmbrioMainWindow::setPasteMark(bool marked)
+{
+    QPixmap face = kivPixmap(QStringLiteral("paste.png"));
+    if (marked && !face.isNull()) {
+        QPainter painter(&face);
+        const QPixmap clip = kivPixmap(QStringLiteral("badge-clip.png"));
+        painter.drawPixmap(face.width() - clip.width(), face.height() - clip.height(), clip);
+    }
+    ui->toolButtonPaste->setIcon(QIcon(face));
+}
+
 void AmbrioMainWindow::notYetAvailable(const QString &feature)
 {
     if (m_prompter)
         m_prompter->information(this, feature + QStringLiteral(" is not available in this version of Vellaro."));
 }
 
-// The thumbnail view and its picture commands.
-void AmbrioMainWindow::slot_addItem() { notYetAvailable(QStringLiteral("Adding pictures")); }
-void AmbrioMainWindow::slot_addFile(const QStringList &, KivViewItem *) { notYetAvailable(QStringLiteral("Dropping pictures")); }
+// The thumbnail view's picture commands.
+void AmbrioMainWindow::slot_addItem() { m_pictures->addItems(); }
+void AmbrioMainWindow::slot_addFile(const QStringList &files, KivViewItem *target) { m_pictures->addFiles(files, target); }
 void AmbrioMainWindow::slot_addFile(const QString &, QTreeWidgetItem *) {}
-void AmbrioMainWindow::slot_addImage(const QImage &) {}
-void AmbrioMainWindow::slot_copyItem() { notYetAvailable(QStringLiteral("Copying pictures")); }
-void AmbrioMainWindow::slot_pasteItem() { notYetAvailable(QStringLiteral("Pasting pictures")); }
-void AmbrioMainWindow::clearClipboard() {}
-void AmbrioMainWindow::slot_removeItem() { notYetAvailable(QStringLiteral("Removing pictures")); }
-void AmbrioMainWindow::slot_removePhoto(KivViewItem *) {}
-void AmbrioMainWindow::slot_renameItem() { notYetAvailable(QStringLiteral("Renaming pictures")); }
-void AmbrioMainWindow::slot_to_favorites() { notYetAvailable(QStringLiteral("Favourites")); }
-void AmbrioMainWindow::FavPlus() {}
-void AmbrioMainWindow::FavMoins() {}
-void AmbrioMainWindow::insertBadge(int) {}
-void AmbrioMainWindow::moveIconItemUp() {}
-void AmbrioMainWindow::moveIconItemDown() {}
+void AmbrioMainWindow::slot_addImage(const QImage &image) { m_pictures->addImage(image); }
+void AmbrioMainWindow::slot_copyItem() { m_pictures->copy(); }
+void AmbrioMainWindow::slot_pasteItem() { m_pictures->paste(); }
+void AmbrioMainWindow::clearClipboard() { m_pictures->clearClipboard(); }
+void AmbrioMainWindow::slot_removeItem() { m_pictures->removeSelected(); }
+void AmbrioMainWindow::slot_removePhoto(KivViewItem *item) { m_pictures->removeOne(item); }
+void AmbrioMainWindow::slot_renameItem() { m_pictures->rename(); }
+void AmbrioMainWindow::slot_to_favorites() { m_pictures->toFavorites(); }
+void AmbrioMainWindow::FavPlus() { m_pictures->changeLove(+1); }
+void AmbrioMainWindow::FavMoins() { m_pictures->changeLove(-1); }
+void AmbrioMainWindow::insertBadge(int id) { m_pictures->setBadge(id); }
+void AmbrioMainWindow::moveIconItemUp() { m_pictures->move(true); }
+void AmbrioMainWindow::moveIconItemDown() { m_pictures->move(false); }
 void AmbrioMainWindow::slot_dnd(QDropEvent *) {}
 void AmbrioMainWindow::slot_itemDroped(KivViewItem *, const QString &) {}
-void AmbrioMainWindow::slot_photo_repaint(KivViewItem *) {}
-void AmbrioMainWindow::UpdateThumbsView() {}
-void AmbrioMainWindow::updateLargeImageNow() {}
+void AmbrioMainWindow::slot_photo_repaint(KivViewItem *item) { m_photoView->repaintItem(item); }
+void AmbrioMainWindow::UpdateThumbsView() { m_photoView->repaintAll(); }
+void AmbrioMainWindow::updateLargeImageNow() { m_photoView->viewport()->update(); }
 // The property panel, persons, dates and the tray.
 void AmbrioMainWindow::AddPhotoListToPlaylist() { notYetAvailable(QStringLiteral("The pictures tray")); }
 void AmbrioMainWindow::setCurrentItemProperty(KivViewItem *) {}
-void AmbrioMainWindow::SaveNewProperty() {}
+void AmbrioMainWindow::SaveNewProperty() { m_pictures->saveRecord(m_currentItem); }
 void AmbrioMainWindow::showUserBadge() {}
 void AmbrioMainWindow::showSubjectDialog() {}
 void AmbrioMainWindow::showDateModif() {}

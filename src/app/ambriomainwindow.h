@@ -12,6 +12,8 @@
 #include <memory>
 
 class AlbumCommands;
+class PictureCommands;
+class thumbsView;
 class CatalogueLock;
 class Hello;
 class KivViewItem;
@@ -58,6 +60,12 @@ public:
     Hello *title() const { return m_title; }
     const OrganiserMenus &menus() const { return m_menus; }
     int currentToolPage() const;
+
+    thumbsView *photoView() const { return m_photoView; }
+    PictureCommands *pictures() const { return m_pictures; }
+    // The paste button shows whether a picture is marked as copied.
+    void setPasteMark(bool marked);
+    void clearCurrentItem() { m_currentItem = nullptr; }
 
     PlayList *currentAlbum() const { return m_currentAlbum; }
     KivViewItem *currentItem() const { return m_currentItem; }
@@ -225,6 +233,8 @@ private:
     Hello *m_title = nullptr;
     OrganiserMenus m_menus;
     std::unique_ptr<AlbumCommands> m_commands;
+    thumbsView *m_photoView = nullptr;
+    PictureCommands *m_pictures = nullptr;
     QString m_currentAlbumKind;
     QString m_currentMediaKind;
     QString m_modification;

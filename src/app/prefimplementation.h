@@ -1,5 +1,7 @@
 #pragma once
 
+#include "thumbspreferences.h"
+
 #include <QDialog>
 #include <QVariant>
 
@@ -9,7 +11,7 @@ class QSettings;
 // any window and alive until the program ends; both window levels keep a pointer to
 // it. Settings are read once at start-up and written once when the organiser page
 // closes; in between they live here. The same object becomes the preferences dialog.
-class prefImplementation : public QDialog
+class prefImplementation : public QDialog, public ThumbsPreferences
 {
     Q_OBJECT
 
@@ -64,15 +66,15 @@ public:
     void setAlbumIconType(bool on) { setValue(AlbumIconType, on); }
     QString albumViewBy() const { return m_values[AlbumViewBy].toString(); }
     void setAlbumViewBy(const QString &mode) { setValue(AlbumViewBy, mode); }
-    bool viewFileName() const { return m_values[ViewFileName].toBool(); }
+    bool viewFileName() const override { return m_values[ViewFileName].toBool(); }
     void setViewFileName(bool on) { setValue(ViewFileName, on); }
-    bool showAllFavorites() const { return m_values[ShowAllFavorites].toBool(); }
+    bool showAllFavorites() const override { return m_values[ShowAllFavorites].toBool(); }
     void setShowAllFavorites(bool on) { setValue(ShowAllFavorites, on); }
     bool albumCache() const { return m_values[AlbumCache].toBool(); }
     void setAlbumCache(bool on) { setValue(AlbumCache, on); }
-    bool paintFrame() const { return m_values[PaintFrame].toBool(); }
+    bool paintFrame() const override { return m_values[PaintFrame].toBool(); }
     void setPaintFrame(bool on) { setValue(PaintFrame, on); }
-    QString frame() const { return m_values[Frame].toString(); }
+    QString frame() const override { return m_values[Frame].toString(); }
     void setFrame(const QString &name) { setValue(Frame, name); }
     QString externalEditor() const { return m_values[ExternalEditor].toString(); }
     void setExternalEditor(const QString &program) { setValue(ExternalEditor, program); }

@@ -9,7 +9,8 @@
 
 namespace AlbumAdd {
 
-Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prompter &prompter, QWidget *parent)
+Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prompter &prompter, QWidget *parent,
+                const QString &duplicateText)
 {
     Result result;
     if (!album)
@@ -26,8 +27,10 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
             continue;
         }
         if (album->indexOfFile(record->fileName()) >= 0) {
-            prompter.information(parent, QStringLiteral("Unable to add this picture.\nA photo already have this "
-                                                        "filename."));
+            prompter.information(parent, duplicateText.isEmpty()
+                                             ? QStringLiteral("Unable to add this picture.\nA photo already have "
+                                                              "this filename.")
+                                             : duplicateText);
             ++result.refused;
             continue;
         }

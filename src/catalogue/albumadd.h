@@ -24,7 +24,8 @@ struct Result
 // `paths` are local file names. Refusals (a missing or unreadable file, a file name the
 // album already has, a different file of that name in a dynamic album's folder) are
 // told through `prompter` and the next file is handled.
+// `duplicateText` replaces the message for a file name the album already has.
 Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prompter &prompter,
-                QWidget *parent = nullptr);
+                QWidget *parent = nullptr, const QString &duplicateText = QString());
 
 } // namespace AlbumAdd

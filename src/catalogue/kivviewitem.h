@@ -115,6 +115,9 @@ public:
     void setSelected(bool selected) { m_selected = selected; }
     bool isHighlighted() const { return m_highlighted; }
     void setHighlighted(bool highlighted) { m_highlighted = highlighted; }
+    // The picture last copied to the clipboard carries the copied mark.
+    bool isCopied() const { return m_copied; }
+    void setCopied(bool copied) { m_copied = copied; }
 
 protected:
     // The property file's lines, in their fixed order; subclasses add their own.
@@ -149,4 +152,5 @@ private:
     int m_row = 0;
     bool m_selected = false;
     bool m_highlighted = false;
+    bool m_copied = false;
 };

@@ -1,0 +1,522 @@
+#include "picturecommands.h"
+#include "ui_renameitembase.h"
+
+#include "albumadd.h"
+#include "ambriomainwindow.h"
+#include "catalogueloader.h"
+#include "directoryplaylist.h"
+#include "gifwriter.h"
+#include "libraryindex.h"
+#include "librarylist.h"
+#include "photoitem.h"
+#include "pixmaplookup.h"
+#include "prefimplementation.h"
+#include "prompter.h"
+#include "searchengine.h"
+#include "smartplaylist.h"
+#include "thumbsview.h"
+#include "updatethumbsdialog.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <cstdio>
+
+namespace {
+
+bool isPlainAlbum(const PlayList *album)
+{
+    return album && album->className() == QLatin1String("Playlist");
+}
+
+bool takesPictures(const PlayList *album)
+{
+    return album && !album->isSmart() && album->className() != QLatin1String("PlayListGroup")
+           && album->className() != QLatin1String("GroupYear");
+}
+
+const QString kPictureFilter = QStringLiteral(
+    "All Images (*.jpg *.bmp *.gif *.png *.mng *.xbm *.xpm);;JPG File (*.jpg);;BMP file (*.bmp);;GIF File(*.Gif);;"
+    "PNG File (*.png);;MNG File (*.mng);;XBM File (*.xbm);;XPM File (*.xpm);;PNM File (*.pnm)");
+
+// Writes a picture whole, in the format its file name's extension names.
+bool savePicture(const QImage &image, const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    QByteArray bytes;
+    if (suffix == QLatin1String("gif")) {
+        bytes = GifWriter::encode(image);
+    } else {
+        const QByteArray format = suffix == QLatin1String("jpg") ? QByteArray("jpeg") : suffix.toLatin1();
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format);
+        if (!writer.write(image))
+            return false;
+    }
+    if (bytes.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size())
+        return false;
+    return file.commit();
+}
+
+} // namespace
+
+PictureCommands::PictureCommands(AmbrioMainWindow *page)
+    : QObject(page)
+    , m_page(page)
+    , m_updateDialog(new updateThumbsDialog(page))
+{
+    m_updateDialog->hide();
+    connect(&m_loader, &ThumbnailLoader::ready, this, &PictureCommands::thumbnailReady);
+    connect(&m_loader, &ThumbnailLoader::finished, m_updateDialog, &QWidget::hide);
+}
+
+PictureCommands::~PictureCommands()
+{
+    m_loader.cancel();
+}
+
+thumbsView *PictureCommands::view() const
+{
+    return m_page->photoView();
+}
+
+void PictureCommands::closeAlbum()
+{
+    m_loader.cancel();
+    view()->clear();
+    m_waiting.clear();
+    m_records.clear();
+    m_open = nullptr;
+}
+
+KivViewItem *PictureCommands::adopt(std::unique_ptr<KivViewItem> record)
+{
+    KivViewItem *raw = record.get();
+    m_records.push_back(std::move(record));
+    if (!m_copiedFile.isEmpty() && raw->fileName() == m_copiedFile && raw->sourceFolder() == m_copiedFolder)
+        raw->setCopied(true);
+    return raw;
+}
+
+KivViewItem *PictureCommands::recordFor(PlayList *album, int index)
+{
+    const QStringList row = album->rowTable().row(index);
+    auto at = [&row](int i) { return i < row.size() ? row.at(i) : QString(); };
+    auto photo = std::make_unique<PhotoItem>(at(AlbumRows::FileName));
+    photo->setFileName(at(AlbumRows::FileName));
+    photo->setSourceFolder(at(AlbumRows::Folder));
+    photo->setOwnerAlbum(album);
+    photo->setFileType(at(AlbumRows::FileType));
+    if (album->isSmart()) {
+        // A search result names the album the picture came from.
+        photo->setAlbumFolder(m_page->catalogue().albumFolder(at(3)));
+        photo->setUserBadge(at(row.size() >= 6 ? 5 : 4).toInt());
+        if (row.size() >= 6)
+            photo->setViewCount(at(4).toInt());
+    } else {
+        photo->setAlbumFolder(album->albumFolder());
+        photo->setCategory(at(AlbumRows::Category));
+        photo->setComment(at(AlbumRows::Comment));
+        photo->setFormat(at(AlbumRows::Format));
+        photo->setPersonInit(at(AlbumRows::Persons));
+        photo->loadFromRow(row);
+    }
+    photo->readProperties();
+    photo->setModified(false);
+    return adopt(std::move(photo));
+}
+
+void PictureCommands::openAlbum(PlayList *album)
+{
+    closeAlbum();
+    if (!album)
+        return;
+    libraryList *list = m_page->albumList();
+    if (auto *smart = dynamic_cast<SmartPlaylist *>(album)) {
+        if (CatalogueLoader::refuseSmartAlbum(list->storedAlbums(), *m_page->prompter(), m_page))
+            return;
+        if (smart->kind() == QLatin1String("Search") && !smart->kivDir().isEmpty()) {
+            const QString stored = m_page->catalogue().folder + QLatin1Char('/') + smart->kivDir() + QStringLiteral(".smart");
+            if (QFileInfo::exists(stored))
+                smart->load(stored);
+        }
+        SearchEngine::fill(smart, list->storedAlbums());
+        std::printf("playlist count %d\n", smart->rowCount());
+        std::fflush(stdout);
+        if (smart->kind() == QLatin1String("Stats") || smart->kind() == QLatin1String("ByCategory"))
+            return;
+    }
+    m_open = album;
+    const bool changedFolder = album->className() == QLatin1String("DirectoryPlaylist") && album->isDirty();
+    const AlbumRows &rows = album->isSmart() ? album->rowTable() : album->rows();
+    const bool cache = m_page->pref() && m_page->pref()->albumCache();
+    QList<ThumbnailLoader::Job> jobs;
+    Q_EMIT m_page->SetTotalprogress(rows.count());
+    for (int i = 0; i < rows.count(); ++i) {
+        KivViewItem *record = recordFor(album, i);
+        bool cached = false;
+        if (cache) {
+            for (const PlayList::ThumbCacheEntry &entry : album->thumbCache()) {
+                if (entry.fileName == record->fileName() && !entry.pixmap.isNull()) {
+                    record->setThumbnail(entry.pixmap);
+                    cached = true;
+                    break;
+                }
+            }
+        }
+        if (!cached) {
+            m_waiting.append(record);
+            jobs.append({record->thumbnailPath(), record->picturePath()});
+        }
+        view()->appendItem(record);
+        Q_EMIT m_page->Addprogress(i + 1);
+    }
+    view()->arrange(false, album);
+    if (changedFolder && !jobs.isEmpty()) {
+        m_updateDialog->setTotalSteps(int(jobs.size()));
+        m_updateDialog->show();
+    }
+    m_loader.start(jobs);
+    if (!album->isSmart())
+        album->commit();
+    list->setPixmapPlaylist(album);
+}
+
+void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time,
+                                     bool made)
+{
+    if (index < 0 || index >= m_waiting.size())
+        return;
+    KivViewItem *record = m_waiting.at(index);
+    record->setThumbnail(QPixmap::fromImage(image));
+    if (made) {
+        record->setFormat(QString::number(size.width()) + QLatin1Char('*') + QString::number(size.height()));
+        record->setFileTime(time);
+    }
+    if (m_open && m_page->pref() && m_page->pref()->albumCache() && !m_open->isSmart())
+        m_open->thumbCache().append({record->thumbnail(), record->fileName(), record->fileTime()});
+    if (auto *dialog = m_updateDialog; dialog->isVisible())
+        dialog->addPhoto(record);
+    view()->repaintItem(record);
+    if (index == 0 && m_open)
+        m_page->albumList()->setPixmapPlaylist(m_open);
+}
+
+void PictureCommands::albumChanged(PlayList *album)
+{
+    album->save(album->kivDir());
+    m_page->getDataBase()->updateAlbum(album);
+    m_page->getDataBase()->save();
+    m_page->albumList()->setPixmapPlaylist(album);
+}
+
+void PictureCommands::addItems()
+{
+    PlayList *album = m_page->currentAlbum();
+    if (!takesPictures(album))
+        return;
+    QString start;
+    if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album))
+        start = dynamic->from();
+    const QStringList files = m_page->prompter()->openFileNames(
+        m_page, QStringLiteral("Choose a picture to add into your album"), start, kPictureFilter);
+    if (files.isEmpty())
+        return;
+    addFilesTo(album, files, QStringLiteral("Unable to add this photo.\nA photo already have this filename."));
+}
+
+void PictureCommands::addFilesTo(PlayList *album, const QStringList &files, const QString &duplicateText)
+{
+    if (!takesPictures(album))
+        return;
+    const bool fast = !m_page->pref() || m_page->pref()->fastThumbs();
+    AlbumAdd::Result added = AlbumAdd::addFiles(album, files, fast, *m_page->prompter(), m_page, duplicateText);
+    if (album == m_open) {
+        for (auto &photo : added.added)
+            view()->appendItem(adopt(std::move(photo)));
+        view()->arrange(false, album);
+    }
+    m_page->albumList()->setPixmapPlaylist(album);
+}
+
+void PictureCommands::addFiles(const QStringList &files, KivViewItem *target)
+{
+    PlayList *album = m_page->currentAlbum();
+    if (!album)
+        return;
+    // Pictures dragged within the album they come from are reordered, not added again.
+    if (album == m_open && files.size() == 1) {
+        if (KivViewItem *dragged = view()->itemByPath(files.first())) {
+            if (target && target != dragged && !album->isSmart()) {
+                album->moveRow(dragged, target);
+                album->save(album->kivDir());
+                openAlbum(album);
+            }
+            return;
+        }
+    }
+    addFilesTo(album, files, QString());
+}
+
+void PictureCommands::addImage(const QImage &image)
+{
+    auto *dynamic = dynamic_cast<DirectoryPlaylist *>(m_page->currentAlbum());
+    if (!dynamic) {
+        m_page->prompter()->information(
+            m_page, QStringLiteral("Unable to add this photo.\nSelect a Dynamic Album in the AlbumBay first."));
+        return;
+    }
+    const QString path = dynamic->from() + QStringLiteral("/Import-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"))
+                         + QStringLiteral(".png");
+    if (!savePicture(image, path)) {
+        m_page->prompter()->warning(m_page, QStringLiteral("Unable to save this picture in :\n") + dynamic->from());
+        return;
+    }
+    addFilesTo(dynamic, {path}, QString());
+}
+
+void PictureCommands::copy()
+{
+    KivViewItem *item = m_page->currentItem();
+    if (!item)
+        return;
+    for (auto &record : m_records)
+        if (record->isCopied()) {
+            record->setCopied(false);
+            view()->repaintItem(record.get());
+        }
+    item->setCopied(true);
+    m_copiedFolder = item->sourceFolder();
+    m_copiedFile = item->fileName();
+    m_copiedAlbumId = m_page->currentAlbum() ? m_page->currentAlbum()->kivDir() : QString();
+    m_page->setPasteMark(true);
+    view()->repaintItem(item);
+    const QImage picture(item->picturePath());
+    if (!picture.isNull())
+        QApplication::clipboard()->setImage(picture);
+}
+
+void PictureCommands::clearClipboard()
+{
+    for (auto &record : m_records)
+        if (record->isCopied()) {
+            record->setCopied(false);
+            view()->repaintItem(record.get());
+        }
+    m_copiedFolder.clear();
+    m_copiedFile.clear();
+    m_copiedAlbumId.clear();
+    m_page->setPasteMark(false);
+    QApplication::clipboard()->clear();
+}
+
+void PictureCommands::paste()
+{
+    PlayList *album = m_page->currentAlbum();
+    Prompter *prompter = m_page->prompter();
+    if (hasCopy()) {
+        if (!takesPictures(album))
+            return;
+        if (album->indexOfFile(m_copiedFile) >= 0) {
+            prompter->information(m_page, QStringLiteral("You can't copy this picture here.Another picture have the "
+                                                         "same name\n"));
+            return;
+        }
+        if (album->kivDir() == m_copiedAlbumId) {
+            prompter->information(m_page, QStringLiteral("You cannot copy a file in the same album\n"));
+            return;
+        }
+        addFilesTo(album, {QDir(m_copiedFolder).filePath(m_copiedFile)}, QString());
+        clearClipboard();
+        return;
+    }
+    const QImage image = QApplication::clipboard()->image();
+    if (image.isNull()) {
+        prompter->information(m_page, QStringLiteral("You need to copy a file before, click the copy button on a "
+                                                     "picture\n"));
+        return;
+    }
+    if (!takesPictures(album))
+        return;
+    const QString path = prompter->saveFileName(
+        m_page, QStringLiteral("Choose a filename to save the photo in your clipboard"), QString(),
+        QStringLiteral("JPG File (*.jpg);;BMP file (*.bmp);;GIF File(*.Gif);;PNG File (*.png);;MNG File (*.mng);;"
+                       "XBM File (*.xbm);;XPM File (*.xpm);;PNM File (*.pnm)"));
+    if (path.isEmpty())
+        return;
+    if (album->indexOfFile(QFileInfo(path).fileName()) >= 0) {
+        prompter->information(m_page, QStringLiteral("Unable to add this photo.\nA photo already have this filename."));
+        return;
+    }
+    if (!savePicture(image, path)) {
+        prompter->warning(m_page, QStringLiteral("Unable to save the picture of the clipboard in :\n") + path);
+        return;
+    }
+    const int before = album->rowCount();
+    addFilesTo(album, {path}, QString());
+    if (album->rowCount() > before) {
+        // The new picture says where it came from.
+        for (auto &record : m_records) {
+            if (record->fileName() == QFileInfo(path).fileName() && record->ownerAlbum() == album) {
+                record->setFrom(QStringLiteral("From Clipboard"));
+                saveRecord(record.get());
+            }
+        }
+    }
+}
+
+bool PictureCommands::removeOne(KivViewItem *item)
+{
+    PlayList *album = m_page->currentAlbum();
+    if (!item || !album || album->isSmart())
+        return false;
+    if (!album->removeRecord(item)) {
+        if (album->indexOfFile(item->fileName()) >= 0) {
+            m_page->prompter()->warning(m_page, QStringLiteral("Unable to remove this picture.\nThe file could not be "
+                                                               "deleted :\n") + item->picturePath());
+        }
+        return false;
+    }
+    view()->removeItem(item);
+    if (m_page->currentItem() == item)
+        m_page->clearCurrentItem();
+    albumChanged(album);
+    return true;
+}
+
+void PictureCommands::removeSelected()
+{
+    PlayList *album = m_page->currentAlbum();
+    KivViewItem *current = m_page->currentItem();
+    if (!current || !album || album->isSmart())
+        return;
+    if (!isPlainAlbum(album)) {
+        const int answer = m_page->prompter()->message(
+            m_page, {Prompter::Icon::Critical, QStringLiteral("Vellaro"),
+                     QStringLiteral("Becare it's a DyrectoryPlaylist\nRemove Function will remove the real file "
+                                    "selected<it's not virtual>"),
+                     {QStringLiteral("Ok"), QStringLiteral("Cancel")}, 1, 1});
+        if (answer != 0)
+            return;
+    }
+    const QList<KivViewItem *> selected = view()->selectedItems();
+    if (selected.size() < 2) {
+        removeOne(current);
+    } else {
+        view()->clearSelection();
+        for (KivViewItem *item : selected)
+            removeOne(item);
+    }
+    view()->arrange(false, album);
+    view()->viewport()->update();
+}
+
+void PictureCommands::rename()
+{
+    PlayList *album = m_page->currentAlbum();
+    KivViewItem *item = m_page->currentItem();
+    if (!album || !item || album->isSmart())
+        return;
+    QDialog dialog(m_page);
+    Ui::RenameItemBase form;
+    form.setupUi(&dialog);
+    form.textLabelOldName->setText(item->fileName());
+    form.lineEditNewFilename->setText(item->fileName());
+    connect(form.buttonOk, &QPushButton::clicked, &dialog, &QDialog::accept);
+    connect(form.buttonCancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    if (m_page->prompter()->exec(&dialog) != QDialog::Accepted)
+        return;
+    const QString newName = form.lineEditNewFilename->text();
+    if (newName == item->fileName())
+        return;
+    if (album->indexOfFile(newName) >= 0) {
+        m_page->prompter()->information(m_page, QStringLiteral("Unable to rename this photo.\nA photo already have "
+                                                               "this filename."));
+        return;
+    }
+    const QString oldName = item->fileName();
+    const KivViewItem::RenameResult result = item->rename(newName);
+    if (result != KivViewItem::RenameResult::Renamed) {
+        const QString refusal = KivViewItem::renameRefusal(result);
+        if (!refusal.isEmpty())
+            m_page->prompter()->information(m_page, refusal);
+        return;
+    }
+    album->replaceRow(oldName, item);
+    album->save(album->kivDir());
+    item->setCaption(KivViewItem::captionFor(newName));
+    view()->repaintItem(item);
+}
+
+void PictureCommands::move(bool up)
+{
+    PlayList *album = m_page->currentAlbum();
+    KivViewItem *item = m_page->currentItem();
+    if (!album || !item || album->isSmart())
+        return;
+    KivViewItem *other = up ? view()->previousItem(item) : view()->nextItem(item);
+    if (!other)
+        return;
+    if (up)
+        view()->moveUp(item, other);
+    else
+        view()->moveDown(item, other);
+    album->swapRows(item, other);
+    album->save(album->kivDir());
+    m_page->albumList()->setPixmapPlaylist(album);
+}
+
+bool PictureCommands::saveRecord(KivViewItem *item)
+{
+    if (!item)
+        return false;
+    const bool written = item->writeProperties();
+    if (PlayList *album = item->ownerAlbum(); album && !album->isSmart()) {
+        album->updateRow(item);
+        albumChanged(album);
+    }
+    view()->repaintItem(item);
+    return written;
+}
+
+void PictureCommands::changeLove(int delta)
+{
+    KivViewItem *item = m_page->currentItem();
+    if (!item)
+        return;
+    const int love = item->love() + delta;
+    if (love < 0 || love > 5)
+        return;
+    item->setLove(love);
+    view()->repaintItem(item);
+    if (item->love() != 1)
+        saveRecord(item);
+}
+
+void PictureCommands::toFavorites()
+{
+    KivViewItem *item = m_page->currentItem();
+    if (!item)
+        return;
+    item->setLove(5);
+    saveRecord(item);
+}
+
+void PictureCommands::setBadge(int id)
+{
+    KivViewItem *item = m_page->currentItem();
+    if (!item)
+        return;
+    item->setUserBadge(id == 7 ? -1 : id);
+    saveRecord(item);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "thumbnailloader.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <vector>
+
+class AmbrioMainWindow;
+class KivViewItem;
+class PlayList;
+class thumbsView;
+class updateThumbsDialog;
+
+// The organiser page's picture commands and the opening of albums into the thumbnail
+// view. It owns the records of the album shown; the view keeps pointers to them.
+class PictureCommands : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PictureCommands(AmbrioMainWindow *page);
+    ~PictureCommands() override;
+
+    // Fills the thumbnail view with the album's pictures; thumbnails come in from the
+    // album's cache, their files, or are made, on worker threads.
+    void openAlbum(PlayList *album);
+    void closeAlbum();
+    bool isLoading() const { return m_loader.isRunning(); }
+    ThumbnailLoader *loader() { return &m_loader; }
+    updateThumbsDialog *updateDialog() const { return m_updateDialog; }
+
+    void addItems();
+    void addFiles(const QStringList &files, KivViewItem *target);
+    void addFilesTo(PlayList *album, const QStringList &files, const QString &duplicateText);
+    void addImage(const QImage &image);
+    void copy();
+    void paste();
+    void clearClipboard();
+    void removeSelected();
+    bool removeOne(KivViewItem *item);
+    void rename();
+    void move(bool up);
+    void changeLove(int delta);
+    void toFavorites();
+    void setBadge(int id);
+    // Writes a record's properties to its property file and its album row, then the
+    // album file and the library index.
+    bool saveRecord(KivViewItem *item);
+    bool hasCopy() const { return !m_copiedFile.isEmpty(); }
+
+private:
+    void thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time, bool made);
+    KivViewItem *recordFor(PlayList *album, int row);
+    KivViewItem *adopt(std::unique_ptr<KivViewItem> record);
+    void albumChanged(PlayList *album);
+    thumbsView *view() const;
+
+    AmbrioMainWindow *m_page;
+    ThumbnailLoader m_loader;
+    updateThumbsDialog *m_updateDialog;
+    std::vector<std::unique_ptr<KivViewItem>> m_records;
+    QList<KivViewItem *> m_waiting;  // loader job i fills m_waiting[i]
+    PlayList *m_open = nullptr;
+    // The picture marked by the last copy: its folder, file name and album.
+    QString m_copiedFolder;
+    QString m_copiedFile;
+    QString m_copiedAlbumId;
+};

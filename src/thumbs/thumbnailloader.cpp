@@ -1,0 +1,77 @@
+#include "thumbnailloader.h"
+
+#include "thumbnailmaker.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPointer>
+#include <QThread>
+
+ThumbnailLoader::ThumbnailLoader(QObject *parent)
+    : QObject(parent)
+{
+    m_pool.setMaxThreadCount(qMax(1, QThread::idealThreadCount()));
+}
+
+ThumbnailLoader::~ThumbnailLoader()
+{
+    cancel();
+    m_pool.waitForDone();
+}
+
+void ThumbnailLoader::cancel()
+{
+    if (m_cancelled)
+        m_cancelled->store(true);
+    m_pending = 0;
+}
+
+void ThumbnailLoader::start(const QList<Job> &jobs)
+{
+    cancel();
+    if (jobs.isEmpty()) {
+        Q_EMIT finished();
+        return;
+    }
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    m_cancelled = cancelled;
+    m_pending = int(jobs.size());
+    auto next = std::make_shared<std::atomic<int>>(0);
+    const QPointer<ThumbnailLoader> self(this);
+    // Each worker takes the next job in album order, so thumbnails arrive in that order.
+    auto work = [jobs, next, cancelled, self] {
+        for (int i = next->fetch_add(1); i < jobs.size() && !cancelled->load(); i = next->fetch_add(1)) {
+            const Job &job = jobs.at(i);
+            QImage thumbnail;
+            if (QFileInfo::exists(job.thumbnailPath))
+                thumbnail = QImageReader(job.thumbnailPath).read();
+            bool made = false;
+            QSize size;
+            QDateTime time;
+            if (thumbnail.isNull()) {
+                const ThumbnailMaker::Result result = ThumbnailMaker::make(job.picturePath, false);
+                thumbnail = result.image;
+                if (result.loaded) {
+                    made = true;
+                    size = result.pictureSize;
+                    time = result.fileTime;
+                    ThumbnailMaker::save(thumbnail, job.thumbnailPath);
+                }
+            }
+            if (cancelled->load())
+                return;
+            QMetaObject::invokeMethod(
+                self,
+                [self, cancelled, i, thumbnail, size, time, made] {
+                    if (!self || cancelled->load())
+                        return;
+                    Q_EMIT self->ready(i, thumbnail, size, time, made);
+                    if (--self->m_pending == 0)
+                        Q_EMIT self->finished();
+                },
+                Qt::QueuedConnection);
+        }
+    };
+    for (int t = 0; t < m_pool.maxThreadCount(); ++t)
+        m_pool.start(work);
+}
