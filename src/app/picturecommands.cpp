@@ -131,6 +131,10 @@ KivViewItem *PictureCommands::recordFor(PlayList *album, int index)
         photo->loadFromRow(row);
     }
     photo->readProperties();
+    // A folder's rescan leaves the kind of its files unknown: find it out, so the
+    // pictures of a dynamic album can be chosen like any other.
+    if (photo->fileType().trimmed().isEmpty())
+        photo->setFileType(KivViewItem::kindOfFile(photo->picturePath()));
     photo->setModified(false);
     return adopt(std::move(photo));
 }

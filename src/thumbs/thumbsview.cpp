@@ -390,6 +390,9 @@ void thumbsView::select(KivViewItem *item)
         m_anchor->setSelected(false);
         repaintItem(m_anchor);
     }
+    // The anchor is also set when the selected cell is drawn; setting it here keeps
+    // key moves right when several come before the next paint.
+    m_anchor = item;
 }
 
 void thumbsView::selectCell(int column, int row)
