@@ -1,0 +1,307 @@
+#include "ambriomainwindow.h"
+#include "directoryplaylist.h"
+#include "librarylist.h"
+#include "photoitem.h"
+#include "picturecommands.h"
+#include "pixmaplookup.h"
+#include "prefimplementation.h"
+#include "scriptedprompter.h"
+#include "thumbsview.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "testfiles.h"
+
+// The picture commands of the organiser page on a real catalogue, offscreen.
+class TestPictures : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void openingMakesMissingThumbnails();
+    void addRefusesDuplicates();
+    void removePlainAndDynamic();
+    void failedDeletionKeepsTheRow();
+    void reorderIsStored();
+    void rename();
+    void lovesAndBadges();
+    void copyAndPaste();
+
+private:
+    void start();
+    void open(const QString &name);
+    PlayList *album(const QString &name) const;
+    KivViewItem *record(const QString &file) const;
+    void picture(const QString &path, const QColor &colour = Qt::red);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<prefImplementation> m_pref;
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<AmbrioMainWindow> m_page;
+    QString m_db;
+    QString m_pics;
+    QString m_other;
+};
+
+void TestPictures::initTestCase()
+{
+    qRegisterMetaType<KivViewItem *>();
+}
+
+void TestPictures::picture(const QString &path, const QColor &colour)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(120, 80, QImage::Format_RGB32);
+    image.fill(colour);
+    QVERIFY(image.save(path, "JPEG"));
+}
+
+void TestPictures::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath("settings"));
+    PixmapLookup::configure(m_dir->filePath("install"), false);
+    m_db = m_dir->filePath("install/DataBase/db");
+    m_pics = m_dir->filePath("pics");
+    m_other = m_dir->filePath("other");
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        picture(m_pics + "/" + name);
+    picture(m_other + "/x.jpg", Qt::blue);
+    picture(m_other + "/a.jpg", Qt::green);
+    // A plain album "Trip" holding a.jpg and b.jpg of pics (no thumbnail files yet), and
+    // the dynamic album of pics.
+    writeFile(m_dir->filePath("install/DataBase/library.db"),
+              "NUMLIB=2\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\n"
+              "LIBRARY=NONE,Photo,pics,DirectoryPlaylist,Pics1\r\n");
+    const QByteArray pics = m_pics.toUtf8();
+    writeFile(m_db + "/Trip1.db", "KivDir=Trip1\r\nTitle=Trip\r\nDirty=True\r\nCreationDate=2003-12-31\r\n"
+                                  "NumFile=2\r\nFile=Photo|" + pics + "|a.jpg| | | |1|0|-1|120*80|\r\n"
+                                  "File=Photo|" + pics + "|b.jpg| | | |1|0|-1|120*80|\r\n");
+    writeFile(m_db + "/Pics1.dir", "KivDir=Pics1\r\nFrom=" + pics + "\r\nTitle=pics\r\nDirty=True\r\n"
+                                   "CreationDate=2004-02-01\r\nNumFile=0\r\n");
+    m_prompter = ScriptedPrompter();
+}
+
+void TestPictures::cleanup()
+{
+    m_page.reset();
+    m_pref.reset();
+}
+
+void TestPictures::start()
+{
+    m_pref = std::make_unique<prefImplementation>();
+    m_pref->setInstallPath(m_dir->filePath("install"));
+    m_pref->setFirstStartup(false);
+    m_page = std::make_unique<AmbrioMainWindow>();
+    m_page->setPref(m_pref.get());
+    m_page->setPrompter(&m_prompter);
+    m_page->startup();
+    m_page->resize(800, 560);
+    m_page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
+}
+
+PlayList *TestPictures::album(const QString &name) const
+{
+    for (PlayList *p : m_page->albumList()->storedAlbums())
+        if (p->name() == name)
+            return p;
+    return nullptr;
+}
+
+KivViewItem *TestPictures::record(const QString &file) const
+{
+    for (KivViewItem *item : m_page->photoView()->items())
+        if (item->fileName() == file)
+            return item;
+    return nullptr;
+}
+
+void TestPictures::open(const QString &name)
+{
+    m_page->slot_selectLibrary(album(name));
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+}
+
+void TestPictures::openingMakesMissingThumbnails()
+{
+    start();
+    open("Trip");
+    QCOMPARE(m_page->photoView()->count(), 2);
+    // The thumbnails were made on workers and written beside the album: a restart finds them.
+    QTRY_VERIFY(!record("a.jpg")->thumbnail().isNull());
+    QCOMPARE(record("a.jpg")->thumbnail().size(), QSize(99, 73));
+    QVERIFY(QFile::exists(m_db + "/Trip1/a.jpg"));
+    QVERIFY(QFile::exists(m_db + "/Trip1/b.jpg"));
+    // The dynamic album rescans its folder; its pictures can be chosen.
+    open("pics");
+    QCOMPARE(m_page->photoView()->count(), 3);
+    m_page->photoView()->selectCell(0, 0);
+    QCOMPARE(m_page->currentItem(), record("a.jpg"));
+}
+
+void TestPictures::addRefusesDuplicates()
+{
+    start();
+    open("Trip");
+    m_prompter.fileAnswers << (m_other + "/a.jpg\n" + m_other + "/x.jpg");
+    m_page->slot_addItem();
+    QCOMPARE(m_prompter.messages.last().text,
+             QStringLiteral("Unable to add this photo.\nA photo already have this filename."));
+    QCOMPARE(album("Trip")->rowCount(), 3);
+    QVERIFY(record("x.jpg"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|x.jpg|"));
+    // A drop adds the same way, with the record's own words.
+    picture(m_dir->filePath("third/x.jpg"), Qt::yellow);
+    m_page->slot_addFile(QStringList{m_dir->filePath("third/x.jpg")}, nullptr);
+    QCOMPARE(m_prompter.messages.last().text,
+             QStringLiteral("Unable to add this picture.\nA photo already have this filename."));
+    QCOMPARE(album("Trip")->rowCount(), 3);
+}
+
+void TestPictures::removePlainAndDynamic()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);  // a.jpg
+    m_page->slot_removeItem();
+    QCOMPARE(album("Trip")->rowCount(), 1);
+    QVERIFY(QFile::exists(m_pics + "/a.jpg"));  // a plain album only forgets the picture
+    QVERIFY(!readAll(m_db + "/Trip1.db").contains("|a.jpg|"));
+
+    open("pics");
+    m_page->photoView()->selectCell(1, 0);  // b.jpg
+    m_prompter.answers << 1;                // Cancel
+    m_page->slot_removeItem();
+    const Prompter::Message question = m_prompter.messages.last();
+    QCOMPARE(question.buttons, (QStringList{"Ok", "Cancel"}));
+    QCOMPARE(question.defaultButton, 1);
+    QVERIFY(QFile::exists(m_pics + "/b.jpg"));
+    m_prompter.answers << 0;  // Ok
+    m_page->slot_removeItem();
+    QVERIFY(!QFile::exists(m_pics + "/b.jpg"));
+    QCOMPARE(album("pics")->rowCount(), 2);
+    QCOMPARE(m_page->photoView()->count(), 2);
+}
+
+void TestPictures::failedDeletionKeepsTheRow()
+{
+    // A folder standing where the picture file should be cannot be removed as a file.
+    // The album's rows name it; three rows for the folder's three files: no rescan.
+    QDir().mkpath(m_pics + "/stuck.jpg");
+    QFile::remove(m_pics + "/c.jpg");
+    QImage(10, 10, QImage::Format_RGB32).save(m_pics + "/d.jpg");
+    const QByteArray pics = m_pics.toUtf8();
+    writeFile(m_db + "/Pics1.dir", "KivDir=Pics1\r\nFrom=" + pics + "\r\nTitle=pics\r\nDirty=True\r\n"
+                                   "CreationDate=2004-02-01\r\nNumFile=3\r\n"
+                                   "File=Photo|" + pics + "|a.jpg| | | |1|0|-1| |\r\n"
+                                   "File=Photo|" + pics + "|b.jpg| | | |1|0|-1| |\r\n"
+                                   "File=Photo|" + pics + "|stuck.jpg| | | |1|0|-1| |\r\n");
+    start();
+    open("pics");
+    KivViewItem *stuck = record("stuck.jpg");
+    QVERIFY(stuck);
+    m_page->photoView()->selectCell(stuck->column(), stuck->row());
+    m_prompter.answers << 0;  // Ok
+    m_page->slot_removeItem();
+    QVERIFY(m_prompter.messages.last().text.startsWith("Unable to remove this picture."));
+    QVERIFY(album("pics")->indexOfFile("stuck.jpg") >= 0);
+    QVERIFY(record("stuck.jpg"));
+}
+
+void TestPictures::reorderIsStored()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(1, 0);  // b.jpg
+    m_page->moveIconItemUp();
+    const QByteArray file = readAll(m_db + "/Trip1.db");
+    QVERIFY(file.indexOf("|b.jpg|") < file.indexOf("|a.jpg|"));
+    QCOMPARE(m_page->photoView()->items().first()->fileName(), QStringLiteral("b.jpg"));
+    m_page->moveIconItemDown();
+    const QByteArray back = readAll(m_db + "/Trip1.db");
+    QVERIFY(back.indexOf("|a.jpg|") < back.indexOf("|b.jpg|"));
+}
+
+void TestPictures::rename()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);  // a.jpg
+    auto renameTo = [this](const QString &name) {
+        m_prompter.onExec = [name](QDialog *dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Rename :"));
+            dialog->findChild<QLineEdit *>("lineEditNewFilename")->setText(name);
+        };
+        m_prompter.dialogResults << QDialog::Accepted;
+        m_page->slot_renameItem();
+    };
+    renameTo(QStringLiteral("b.jpg"));
+    QCOMPARE(m_prompter.messages.last().text,
+             QStringLiteral("Unable to rename this photo.\nA photo already have this filename."));
+    QVERIFY(QFile::exists(m_pics + "/a.jpg"));
+
+    renameTo(QStringLiteral("abcdefghijklmnopq.jpg"));  // 21 characters: shown whole
+    QCOMPARE(m_page->currentItem()->caption(), QStringLiteral("abcdefghijklmnopq.jpg"));
+    QVERIFY(QFile::exists(m_pics + "/abcdefghijklmnopq.jpg"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|abcdefghijklmnopq.jpg|"));
+    renameTo(QStringLiteral("abcdefghijklmnopqr.jpg"));  // 22 characters
+    QCOMPARE(m_page->currentItem()->caption(), QStringLiteral("abcdefghijklmnopqr..."));
+    renameTo(QStringLiteral("../escape.jpg"));
+    QVERIFY(m_prompter.messages.last().text.startsWith("Unable to rename this picture."));
+    QVERIFY(QFile::exists(m_pics + "/abcdefghijklmnopqr.jpg"));
+}
+
+void TestPictures::lovesAndBadges()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);  // a.jpg
+    KivViewItem *item = m_page->currentItem();
+    m_page->insertBadge(2);
+    QCOMPARE(item->userBadge(), 2);
+    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("userbadge=2\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|a.jpg| | | |1|0|2|"));
+    m_page->insertBadge(7);  // "No user Badge"
+    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("userbadge=-1\r\n"));
+    m_page->slot_to_favorites();
+    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("love=5\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|a.jpg| | | |5|"));
+    m_page->FavPlus();  // already 5
+    QCOMPARE(item->love(), 5);
+    m_page->FavMoins();
+    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("love=4\r\n"));
+}
+
+void TestPictures::copyAndPaste()
+{
+    start();
+    open("Trip");
+    m_page->slot_pasteItem();  // nothing copied, nothing on the clipboard
+    QCOMPARE(m_prompter.messages.last().text,
+             QStringLiteral("You need to copy a file before, click the copy button on a picture\n"));
+    m_page->photoView()->selectCell(0, 0);  // a.jpg
+    m_page->slot_copyItem();
+    QVERIFY(m_page->currentItem()->isCopied());
+    m_page->slot_pasteItem();  // into its own album
+    QCOMPARE(m_prompter.messages.last().text,
+             QStringLiteral("You can't copy this picture here.Another picture have the same name\n"));
+    open("pics");  // a.jpg is in that folder too
+    m_page->slot_pasteItem();
+    QCOMPARE(m_prompter.messages.last().text,
+             QStringLiteral("You can't copy this picture here.Another picture have the same name\n"));
+    m_page->clearClipboard();
+    QVERIFY(QApplication::clipboard()->image().isNull());
+}
+
+QTEST_MAIN(TestPictures)
+#include "tst_pictures.moc"
