@@ -5,6 +5,7 @@
 #   bench/run.sh thumbs     thumbnails only
 #   bench/run.sh startup    start-up only
 #   bench/run.sh catalogue  catalogue loading and searching only
+#   bench/run.sh open       opening an album of 1,000 pictures only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -101,10 +102,25 @@ bench_catalogue() {
   echo "  peak resident size added by loading    $(( (loaded - none) / 1024 )) MB   (target <= 60)"
 }
 
+bench_open() {
+  local with="$WORK/open-thumbs" without="$WORK/open-new"
+  "$BIN/bench_open" generate "$with" 1000 thumbs >/dev/null 2>&1
+  rm -rf "$without"; cp -r "$with" "$without"
+  "$BIN/bench_open" generate "$without" 1000 >/dev/null 2>&1
+  local a b
+  a=$("$BIN/bench_open" open "$with" 2>/dev/null)
+  b=$("$BIN/bench_open" open "$without" 2>/dev/null)
+  get() { echo "$1" | awk -v k="$2" '$1 == k {print $2}'; }
+  echo "opening an album of 1,000 pictures (offscreen, ms):"
+  echo "  thumbnails exist:  first screen $(get "$a" first_screen_ms) (target <= 100), whole album $(get "$a" whole_ms) (target <= 1000), longest block $(get "$a" longest_block_ms)"
+  echo "  new pictures:      first screen $(get "$b" first_screen_ms), whole album $(get "$b" whole_ms), longest block $(get "$b" longest_block_ms) (target <= 50)"
+}
+
 case $what in
   thumbs) bench_thumbs ;;
   startup) bench_startup ;;
   catalogue) bench_catalogue ;;
-  all) bench_thumbs; bench_startup; bench_catalogue ;;
-  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|all]" >&2; exit 2 ;;
+  open) bench_open ;;
+  all) bench_thumbs; bench_startup; bench_catalogue; bench_open ;;
+  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|open|all]" >&2; exit 2 ;;
 esac

@@ -1,0 +1,148 @@
+// Opening an album of many pictures in the organiser page, as a user clicks it.
+//   bench_open generate DIR COUNT [thumbs]   an album of COUNT pictures (with thumbnail files)
+//   bench_open open DIR                      first screen, whole album and longest block (ms)
+#include "ambriomainwindow.h"
+#include "kivviewitem.h"
+#include "librarylist.h"
+#include "playlist.h"
+#include "picturecommands.h"
+#include "pixmaplookup.h"
+#include "prefimplementation.h"
+#include "prompter.h"
+#include "thumbnailmaker.h"
+#include "thumbsview.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+class SilentPrompter : public WidgetPrompter
+{
+public:
+    int message(QWidget *, const Message &box) override { return box.escapeButton; }
+};
+
+int generate(const QString &root, int count, bool thumbs)
+{
+    const QString pictures = root + QStringLiteral("/pictures");
+    const QString db = root + QStringLiteral("/install/DataBase/db");
+    QDir().mkpath(pictures);
+    QDir().mkpath(db + QStringLiteral("/Big1"));
+    QRandomGenerator rng(7);
+    QByteArray album = "KivDir=Big1\r\nTitle=Big album\r\nDirty=True\r\nCreationDate=2005-06-01\r\nNumFile="
+                       + QByteArray::number(count) + "\r\n";
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+        const QString path = pictures + QLatin1Char('/') + name;
+        if (!QFile::exists(path)) {
+            QImage image(1600, 1200, QImage::Format_RGB32);
+            QPainter painter(&image);
+            QLinearGradient sky(0, 0, 0, 1200);
+            sky.setColorAt(0, QColor::fromHsv(rng.bounded(360), 120, 240));
+            sky.setColorAt(1, QColor::fromHsv(rng.bounded(360), 200, 90));
+            painter.fillRect(image.rect(), sky);
+            painter.setBrush(QColor::fromHsv(rng.bounded(360), 180, 200));
+            painter.drawEllipse(QPoint(rng.bounded(1600), rng.bounded(1200)), 300, 200);
+            painter.end();
+            image.save(path, "JPEG", 85);
+        }
+        const QString thumb = db + QStringLiteral("/Big1/") + name;
+        if (thumbs && !QFile::exists(thumb))
+            ThumbnailMaker::save(ThumbnailMaker::make(path, false).image, thumb);
+        if (!thumbs)
+            QFile::remove(thumb);
+        album += "File=Photo|" + pictures.toUtf8() + "|" + name.toUtf8() + "| | | |1|0|-1|1600*1200|\r\n";
+    }
+    QFile file(db + QStringLiteral("/Big1.db"));
+    file.open(QIODevice::WriteOnly);
+    file.write(album);
+    QFile index(root + QStringLiteral("/install/DataBase/library.db"));
+    index.open(QIODevice::WriteOnly);
+    index.write("NUMLIB=1\r\nLIBRARY=NONE,Photo,Big,Playlist,Big1\r\n");
+    return 0;
+}
+
+int open(const QString &root)
+{
+    PixmapLookup::configure(root + QStringLiteral("/install"), false);
+    prefImplementation pref;
+    pref.setInstallPath(root + QStringLiteral("/install"));
+    pref.setFirstStartup(false);
+    pref.setAlbumCache(false);
+    SilentPrompter prompter;
+    AmbrioMainWindow page;
+    page.setPref(&pref);
+    page.setPrompter(&prompter);
+    page.startup();
+    page.resize(800, 560);
+    page.show();
+    QCoreApplication::processEvents();
+    PlayList *album = page.albumList()->storedAlbums().value(0);
+    if (!album)
+        return 1;
+
+    // A ticking timer measures how long the window's thread is ever kept busy.
+    QElapsedTimer clock;
+    qint64 lastTick = 0, longest = 0;
+    QTimer ticker;
+    ticker.setInterval(2);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = qMax(longest, now - lastTick);
+        lastTick = now;
+    });
+
+    thumbsView *view = page.photoView();
+    qint64 firstScreen = -1, whole = -1;
+    int firstScreenCount = 0;
+    auto check = [&] {
+        const QList<KivViewItem *> &items = view->items();
+        if (firstScreen < 0 && firstScreenCount > 0 && items.size() >= firstScreenCount) {
+            bool all = true;
+            for (int i = 0; i < firstScreenCount && all; ++i)
+                all = !items.at(i)->thumbnail().isNull();
+            if (all) {
+                view->viewport()->repaint();
+                firstScreen = clock.elapsed();
+            }
+        }
+    };
+    QObject::connect(page.pictures()->loader(), &ThumbnailLoader::ready, check);
+    QObject::connect(page.pictures()->loader(), &ThumbnailLoader::finished, [&] { whole = clock.elapsed(); });
+
+    clock.start();
+    ticker.start();
+    page.slot_selectLibrary(album);
+    longest = qMax(longest, clock.elapsed());  // the click itself
+    lastTick = clock.elapsed();
+    const int rowsShown = view->viewport()->height() / view->cellHeight() + 1;
+    firstScreenCount = qMin(view->count(), rowsShown * view->numCols());
+    check();
+    while (whole < 0 && clock.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    std::printf("pictures %d\nfirst_screen_ms %lld\nwhole_ms %lld\nlongest_block_ms %lld\n", view->count(),
+                firstScreen, whole, longest);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() >= 3 && args[0] == QLatin1String("generate"))
+        return generate(args[1], args[2].toInt(), args.value(3) == QLatin1String("thumbs"));
+    if (args.size() == 2 && args[0] == QLatin1String("open"))
+        return open(args[1]);
+    std::fprintf(stderr, "usage: bench_open generate DIR COUNT [thumbs] | open DIR\n");
+    return 2;
+}
