@@ -101,6 +101,10 @@ void AmbrioMainWindow::stageSystem()
     connect(this, &AmbrioMainWindow::initUi, m_splash, &splash::setStepUi);
     m_splash->show();
 
+    // The statistics view's place over the thumbnails; the podium comes with its own work.
+    m_statsView = new QWidget(this);
+    m_statsView->setObjectName(QStringLiteral("statsview"));
+    m_statsView->hide();
     connectWidgets();
     m_menus.build(this);
     ui->add_roll->setMenu(m_menus.addAlbum);
@@ -188,6 +192,7 @@ void AmbrioMainWindow::connectWidgets()
         connect(edit, &QPushButton::clicked, this, &AmbrioMainWindow::viewImage);
     connect(this, &AmbrioMainWindow::updateRotatePreview, this, &AmbrioMainWindow::slot_updateRotatePreview);
     connect(this, &AmbrioMainWindow::updateProperty, this, &AmbrioMainWindow::setCurrentItemProperty);
+    connect(this, &AmbrioMainWindow::insertItem, this, &AmbrioMainWindow::slot_insertItem);
 
     connect(ui->pushButtonHold, &QPushButton::clicked, this, &AmbrioMainWindow::AddPhotoListToPlaylist);
     connect(ui->pushButtonClear, &QPushButton::clicked, this, &AmbrioMainWindow::AddPhotoListToPlaylist);
@@ -799,6 +804,11 @@ void AmbrioMainWindow::moveIconItemUp() { m_pictures->move(true); }
 void AmbrioMainWindow::moveIconItemDown() { m_pictures->move(false); }
 void AmbrioMainWindow::slot_dnd(QDropEvent *) {}
 void AmbrioMainWindow::slot_itemDroped(KivViewItem *, const QString &) {}
+void AmbrioMainWindow::slot_insertItem(const QString &albumFolder, const QString &fileName, const QString &sourceFolder,
+                                       bool fast, PlayList *album, int)
+{
+    m_pictures->insertPicture(albumFolder, fileName, sourceFolder, fast, album);
+}
 void AmbrioMainWindow::slot_photo_repaint(KivViewItem *item) { m_photoView->repaintItem(item); }
 void AmbrioMainWindow::UpdateThumbsView() { m_photoView->repaintAll(); }
 void AmbrioMainWindow::updateLargeImageNow() { m_photoView->viewport()->update(); }

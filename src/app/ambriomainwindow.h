@@ -91,6 +91,8 @@ Q_SIGNALS:
     void runTitle();
     void updateRotatePreview();
     void updateProperty(KivViewItem *item);
+    void insertItem(const QString &albumFolder, const QString &fileName, const QString &sourceFolder, bool fast,
+                    PlayList *album, int index);
 
 public Q_SLOTS:
     // Navigation of the tool case.
@@ -168,6 +170,8 @@ public Q_SLOTS:
     void moveIconItemDown();
     void slot_dnd(QDropEvent *event);
     void slot_itemDroped(KivViewItem *item, const QString &text);
+    void slot_insertItem(const QString &albumFolder, const QString &fileName, const QString &sourceFolder, bool fast,
+                         PlayList *album, int index);
     void slot_photo_repaint(KivViewItem *item);
     void UpdateThumbsView();
     void updateLargeImageNow();
@@ -234,6 +238,7 @@ private:
     OrganiserMenus m_menus;
     std::unique_ptr<AlbumCommands> m_commands;
     thumbsView *m_photoView = nullptr;
+    QWidget *m_statsView = nullptr;
     PictureCommands *m_pictures = nullptr;
     QString m_currentAlbumKind;
     QString m_currentMediaKind;

@@ -289,6 +289,25 @@ void PictureCommands::addImage(const QImage &image)
     addFilesTo(dynamic, {path}, QString());
 }
 
+void PictureCommands::insertPicture(const QString &albumFolder, const QString &fileName, const QString &sourceFolder,
+                                    bool fast, PlayList *album)
+{
+    if (!album || album != m_open)
+        return;
+    auto photo = std::make_unique<PhotoItem>(fileName);
+    photo->setAlbumFolder(albumFolder);
+    photo->setFileName(fileName);
+    photo->setSourceFolder(sourceFolder);
+    photo->setOwnerAlbum(album);
+    photo->readProperties();
+    if (QFileInfo::exists(photo->thumbnailPath()))
+        photo->setThumbnail(QPixmap(photo->thumbnailPath()));
+    else
+        photo->makeThumbnail(fast);
+    view()->appendItem(adopt(std::move(photo)));
+    view()->arrange(false, album);
+}
+
 void PictureCommands::copy()
 {
     KivViewItem *item = m_page->currentItem();

@@ -35,6 +35,10 @@ public:
     void addFiles(const QStringList &files, KivViewItem *target);
     void addFilesTo(PlayList *album, const QStringList &files, const QString &duplicateText);
     void addImage(const QImage &image);
+    // Shows one picture of `album` (its record read from its property file, its
+    // thumbnail made unless the file exists) when that album is open.
+    void insertPicture(const QString &albumFolder, const QString &fileName, const QString &sourceFolder, bool fast,
+                       PlayList *album);
     void copy();
     void paste();
     void clearClipboard();

@@ -251,6 +251,27 @@ void thumbsView::copyProperties(const KivViewItem *from, KivViewItem *to)
     }
 }
 
+std::unique_ptr<KivViewItem> thumbsView::replaceItem(const KivViewItem *old, const KivViewItem *replacement)
+{
+    if (!old || !replacement)
+        return nullptr;
+    for (int i = 0; i < m_items.size(); ++i) {
+        KivViewItem *standing = m_items.at(i);
+        if (standing->fileName() != replacement->fileName())
+            continue;
+        auto fresh = std::make_unique<PhotoItem>(QStringLiteral("temp"));
+        copyProperties(replacement, fresh.get());
+        fresh->setCell(standing->column(), standing->row());
+        fresh->setSelected(false);
+        fresh->setThumbnail(old->thumbnail());
+        removeItem(standing);
+        m_items.insert(i, fresh.get());
+        repaintItem(fresh.get());
+        return fresh;
+    }
+    return nullptr;
+}
+
 void thumbsView::repaintItem(const KivViewItem *item)
 {
     if (item)

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QPixmap>
+#include <memory>
 
 class KivViewItem;
 class QTreeWidgetItem;
@@ -54,6 +55,10 @@ public:
     void moveUp(KivViewItem *a, KivViewItem *b);
     void moveDown(KivViewItem *a, KivViewItem *b);
     static void copyProperties(const KivViewItem *from, KivViewItem *to);
+    // Puts a fresh copy of `replacement` ("temp") in the place of the first record with
+    // the replacement's file name, with the old record's thumbnail; the view's caller
+    // owns the returned record. None when nothing matches.
+    std::unique_ptr<KivViewItem> replaceItem(const KivViewItem *old, const KivViewItem *replacement);
     void repaintItem(const KivViewItem *item);
 
     void selectCell(int column, int row);

@@ -304,6 +304,24 @@ void TestThumbs::lookUps()
     QCOMPARE(copy.personInit(), QStringLiteral("Anna"));
     QCOMPARE(copy.event(), QString());
     QCOMPARE(copy.fileName(), QStringLiteral("p0.jpg"));
+
+    // Replacing: the fresh record takes the place and cell of the one with its name,
+    // and the old record's thumbnail.
+    PhotoItem newer(QStringLiteral("p1.jpg"));
+    newer.setFileName(QStringLiteral("p1.jpg"));
+    newer.setTitle(QStringLiteral("new title"));
+    grid.at(0)->setThumbnail(QPixmap(7, 7));
+    const std::unique_ptr<KivViewItem> fresh = grid.view.replaceItem(grid.at(0), &newer);
+    QVERIFY(fresh);
+    QCOMPARE(fresh->caption(), QStringLiteral("temp"));
+    QCOMPARE(grid.view.items().at(1), fresh.get());
+    QCOMPARE(QPoint(fresh->column(), fresh->row()), QPoint(1, 0));
+    QCOMPARE(fresh->title(), QStringLiteral("new title"));
+    QCOMPARE(fresh->thumbnail().size(), QSize(7, 7));
+    PhotoItem nobody(QStringLiteral("none.jpg"));
+    nobody.setFileName(QStringLiteral("none.jpg"));
+    QVERIFY(!grid.view.replaceItem(grid.at(0), &nobody));
+    grid.view.removeItem(fresh.get());
 }
 
 void TestThumbs::drops()
