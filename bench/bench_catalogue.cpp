@@ -93,7 +93,7 @@ int timeAll(const QString &root)
 {
     CatalogueContext context = CatalogueContext::forInstallation(root);
     const QStringList files = albumFiles(context);
-    const int runs = 5;
+    const int runs = 9;
     long long sink = 0;
 
     // The floor: read every album file and split it into lines.
