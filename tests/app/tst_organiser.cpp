@@ -1,4 +1,5 @@
 #include "ambriomainwindow.h"
+#include "organiserfixture.h"
 #include "directoryplaylist.h"
 #include "photoitem.h"
 #include "hello.h"
@@ -77,9 +78,10 @@ private:
     int page() const { return m_page->currentToolPage(); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<prefImplementation> m_pref;
+    OrganiserFixture m_fixture;
+    prefImplementation *m_pref = nullptr;
     ScriptedPrompter m_prompter;
-    std::unique_ptr<AmbrioMainWindow> m_page;
+    AmbrioMainWindow *m_page = nullptr;
     QString m_db;
 };
 
@@ -105,22 +107,16 @@ void TestOrganiser::init()
 
 void TestOrganiser::cleanup()
 {
-    m_page.reset();
-    m_pref.reset();
+    m_fixture.reset();
+    m_page = nullptr;
+    m_pref = nullptr;
 }
 
 AmbrioMainWindow *TestOrganiser::start()
 {
-    m_pref = std::make_unique<prefImplementation>();
-    m_pref->setInstallPath(m_dir->filePath("install"));
-    m_pref->setFirstStartup(false);
-    m_page = std::make_unique<AmbrioMainWindow>();
-    m_page->setPref(m_pref.get());
-    m_page->setPrompter(&m_prompter);
-    m_page->startup();
-    m_page->resize(800, 560);
-    m_page->show();
-    return m_page.get();
+    m_page = m_fixture.start(m_dir->filePath("install"), &m_prompter);
+    m_pref = m_fixture.pref.get();
+    return m_page;
 }
 
 PlayList *TestOrganiser::album(const QString &name) const
@@ -575,7 +571,7 @@ void TestOrganiser::pictureEvents()
     PhotoItem picture(QStringLiteral("a.jpg"));
     picture.setFileType(QStringLiteral("Photo"));
     picture.setSourceFolder(m_dir->filePath("pics"));
-    QSignalSpy property(m_page.get(), &AmbrioMainWindow::updateProperty);
+    QSignalSpy property(m_page, &AmbrioMainWindow::updateProperty);
     m_page->slot_photo_pressed(&picture);
     QCOMPARE(m_page->currentItem(), &picture);
     QCOMPARE(property.count(), 1);

@@ -1,4 +1,5 @@
 #include "ambriomainwindow.h"
+#include "organiserfixture.h"
 #include "directoryplaylist.h"
 #include "librarylist.h"
 #include "photoitem.h"
@@ -43,9 +44,10 @@ private:
     void picture(const QString &path, const QColor &colour = Qt::red);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<prefImplementation> m_pref;
+    OrganiserFixture m_fixture;
+    prefImplementation *m_pref = nullptr;
     ScriptedPrompter m_prompter;
-    std::unique_ptr<AmbrioMainWindow> m_page;
+    AmbrioMainWindow *m_page = nullptr;
     QString m_db;
     QString m_pics;
     QString m_other;
@@ -92,22 +94,16 @@ void TestPictures::init()
 
 void TestPictures::cleanup()
 {
-    m_page.reset();
-    m_pref.reset();
+    m_fixture.reset();
+    m_page = nullptr;
+    m_pref = nullptr;
 }
 
 void TestPictures::start()
 {
-    m_pref = std::make_unique<prefImplementation>();
-    m_pref->setInstallPath(m_dir->filePath("install"));
-    m_pref->setFirstStartup(false);
-    m_page = std::make_unique<AmbrioMainWindow>();
-    m_page->setPref(m_pref.get());
-    m_page->setPrompter(&m_prompter);
-    m_page->startup();
-    m_page->resize(800, 560);
-    m_page->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
+    m_page = m_fixture.start(m_dir->filePath("install"), &m_prompter);
+    m_pref = m_fixture.pref.get();
+    QVERIFY(QTest::qWaitForWindowExposed(m_page));
 }
 
 PlayList *TestPictures::album(const QString &name) const
