@@ -1,0 +1,381 @@
+#include "imageeffects.h"
+
+#include "viewerlog.h"
+
+#include <QPainter>
+#include <QtMath>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+
+namespace ImageEffects {
+
+namespace {
+
+bool isIndexed(const QImage &image)
+{
+    return image.depth() <= 8 && image.colorCount() > 0;
+}
+
+// Makes a picture workable through its "pixel table": indexed pictures keep their
+// colour table; anything else becomes 32-bit pixels (alpha kept when present).
+void prepare(QImage &image)
+{
+    if (isIndexed(image))
+        return;
+    const QImage::Format want = image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    if (image.format() != want)
+        image = image.convertToFormat(want);
+}
+
+// Applies f to every entry of the pixel table: the colour table of an indexed picture,
+// else every pixel.
+template<typename F>
+void throughTable(QImage &image, F f)
+{
+    prepare(image);
+    if (isIndexed(image)) {
+        QVector<QRgb> table = image.colorTable();
+        for (QRgb &entry : table)
+            entry = f(entry);
+        image.setColorTable(table);
+        return;
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = f(line[x]);
+    }
+}
+
+template<typename Table>
+QRgb mapChannels(QRgb p, const Table &t)
+{
+    return qRgba(t[qRed(p)], t[qGreen(p)], t[qBlue(p)], qAlpha(p));
+}
+
+int pixelIntensity(QRgb p)
+{
+    return int(0.299 * qRed(p) + 0.587 * qGreen(p) + 0.1140000000000001 * qBlue(p));
+}
+
+// The histogram of pixel intensities, every pixel counted (indexed: by its colour).
+std::array<qint64, 256> intensityHistogram(const QImage &image)
+{
+    std::array<qint64, 256> histogram{};
+    if (isIndexed(image)) {
+        const QVector<QRgb> table = image.colorTable();
+        std::array<int, 256> ofIndex{};
+        for (int i = 0; i < table.size(); ++i)
+            ofIndex[i] = pixelIntensity(table.at(i));
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ++histogram[ofIndex[image.pixelIndex(x, y)]];
+        return histogram;
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            ++histogram[pixelIntensity(line[x])];
+    }
+    return histogram;
+}
+
+
+} // namespace
+
+void intensity(QImage &image, float p)
+{
+    if (image.isNull())
+        return;
+    const bool brighten = p >= 0;
+    const float amount = std::fabs(p);
+    // 256 entries whatever the picture: the table is indexed by channel values.
+    std::array<int, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[i] = brighten ? qMin(255, int(i * amount)) : qMax(0, int(i * amount));
+    std::array<uchar, 256> map{};
+    for (int c = 0; c < 256; ++c)
+        map[c] = uchar(brighten ? qMin(255, c + qMin(255, t[c])) : qMax(0, c - qMin(255, t[c])));
+    throughTable(image, [&map](QRgb px) { return mapChannels(px, map); });
+}
+
+void blend(QImage &image, const QColor &target, float i0)
+{
+    if (image.isNull())
+        return;
+    if (isIndexed(image) || image.depth() != 32)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    i0 = qBound(-1.0f, i0, 1.0f);
+    float unaffected = 1.0f;
+    if (i0 < 0) {
+        unaffected = 1.0f + i0;
+        i0 = 0;
+    }
+    const int h = image.height();
+    const int y0 = int(h * (1.0f - unaffected));
+    float step = 1.0f - i0;
+    step /= float(h - y0);
+    float level = i0;
+    const int R = target.red(), G = target.green(), B = target.blue();
+    for (int y = y0; y < h; ++y) {
+        level += step;
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            auto channel = [level](int c, int C) { return qBound(0, c + int(level * float(C - c)), 255); };
+            line[x] = qRgba(channel(qRed(p), R), channel(qGreen(p), G), channel(qBlue(p), B), qAlpha(p));
+        }
+    }
+}
+
+void fade(QImage &image, const QColor &target, double v)
+{
+    if (image.isNull() || image.depth() == 1)
+        return;
+    std::array<int, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[i] = int(i * v + 0.5);
+    const int R = target.red(), G = target.green(), B = target.blue();
+    // One table per channel: the move toward the target for each channel value.
+    std::array<uchar, 256> mr{}, mg{}, mb{};
+    for (int c = 0; c < 256; ++c) {
+        auto toward = [&t, c](int C) { return uchar(c <= C ? c + t[C - c] : c - t[c - C]); };
+        mr[c] = toward(R);
+        mg[c] = toward(G);
+        mb[c] = toward(B);
+    }
+    throughTable(image, [&](QRgb p) { return qRgba(mr[qRed(p)], mg[qGreen(p)], mb[qBlue(p)], qAlpha(p)); });
+}
+
+void grey(QImage &image)
+{
+    if (image.isNull())
+        return;
+    throughTable(image, [](QRgb p) {
+        const int y = (11 * qRed(p) + 16 * qGreen(p) + 5 * qBlue(p)) / 32;
+        return qRgba(y, y, y, qAlpha(p));
+    });
+}
+
+void desaturate(QImage &image, float d)
+{
+    if (image.isNull())
+        return;
+    d = qBound(0.0f, d, 1.0f);
+    throughTable(image, [d](QRgb p) {
+        QColor colour = QColor::fromRgba(p);
+        int h, s, v;
+        colour.getHsv(&h, &s, &v);
+        colour.setHsv(h, int(s * (1.0 - d)), v, qAlpha(p));
+        return colour.rgba();
+    });
+}
+
+void contrast(QImage &image, int sign)
+{
+    if (image.isNull())
+        return;
+    // The double whose bits are 3FE0000000000001.
+    const double scale = 0.5000000000000001;
+    throughTable(image, [scale, sign](QRgb p) {
+        QColor colour = QColor::fromRgba(p);
+        int h, s, v;
+        colour.getHsv(&h, &s, &v);
+        double b = v / 255.0;
+        const double theta = (b - 0.5) * 3.14368;
+        b = b + ((scale * (std::sin(theta) + 1.0) - b) * sign) * scale;
+        if (b > 1.0)
+            b = 1.0;
+        else if (b < 0)
+            b = 0;
+        colour.setHsv(h, s, int(b * 255.0));
+        return qRgba(colour.red(), colour.green(), colour.blue(), qAlpha(p));
+    });
+}
+
+void normalize(QImage &image)
+{
+    if (image.isNull())
+        return;
+    prepare(image);
+    const std::array<qint64, 256> histogram = intensityHistogram(image);
+    auto bounds = [&histogram](qint64 threshold, int *low, int *high) {
+        qint64 sum = 0;
+        int i = 0;
+        for (; i < 255; ++i) {
+            sum += histogram[i];
+            if (sum > threshold)
+                break;
+        }
+        *low = i;
+        sum = 0;
+        int j = 255;
+        for (; j > 0; --j) {
+            sum += histogram[j];
+            if (sum > threshold)
+                break;
+        }
+        *high = j;
+    };
+    int low = 0, high = 0;
+    bounds(qint64(image.width()) * image.height() / 100, &low, &high);
+    if (low == high) {
+        bounds(0, &low, &high);
+        if (low == high)
+            return;
+    }
+    std::array<uchar, 256> map{};
+    for (int i = 0; i < 256; ++i) {
+        if (i < low)
+            map[i] = 0;
+        else if (i > high)
+            map[i] = 255;
+        else
+            map[i] = uchar((i - low) * 254 / (high - low));
+    }
+    throughTable(image, [&map](QRgb p) { return mapChannels(p, map); });
+}
+
+void equalize(QImage &image)
+{
+    if (image.isNull())
+        return;
+    prepare(image);
+    const std::array<qint64, 256> histogram = intensityHistogram(image);
+    std::array<qint64, 256> cumulative{};
+    qint64 sum = 0;
+    for (int i = 0; i < 256; ++i) {
+        sum += histogram[i];
+        cumulative[i] = sum;
+    }
+    if (cumulative[255] == 0)
+        return;
+    const qint64 low = cumulative[0], high = cumulative[255];
+    qint64 divisor = high - low;
+    if (divisor < 2)
+        divisor = 1;
+    std::array<uchar, 256> map{};
+    for (int i = 0; i < 256; ++i)
+        map[i] = uchar(int((cumulative[i] - low) * 255.0 / double(divisor)));
+    throughTable(image, [&map](QRgb p) { return mapChannels(p, map); });
+}
+
+QImage edge(const QImage &source, double factor)
+{
+    if (source.isNull() || source.width() < 3 || source.height() < 3)
+        return source;
+    const QImage image = isIndexed(source) || source.depth() != 32
+                             ? source.convertToFormat(QImage::Format_ARGB32)
+                             : source;
+    const int w = image.width(), h = image.height();
+    const double weight = factor / 8.0;
+    const double neighbour = -weight / 8.0;
+    QImage out(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        const int k = qMin(qMax(y - 1, 0), h - 3);
+        const QRgb *rows[3] = {reinterpret_cast<const QRgb *>(image.constScanLine(k)),
+                               reinterpret_cast<const QRgb *>(image.constScanLine(k + 1)),
+                               reinterpret_cast<const QRgb *>(image.constScanLine(k + 2))};
+        QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
+        dst[0] = rows[1][0];
+        dst[w - 1] = rows[0][w - 1];
+        for (int x = 1; x < w - 1; ++x) {
+            double r = 0, g = 0, b = 0, a = 0;
+            for (int dy = 0; dy < 3; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const QRgb p = rows[dy][x + dx];
+                    const double wgt = (dy == 1 && dx == 0) ? weight : neighbour;
+                    r += qRed(p) * wgt;
+                    g += qGreen(p) * wgt;
+                    b += qBlue(p) * wgt;
+                    a += qAlpha(p) * wgt;
+                }
+            }
+            auto clamp = [](double v) { return v < 0 ? 0 : v > 255 ? 255 : int(v); };
+            dst[x] = qRgba(clamp(r), clamp(g), clamp(b), clamp(a));
+        }
+    }
+    return out;
+}
+
+QImage noise(const QImage &source)
+{
+    if (source.isNull())
+        return source;
+    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    QImage out(image.size(), QImage::Format_ARGB32);
+    auto impulse = [](int value) {
+        double q = (std::rand() & 32767) / 32767.0;
+        if (q == 0)
+            q = 1.0;
+        double result = value;
+        if (q < 0.05)
+            result = 0;
+        else if (q >= 0.95)
+            result = 255;
+        return result < 0 ? 0 : result > 255 ? 255 : int(result + 0.5);
+    };
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb *src = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int b = impulse(qBlue(src[x]));
+            const int g = impulse(qGreen(src[x]));
+            const int r = impulse(qRed(src[x]));
+            dst[x] = qRgba(r, g, b, qAlpha(src[x]));
+        }
+    }
+    return out;
+}
+
+void mirror(QImage &image)
+{
+    if (!image.isNull())
+        image = image.mirrored(true, false);
+}
+
+void rotateClockwise(QImage &image)
+{
+    if (!image.isNull())
+        image = image.transformed(QTransform().rotate(90));
+}
+
+void rotateCounterClockwise(QImage &image)
+{
+    if (!image.isNull())
+        image = image.transformed(QTransform().rotate(-90));
+}
+
+void reduce(QImage &image, int width)
+{
+    if (image.isNull() || image.width() <= width)
+        return;
+    const QSize size = image.size().scaled(width, image.height(), Qt::KeepAspectRatio);
+    image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QSize fittedSize(const QSize &picture, const QSize &view)
+{
+    int w = picture.width(), h = picture.height();
+    const int W = view.width(), H = view.height();
+    if (w <= W && h <= H)
+        return picture;
+    while (w > W || h > H) {
+        if (w > W) {
+            const float ratio = float(W) / float(w);
+            w = int(w * ratio);
+            h = int(h * ratio);
+            qCWarning(lcViewer) << "Scaling width";
+        }
+        if (h > H) {
+            const float ratio = float(H) / float(h);
+            w = int(w * ratio);
+            h = int(h * ratio);
+            qCWarning(lcViewer) << "Scaling height";
+        }
+    }
+    return {w, h};
+}
+
+} // namespace ImageEffects

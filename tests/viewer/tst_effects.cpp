@@ -1,0 +1,238 @@
+#include "imageeffects.h"
+
+#include <QtTest>
+
+namespace {
+
+QImage solid(int w, int h, QRgb colour, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(w, h, format);
+    image.fill(colour);
+    return image;
+}
+
+// A 4 x 1 indexed picture over a three-colour table.
+QImage indexed()
+{
+    QImage image(4, 1, QImage::Format_Indexed8);
+    image.setColorTable({qRgb(200, 100, 0), qRgb(255, 255, 255), qRgb(10, 20, 30)});
+    image.setPixel(0, 0, 0);
+    image.setPixel(1, 0, 1);
+    image.setPixel(2, 0, 2);
+    image.setPixel(3, 0, 1);
+    return image;
+}
+
+} // namespace
+
+// Expected values are worked out by hand from the effects' arithmetic.
+class TestEffects : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fitting_data();
+    void fitting();
+    void reduce_data();
+    void reduce();
+    void intensity();
+    void fadeToBlue();
+    void grey();
+    void blendRows();
+    void normalizeFlatAndSpread();
+    void equalizeBlack();
+    void edgeOnFlatGrey();
+    void indexedPicturesChangeTheirTable();
+    void noiseKeepsOrSaturates();
+    void quarterTurns();
+};
+
+void TestEffects::fitting_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("fitted");
+    QTest::newRow("wide, one width step") << QSize(2000, 1500) << QSize(800, 600);
+    QTest::newRow("tall, one height step") << QSize(600, 2000) << QSize(180, 600);
+    QTest::newRow("small, never enlarged") << QSize(400, 300) << QSize(400, 300);
+}
+
+void TestEffects::fitting()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, fitted);
+    QCOMPARE(ImageEffects::fittedSize(picture, QSize(800, 600)), fitted);
+}
+
+void TestEffects::reduce_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("reduced");
+    QTest::newRow("landscape") << QSize(1600, 1200) << QSize(640, 480);
+    QTest::newRow("portrait") << QSize(1200, 1600) << QSize(640, 853);
+    QTest::newRow("narrow enough") << QSize(500, 400) << QSize(500, 400);
+}
+
+void TestEffects::reduce()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, reduced);
+    QImage image = solid(picture.width(), picture.height(), qRgb(1, 2, 3));
+    ImageEffects::reduce(image, 640);
+    QCOMPARE(image.size(), reduced);
+}
+
+void TestEffects::intensity()
+{
+    QImage image = solid(2, 1, qRgb(200, 100, 0));
+    ImageEffects::intensity(image, 0.5f);
+    // 200 + 100 limited to 255; 100 + 50; 0 + 0.
+    QCOMPARE(image.pixel(0, 0), qRgb(255, 150, 0));
+    QImage dark = solid(1, 1, qRgb(200, 100, 3));
+    ImageEffects::intensity(dark, -0.5f);
+    QCOMPARE(dark.pixel(0, 0), qRgb(100, 50, 2));  // 3 - truncate(1.5)
+}
+
+void TestEffects::fadeToBlue()
+{
+    QImage image = solid(1, 1, qRgb(255, 255, 255));
+    ImageEffects::fade(image, QColor(0, 0, 255), 0.2);
+    // t[255] = truncate(255 x 0.2 + 0.5) = 51.
+    QCOMPARE(image.pixel(0, 0), qRgb(204, 204, 255));
+    QImage black = solid(1, 1, qRgb(0, 0, 0));
+    ImageEffects::fade(black, QColor(0, 0, 255), 0.2);
+    QCOMPARE(black.pixel(0, 0), qRgb(0, 0, 51));
+}
+
+void TestEffects::grey()
+{
+    QImage image = solid(1, 1, qRgba(100, 200, 50, 77), QImage::Format_ARGB32);
+    ImageEffects::grey(image);
+    // (11 x 100 + 16 x 200 + 5 x 50) / 32 = 4550 / 32 = 142.
+    QCOMPARE(image.pixel(0, 0), qRgba(142, 142, 142, 77));
+}
+
+void TestEffects::blendRows()
+{
+    QImage image = solid(3, 4, qRgb(255, 255, 255));
+    ImageEffects::blend(image, Qt::black, 0.5f);
+    // Step (1 - 0.5) / 4 = 0.125: row 0 uses 0.625, 255 - truncate(159.375) = 96; the
+    // last row uses 1.0 and is black.
+    QCOMPARE(image.pixel(0, 0), qRgb(96, 96, 96));
+    QCOMPARE(image.pixel(2, 1), qRgb(64, 64, 64));  // 0.75: 255 - 191
+    QCOMPARE(image.pixel(1, 3), qRgb(0, 0, 0));
+}
+
+void TestEffects::normalizeFlatAndSpread()
+{
+    QImage flat = solid(10, 10, qRgb(90, 90, 90));
+    ImageEffects::normalize(flat);
+    QCOMPARE(flat.pixel(3, 3), qRgb(90, 90, 90));
+
+    // 256 x 1 grey ramp 0..255: threshold 256 / 100 = 2; from below the sum exceeds 2
+    // at bin 2, from above at bin 253. map(253) = 251 x 254 / 251 = 254, map(254) = 255.
+    QImage ramp(256, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 256; ++x)
+        ramp.setPixel(x, 0, qRgb(x, x, x));
+    ImageEffects::normalize(ramp);
+    QCOMPARE(qRed(ramp.pixel(0, 0)), 0);
+    QCOMPARE(qRed(ramp.pixel(2, 0)), 0);
+    QCOMPARE(qRed(ramp.pixel(3, 0)), 1);            // 1 x 254 / 251
+    QCOMPARE(qRed(ramp.pixel(128, 0)), 126 * 254 / 251);
+    QCOMPARE(qRed(ramp.pixel(253, 0)), 254);
+    QCOMPARE(qRed(ramp.pixel(254, 0)), 255);
+    QCOMPARE(qRed(ramp.pixel(255, 0)), 255);
+}
+
+void TestEffects::equalizeBlack()
+{
+    QImage black = solid(5, 4, qRgb(0, 0, 0));
+    ImageEffects::equalize(black);
+    QCOMPARE(black.pixel(2, 2), qRgb(0, 0, 0));
+    // Half black, half white: c[0] = 2, c[i] = 4 above; divisor 2. map[255] = 255.
+    QImage half(2, 2, QImage::Format_RGB32);
+    half.fill(qRgb(0, 0, 0));
+    half.setPixel(1, 0, qRgb(255, 255, 255));
+    half.setPixel(1, 1, qRgb(255, 255, 255));
+    ImageEffects::equalize(half);
+    QCOMPARE(half.pixel(0, 0), qRgb(0, 0, 0));
+    QCOMPARE(half.pixel(1, 1), qRgb(255, 255, 255));
+}
+
+void TestEffects::edgeOnFlatGrey()
+{
+    QImage image = solid(5, 4, qRgb(128, 128, 128));
+    image.setPixel(4, 0, qRgb(10, 20, 30));  // the last column copies (w-1, k)
+    const QImage out = ImageEffects::edge(image, 300.0);
+    QCOMPARE(out.size(), image.size());
+    QCOMPARE(qRed(out.pixel(2, 2)), 0);
+    QCOMPARE(qRed(out.pixel(1, 1)), 0);
+    QCOMPARE(out.pixel(0, 1), image.pixel(0, 1));
+    QCOMPARE(out.pixel(4, 0), qRgb(10, 20, 30));  // row 0 uses the window from row 0
+    QCOMPARE(out.pixel(4, 1), qRgb(10, 20, 30));  // row 1 too: k = 0
+    QCOMPARE(out.pixel(4, 2), qRgb(128, 128, 128));
+    // A lone bright centre: 37.5 x 200 = 7500, clamped to 255.
+    QImage dot = solid(3, 3, qRgb(0, 0, 0));
+    dot.setPixel(1, 1, qRgb(200, 0, 0));
+    QCOMPARE(qRed(ImageEffects::edge(dot, 300.0).pixel(1, 1)), 255);
+    const QImage tiny = solid(2, 5, qRgb(1, 1, 1));
+    QCOMPARE(ImageEffects::edge(tiny, 300.0), tiny);
+}
+
+void TestEffects::indexedPicturesChangeTheirTable()
+{
+    const QImage original = indexed();
+    auto check = [&](const char *name, auto effect, QRgb firstEntry) {
+        QImage image = original;
+        effect(image);
+        QVERIFY2(image.format() == QImage::Format_Indexed8, name);
+        QVERIFY2(image.colorCount() == 3, name);
+        for (int x = 0; x < 4; ++x)
+            QVERIFY2(image.pixelIndex(x, 0) == original.pixelIndex(x, 0), name);
+        QVERIFY2(image.color(0) == firstEntry, qPrintable(QString::asprintf("%s %08x", name, image.color(0))));
+    };
+    check("grey", [](QImage &i) { ImageEffects::grey(i); }, qRgb(118, 118, 118));  // (2200 + 1600) / 32
+    check("intensity", [](QImage &i) { ImageEffects::intensity(i, 0.5f); }, qRgb(255, 150, 0));
+    check("fade", [](QImage &i) { ImageEffects::fade(i, QColor(0, 0, 255), 0.2); }, qRgb(160, 80, 51));
+    // Intensities: (200,100,0) -> 118 once, white -> 255 twice, (10,20,30) -> 18 once.
+    // Cumulative: c[18..117] = 1, c[118..254] = 2, c[255] = 4; low 0, divisor 4.
+    // map[200] = truncate(2 x 255 / 4) = 127, map[100] = truncate(1 x 255 / 4) = 63.
+    check("equalize", [](QImage &i) { ImageEffects::equalize(i); }, qRgb(127, 63, 0));
+}
+
+void TestEffects::noiseKeepsOrSaturates()
+{
+    const QImage image = solid(64, 64, qRgb(100, 150, 200));
+    const QImage out = ImageEffects::noise(image);
+    int changed = 0;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const QRgb p = out.pixel(x, y);
+            for (auto [c, original] : {std::pair{qRed(p), 100}, {qGreen(p), 150}, {qBlue(p), 200}}) {
+                QVERIFY(c == original || c == 0 || c == 255);
+                changed += c != original;
+            }
+        }
+    }
+    // About 10 % of 12,288 channels.
+    QVERIFY(changed > 700 && changed < 1800);
+}
+
+void TestEffects::quarterTurns()
+{
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    image.setPixel(0, 0, qRgb(255, 0, 0));  // top-left
+    QImage cw = image;
+    ImageEffects::rotateClockwise(cw);
+    QCOMPARE(cw.size(), QSize(2, 3));
+    QCOMPARE(cw.pixel(1, 0), qRgb(255, 0, 0));  // top-left goes to top-right
+    QImage ccw = image;
+    ImageEffects::rotateCounterClockwise(ccw);
+    QCOMPARE(ccw.pixel(0, 2), qRgb(255, 0, 0));  // ... or to bottom-left
+    QImage mirrored = image;
+    ImageEffects::mirror(mirrored);
+    QCOMPARE(mirrored.pixel(2, 0), qRgb(255, 0, 0));
+}
+
+QTEST_MAIN(TestEffects)
+#include "tst_effects.moc"
