@@ -4,11 +4,13 @@
 #include "albumcommands.h"
 #include "picturecommands.h"
 #include "thumbsview.h"
+#include "viewphoto.h"
 #include "catalogueloader.h"
 #include "cataloguelock.h"
 #include "directoryplaylist.h"
 #include "hello.h"
 #include "kivviewitem.h"
+#include "photoitem.h"
 #include "librarylist.h"
 #include "namelist.h"
 #include "pixmaplookup.h"
@@ -20,6 +22,7 @@
 #include "splashin.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QLineEdit>
@@ -105,6 +108,15 @@ void AmbrioMainWindow::stageSystem()
     m_statsView = new QWidget(this);
     m_statsView->setObjectName(QStringLiteral("statsview"));
     m_statsView->hide();
+    m_viewer = new viewphoto(this);
+    m_viewer->setObjectName(QStringLiteral("photo"));
+    m_viewer->setPrompter(m_prompter);
+    m_viewer->hide();
+    // The viewer's toolbar stands in the title strip while the viewer is open.
+    m_actionFrame = new QFrame(ui->action_frame_edit);
+    m_actionFrame->setObjectName(QStringLiteral("action_frame"));
+    ui->action_frame_editLayout->addWidget(m_actionFrame);
+    m_actionFrame->hide();
     connectWidgets();
     m_menus.build(this);
     ui->add_roll->setMenu(m_menus.addAlbum);
@@ -186,10 +198,19 @@ void AmbrioMainWindow::connectWidgets()
     for (QPushButton *external : {ui->pushButtonExternalEditor, ui->pushButtonExternalEdit})
         connect(external, &QPushButton::clicked, this, &AmbrioMainWindow::ViewExternal);
     connect(ui->pushButtonExternalPrint, &QPushButton::clicked, this, &AmbrioMainWindow::slot_printPhotoExternal);
-    // The edit panel's picture commands belong to the viewer.
-    for (QPushButton *edit : {ui->pushButtonEnhance, ui->pushButtonBlackWhite, ui->pushButtonSaveChanges,
-                              ui->pushButtonResize, ui->pushButtonRotateLeft, ui->pushButtonRotateRight})
-        connect(edit, &QPushButton::clicked, this, &AmbrioMainWindow::viewImage);
+    // The edit panel's picture commands go to the viewer.
+    connect(ui->pushButtonEnhance, &QPushButton::clicked, m_viewer, &viewphoto::EffectMiror);
+    connect(ui->pushButtonBlackWhite, &QPushButton::clicked, m_viewer, &viewphoto::EffectBlackAndWhite);
+    connect(ui->pushButtonSaveChanges, &QPushButton::clicked, m_viewer, &viewphoto::EffectUndo);
+    connect(ui->pushButtonResize, &QPushButton::clicked, m_viewer, &viewphoto::EffectResize);
+    connect(ui->pushButtonRotateRight, &QPushButton::clicked, m_viewer, &viewphoto::EffectRotateClockWise);
+    connect(ui->pushButtonRotateLeft, &QPushButton::clicked, m_viewer, &viewphoto::EffectRotateCounter);
+    connect(m_viewer, &viewphoto::updateRotatePreview, this, &AmbrioMainWindow::slot_updateRotatePreviewTemp);
+    connect(m_viewer, &viewphoto::updateThumb, this, &AmbrioMainWindow::slot_updateThumb);
+    connect(m_viewer, &viewphoto::needPicture, this, &AmbrioMainWindow::viewImage);
+    connect(m_viewer, &viewphoto::back, this, &AmbrioMainWindow::slot_backtoOrganizer);
+    connect(m_viewer, &viewphoto::previous, this, &AmbrioMainWindow::slot_previousItem);
+    connect(m_viewer, &viewphoto::next, this, &AmbrioMainWindow::slot_nextItem);
     connect(this, &AmbrioMainWindow::updateRotatePreview, this, &AmbrioMainWindow::slot_updateRotatePreview);
     connect(this, &AmbrioMainWindow::updateProperty, this, &AmbrioMainWindow::setCurrentItemProperty);
     connect(this, &AmbrioMainWindow::insertItem, this, &AmbrioMainWindow::slot_insertItem);
@@ -290,6 +311,9 @@ void AmbrioMainWindow::askFirstStart()
 
 void AmbrioMainWindow::fitStartupPanel()
 {
+    if (m_viewer && m_viewer->isVisible())
+        m_viewer->setGeometry(ui->ThumbsBay->geometry().translated(ui->ThumbsBay->parentWidget()->mapTo(
+            this, QPoint(0, 0))));
     if (m_presentation)
         m_presentation->setGeometry(ui->ThumbsBay->geometry().translated(ui->ThumbsBay->parentWidget()->mapTo(
             this, QPoint(0, 0))));
@@ -345,6 +369,10 @@ void AmbrioMainWindow::showinfo()
     if (!needAlbum(ui->bring_info))
         return;
     raiseTab(ui->bring_info);
+    if (m_viewer->isVisible()) {
+        slot_backtoOrganizer();
+        return;
+    }
     if (m_currentItem) {
         ui->WidgetStack->setCurrentIndex(0);
         return;
@@ -392,6 +420,8 @@ void AmbrioMainWindow::showExport()
 
 void AmbrioMainWindow::showImport()
 {
+    if (m_viewer->isVisible())
+        leaveViewer();
     raiseTab(ui->bring_import);
     ui->WidgetStack->setCurrentIndex(13);
 }
@@ -414,8 +444,17 @@ void AmbrioMainWindow::showUpdateToolBay()
         showinfo();
 }
 
+void AmbrioMainWindow::leaveViewer()
+{
+    m_viewer->closeWithPrompt();
+    m_actionFrame->hide();
+    m_title->show();
+    m_photoView->show();
+}
+
 void AmbrioMainWindow::slot_backtoOrganizer()
 {
+    leaveViewer();
     m_modification = QStringLiteral("MODIF");
     updateMultiplePhotoPanel();
     showAlbumTitle();
@@ -821,14 +860,75 @@ void AmbrioMainWindow::showSubjectDialog() {}
 void AmbrioMainWindow::showDateModif() {}
 void AmbrioMainWindow::showDatePlModif() {}
 // The viewer.
-void AmbrioMainWindow::viewImage() { notYetAvailable(QStringLiteral("The picture viewer")); }
-void AmbrioMainWindow::slot_previousItem() {}
-void AmbrioMainWindow::slot_nextItem() {}
+void AmbrioMainWindow::viewImage()
+{
+    if (!m_currentItem)
+        return;
+    const QString path = m_currentItem->picturePath();
+    if (!QFileInfo::exists(path)) {
+        m_prompter->information(this, QStringLiteral("Your picture cannot be load\nPlease insert the media :\n")
+                                          + m_currentItem->sourceFolder());
+        return;
+    }
+    // Opening counts the view in the album row, saved at once.
+    m_currentItem->incrementViewCount();
+    if (PlayList *album = m_currentItem->ownerAlbum(); album && !album->isSmart()) {
+        album->updateRow(m_currentItem);
+        album->save(album->kivDir());
+    }
+    if (m_viewer->isHidden()) {
+        m_viewer->setGeometry(ui->ThumbsBay->geometry().translated(
+            ui->ThumbsBay->parentWidget()->mapTo(this, QPoint(0, 0))));
+        m_viewer->buildToolbar(m_actionFrame);
+        m_title->hide();
+        m_actionFrame->show();
+        m_photoView->hide();
+    }
+    m_viewer->setFile(path);
+    m_viewer->show();
+    m_viewer->raise();
+    m_viewer->giveFocus();
+}
+
+void AmbrioMainWindow::slot_previousItem()
+{
+    KivViewItem *previous = m_photoView->previousItem(m_currentItem);
+    if (!previous)
+        return;
+    m_photoView->clearSelection();
+    m_currentItem->setSelected(false);
+    m_photoView->selectCell(previous->column(), previous->row());
+    if (m_viewer->isVisible())
+        viewImage();
+}
+
+void AmbrioMainWindow::slot_nextItem()
+{
+    KivViewItem *next = m_photoView->nextItem(m_currentItem);
+    if (!next)
+        return;
+    m_photoView->clearSelection();
+    m_currentItem->setSelected(false);
+    m_photoView->selectCell(next->column(), next->row());
+    if (m_viewer->isVisible())
+        viewImage();
+}
 void AmbrioMainWindow::slot_convertPhoto() { notYetAvailable(QStringLiteral("Saving as another format")); }
 void AmbrioMainWindow::slot_updateRotatePreview() {}
 void AmbrioMainWindow::slot_updateRotatePreviewTemp() {}
-void AmbrioMainWindow::slot_updateThumb() {}
-void AmbrioMainWindow::effectMore(int) { notYetAvailable(QStringLiteral("Effects")); }
+void AmbrioMainWindow::slot_updateThumb()
+{
+    // The picture was saved: its thumbnail is made again from the file.
+    if (auto *photo = dynamic_cast<PhotoItem *>(m_currentItem)) {
+        photo->makeThumbnail(false);
+        m_photoView->repaintItem(photo);
+    }
+}
+
+void AmbrioMainWindow::effectMore(int id)
+{
+    m_viewer->EffectMore(id);
+}
 // Slideshow, printing, mail, external programs, locator and import.
 void AmbrioMainWindow::viewSlideShow() { notYetAvailable(QStringLiteral("The slideshow")); }
 void AmbrioMainWindow::slot_printPhoto() { notYetAvailable(QStringLiteral("Printing")); }

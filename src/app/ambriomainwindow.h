@@ -14,6 +14,7 @@
 class AlbumCommands;
 class PictureCommands;
 class thumbsView;
+class viewphoto;
 class CatalogueLock;
 class Hello;
 class KivViewItem;
@@ -62,6 +63,7 @@ public:
     int currentToolPage() const;
 
     thumbsView *photoView() const { return m_photoView; }
+    viewphoto *viewer() const { return m_viewer; }
     PictureCommands *pictures() const { return m_pictures; }
     // The paste button shows whether a picture is marked as copied.
     void setPasteMark(bool marked);
@@ -228,6 +230,7 @@ private:
     void updateMultiplePhotoPanel();
     void showAlbumTitle();
     void notYetAvailable(const QString &feature);
+    void leaveViewer();
 
     Ui::AmbrioMainWindowBase *ui;
     prefImplementation *m_pref = nullptr;
@@ -239,6 +242,8 @@ private:
     std::unique_ptr<AlbumCommands> m_commands;
     thumbsView *m_photoView = nullptr;
     QWidget *m_statsView = nullptr;
+    viewphoto *m_viewer = nullptr;
+    QWidget *m_actionFrame = nullptr;
     PictureCommands *m_pictures = nullptr;
     QString m_currentAlbumKind;
     QString m_currentMediaKind;

@@ -1,0 +1,268 @@
+#include "kivpixmapview.h"
+
+#include "imageeffects.h"
+
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QPainter>
+
+KIVPixmapView::KIVPixmapView(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("PixmapView"));
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Qt::black);
+    setPalette(colours);
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void KIVPixmapView::loaded()
+{
+    m_undo = m_current.copy();
+    m_display = m_current;
+    m_zoom = 0;
+    m_scrollX = m_scrollY = 0;
+    refresh();
+    update();
+}
+
+void KIVPixmapView::slotSetFile(const QString &fileName)
+{
+    m_fileName = fileName;
+    QImageReader reader(fileName);
+    reader.setAutoTransform(true);
+    m_current = reader.read();
+    loaded();
+}
+
+void KIVPixmapView::slotSetPixmap(const QPixmap &pixmap)
+{
+    m_current = pixmap.toImage();
+    loaded();
+}
+
+void KIVPixmapView::fit()
+{
+    if (m_current.isNull())
+        return;
+    m_display = m_current;
+    const QSize fitted = ImageEffects::fittedSize(m_current.size(), size());
+    if (fitted != m_current.size())
+        m_display = m_current.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    m_shown = QPixmap::fromImage(m_display);
+}
+
+void KIVPixmapView::refresh()
+{
+    if (m_autosize) {
+        fit();
+    } else {
+        m_display = m_current;
+        m_shown = QPixmap::fromImage(m_display);
+    }
+    update();
+}
+
+QPoint KIVPixmapView::drawOrigin() const
+{
+    if (m_autosize)
+        return {width() / 2 - m_shown.width() / 2, height() / 2 - m_shown.height() / 2};
+    return {0, 0};
+}
+
+void KIVPixmapView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (m_shown.isNull())
+        return;
+    if (m_autosize)
+        painter.drawPixmap(drawOrigin(), m_shown);
+    else
+        painter.drawPixmap(QPoint(0, 0), m_shown, QRect(m_scrollX, m_scrollY, width(), height()));
+}
+
+void KIVPixmapView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_autosize)
+        fit();
+}
+
+void KIVPixmapView::setAutosize(bool on)
+{
+    m_autosize = on;
+    refresh();
+}
+
+void KIVPixmapView::zoomFast(int delta)
+{
+    m_zoom += delta;
+    if (m_current.isNull())
+        return;
+    m_display = m_current.scaled(qMax(1, m_current.width() + m_zoom), qMax(1, m_current.height() + m_zoom),
+                                 Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    m_shown = QPixmap::fromImage(m_display);
+    update();
+}
+
+void KIVPixmapView::zoomSmooth(int delta)
+{
+    m_zoom += delta;
+    if (m_current.isNull())
+        return;
+    m_display = m_current.scaled(qMax(1, m_current.width() + m_zoom), qMax(1, m_current.height() + m_zoom),
+                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    m_shown = QPixmap::fromImage(m_display);
+    update();
+}
+
+void KIVPixmapView::clear()
+{
+    m_shown = QPixmap();
+    m_current = m_display = m_undo = QImage();
+    m_fileName.clear();
+    update();
+}
+
+void KIVPixmapView::slotFadeToBlack(int n)
+{
+    ImageEffects::fade(m_current, Qt::black, n * 0.1);
+    m_shown = QPixmap::fromImage(m_current);
+    update();
+}
+
+void KIVPixmapView::slotMirror()
+{
+    ImageEffects::mirror(m_current);
+    refresh();
+}
+
+void KIVPixmapView::slotBlackAndWhite()
+{
+    ImageEffects::grey(m_current);
+    refresh();
+}
+
+void KIVPixmapView::slotUndo()
+{
+    m_current = m_undo;
+    m_display = m_undo;
+    refresh();
+}
+
+void KIVPixmapView::slotIntensity(float percent)
+{
+    ImageEffects::intensity(m_current, percent);
+    m_undo = m_current;
+    refresh();
+}
+
+void KIVPixmapView::slotContrast(int)
+{
+    ImageEffects::contrast(m_current, 1);
+    refresh();
+}
+
+void KIVPixmapView::slotRotateClockWise()
+{
+    ImageEffects::rotateClockwise(m_current);
+    refresh();
+}
+
+void KIVPixmapView::slotRotateCounter()
+{
+    ImageEffects::rotateCounterClockwise(m_current);
+    refresh();
+}
+
+void KIVPixmapView::slotResize1024()
+{
+    ImageEffects::reduce(m_current, 1024);
+    refresh();
+}
+
+void KIVPixmapView::slotResize640()
+{
+    ImageEffects::reduce(m_current, 640);
+    refresh();
+}
+
+void KIVPixmapView::slotResize320()
+{
+    ImageEffects::reduce(m_current, 320);
+    refresh();
+}
+
+void KIVPixmapView::slotMoreEffect(int id)
+{
+    switch (id) {
+    case 0:
+        ImageEffects::intensity(m_current, 0.5f);
+        break;
+    case 1:
+        ImageEffects::blend(m_current, Qt::black, 0.5f);
+        break;
+    case 2:
+        ImageEffects::fade(m_current, QColor(0, 0, 255), 0.2);
+        break;
+    case 3:
+        ImageEffects::desaturate(m_current, 0.5f);
+        break;
+    case 4:
+        ImageEffects::normalize(m_current);
+        break;
+    case 5:
+        ImageEffects::equalize(m_current);
+        break;
+    case 6:
+        m_current = ImageEffects::edge(m_current, 300.0);
+        break;
+    case 7:
+        m_current = ImageEffects::noise(m_current);
+        break;
+    default:
+        return;
+    }
+    refresh();
+}
+
+void KIVPixmapView::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+        if (m_scrollX >= 1)
+            m_scrollX -= 10;
+        break;
+    case Qt::Key_Right:
+        if (m_scrollX < m_display.width() / 2)
+            m_scrollX += 10;
+        break;
+    case Qt::Key_Up:
+        if (m_scrollY >= 1)
+            m_scrollY -= 10;
+        break;
+    case Qt::Key_Down:
+        if (m_scrollY < m_display.height() / 2)
+            m_scrollY += 10;
+        break;
+    case Qt::Key_Escape:
+        if (QWidget *holder = parentWidget()) {
+            holder->hide();
+            if (holder->parentWidget())
+                holder->parentWidget()->update();
+            holder->close();
+        }
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    update();
+}
+
+void KIVPixmapView::mousePressEvent(QMouseEvent *event)
+{
+    Q_EMIT slideshowShowBar();
+    QWidget::mousePressEvent(event);
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+// The editing surface of the viewer: the picture being edited, the picture drawn
+// (fitted to the widget, or zoomed), and an undo copy taken when a picture loads.
+class KIVPixmapView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit KIVPixmapView(QWidget *parent = nullptr);
+
+    QString fileName() const { return m_fileName; }
+    const QImage &currentImage() const { return m_current; }
+    const QImage &displayImage() const { return m_display; }
+    const QImage &undoImage() const { return m_undo; }
+    QPixmap displayPixmap() const { return QPixmap::fromImage(m_display); }
+    bool autosize() const { return m_autosize; }
+    void setAutosize(bool on);
+    int zoomOffset() const { return m_zoom; }
+    void zoomFast(int delta);
+    void zoomSmooth(int delta);
+    void clear();
+    // Where the shown picture's top-left corner is drawn.
+    QPoint drawOrigin() const;
+
+Q_SIGNALS:
+    void slideshowShowBar();
+
+public Q_SLOTS:
+    void slotSetFile(const QString &fileName);
+    void slotSetPixmap(const QPixmap &pixmap);
+    void slotFadeToBlack(int n);
+    void slotMirror();
+    void slotBlackAndWhite();
+    void slotUndo();
+    void slotIntensity(float percent);
+    void slotContrast(int);
+    void slotRotateClockWise();
+    void slotRotateCounter();
+    void slotResize1024();
+    void slotResize640();
+    void slotResize320();
+    void slotMoreEffect(int id);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void loaded();
+    void refresh();
+    void fit();
+
+    QString m_fileName;
+    QImage m_current;
+    QImage m_display;
+    QImage m_undo;
+    QPixmap m_shown;
+    int m_zoom = 0;
+    bool m_autosize = true;
+    int m_scrollX = 0;
+    int m_scrollY = 0;
+};

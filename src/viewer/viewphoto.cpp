@@ -1,0 +1,341 @@
+#include "viewphoto.h"
+#include "ui_pleasewaitbase.h"
+#include "ui_resizephotodialogbase.h"
+
+#include "kivpixmapview.h"
+#include "pixmaplookup.h"
+#include "prompter.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMovie>
+#include <QToolButton>
+
+void SaveWorker::run()
+{
+    QImage image = picture;
+    if (image.isNull()) {
+        image = QImage(source);
+        if (image.isNull()) {
+            result = PictureWriter::Result::WriteFailed;
+            return;
+        }
+    }
+    result = PictureWriter::write(image, destination);
+}
+
+pleaseWait::pleaseWait(QWidget *parent)
+    : QDialog(parent)
+{
+    Ui::pleaseWaitBase form;
+    form.setupUi(this);
+    setObjectName(QStringLiteral("please wait"));
+    const QString animation = PixmapLookup::instance().filePath(QStringLiteral("wait.gif"));
+    if (!animation.isEmpty()) {
+        auto *movie = new QMovie(animation, QByteArray(), this);
+        form.waitmov->setMovie(movie);
+        movie->start();
+    }
+}
+
+ResizePhotoDialog::ResizePhotoDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    Ui::ResizePhotoDialogBase form;
+    form.setupUi(this);
+    form.pixmapLeft->setPixmap(kivPixmap(QStringLiteral("ui-dialog-left-resize.png")));
+    form.buttonOk->setIcon(QIcon(kivPixmap(QStringLiteral("button_ok.png"))));
+    form.buttonCancel->setIcon(QIcon(kivPixmap(QStringLiteral("button_cancel.png"))));
+    QPalette back = form.frameRight->palette();
+    back.setBrush(QPalette::Window, kivPixmap(QStringLiteral("ui-dialog-right.png")));
+    form.frameRight->setPalette(back);
+    form.frameRight->setAutoFillBackground(true);
+    connect(form.buttonOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(form.buttonCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int ResizePhotoDialog::chosenWidth() const
+{
+    if (findChild<QRadioButton *>(QStringLiteral("radioButton320"))->isChecked())
+        return 320;
+    if (findChild<QRadioButton *>(QStringLiteral("radioButton640"))->isChecked())
+        return 640;
+    return 1024;
+}
+
+viewphoto::viewphoto(QWidget *parent)
+    : QWidget(parent)
+    , m_view(new KIVPixmapView(this))
+    , m_wait(new pleaseWait(this))
+{
+    setWindowTitle(QStringLiteral("PhotoView"));
+    auto *frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("Frame17"));
+    auto *outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(frame);
+    auto *inner = new QHBoxLayout(frame);
+    inner->setContentsMargins(0, 0, 0, 0);
+    m_view->setParent(frame);
+    inner->addWidget(m_view);
+    m_wait->hide();
+}
+
+bool viewphoto::setFile(const QString &fileName)
+{
+    m_modified = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_fileName = fileName;
+    m_view->slotSetFile(fileName);
+    QApplication::restoreOverrideCursor();
+    return true;
+}
+
+bool viewphoto::setPixmap(const QPixmap &pixmap)
+{
+    m_modified = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_view->slotSetPixmap(pixmap);
+    QApplication::restoreOverrideCursor();
+    return true;
+}
+
+void viewphoto::giveFocus()
+{
+    m_view->setFocus();
+}
+
+QPixmap viewphoto::displayPixmap() const
+{
+    return m_view->displayPixmap();
+}
+
+void viewphoto::buildToolbar(QWidget *frame)
+{
+    qDeleteAll(frame->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly));
+    delete frame->layout();
+    auto *layout = new QHBoxLayout(frame);
+    layout->setObjectName(QStringLiteral("action_frameLayout"));
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(0);
+    // The strip's glossy background lies behind every button of the toolbar.
+    QPalette strip = frame->palette();
+    strip.setBrush(QPalette::Window, kivPixmap(QStringLiteral("ui-iconview-center-up.png")));
+    frame->setPalette(strip);
+    frame->setAutoFillBackground(true);
+    auto button = [&](const char *name, const char *icon, const QString &text) {
+        auto *b = new QToolButton(frame);
+        b->setObjectName(QLatin1String(name));
+        b->setIcon(QIcon(kivPixmap(QLatin1String(icon))));
+        b->setText(text);
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setAutoRaise(true);
+        QPalette colours = b->palette();
+        colours.setColor(QPalette::ButtonText, QColor(0, 0, 127));
+        b->setPalette(colours);
+        QFont font = b->font();
+        font.setPointSize(9);
+        b->setFont(font);
+        layout->addWidget(b);
+        return b;
+    };
+    connect(button("toolbar_back", "back.png", QStringLiteral("Back")), &QToolButton::clicked, this, &viewphoto::back);
+    auto *line = new QFrame(frame);
+    line->setObjectName(QStringLiteral("Line5_2"));
+    line->setFrameShape(QFrame::VLine);
+    line->setMaximumSize(10, 25);
+    layout->addWidget(line);
+    connect(button("toolbar_zoomin", "viewmag+.png", QStringLiteral("In")), &QToolButton::clicked, this,
+            &viewphoto::slot_zoomin);
+    connect(button("toolbar_zoomout", "viewmag-.png", QStringLiteral("Out")), &QToolButton::clicked, this,
+            &viewphoto::slot_zoomout);
+    m_autosizeButton = button("autoresize", "window_fullscreen.png", QStringLiteral("Autosize"));
+    m_autosizeButton->setAutoRaise(!m_view->autosize());
+    connect(m_autosizeButton, &QToolButton::clicked, this, &viewphoto::slot_autoresize);
+    connect(button("autoresize", "more-tools.png", QStringLiteral("Previous photo")), &QToolButton::clicked, this,
+            &viewphoto::previous);
+    connect(button("autoresize", "link.png", QStringLiteral("Next Photo")), &QToolButton::clicked, this,
+            &viewphoto::next);
+    layout->addStretch();
+}
+
+void viewphoto::slot_zoomin()
+{
+    m_view->zoomFast(50);
+}
+
+void viewphoto::slot_zoomout()
+{
+    m_view->zoomFast(-50);
+}
+
+void viewphoto::slot_zoom(int amount)
+{
+    m_view->zoomSmooth(amount);
+}
+
+void viewphoto::slot_moreEffects() {}
+void viewphoto::slot_print() {}
+
+void viewphoto::slot_autoresize()
+{
+    const bool on = m_view->autosize();
+    if (m_autosizeButton)
+        m_autosizeButton->setAutoRaise(on);
+    m_view->setAutosize(!on);
+    m_view->repaint();
+    m_view->setFocus();
+}
+
+void viewphoto::FadeToBlack(int n)
+{
+    m_view->slotFadeToBlack(n);
+}
+
+template<typename Effect>
+void viewphoto::effectCommand(Effect effect)
+{
+    m_modified = true;
+    if (isHidden())
+        Q_EMIT needPicture();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    effect();
+    QApplication::restoreOverrideCursor();
+}
+
+void viewphoto::EffectMiror()
+{
+    effectCommand([this] { m_view->slotMoreEffect(4); });
+}
+
+void viewphoto::EffectBlackAndWhite()
+{
+    effectCommand([this] { m_view->slotBlackAndWhite(); });
+}
+
+void viewphoto::EffectIntensity(int v)
+{
+    m_modified = true;
+    m_view->slotIntensity(v / 100.0f);
+}
+
+void viewphoto::EffectContrast(int)
+{
+    m_modified = true;
+    m_view->slotContrast(2);
+}
+
+void viewphoto::EffectRotateClockWise()
+{
+    effectCommand([this] { m_view->slotRotateClockWise(); });
+    Q_EMIT updateRotatePreview();
+}
+
+void viewphoto::EffectRotateCounter()
+{
+    effectCommand([this] { m_view->slotRotateCounter(); });
+    Q_EMIT updateRotatePreview();
+}
+
+void viewphoto::EffectResize()
+{
+    m_modified = true;
+    if (isHidden())
+        Q_EMIT needPicture();
+    ResizePhotoDialog dialog(this);
+    if (!m_prompter || m_prompter->exec(&dialog) != QDialog::Accepted)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    switch (dialog.chosenWidth()) {
+    case 320:
+        m_view->slotResize320();
+        break;
+    case 640:
+        m_view->slotResize640();
+        break;
+    default:
+        m_view->slotResize1024();
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void viewphoto::EffectMore(int id)
+{
+    m_modified = true;
+    m_wait->show();
+    if (isHidden()) {
+        Q_EMIT needPicture();
+        QCoreApplication::processEvents();
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (id == 4)
+        m_view->slotMirror();
+    else
+        m_view->slotMoreEffect(id);
+    QApplication::restoreOverrideCursor();
+    m_wait->hide();
+}
+
+void viewphoto::EffectUndo()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString file = m_view->fileName();
+    if (!QFileInfo(file).isWritable()) {
+        QApplication::restoreOverrideCursor();
+        if (m_prompter) {
+            m_prompter->critical(this,
+                                 QStringLiteral("Your photo cannot be written...\n ")
+                                     + QStringLiteral("This photo is in read only permission mode.Change it in "
+                                                      "explorer.\n")
+                                     + QStringLiteral("support@vellaro.org") + QStringLiteral("\n\n"),
+                                 QStringLiteral("Vellaro Convert"));
+        }
+        return;  // still modified: leaving asks again
+    }
+    SaveWorker worker;
+    worker.picture = m_view->currentImage();
+    worker.destination = file;
+    worker.start();
+    worker.wait();
+    QApplication::restoreOverrideCursor();
+    if (worker.result != PictureWriter::Result::Written) {
+        if (m_prompter)
+            m_prompter->critical(this, PictureWriter::message(worker.result, file));
+        return;
+    }
+    m_modified = false;
+    Q_EMIT updateThumb();
+}
+
+void viewphoto::slot_saveAs()
+{
+    if (!m_prompter)
+        return;
+    const QString name = m_prompter->saveFileName(this, QStringLiteral("Choose a filename to save under"), m_fileName,
+                                                  QStringLiteral("Images (*.png *.jpg *.bmp)"));
+    if (name.isEmpty())
+        return;
+    const QImage picture = m_view->displayImage();
+    const PictureWriter::Result result = PictureWriter::write(picture, name);
+    if (result != PictureWriter::Result::Written) {
+        m_prompter->warning(this, PictureWriter::message(result, name));
+        return;
+    }
+    if (!picture.isNull())
+        m_modified = false;
+}
+
+void viewphoto::closeWithPrompt()
+{
+    if (m_modified && m_prompter
+        && m_prompter->confirm(this, Prompter::Icon::Warning, QStringLiteral("Do you want to save photo modification ?")))
+        EffectUndo();
+    m_modified = false;
+    m_view->clear();
+    hide();
+    if (parentWidget())
+        parentWidget()->update();
+    close();
+}
