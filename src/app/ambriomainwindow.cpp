@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <cstdio>
 
 AmbrioMainWindow::AmbrioMainWindow(QWidget *parent)
@@ -895,9 +896,14 @@ void AmbrioMainWindow::slot_previousItem()
     KivViewItem *previous = m_photoView->previousItem(m_currentItem);
     if (!previous)
         return;
-    m_photoView->clearSelection();
+    // Stepping keeps the viewer open: the view's selection signal is not acted on.
     m_currentItem->setSelected(false);
-    m_photoView->selectCell(previous->column(), previous->row());
+    m_photoView->repaintItem(m_currentItem);
+    {
+        const QSignalBlocker quiet(m_photoView);
+        m_photoView->selectCell(previous->column(), previous->row());
+    }
+    m_currentItem = previous;
     if (m_viewer->isVisible())
         viewImage();
 }
@@ -907,9 +913,14 @@ void AmbrioMainWindow::slot_nextItem()
     KivViewItem *next = m_photoView->nextItem(m_currentItem);
     if (!next)
         return;
-    m_photoView->clearSelection();
+    // Stepping keeps the viewer open: the view's selection signal is not acted on.
     m_currentItem->setSelected(false);
-    m_photoView->selectCell(next->column(), next->row());
+    m_photoView->repaintItem(m_currentItem);
+    {
+        const QSignalBlocker quiet(m_photoView);
+        m_photoView->selectCell(next->column(), next->row());
+    }
+    m_currentItem = next;
     if (m_viewer->isVisible())
         viewImage();
 }

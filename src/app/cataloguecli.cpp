@@ -13,11 +13,15 @@
 #include "prompter.h"
 #include "settingsstore.h"
 #include "smartplaylist.h"
+#include "imageeffects.h"
+#include "picturewriter.h"
+#include "thumbnailmaker.h"
 #include "searchengine.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -105,6 +109,7 @@ struct CatalogueCli::Options
 {
     QString installDir;
     bool json = false;
+    bool fast = false;
     QString attribute;
     QString condition;
     QStringList positional;
@@ -130,7 +135,97 @@ QString CatalogueCli::usage()
         "  remove-album ALBUM\n"
         "  add ALBUM FILE...\n"
         "  set ALBUM FILE KEY=VALUE...     title, category, comment, love, badge, persons, place,\n"
-        "                                  event, date, author, from\n");
+        "                                  event, date, author, from\n"
+        "  fx INPUT OUTPUT EFFECT...       grey, mirror, rotate-cw, rotate-ccw, resize1024, resize640,\n"
+        "                                  resize320, intensity=F, blend, to-blue, desaturate, contrast,\n"
+        "                                  normalize, equalize, edge, noise, fade-to-black=N\n"
+        "  thumb INPUT OUTPUT [--fast]     a 99 x 73 catalogue thumbnail\n");
+}
+
+int CatalogueCli::effects(const QStringList &args)
+{
+    if (args.size() < 3)
+        return usageError(QStringLiteral("fx takes an input, an output and at least one effect"));
+    static const QStringList known{"grey",      "mirror",   "rotate-cw", "rotate-ccw", "resize1024", "resize640",
+                                   "resize320", "intensity", "blend",    "to-blue",    "desaturate", "contrast",
+                                   "normalize", "equalize", "edge",      "noise",      "fade-to-black"};
+    for (const QString &effect : args.mid(2)) {
+        if (!known.contains(effect.section(QLatin1Char('='), 0, 0)))
+            return usageError(QStringLiteral("unknown effect: ") + effect);
+    }
+    QImageReader reader(args.at(0));
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        m_err << "Could not open this file.\n" << args.at(0) << Qt::endl;
+        return Refused;
+    }
+    for (const QString &effect : args.mid(2)) {
+        const qsizetype eq = effect.indexOf(QLatin1Char('='));
+        const QString name = eq < 0 ? effect : effect.left(eq);
+        const QString value = eq < 0 ? QString() : effect.mid(eq + 1);
+        bool ok = true;
+        if (name == QLatin1String("grey"))
+            ImageEffects::grey(image);
+        else if (name == QLatin1String("mirror"))
+            ImageEffects::mirror(image);
+        else if (name == QLatin1String("rotate-cw"))
+            ImageEffects::rotateClockwise(image);
+        else if (name == QLatin1String("rotate-ccw"))
+            ImageEffects::rotateCounterClockwise(image);
+        else if (name == QLatin1String("resize1024"))
+            ImageEffects::reduce(image, 1024);
+        else if (name == QLatin1String("resize640"))
+            ImageEffects::reduce(image, 640);
+        else if (name == QLatin1String("resize320"))
+            ImageEffects::reduce(image, 320);
+        else if (name == QLatin1String("intensity"))
+            ImageEffects::intensity(image, value.toFloat(&ok));
+        else if (name == QLatin1String("blend"))
+            ImageEffects::blend(image, Qt::black, 0.5f);
+        else if (name == QLatin1String("to-blue"))
+            ImageEffects::fade(image, QColor(0, 0, 255), 0.2);
+        else if (name == QLatin1String("desaturate"))
+            ImageEffects::desaturate(image, 0.5f);
+        else if (name == QLatin1String("contrast"))
+            ImageEffects::contrast(image, 1);
+        else if (name == QLatin1String("normalize"))
+            ImageEffects::normalize(image);
+        else if (name == QLatin1String("equalize"))
+            ImageEffects::equalize(image);
+        else if (name == QLatin1String("edge"))
+            image = ImageEffects::edge(image, 300.0);
+        else if (name == QLatin1String("noise"))
+            image = ImageEffects::noise(image);
+        else if (name == QLatin1String("fade-to-black"))
+            ImageEffects::fade(image, Qt::black, value.toInt(&ok) * 0.1);
+        else
+            return usageError(QStringLiteral("unknown effect: ") + effect);
+        if (!ok)
+            return usageError(QStringLiteral("not a number in: ") + effect);
+    }
+    const PictureWriter::Result result = PictureWriter::write(image, args.at(1));
+    if (result != PictureWriter::Result::Written) {
+        m_err << PictureWriter::message(result, args.at(1)).trimmed() << Qt::endl;
+        return Refused;
+    }
+    return Done;
+}
+
+int CatalogueCli::thumbnail(const QStringList &args, bool fast)
+{
+    if (args.size() != 2)
+        return usageError(QStringLiteral("thumb takes an input and an output"));
+    const ThumbnailMaker::Result made = ThumbnailMaker::make(args.at(0), fast);
+    if (!made.loaded) {
+        m_err << "Could not open this file.\n" << args.at(0) << Qt::endl;
+        return Refused;
+    }
+    if (!ThumbnailMaker::save(made.image, args.at(1))) {
+        m_err << "The thumbnail could not be written: " << args.at(1) << Qt::endl;
+        return Refused;
+    }
+    return Done;
 }
 
 int CatalogueCli::usageError(const QString &message)
@@ -164,6 +259,8 @@ int CatalogueCli::run(const QStringList &arguments)
         } else if (arg == QLatin1String("--condition")) {
             if (!valueOf(&options.condition))
                 return usageError(QStringLiteral("--condition needs a name"));
+        } else if (arg == QLatin1String("--fast")) {
+            options.fast = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             m_out << usage();
             return Done;
@@ -173,6 +270,15 @@ int CatalogueCli::run(const QStringList &arguments)
     }
     if (options.positional.isEmpty())
         return usageError(QString());
+    const QString command = options.positional.first();
+    if (command == QLatin1String("fx") || command == QLatin1String("thumb")) {
+        // Picture commands need no catalogue.
+        const int code = command == QLatin1String("fx") ? effects(options.positional.mid(1))
+                                                        : thumbnail(options.positional.mid(1), options.fast);
+        m_out.flush();
+        m_err.flush();
+        return code;
+    }
     if (options.installDir.isEmpty()) {
         const std::unique_ptr<QSettings> store = SettingsStore::open();
         options.installDir = store->value(QLatin1String(prefImplementation::installPathKey()),

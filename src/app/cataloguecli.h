@@ -18,6 +18,8 @@ private:
     struct Options;
     int dispatch(const Options &options);
     int usageError(const QString &message);
+    int effects(const QStringList &args);
+    int thumbnail(const QStringList &args, bool fast);
 
     QTextStream &m_out;
     QTextStream &m_err;

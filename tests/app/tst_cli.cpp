@@ -1,5 +1,6 @@
 #include "cataloguelock.h"
 
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -36,6 +37,7 @@ private Q_SLOTS:
     void exitCodes();
     void lockKeepsWritersOut();
     void searchesAndSmartAlbums();
+    void effectsAndThumbnails();
 
 private:
     Run cli(const QStringList &args);
@@ -234,6 +236,28 @@ void TestCli::searchesAndSmartAlbums()
     Run blocked = cli({"smart", "AllPhoto"});
     QCOMPARE(blocked.code, 1);
     QVERIFY(blocked.err.contains("DataBase Query error : Please remove corrupted album."));
+}
+
+void TestCli::effectsAndThumbnails()
+{
+    QImage picture(800, 400, QImage::Format_RGB32);
+    picture.fill(qRgb(255, 255, 255));
+    const QString input = m_dir->filePath("white.png");
+    QVERIFY(picture.save(input));
+    // To blue then resize to 320: white becomes (204, 204, 255), 800 x 400 becomes 320 x 160.
+    Run fx = cli({"fx", input, m_dir->filePath("out.png"), "to-blue", "resize320"});
+    QCOMPARE(fx.code, 0);
+    const QImage out(m_dir->filePath("out.png"));
+    QCOMPARE(out.size(), QSize(320, 160));
+    QCOMPARE(out.pixel(10, 10), qRgb(204, 204, 255));
+    QCOMPARE(cli({"fx", input, m_dir->filePath("g.gif"), "intensity=-0.5"}).code, 0);
+    QCOMPARE(QImage(m_dir->filePath("g.gif")).pixel(0, 0), qRgb(128, 128, 128));  // 255 - 127
+    QCOMPARE(cli({"fx", input, m_dir->filePath("x.png"), "sharpen"}).code, 2);
+    QCOMPARE(cli({"fx", input, m_dir->filePath("x.tiff"), "grey"}).code, 1);
+    QCOMPARE(cli({"fx", m_dir->filePath("none.png"), m_dir->filePath("x.png"), "grey"}).code, 1);
+    Run thumb = cli({"thumb", input, m_dir->filePath("t.jpg")});
+    QCOMPARE(thumb.code, 0);
+    QCOMPARE(QImage(m_dir->filePath("t.jpg")).size(), QSize(99, 73));
 }
 
 QTEST_MAIN(TestCli)

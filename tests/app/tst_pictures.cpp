@@ -13,6 +13,8 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include "viewphoto.h"
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -35,6 +37,7 @@ private Q_SLOTS:
     void rename();
     void lovesAndBadges();
     void copyAndPaste();
+    void viewerCountsViewsAndSaves();
 
 private:
     void start();
@@ -297,6 +300,33 @@ void TestPictures::copyAndPaste()
              QStringLiteral("You can't copy this picture here.Another picture have the same name\n"));
     m_page->clearClipboard();
     QVERIFY(QApplication::clipboard()->image().isNull());
+}
+
+void TestPictures::viewerCountsViewsAndSaves()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);  // a.jpg
+    m_page->viewImage();
+    QVERIFY(m_page->viewer()->isVisible());
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|a.jpg| | | |1|1|-1|"));  // one view, saved at once
+    QVERIFY(m_page->findChild<QWidget *>("toolbar_back")->isVisible());
+    // Next picture while the viewer is open loads it.
+    m_page->slot_nextItem();
+    QCOMPARE(m_page->currentItem()->fileName(), QStringLiteral("b.jpg"));
+    QCOMPARE(m_page->viewer()->fileName(), m_pics + "/b.jpg");
+    // An effect, then Back: the question; Cancel drops the change.
+    m_page->findChild<QPushButton *>("pushButtonBlackWhite")->click();
+    m_prompter.answers << 0;
+    m_page->slot_backtoOrganizer();
+    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("Do you want to save photo modification ?"));
+    QVERIFY(!m_page->viewer()->isVisible());
+    QVERIFY(m_page->photoView()->isVisible());
+    // A picture gone from its folder: the missing-media message.
+    QFile::remove(m_pics + "/b.jpg");
+    m_page->viewImage();
+    QCOMPARE(m_prompter.messages.last().text,
+             QStringLiteral("Your picture cannot be load\nPlease insert the media :\n") + m_pics);
 }
 
 QTEST_MAIN(TestPictures)
