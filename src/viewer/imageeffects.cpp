@@ -4,9 +4,11 @@
 
 #include <QPainter>
 #include <QtMath>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace ImageEffects {
 
@@ -60,6 +62,8 @@ int pixelIntensity(QRgb p)
 }
 
 // The histogram of pixel intensities, every pixel counted (indexed: by its colour).
+// The three products come from tables; they are the same doubles, added in the same
+// order, so every intensity is exactly I = truncate(0.299 r + 0.587 g + 0.114 b).
 std::array<qint64, 256> intensityHistogram(const QImage &image)
 {
     std::array<qint64, 256> histogram{};
@@ -73,14 +77,21 @@ std::array<qint64, 256> intensityHistogram(const QImage &image)
                 ++histogram[ofIndex[image.pixelIndex(x, y)]];
         return histogram;
     }
+    std::array<double, 256> red{}, green{}, blue{};
+    for (int c = 0; c < 256; ++c) {
+        red[c] = 0.299 * c;
+        green[c] = 0.587 * c;
+        blue[c] = 0.1140000000000001 * c;
+    }
     for (int y = 0; y < image.height(); ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            ++histogram[pixelIntensity(line[x])];
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            ++histogram[int(red[qRed(p)] + green[qGreen(p)] + blue[qBlue(p)])];
+        }
     }
     return histogram;
 }
-
 
 } // namespace
 
@@ -118,13 +129,19 @@ void blend(QImage &image, const QColor &target, float i0)
     step /= float(h - y0);
     float level = i0;
     const int R = target.red(), G = target.green(), B = target.blue();
+    std::array<uchar, 256> tr{}, tg{}, tb{};
     for (int y = y0; y < h; ++y) {
         level += step;
+        // One table per channel for the row: the move toward the target at this level.
+        for (int c = 0; c < 256; ++c) {
+            tr[c] = uchar(qBound(0, c + int(level * float(R - c)), 255));
+            tg[c] = uchar(qBound(0, c + int(level * float(G - c)), 255));
+            tb[c] = uchar(qBound(0, c + int(level * float(B - c)), 255));
+        }
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = line[x];
-            auto channel = [level](int c, int C) { return qBound(0, c + int(level * float(C - c)), 255); };
-            line[x] = qRgba(channel(qRed(p), R), channel(qGreen(p), G), channel(qBlue(p), B), qAlpha(p));
+            line[x] = qRgba(tr[qRed(p)], tg[qGreen(p)], tb[qBlue(p)], qAlpha(p));
         }
     }
 }
@@ -272,6 +289,16 @@ QImage edge(const QImage &source, double factor)
     const double weight = factor / 8.0;
     const double neighbour = -weight / 8.0;
     QImage out(w, h, QImage::Format_RGB32);
+    // When both weights are multiples of 1/65536 of moderate size, every product and
+    // partial sum of the nine terms is exact in double precision, so the neighbours may
+    // be added as integers first without changing a single result.
+    auto exactMultiple = [](double v) {
+        const double scaled = v * 65536.0;
+        return scaled == std::floor(scaled) && std::fabs(v) < 1048576.0;
+    };
+    const bool exactSums = exactMultiple(weight) && exactMultiple(neighbour);
+    auto clamp = [](double v) { return v < 0 ? 0 : v > 255 ? 255 : int(v); };
+    std::vector<int> colR(exactSums ? w : 0), colG(colR.size()), colB(colR.size()), colA(colR.size());
     for (int y = 0; y < h; ++y) {
         const int k = qMin(qMax(y - 1, 0), h - 3);
         const QRgb *rows[3] = {reinterpret_cast<const QRgb *>(image.constScanLine(k)),
@@ -280,6 +307,27 @@ QImage edge(const QImage &source, double factor)
         QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
         dst[0] = rows[1][0];
         dst[w - 1] = rows[0][w - 1];
+        if (exactSums) {
+            // Column sums of the window's three rows, then each neighbour sum is three
+            // column sums less the centre.
+            for (int x = 0; x < w; ++x) {
+                const QRgb p0 = rows[0][x], p1 = rows[1][x], p2 = rows[2][x];
+                colR[x] = qRed(p0) + qRed(p1) + qRed(p2);
+                colG[x] = qGreen(p0) + qGreen(p1) + qGreen(p2);
+                colB[x] = qBlue(p0) + qBlue(p1) + qBlue(p2);
+                colA[x] = qAlpha(p0) + qAlpha(p1) + qAlpha(p2);
+            }
+            for (int x = 1; x < w - 1; ++x) {
+                const QRgb c = rows[1][x];
+                const int sr = colR[x - 1] + colR[x] + colR[x + 1] - qRed(c);
+                const int sg = colG[x - 1] + colG[x] + colG[x + 1] - qGreen(c);
+                const int sb = colB[x - 1] + colB[x] + colB[x + 1] - qBlue(c);
+                const int sa = colA[x - 1] + colA[x] + colA[x + 1] - qAlpha(c);
+                dst[x] = qRgba(clamp(qRed(c) * weight + sr * neighbour), clamp(qGreen(c) * weight + sg * neighbour),
+                               clamp(qBlue(c) * weight + sb * neighbour), clamp(qAlpha(c) * weight + sa * neighbour));
+            }
+            continue;
+        }
         for (int x = 1; x < w - 1; ++x) {
             double r = 0, g = 0, b = 0, a = 0;
             for (int dy = 0; dy < 3; ++dy) {
@@ -292,7 +340,6 @@ QImage edge(const QImage &source, double factor)
                     a += qAlpha(p) * wgt;
                 }
             }
-            auto clamp = [](double v) { return v < 0 ? 0 : v > 255 ? 255 : int(v); };
             dst[x] = qRgba(clamp(r), clamp(g), clamp(b), clamp(a));
         }
     }
@@ -305,16 +352,35 @@ QImage noise(const QImage &source)
         return source;
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     QImage out(image.size(), QImage::Format_ARGB32);
-    auto impulse = [](int value) {
-        double q = (std::rand() & 32767) / 32767.0;
-        if (q == 0)
-            q = 1.0;
-        double result = value;
-        if (q < 0.05)
-            result = 0;
-        else if (q >= 0.95)
-            result = 255;
-        return result < 0 ? 0 : result > 255 ? 255 : int(result + 0.5);
+    // What each 15-bit draw does, worked out once with the double arithmetic:
+    // 0 keeps the channel, 1 turns it black, 2 full.
+    static const std::array<uchar, 32768> outcome = [] {
+        std::array<uchar, 32768> table{};
+        for (int r = 0; r < 32768; ++r) {
+            double q = r / 32767.0;
+            if (q == 0)
+                q = 1.0;
+            table[r] = q < 0.05 ? 1 : q >= 0.95 ? 2 : 0;
+        }
+        return table;
+    }();
+    // A small generator of our own (xorshift), seeded once from the C library's.
+    static quint32 state = quint32(std::rand()) | 1u;
+    auto draw = [] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state & 32767u;
+    };
+    auto impulse = [&](int value) {
+        switch (outcome[draw()]) {
+        case 1:
+            return 0;
+        case 2:
+            return 255;
+        default:
+            return value;
+        }
     };
     for (int y = 0; y < image.height(); ++y) {
         const QRgb *src = reinterpret_cast<const QRgb *>(image.constScanLine(y));
@@ -331,20 +397,61 @@ QImage noise(const QImage &source)
 
 void mirror(QImage &image)
 {
-    if (!image.isNull())
+    if (image.isNull())
+        return;
+    if (image.depth() != 32) {
         image = image.mirrored(true, false);
+        return;
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        std::reverse(line, line + image.width());
+    }
 }
+
+namespace {
+
+// Quarter turn of 32-bit pixels in tiles, so both pictures are walked cache-friendly.
+QImage quarterTurn(const QImage &image, bool clockwise)
+{
+    const int w = image.width(), h = image.height();
+    QImage out(h, w, image.format());
+    uchar *const bits = out.bits();
+    const qsizetype stride = out.bytesPerLine();
+    auto row = [bits, stride](int y) { return reinterpret_cast<QRgb *>(bits + y * stride); };
+    const int tile = 64;
+    for (int ty = 0; ty < h; ty += tile) {
+        for (int tx = 0; tx < w; tx += tile) {
+            const int yEnd = qMin(h, ty + tile), xEnd = qMin(w, tx + tile);
+            for (int y = ty; y < yEnd; ++y) {
+                const QRgb *src = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+                for (int x = tx; x < xEnd; ++x) {
+                    // Clockwise: (x, y) goes to (h - 1 - y, x); counter-clockwise to (y, w - 1 - x).
+                    if (clockwise)
+                        row(x)[h - 1 - y] = src[x];
+                    else
+                        row(w - 1 - x)[y] = src[x];
+                }
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace
 
 void rotateClockwise(QImage &image)
 {
-    if (!image.isNull())
-        image = image.transformed(QTransform().rotate(90));
+    if (image.isNull())
+        return;
+    image = image.depth() == 32 ? quarterTurn(image, true) : image.transformed(QTransform().rotate(90));
 }
 
 void rotateCounterClockwise(QImage &image)
 {
-    if (!image.isNull())
-        image = image.transformed(QTransform().rotate(-90));
+    if (image.isNull())
+        return;
+    image = image.depth() == 32 ? quarterTurn(image, false) : image.transformed(QTransform().rotate(-90));
 }
 
 void reduce(QImage &image, int width)
