@@ -6,6 +6,7 @@
 #   bench/run.sh startup    start-up only
 #   bench/run.sh catalogue  catalogue loading and searching only
 #   bench/run.sh open       opening an album of 1,000 pictures only
+#   bench/run.sh effects    the viewer's effects against ImageMagick and memcpy
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -116,11 +117,47 @@ bench_open() {
   echo "  new pictures:      first screen $(get "$b" first_screen_ms), whole album $(get "$b" whole_ms), longest block $(get "$b" longest_block_ms) (target <= 50)"
 }
 
+ms_of() { local t0 t1; t0=$(now); "$@" >/dev/null 2>&1; t1=$(now); python3 -c "import sys; print(f'{(float(sys.argv[2])-float(sys.argv[1]))*1000:.1f}')" "$t0" "$t1"; }
+
+bench_effects() {
+  "$BIN/bench_thumbs" generate "$WORK/synthetic" 12
+  local pictures=("$WORK/synthetic/synthetic-00.jpg" /usr/share/backgrounds/mate/nature/Garden.jpg)
+  for pic in "${pictures[@]}"; do
+    local out v
+    out=$(QT_QPA_PLATFORM=offscreen "$BIN/bench_effects" "$pic" 2>/dev/null)
+    /usr/bin/convert "$pic" "$WORK/fx.mpc"
+    local base; base=$(ms_of /usr/bin/convert "$WORK/fx.mpc" null:)
+    echo "effects on $(basename "$pic") ($(echo "$out" | awk '$1 == "size" {print $2}')), ms; ImageMagick's time less its load of the same picture:"
+    local memcpy; memcpy=$(echo "$out" | awk '$1 == "memcpy" {print $2}')
+    echo "  memcpy of the pixel buffer  $memcpy"
+    while IFS=: read -r name op; do
+      v=$(echo "$out" | awk -v k="$name" '$1 == k {print $2}')
+      local im; im=$(ms_of /usr/bin/convert "$WORK/fx.mpc" $op null:)
+      im=$(python3 -c "import sys; print(f'{max(0.1, float(sys.argv[1]) - float(sys.argv[2])):.1f}')" "$im" "$base")
+      printf '  %-11s vellaro %8s (x%s memcpy)   imagemagick %8s (x%s faster)\n' "$name" "$v" "$(ratio "$v" "$memcpy")" "$im" "$(ratio "$im" "$v")"
+    done <<'OPS'
+grey:-colorspace Gray
+brighten:-evaluate multiply 1.5
+normalize:-normalize
+equalize:-equalize
+desaturate:-modulate 100,50
+contrast:-contrast
+to-blue:-fill blue -colorize 20%
+mirror:-flop
+rotate:-rotate 90
+edge:-edge 1
+noise:+noise Impulse
+OPS
+    echo "  fitting to 800 x 600        $(echo "$out" | awk '$1 == "fit800x600" {print $2}') (target < 60)"
+  done
+}
+
 case $what in
   thumbs) bench_thumbs ;;
   startup) bench_startup ;;
   catalogue) bench_catalogue ;;
   open) bench_open ;;
-  all) bench_thumbs; bench_startup; bench_catalogue; bench_open ;;
-  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|open|all]" >&2; exit 2 ;;
+  effects) bench_effects ;;
+  all) bench_thumbs; bench_startup; bench_catalogue; bench_open; bench_effects ;;
+  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|open|effects|all]" >&2; exit 2 ;;
 esac
