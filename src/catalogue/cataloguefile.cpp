@@ -57,6 +57,21 @@ int leadingCount(const QStringList &lines, int keyLength)
     return lines.isEmpty() ? 0 : qMax(0, lines.first().mid(keyLength).toInt());
 }
 
+Counted readCounted(const QString &path, int keyLength, QStringList *elements)
+{
+    if (!QFile::exists(path))
+        return Counted::Missing;
+    bool ok = false;
+    const QStringList lines = readLines(path, &ok);
+    if (!ok)
+        return Counted::Unreadable;
+    const int count = leadingCount(lines, keyLength);
+    if (count <= 0)
+        return Counted::Empty;
+    *elements = lines.mid(1, count);
+    return Counted::Read;
+}
+
 QByteArrayView LineReader::next()
 {
     if (atEnd())

@@ -28,6 +28,10 @@ QString valueAfterKey(const QString &line, int keyLength);
 // no line or no number.
 int leadingCount(const QStringList &lines, int keyLength);
 
+// Reads a counted file: a "KEY=count" line, then that many element lines.
+enum class Counted { Missing, Unreadable, Empty, Read };
+Counted readCounted(const QString &path, int keyLength, QStringList *elements);
+
 // Walks the lines of a file held in memory, each without its line end (CR LF or LF).
 class LineReader
 {

@@ -3,7 +3,6 @@
 #include "cataloguefile.h"
 #include "playlist.h"
 
-#include <QFile>
 
 QString LibraryIndex::filePath() const
 {
@@ -12,19 +11,19 @@ QString LibraryIndex::filePath() const
 
 bool LibraryIndex::load()
 {
-    const QString path = filePath();
-    if (!QFile::exists(path))
+    QStringList lines;
+    switch (CatalogueFile::readCounted(filePath(), 7, &lines)) {
+    case CatalogueFile::Counted::Missing:
+    case CatalogueFile::Counted::Empty:
         return false;
-    bool ok = false;
-    const QStringList lines = CatalogueFile::readLines(path, &ok);
-    if (!ok)
-        return true;
-    const int count = CatalogueFile::leadingCount(lines, 7);
-    if (count <= 0)
-        return false;
+    case CatalogueFile::Counted::Unreadable:
+        return true;  // the index stays as it was
+    case CatalogueFile::Counted::Read:
+        break;
+    }
     m_rows.clear();
-    for (int i = 1; i <= count && i < lines.size(); ++i)
-        m_rows.append(lines.at(i).mid(8).split(QLatin1Char(','), Qt::SkipEmptyParts));
+    for (const QString &line : std::as_const(lines))
+        m_rows.append(line.mid(8).split(QLatin1Char(','), Qt::SkipEmptyParts));
     return true;
 }
 

@@ -2,25 +2,18 @@
 
 #include "cataloguefile.h"
 
-#include <QFile>
 
 namespace NameList {
 
 bool load(const QString &path, QStringList &list)
 {
-    if (!QFile::exists(path))
+    QStringList elements;
+    const CatalogueFile::Counted read = CatalogueFile::readCounted(path, 7, &elements);
+    if (read == CatalogueFile::Counted::Missing)
         return false;
-    list.clear();
-    bool ok = false;
-    const QStringList lines = CatalogueFile::readLines(path, &ok);
-    if (!ok)
-        return true;
-    const int count = CatalogueFile::leadingCount(lines, 7);
-    if (count <= 0)
-        return false;
-    for (int i = 1; i <= count && i < lines.size(); ++i)
-        list.append(lines.at(i));
-    return true;
+    // An unreadable file or one that counts nothing leaves the list empty.
+    list = elements;
+    return read != CatalogueFile::Counted::Empty;
 }
 
 bool save(const QString &path, const QStringList &list)
