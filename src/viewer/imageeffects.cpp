@@ -2,7 +2,10 @@
 
 #include "viewerlog.h"
 
+#include <QMutex>
 #include <QPainter>
+#include <QThread>
+#include <QtConcurrent>
 #include <QtMath>
 #include <algorithm>
 #include <array>
@@ -30,6 +33,23 @@ void prepare(QImage &image)
         image = image.convertToFormat(want);
 }
 
+// Runs work(firstRow, endRow) over bands of rows on every core, for pictures large
+// enough to be worth it; the bands never share a row.
+template<typename Work>
+void overRows(int height, qsizetype pixels, Work work)
+{
+    const int threads = QThread::idealThreadCount();
+    if (threads < 2 || pixels < 1000000) {
+        work(0, height);
+        return;
+    }
+    QList<QPair<int, int>> bands;
+    const int band = (height + threads - 1) / threads;
+    for (int y = 0; y < height; y += band)
+        bands.append({y, qMin(height, y + band)});
+    QtConcurrent::blockingMap(bands, [&work](const QPair<int, int> &b) { work(b.first, b.second); });
+}
+
 // Applies f to every entry of the pixel table: the colour table of an indexed picture,
 // else every pixel.
 template<typename F>
@@ -43,11 +63,16 @@ void throughTable(QImage &image, F f)
         image.setColorTable(table);
         return;
     }
-    for (int y = 0; y < image.height(); ++y) {
-        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            line[x] = f(line[x]);
-    }
+    uchar *const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const int width = image.width();
+    overRows(image.height(), qsizetype(width) * image.height(), [&](int from, int to) {
+        for (int y = from; y < to; ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
+            for (int x = 0; x < width; ++x)
+                line[x] = f(line[x]);
+        }
+    });
 }
 
 template<typename Table>
@@ -83,13 +108,21 @@ std::array<qint64, 256> intensityHistogram(const QImage &image)
         green[c] = 0.587 * c;
         blue[c] = 0.1140000000000001 * c;
     }
-    for (int y = 0; y < image.height(); ++y) {
-        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = line[x];
-            ++histogram[int(red[qRed(p)] + green[qGreen(p)] + blue[qBlue(p)])];
+    // Each band counts into its own histogram; the counts are added afterwards.
+    QMutex merge;
+    overRows(image.height(), qsizetype(image.width()) * image.height(), [&](int from, int to) {
+        std::array<qint64, 256> counts{};
+        for (int y = from; y < to; ++y) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb p = line[x];
+                ++counts[int(red[qRed(p)] + green[qGreen(p)] + blue[qBlue(p)])];
+            }
         }
-    }
+        const QMutexLocker lock(&merge);
+        for (int i = 0; i < 256; ++i)
+            histogram[i] += counts[i];
+    });
     return histogram;
 }
 

@@ -45,6 +45,7 @@ private Q_SLOTS:
     void indexedPicturesChangeTheirTable();
     void noiseKeepsOrSaturates();
     void quarterTurns();
+    void largePicturesInBands();
 };
 
 void TestEffects::fitting_data()
@@ -232,6 +233,26 @@ void TestEffects::quarterTurns()
     QImage mirrored = image;
     ImageEffects::mirror(mirrored);
     QCOMPARE(mirrored.pixel(2, 0), qRgb(255, 0, 0));
+}
+
+void TestEffects::largePicturesInBands()
+{
+    // Large pictures are worked in bands of rows on every core: the result is the same.
+    QImage image(1000, 1200, QImage::Format_RGB32);
+    for (int y = 0; y < 1200; ++y)
+        for (int x = 0; x < 1000; ++x)
+            image.setPixel(x, y, y < 600 ? qRgb(10, 10, 10) : qRgb(20, 20, 20));
+    QImage normalized = image;
+    ImageEffects::normalize(normalized);  // low bin 10, high bin 20
+    QCOMPARE(normalized.pixel(0, 0), qRgb(0, 0, 0));
+    QCOMPARE(normalized.pixel(999, 599), qRgb(0, 0, 0));
+    QCOMPARE(normalized.pixel(0, 600), qRgb(254, 254, 254));
+    QCOMPARE(normalized.pixel(999, 1199), qRgb(254, 254, 254));
+    QImage grey = image;
+    grey.setPixel(500, 1100, qRgb(100, 200, 50));
+    ImageEffects::grey(grey);
+    QCOMPARE(grey.pixel(500, 1100), qRgb(142, 142, 142));
+    QCOMPARE(grey.pixel(3, 3), qRgb(10, 10, 10));
 }
 
 QTEST_MAIN(TestEffects)
