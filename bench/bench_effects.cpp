@@ -32,6 +32,7 @@ double medianMs(const std::function<void()> &work)
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
+    ImageEffects::keepLargeBuffers();
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench_effects PICTURE\n");
         return 2;

@@ -1,3 +1,4 @@
+#include "imageeffects.h"
 #include "cataloguecli.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@ int main(int argc, char **argv)
     // The catalogue's album items are list-view items: a headless platform serves.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ImageEffects::keepLargeBuffers();
     QApplication::setOrganizationName(QStringLiteral("Halvarin"));
     QApplication::setApplicationName(QStringLiteral("Vellaro"));
     QTextStream out(stdout);

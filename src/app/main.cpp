@@ -1,3 +1,4 @@
+#include "imageeffects.h"
 #include "prompter.h"
 #include "startup.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char **argv)
     std::fputs("Vellaro starting...\n", stdout);
     std::fflush(stdout);
     QApplication app(argc, argv);
+    ImageEffects::keepLargeBuffers();
     QApplication::setOrganizationName(QStringLiteral("Halvarin"));
     QApplication::setApplicationName(QStringLiteral("Vellaro"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));

@@ -11,6 +11,9 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <vector>
 
 namespace ImageEffects {
@@ -330,6 +333,7 @@ QImage edge(const QImage &source, double factor)
         return scaled == std::floor(scaled) && std::fabs(v) < 1048576.0;
     };
     const bool exactSums = exactMultiple(weight) && exactMultiple(neighbour);
+    const qint64 A = qint64(weight * 65536.0), B = qint64(neighbour * 65536.0);
     auto clamp = [](double v) { return v < 0 ? 0 : v > 255 ? 255 : int(v); };
     std::vector<int> colR(exactSums ? w : 0), colG(colR.size()), colB(colR.size()), colA(colR.size());
     for (int y = 0; y < h; ++y) {
@@ -350,14 +354,20 @@ QImage edge(const QImage &source, double factor)
                 colB[x] = qBlue(p0) + qBlue(p1) + qBlue(p2);
                 colA[x] = qAlpha(p0) + qAlpha(p1) + qAlpha(p2);
             }
+            // Both weights are A / 65536 and B / 65536 with whole A and B: the sum is the
+            // exact rational (A c + B S) / 65536, and truncating it toward zero is the
+            // integer division.
+            auto exact = [A, B](int c, int s) {
+                const qint64 v = (A * c + B * s) / 65536;
+                return int(v < 0 ? 0 : v > 255 ? 255 : v);
+            };
             for (int x = 1; x < w - 1; ++x) {
                 const QRgb c = rows[1][x];
                 const int sr = colR[x - 1] + colR[x] + colR[x + 1] - qRed(c);
                 const int sg = colG[x - 1] + colG[x] + colG[x + 1] - qGreen(c);
                 const int sb = colB[x - 1] + colB[x] + colB[x + 1] - qBlue(c);
                 const int sa = colA[x - 1] + colA[x] + colA[x + 1] - qAlpha(c);
-                dst[x] = qRgba(clamp(qRed(c) * weight + sr * neighbour), clamp(qGreen(c) * weight + sg * neighbour),
-                               clamp(qBlue(c) * weight + sb * neighbour), clamp(qAlpha(c) * weight + sa * neighbour));
+                dst[x] = qRgba(exact(qRed(c), sr), exact(qGreen(c), sg), exact(qBlue(c), sb), exact(qAlpha(c), sa));
             }
             continue;
         }
@@ -493,6 +503,17 @@ void reduce(QImage &image, int width)
         return;
     const QSize size = image.size().scaled(width, image.height(), Qt::KeepAspectRatio);
     image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void keepLargeBuffers()
+{
+#ifdef __GLIBC__
+    // Picture buffers of tens of megabytes are otherwise mapped fresh for every effect
+    // and unmapped after it, and touching a fresh mapping costs more than the effect.
+    // From the heap they are reused.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+#endif
 }
 
 QSize fittedSize(const QSize &picture, const QSize &view)

@@ -37,6 +37,9 @@ void rotateClockwise(QImage &image);
 void rotateCounterClockwise(QImage &image);
 // Scales smoothly to at most `width` pixels wide, keeping the aspect ratio.
 void reduce(QImage &image, int width);
+// Lets the process reuse large picture buffers instead of mapping new memory for each
+// effect; called once at start by the programs.
+void keepLargeBuffers();
 // Fits a picture into a view: the size the viewer draws it at (never enlarged).
 QSize fittedSize(const QSize &picture, const QSize &view);
 

@@ -175,6 +175,18 @@ void TestEffects::edgeOnFlatGrey()
     QImage dot = solid(3, 3, qRgb(0, 0, 0));
     dot.setPixel(1, 1, qRgb(200, 0, 0));
     QCOMPARE(qRed(ImageEffects::edge(dot, 300.0).pixel(1, 1)), 255);
+    // Centre 50 among neighbours 48: 37.5 x 50 - 4.6875 x 384 = 75. One neighbour 47:
+    // 1875 - 4.6875 x 383 = 79.6875, truncated to 79.
+    QImage mid = solid(3, 3, qRgb(48, 48, 48));
+    mid.setPixel(1, 1, qRgb(50, 50, 50));
+    QCOMPARE(qRed(ImageEffects::edge(mid, 300.0).pixel(1, 1)), 75);
+    mid.setPixel(0, 0, qRgb(47, 47, 47));
+    QCOMPARE(qRed(ImageEffects::edge(mid, 300.0).pixel(1, 1)), 79);
+    // A factor whose weights are no binary fractions is summed term by term:
+    // 0.3 / 8 = 0.0375 on a centre of 250 among black neighbours gives 9.375, so 9.
+    QImage lone = solid(3, 3, qRgb(0, 0, 0));
+    lone.setPixel(1, 1, qRgb(250, 0, 0));
+    QCOMPARE(qRed(ImageEffects::edge(lone, 0.3).pixel(1, 1)), 9);
     const QImage tiny = solid(2, 5, qRgb(1, 1, 1));
     QCOMPARE(ImageEffects::edge(tiny, 300.0), tiny);
 }
