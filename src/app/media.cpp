@@ -1,6 +1,7 @@
 #include "media.h"
 #include "ui_mainwindow.h"
 
+#include "advancedfindmanage.h"
 #include "ambriomainwindow.h"
 #include "librarylist.h"
 #include "pixmaplookup.h"
@@ -120,28 +121,42 @@ void media::slot_multi()
 
 void media::slot_find()
 {
+    globalFind dialog(ui->searchLine->text(), this);
+    if (m_prompter->exec(&dialog) != QDialog::Accepted)
+        return;
+    ui->searchLine->setText(dialog.text());
     slot_fast_find();
 }
 
-void media::slot_fast_find()
+void media::showLastSearch(const QString &keyword, const QString &attribute, const QString &condition)
 {
-    // The search bar fills the "Last Search" album, which then opens.
-    const QString text = ui->searchLine->text();
+    // The "Last Search" album keeps the query and opens, which evaluates it.
     Search *last = m_photo->albumList()->lastSearch();
-    if (text.isEmpty() || !last)
+    if (!last)
         return;
-    last->setAttribute(QString());
-    last->setCondition(QString());
-    last->setKeyword(text);
+    last->setAttribute(attribute);
+    last->setCondition(condition);
+    last->setKeyword(keyword);
     last->setSource(m_photo->currentAlbum());
-    last->setTitle(QStringLiteral("Last Search : ") + text);
+    last->setTitle(QStringLiteral("Last Search : ") + keyword);
     last->setText(1, last->title());
     m_photo->slot_selectLibrary(last);
 }
 
+void media::slot_fast_find()
+{
+    const QString text = ui->searchLine->text();
+    if (text.isEmpty())
+        return;
+    showLastSearch(text, QString(), QString());
+}
+
 void media::slot_find_advanced()
 {
-    m_prompter->information(this, QStringLiteral("The advanced search is not available in this version of Vellaro."));
+    advancedFindManage dialog(this);
+    if (m_prompter->exec(&dialog) != QDialog::Accepted)
+        return;
+    showLastSearch(dialog.value(), dialog.attribute(), dialog.condition());
 }
 
 void media::slot_setProgress(int value)

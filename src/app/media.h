@@ -56,6 +56,7 @@ protected:
 
 private:
     void buildMenus();
+    void showLastSearch(const QString &keyword, const QString &attribute, const QString &condition);
 
     Ui::MainWindow *ui;
     prefImplementation *m_pref;
