@@ -2,6 +2,7 @@
 #include "ui_ambriomainwindowbase.h"
 
 #include "albumcommands.h"
+#include "people.h"
 #include "picturecommands.h"
 #include "thumbsview.h"
 #include "viewphoto.h"
@@ -857,7 +858,25 @@ void AmbrioMainWindow::AddPhotoListToPlaylist() { notYetAvailable(QStringLiteral
 void AmbrioMainWindow::setCurrentItemProperty(KivViewItem *) {}
 void AmbrioMainWindow::SaveNewProperty() { m_pictures->saveRecord(m_currentItem); }
 void AmbrioMainWindow::showUserBadge() {}
-void AmbrioMainWindow::showSubjectDialog() {}
+void AmbrioMainWindow::showSubjectDialog()
+{
+    auto *photo = dynamic_cast<PhotoItem *>(m_currentItem);
+    if (!photo)
+        return;
+    People dialog(m_prompter, this);
+    dialog.setSubjects(m_subjects);
+    dialog.selectPersons(NameList::persons(photo->personInit()));
+    m_prompter->exec(&dialog);
+    // Names added or removed survive however the dialog was closed.
+    m_subjects = dialog.subjects();
+    NameList::save(NameList::subjectsPath(m_context.root), m_subjects);
+    const QStringList chosen = dialog.selectedPersons();
+    if (!chosen.isEmpty()) {
+        photo->setPersonInit(chosen.join(QLatin1Char(',')));
+        m_pictures->saveRecord(photo);
+    }
+    ui->ListRoll->rebuildSubjects(m_subjects);
+}
 void AmbrioMainWindow::showDateModif() {}
 void AmbrioMainWindow::showDatePlModif() {}
 // The viewer.

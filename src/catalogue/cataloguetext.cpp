@@ -35,6 +35,13 @@ QString propertyRefusal(const QString &value)
     return {};
 }
 
+QString subjectRefusal(const QString &name)
+{
+    if (name.contains(QLatin1Char(',')))
+        return QStringLiteral("Unable to add this subject.\nA subject name cannot contain a comma \",\".");
+    return propertyRefusal(name);
+}
+
 } // namespace CatalogueText
 
 CatalogueContext CatalogueContext::forInstallation(const QString &installDir)

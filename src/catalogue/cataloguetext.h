@@ -15,4 +15,8 @@ QString albumNameRefusal(const QString &name);
 // and property files hold one value per line, so "|" and line ends are refused.
 QString propertyRefusal(const QString &value);
 
+// A subject (person) name: pictures hold their persons joined with ",", so a name
+// with "," is refused, as are "|" and line ends.
+QString subjectRefusal(const QString &name);
+
 } // namespace CatalogueText

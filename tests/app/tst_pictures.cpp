@@ -15,6 +15,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include "viewphoto.h"
+#include "people.h"
+#include "namelist.h"
+#include "smartplaylist.h"
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -38,6 +42,8 @@ private Q_SLOTS:
     void lovesAndBadges();
     void copyAndPaste();
     void viewerCountsViewsAndSaves();
+    void peopleDialog();
+    void editingPersons();
 
 private:
     void start();
@@ -327,6 +333,65 @@ void TestPictures::viewerCountsViewsAndSaves()
     m_page->viewImage();
     QCOMPARE(m_prompter.messages.last().text,
              QStringLiteral("Your picture cannot be load\nPlease insert the media :\n") + m_pics);
+}
+
+void TestPictures::peopleDialog()
+{
+    ScriptedPrompter prompter;
+    People dialog(&prompter);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("People"));
+    dialog.setSubjects({"Undefined", "anna", "Bob"});
+    QCOMPARE(dialog.subjects(), (QStringList{"Bob", "Undefined", "anna"}));  // sorted
+    auto *field = dialog.findChild<QLineEdit *>("lineEditSubject");
+    field->setText(QStringLiteral("Anna"));  // anna is listed: Anna is another name
+    dialog.slot_add();
+    QCOMPARE(dialog.subjects().last(), QStringLiteral("Anna"));  // appended, not re-sorted
+    field->setText(QStringLiteral("Anna"));
+    dialog.slot_add();
+    QCOMPARE(prompter.messages.last().text,
+             QStringLiteral("This subject is already in the DataBase\nchoose another subject name"));
+    field->setText(QStringLiteral("Smith, John"));
+    dialog.slot_add();
+    QVERIFY(!dialog.subjects().contains("Smith, John"));
+    auto *list = dialog.findChild<QListWidget *>("listBoxSubjects");
+    list->setCurrentRow(1);  // Undefined can never be removed
+    dialog.slot_remove();
+    QVERIFY(dialog.subjects().contains("Undefined"));
+    list->setCurrentRow(0);
+    dialog.slot_remove();
+    QVERIFY(!dialog.subjects().contains("Bob"));
+    list->clearSelection();
+    dialog.selectPersons(NameList::persons(QStringLiteral("Anna,,anna")));
+    QCOMPARE(dialog.selectedPersons(), (QStringList{"anna", "Anna"}));
+}
+
+void TestPictures::editingPersons()
+{
+    writeFile(m_dir->filePath("install/DataBase/subjects.list"), "NUMSUB=2\r\nUndefined\r\nAnna\r\n");
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);  // a.jpg
+    // Closed with nobody chosen: the persons stay, a new name is kept.
+    m_prompter.onExec = [](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("lineEditSubject")->setText(QStringLiteral("Bob"));
+        static_cast<People *>(dialog)->slot_add();
+    };
+    m_page->showSubjectDialog();
+    QCOMPARE(readAll(m_dir->filePath("install/DataBase/subjects.list")), QByteArray("NUMSUB=3\r\nAnna\r\nUndefined\r\nBob\r\n"));
+    QVERIFY(!QFile::exists(m_db + "/Trip1/a.kiv"));
+    // Choosing Anna and Bob writes them to the picture.
+    m_prompter.onExec = [](QDialog *dialog) { static_cast<People *>(dialog)->selectPersons({"Anna", "Bob"}); };
+    m_page->showSubjectDialog();
+    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("personinit=Anna,Bob\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|a.jpg|") && readAll(m_db + "/Trip1.db").contains("|Anna,Bob\r\n"));
+    // "By Subject" lists the persons, without "Undefined".
+    QStringList bySubject;
+    QTreeWidgetItemIterator it(m_page->albumList());
+    for (; *it; ++it) {
+        if (auto *entry = dynamic_cast<BySubject *>(*it))
+            bySubject << entry->keyword();
+    }
+    QCOMPARE(bySubject, (QStringList{"Anna", "Bob"}));
 }
 
 QTEST_MAIN(TestPictures)
