@@ -2,6 +2,7 @@
 #include "ui_ambriomainwindowbase.h"
 
 #include "albumcommands.h"
+#include "datemodif.h"
 #include "people.h"
 #include "picturecommands.h"
 #include "thumbsview.h"
@@ -877,8 +878,39 @@ void AmbrioMainWindow::showSubjectDialog()
     }
     ui->ListRoll->rebuildSubjects(m_subjects);
 }
-void AmbrioMainWindow::showDateModif() {}
-void AmbrioMainWindow::showDatePlModif() {}
+void AmbrioMainWindow::showDateModif()
+{
+    if (!m_currentItem)
+        return;
+    DateModif dialog(this);
+    const QString stored = m_currentItem->date();
+    const QDate current = QDate::fromString(stored.left(10), Qt::ISODate);
+    dialog.setDate(current.year(), current.month(), current.day());
+    if (m_prompter->exec(&dialog) != QDialog::Accepted)
+        return;
+    // The chosen day replaces the date; a time of day the picture had is kept.
+    const QString day = dialog.date().toString(Qt::ISODate);
+    m_currentItem->setDate(stored.size() > 10 && stored.at(10) == QLatin1Char('T') ? day + stored.mid(10) : day);
+    m_pictures->saveRecord(m_currentItem);
+}
+
+void AmbrioMainWindow::showDatePlModif()
+{
+    PlayList *album = m_currentAlbum;
+    if (!album || album->isSmart() || libraryList::isYearRow(album))
+        return;
+    DateModif dialog(this);
+    const QDate current = album->creationDate();
+    dialog.setDate(current.year(), current.month(), current.day());
+    if (m_prompter->exec(&dialog) != QDialog::Accepted)
+        return;
+    album->setCreationDate(dialog.date());
+    album->setDirty(true);
+    album->save(album->kivDir());
+    // Its place in the year view follows the new date.
+    ui->ListRoll->insertIntoYearView(album);
+    ui->ListRoll->setCurrentItem(album);
+}
 // The viewer.
 void AmbrioMainWindow::viewImage()
 {

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include "viewphoto.h"
 #include "people.h"
+#include "datemodif.h"
 #include "namelist.h"
 #include "smartplaylist.h"
 #include <QListWidget>
@@ -44,6 +45,7 @@ private Q_SLOTS:
     void viewerCountsViewsAndSaves();
     void peopleDialog();
     void editingPersons();
+    void dates();
 
 private:
     void start();
@@ -392,6 +394,39 @@ void TestPictures::editingPersons()
             bySubject << entry->keyword();
     }
     QCOMPARE(bySubject, (QStringList{"Anna", "Bob"}));
+}
+
+void TestPictures::dates()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);  // a.jpg
+    KivViewItem *item = m_page->currentItem();
+    item->setDate(QStringLiteral("2003-01-05T14:22:10"));
+    m_page->showDateModif();  // cancelled: nothing changes
+    QCOMPARE(item->date(), QStringLiteral("2003-01-05T14:22:10"));
+    QVERIFY(!QFile::exists(m_db + "/Trip1/a.kiv"));
+    m_prompter.onExec = [](QDialog *dialog) {
+        auto *date = static_cast<DateModif *>(dialog);
+        QCOMPARE(date->date(), QDate(2003, 1, 5));  // the picture's date is shown
+        date->setDate(2004, 7, 14);
+    };
+    m_prompter.dialogResults << QDialog::Accepted;
+    m_page->showDateModif();
+    QCOMPARE(item->date(), QStringLiteral("2004-07-14T14:22:10"));
+    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("date=2004-07-14T14:22:10\r\n"));
+
+    // The album's date moves it to another year.
+    m_prompter.onExec = [](QDialog *dialog) { static_cast<DateModif *>(dialog)->setDate(1999, 8, 1); };
+    m_prompter.dialogResults << QDialog::Accepted;
+    m_page->showDatePlModif();
+    QCOMPARE(album("Trip")->creationDate(), QDate(1999, 8, 1));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("CreationDate=1999-08-01\r\n"));
+    QCOMPARE(album("Trip")->text(2), QStringLiteral("1999-08-01"));
+    bool year1999 = false;
+    for (int i = 0; i < m_page->albumList()->topLevelItemCount(); ++i)
+        year1999 = year1999 || m_page->albumList()->topLevelItem(i)->text(0) == QLatin1String("1999");
+    QVERIFY(year1999);
 }
 
 QTEST_MAIN(TestPictures)

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDate>
+#include <QDialog>
+
+class QCalendarWidget;
+
+// Picks a calendar date for a picture or an album.
+class DateModif : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit DateModif(QWidget *parent = nullptr);
+    void setDate(int year, int month, int day);
+    QDate date() const;
+    QCalendarWidget *calendar() const { return m_calendar; }
+
+private:
+    QCalendarWidget *m_calendar;
+};
