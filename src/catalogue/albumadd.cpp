@@ -44,9 +44,13 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
         if (photo->fileType().isEmpty())
             photo->setFileType(KivViewItem::kindOfFile(photo->picturePath()));
         if (QFileInfo::exists(photo->thumbnailPath())) {
+            // The thumbnail is there already: the picture's header gives its format,
+            // without decoding the picture.
             photo->setThumbnail(QPixmap(photo->thumbnailPath()));
-            photo->makeThumbnail(true);  // the format and the file time, without writing
-            photo->setThumbnail(QPixmap(photo->thumbnailPath()));
+            const QSize size = ThumbnailMaker::pictureSize(photo->picturePath());
+            if (size.isValid())
+                photo->setFormat(QString::number(size.width()) + QLatin1Char('*') + QString::number(size.height()));
+            photo->setFileTime(QFileInfo(photo->picturePath()).lastModified());
         } else {
             photo->makeThumbnail(fastThumbs);
         }

@@ -54,6 +54,14 @@ QImage drawCentred(const QImage &picture, const QSize &size, bool smooth)
 
 } // namespace
 
+QSize pictureSize(const QString &picturePath)
+{
+    QImageReader reader(picturePath);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    return reader.transformation() & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored;
+}
+
 Result make(const QString &picturePath, bool fast)
 {
     Result result;

@@ -25,6 +25,9 @@ struct Result
 // The picture's size scaled to fit 99 x 73 with its aspect kept (never empty).
 QSize fittedSize(const QSize &pictureSize);
 
+// The picture's upright size (EXIF orientation applied), read from its header only.
+QSize pictureSize(const QString &picturePath);
+
 // A blank 99 x 73 canvas.
 QImage blank();
 

@@ -42,57 +42,10 @@ Indexed reduceIndexed8(const QImage &image)
     return out;
 }
 
-Indexed reduce(const QImage &source)
+// Median cut to at most `limit` colours; false when giflib refuses.
+bool quantize(const QImage &image, int limit, Indexed &out)
 {
-    if (source.format() == QImage::Format_Indexed8 && source.colorCount() <= 256)
-        return reduceIndexed8(source);
-
-    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     const int w = image.width(), h = image.height();
-    Indexed out;
-    out.pixels.resize(qsizetype(w) * h);
-
-    // Exact palette when it fits.
-    bool hasTransparent = false;
-    QHash<QRgb, int> exact;
-    bool fits = true;
-    for (int y = 0; y < h && fits; ++y) {
-        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            if (qAlpha(line[x]) < 128) {
-                hasTransparent = true;
-                continue;
-            }
-            const QRgb opaque = line[x] | 0xff000000u;
-            if (!exact.contains(opaque)) {
-                if (exact.size() >= 256 - (hasTransparent ? 1 : 0)) {
-                    fits = false;
-                    break;
-                }
-                exact.insert(opaque, int(exact.size()));
-            }
-        }
-    }
-    const int limit = hasTransparent ? 255 : 256;
-    if (fits && exact.size() <= limit) {
-        out.palette.resize(exact.size());
-        for (auto it = exact.cbegin(); it != exact.cend(); ++it)
-            out.palette[it.value()] = gifColour(it.key());
-        if (hasTransparent) {
-            out.transparent = int(out.palette.size());
-            out.palette.append({0, 0, 0});
-        }
-        for (int y = 0; y < h; ++y) {
-            const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-            for (int x = 0; x < w; ++x) {
-                out.pixels[qsizetype(y) * w + x] = GifByteType(
-                    qAlpha(line[x]) < 128 ? out.transparent : exact.value(line[x] | 0xff000000u));
-            }
-        }
-        return out;
-    }
-
-    // Median cut over the opaque colours.
     const qsizetype n = qsizetype(w) * h;
     QVector<GifByteType> r(n), g(n), b(n);
     for (int y = 0; y < h; ++y) {
@@ -109,8 +62,62 @@ Indexed reduce(const QImage &source)
     if (GifQuantizeBuffer(unsigned(w), unsigned(h), &size, r.data(), g.data(), b.data(), out.pixels.data(),
                           map.data())
         == GIF_ERROR)
-        return {};
+        return false;
     out.palette = map.mid(0, size);
+    return true;
+}
+
+Indexed reduce(const QImage &source)
+{
+    if (source.format() == QImage::Format_Indexed8 && source.colorCount() <= 256)
+        return reduceIndexed8(source);
+
+    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    const int w = image.width(), h = image.height();
+    Indexed out;
+    out.pixels.resize(qsizetype(w) * h);
+
+    // Whether any pixel is less than half opaque, over the whole picture: the exact
+    // palette's search below may stop early.
+    bool hasTransparent = false;
+    for (int y = 0; y < h && !hasTransparent; ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < w && !hasTransparent; ++x)
+            hasTransparent = qAlpha(line[x]) < 128;
+    }
+
+    // Exact palette when it fits.
+    QHash<QRgb, int> exact;
+    bool fits = true;
+    const int room = hasTransparent ? 255 : 256;
+    for (int y = 0; y < h && fits; ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            if (qAlpha(line[x]) < 128)
+                continue;
+            const QRgb opaque = line[x] | 0xff000000u;
+            if (!exact.contains(opaque)) {
+                if (exact.size() >= room) {
+                    fits = false;
+                    break;
+                }
+                exact.insert(opaque, int(exact.size()));
+            }
+        }
+    }
+    if (fits) {
+        out.palette.resize(exact.size());
+        for (auto it = exact.cbegin(); it != exact.cend(); ++it)
+            out.palette[it.value()] = gifColour(it.key());
+        for (int y = 0; y < h; ++y) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = 0; x < w; ++x)
+                out.pixels[qsizetype(y) * w + x] = GifByteType(exact.value(line[x] | 0xff000000u));
+        }
+    } else if (!quantize(image, room, out)) {
+        return {};
+    }
+    // Pixels less than half opaque take one more palette entry, the transparent one.
     if (hasTransparent) {
         out.transparent = int(out.palette.size());
         out.palette.append({0, 0, 0});

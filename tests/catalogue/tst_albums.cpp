@@ -690,6 +690,20 @@ void TestAlbums::addingFiles()
     result = AlbumAdd::addFiles(&other, {two + "/IMG_1.jpg"}, true, prompter);
     QCOMPARE(int(result.added.size()), 1);
     QVERIFY(!QFile::exists(other.albumFolder() + "/IMG_1.jpg"));  // fast: no thumbnail file
+
+    // A thumbnail already in the album folder is kept; the format comes from the picture.
+    PlayList third;
+    third.setContext(&m_context);
+    third.setKivDir(QStringLiteral("Third01.01.2005.00.00.00.000"));
+    QImage stored(99, 73, QImage::Format_RGB32);
+    stored.fill(Qt::blue);
+    QDir().mkpath(third.albumFolder());
+    QVERIFY(stored.save(third.albumFolder() + "/IMG_1.jpg", "JPEG"));
+    const QByteArray kept = readAll(third.albumFolder() + "/IMG_1.jpg");
+    result = AlbumAdd::addFiles(&third, {one + "/IMG_1.jpg"}, false, prompter);
+    QCOMPARE(result.added.front()->format(), QStringLiteral("40*30"));
+    QVERIFY(result.added.front()->fileTime().isValid());
+    QCOMPARE(readAll(third.albumFolder() + "/IMG_1.jpg"), kept);
 }
 
 void TestAlbums::validation()

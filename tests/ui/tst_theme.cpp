@@ -271,14 +271,14 @@ void TestTheme::gifQuantizedAndTransparent()
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x)
             image.setPixel(x, y, qRgba(x * 4, y * 4, 128, 255));
-    image.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    image.setPixel(63, 63, qRgba(0, 0, 0, 0));  // the last pixel: found although the exact search stops early
     const QImage back = QImage::fromData(GifWriter::encode(image), "GIF").convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(back.size(), image.size());
-    QCOMPARE(qAlpha(back.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(back.pixel(63, 63)), 0);
     int worst = 0;
     for (int y = 0; y < 64; ++y) {
         for (int x = 0; x < 64; ++x) {
-            if (x == 0 && y == 0)
+            if (x == 63 && y == 63)
                 continue;
             const QRgb a = image.pixel(x, y), b = back.pixel(x, y);
             QCOMPARE(qAlpha(b), 255);
