@@ -1,4 +1,5 @@
 #include "albumcommands.h"
+
 #include "ui_addalbumhelpbase.h"
 #include "ui_enternamebase.h"
 
@@ -8,6 +9,7 @@
 #include "kivviewitem.h"
 #include "librarylist.h"
 #include "namelist.h"
+#include "traybarphoto.h"
 #include "pixmaplookup.h"
 #include "playlistgroup.h"
 #include "prompter.h"
@@ -153,6 +155,8 @@ void AlbumCommands::removeAlbumFiles(PlayList *album)
         album->removeFiles();
     if (m_page->m_currentAlbum == album)
         m_page->m_currentAlbum = nullptr;
+    // Tray pictures may belong to the album going away.
+    m_page->tray()->clear();
     delete album;
 }
 

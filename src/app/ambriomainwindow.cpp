@@ -4,6 +4,9 @@
 #include "albumcommands.h"
 #include "datemodif.h"
 #include "people.h"
+#include "propertypanel.h"
+#include "traybarphoto.h"
+#include "cataloguetext.h"
 #include "picturecommands.h"
 #include "thumbsview.h"
 #include "viewphoto.h"
@@ -52,6 +55,7 @@ AmbrioMainWindow::AmbrioMainWindow(QWidget *parent)
     m_photoView = new thumbsView(ui->ThumbsBay);
     ui->ThumbsBayLayout->addWidget(m_photoView);
     m_pictures = new PictureCommands(this);
+    m_panel = std::make_unique<PropertyPanel>(this, ui);
     m_selectionCount = [this] { return int(m_photoView->selectedItems().size()); };
     ui->add_roll->setPopupMode(QToolButton::InstantPopup);
     ui->viewBy->setPopupMode(QToolButton::DelayedPopup);
@@ -66,6 +70,11 @@ AmbrioMainWindow::~AmbrioMainWindow()
 QWidget *AmbrioMainWindow::thumbnailArea() const
 {
     return ui->ThumbsBay;
+}
+
+trayBarPhoto *AmbrioMainWindow::tray() const
+{
+    return ui->trayBar;
 }
 
 libraryList *AmbrioMainWindow::albumList() const
@@ -174,6 +183,32 @@ void AmbrioMainWindow::connectWidgets()
     connect(view, &thumbsView::removePhoto, this, &AmbrioMainWindow::slot_removeItem);
     connect(view, &thumbsView::addImage, this, &AmbrioMainWindow::slot_addImage);
     connect(view, &thumbsView::multiSelection, this, &AmbrioMainWindow::ToMultiSelection);
+    connect(view, &thumbsView::cleartray, ui->trayBar, &trayBarPhoto::clear);
+
+    // The property panel.
+    for (propertyTextLabel *field : {ui->propertyTextLabelTitle, ui->propertyTextLabelCategory,
+                                     ui->propertyTextLabelPlace, ui->propertyTextLabelComment,
+                                     static_cast<propertyTextLabel *>(ui->propertyTextLabelFile)})
+        connect(field, &propertyTextLabel::SaveNewProperty, this, &AmbrioMainWindow::SaveNewProperty);
+    connect(ui->propertyTextLabelSubject, &propertyTextLabelDate::pressEventDate, this,
+            &AmbrioMainWindow::showSubjectDialog);
+    connect(ui->propertyTextLabelFile, &propertyTextLabelFilename::pressEventFilename, this,
+            &AmbrioMainWindow::slot_renameItem);
+    connect(ui->propertyTextLabelFrom, &propertyTextLabelFilename::pressEventFilename, this,
+            &AmbrioMainWindow::ChangeFromDir);
+    connect(ui->propertyTextLabelDateobj, &propertyTextLabelDate::pressEventDate, this,
+            &AmbrioMainWindow::showDatePlModif);
+    connect(ui->propertyTextLabelTitlePl, &propertyTextLabel::SaveNewProperty, this,
+            &AmbrioMainWindow::SavePlaylistProperty);
+    connect(ui->propertyTextLabelDirectoryPl, &propertyTextLabel::SaveNewProperty, this,
+            &AmbrioMainWindow::SavePlaylistProperty);
+    connect(ui->itemDate, &QToolButton::clicked, this, &AmbrioMainWindow::showDateModif);
+    connect(ui->itemUserBadge, &QToolButton::clicked, this, &AmbrioMainWindow::showUserBadge);
+    connect(ui->favoriteswid, &FavoritesWidget::favPlus, this, &AmbrioMainWindow::FavPlus);
+    connect(ui->favoriteswid, &FavoritesWidget::favMoins, this, &AmbrioMainWindow::FavMoins);
+    connect(ui->favoriteswid, &FavoritesWidget::changed, this, &AmbrioMainWindow::SaveNewProperty);
+    connect(ui->pushButtonFavPlus, &QToolButton::clicked, this, &AmbrioMainWindow::FavPlus);
+    connect(ui->pushButtonFavMoins, &QToolButton::clicked, this, &AmbrioMainWindow::FavMoins);
 
     connect(ui->remove_roll, &QPushButton::clicked, this, &AmbrioMainWindow::RemoveRollLibrary);
     connect(ui->viewBy, &QToolButton::clicked, this, &AmbrioMainWindow::setViewBy);
@@ -218,9 +253,14 @@ void AmbrioMainWindow::connectWidgets()
     connect(this, &AmbrioMainWindow::updateProperty, this, &AmbrioMainWindow::setCurrentItemProperty);
     connect(this, &AmbrioMainWindow::insertItem, this, &AmbrioMainWindow::slot_insertItem);
 
-    connect(ui->pushButtonHold, &QPushButton::clicked, this, &AmbrioMainWindow::AddPhotoListToPlaylist);
-    connect(ui->pushButtonClear, &QPushButton::clicked, this, &AmbrioMainWindow::AddPhotoListToPlaylist);
-    connect(ui->pushButtonNewPl, &QPushButton::clicked, this, &AmbrioMainWindow::AddPhotoListToPlaylist);
+    trayBarPhoto *tray = ui->trayBar;
+    connect(ui->pushButtonHold, &QPushButton::clicked, tray, &trayBarPhoto::hold);
+    connect(ui->pushButtonNewPl, &QPushButton::clicked, tray, &trayBarPhoto::newPlaylist);
+    connect(ui->pushButtonClear, &QPushButton::clicked, tray, &trayBarPhoto::clear);
+    connect(tray, &trayBarPhoto::AsknewPlayList, this, &AmbrioMainWindow::AddPlaylist);
+    connect(tray, &trayBarPhoto::insertPhotoToPl, this, &AmbrioMainWindow::AddPhotoListToPlaylist);
+    connect(tray, &trayBarPhoto::multiSelection, this, &AmbrioMainWindow::ToMultiSelection);
+    connect(tray, &trayBarPhoto::cleared, m_pictures, &PictureCommands::releaseTrayRecords);
 
     connect(ui->pushButtonImportDynamic, &QPushButton::clicked, this, &AmbrioMainWindow::AddDirectoryPlaylist);
     connect(ui->pushButtonSelectDevice, &QPushButton::clicked, this, &AmbrioMainWindow::selectTwain);
@@ -257,6 +297,7 @@ void AmbrioMainWindow::stageClip()
 void AmbrioMainWindow::stageDatabase()
 {
     m_title->setText(QStringLiteral("Vellaro"));
+    m_panel->setUp();
 }
 
 void AmbrioMainWindow::stageUi()
@@ -468,6 +509,7 @@ void AmbrioMainWindow::slot_photo_pressed(KivViewItem *item)
 {
     if (!item || item->fileType() != QLatin1String("Photo"))
         return;
+    ui->trayBar->add(item, m_photoView->ctrlHeld());
     m_currentItem = item;
     Q_EMIT updateProperty(item);
     showUpdateToolBay();
@@ -621,6 +663,7 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
     m_currentAlbum = album;
     m_currentItem = nullptr;
     m_currentAlbumKind = album->className();
+    m_panel->fillAlbum(album);
     showUpdateToolBay();
     updateEnabledCommands();
     updateMultiplePhotoPanel();
@@ -797,15 +840,27 @@ void AmbrioMainWindow::slot_locateOnDisk()
 void AmbrioMainWindow::SavePlaylistProperty()
 {
     QLineEdit *editor = m_title->editor();
-    if (!m_currentAlbum || m_currentAlbum->isSmart() || !editor->isModified())
+    QString title = m_panel->editedAlbumTitle();
+    if (title.isEmpty() && editor->isModified())
+        title = editor->text();
+    editor->setModified(false);
+    m_panel->clearAlbumTitleEdit();
+    if (!m_currentAlbum || m_currentAlbum->isSmart() || libraryList::isYearRow(m_currentAlbum) || title.isEmpty()
+        || title == m_currentAlbum->title())
         return;
-    const QString title = editor->text();
+    const QString refusal = CatalogueText::albumNameRefusal(title);
+    if (!refusal.isEmpty()) {
+        m_prompter->warning(this, refusal);
+        m_panel->fillAlbum(m_currentAlbum);
+        showAlbumTitle();
+        return;
+    }
     m_currentAlbum->setTitle(title);
     m_currentAlbum->setText(1, title);
     m_currentAlbum->setDirty(true);
     m_currentAlbum->save(m_currentAlbum->kivDir());
     m_title->setText(title);
-    editor->setModified(false);
+    m_panel->fillAlbum(m_currentAlbum);
 }
 
 // ---------------------------------------------------------------- later work
@@ -841,7 +896,20 @@ void AmbrioMainWindow::slot_renameItem() { m_pictures->rename(); }
 void AmbrioMainWindow::slot_to_favorites() { m_pictures->toFavorites(); }
 void AmbrioMainWindow::FavPlus() { m_pictures->changeLove(+1); }
 void AmbrioMainWindow::FavMoins() { m_pictures->changeLove(-1); }
-void AmbrioMainWindow::insertBadge(int id) { m_pictures->setBadge(id); }
+void AmbrioMainWindow::insertBadge(int id)
+{
+    const int badge = id == 7 ? -1 : id;
+    if (ui->trayBar->count() > 1) {
+        // A badge chosen for a multiple selection goes to every picture of the tray.
+        ui->itemUserBadge->setBadge(thumbsView::userBadgePixmap(badge), badge);
+        ui->itemUserBadge->setModified(true);
+        SaveNewProperty();
+        return;
+    }
+    m_pictures->setBadge(id);
+    if (m_currentItem)
+        ui->itemUserBadge->setBadge(thumbsView::userBadgePixmap(m_currentItem->userBadge()), m_currentItem->userBadge());
+}
 void AmbrioMainWindow::moveIconItemUp() { m_pictures->move(true); }
 void AmbrioMainWindow::moveIconItemDown() { m_pictures->move(false); }
 void AmbrioMainWindow::slot_dnd(QDropEvent *) {}
@@ -855,26 +923,93 @@ void AmbrioMainWindow::slot_photo_repaint(KivViewItem *item) { m_photoView->repa
 void AmbrioMainWindow::UpdateThumbsView() { m_photoView->repaintAll(); }
 void AmbrioMainWindow::updateLargeImageNow() { m_photoView->viewport()->update(); }
 // The property panel, persons, dates and the tray.
-void AmbrioMainWindow::AddPhotoListToPlaylist() { notYetAvailable(QStringLiteral("The pictures tray")); }
-void AmbrioMainWindow::setCurrentItemProperty(KivViewItem *) {}
-void AmbrioMainWindow::SaveNewProperty() { m_pictures->saveRecord(m_currentItem); }
-void AmbrioMainWindow::showUserBadge() {}
+void AmbrioMainWindow::AddPhotoListToPlaylist()
+{
+    if (ui->trayBar->count() < 1 || !m_currentAlbum)
+        return;
+    m_pictures->addTrayPictures(m_currentAlbum, ui->trayBar->records());
+}
+
+void AmbrioMainWindow::setCurrentItemProperty(KivViewItem *item)
+{
+    m_panel->fill(item, ui->trayBar->count() > 1 && m_multiSelection);
+}
+
+void AmbrioMainWindow::updateAlbumPanel()
+{
+    if (m_currentAlbum)
+        m_panel->fillAlbum(m_currentAlbum);
+}
+
+QList<KivViewItem *> AmbrioMainWindow::propertyTargets() const
+{
+    if (ui->trayBar->count() > 1)
+        return ui->trayBar->records();
+    if (m_currentItem)
+        return {m_currentItem};
+    return {};
+}
+
+void AmbrioMainWindow::SaveNewProperty()
+{
+    const PropertyPanel::Saved saved = m_panel->save(propertyTargets());
+    if (saved.refused || saved.written == 0)
+        return;
+    auto *smart = dynamic_cast<SmartPlaylist *>(m_currentAlbum);
+    if (!smart)
+        return;
+    if ((saved.loveChanged && smart->kind() == QLatin1String("Favorites"))
+        || (saved.textChanged && smart->kind() == QLatin1String("Search")))
+        reloadCurrentAlbum();
+}
+
+void AmbrioMainWindow::reloadCurrentAlbum()
+{
+    const QString current = m_currentItem ? m_currentItem->picturePath() : QString();
+    m_currentItem = nullptr;
+    m_pictures->openAlbum(m_currentAlbum);
+    if (KivViewItem *again = m_photoView->itemByPath(current)) {
+        m_currentItem = again;
+        m_photoView->selectCell(again->column(), again->row());
+        m_panel->fill(again, ui->trayBar->count() > 1 && m_multiSelection);
+    } else {
+        showUpdateToolBay();
+    }
+    updateEnabledCommands();
+}
+
+void AmbrioMainWindow::showUserBadge()
+{
+    // The badge menu's choice reaches insertBadge().
+    m_menus.badge->popup(ui->itemUserBadge->mapToGlobal(QPoint(0, ui->itemUserBadge->height())));
+}
+
 void AmbrioMainWindow::showSubjectDialog()
 {
     auto *photo = dynamic_cast<PhotoItem *>(m_currentItem);
     if (!photo)
         return;
+    const bool several = ui->trayBar->count() > 1;
     People dialog(m_prompter, this);
     dialog.setSubjects(m_subjects);
-    dialog.selectPersons(NameList::persons(photo->personInit()));
+    if (!several)
+        dialog.selectPersons(NameList::persons(photo->personInit()));
     m_prompter->exec(&dialog);
     // Names added or removed survive however the dialog was closed.
     m_subjects = dialog.subjects();
     NameList::save(NameList::subjectsPath(m_context.root), m_subjects);
     const QStringList chosen = dialog.selectedPersons();
     if (!chosen.isEmpty()) {
-        photo->setPersonInit(chosen.join(QLatin1Char(',')));
-        m_pictures->saveRecord(photo);
+        const QString persons = chosen.join(QLatin1Char(','));
+        ui->propertyTextLabelSubject->setText(persons);
+        if (several) {
+            // Chosen for a multiple selection: every picture of the tray gets them.
+            ui->propertyTextLabelSubject->setModified(true);
+            SaveNewProperty();
+        } else {
+            photo->setPersonInit(persons);
+            m_pictures->saveRecord(photo);
+        }
     }
     ui->ListRoll->rebuildSubjects(m_subjects);
 }
@@ -888,6 +1023,13 @@ void AmbrioMainWindow::showDateModif()
     dialog.setDate(current.year(), current.month(), current.day());
     if (m_prompter->exec(&dialog) != QDialog::Accepted)
         return;
+    ui->itemDate->setDate(dialog.date());
+    if (ui->trayBar->count() > 1) {
+        // Chosen for a multiple selection: every picture of the tray gets the day.
+        ui->itemDate->setModified(true);
+        SaveNewProperty();
+        return;
+    }
     // The chosen day replaces the date; a time of day the picture had is kept.
     const QString day = dialog.date().toString(Qt::ISODate);
     m_currentItem->setDate(stored.size() > 10 && stored.at(10) == QLatin1Char('T') ? day + stored.mid(10) : day);
@@ -907,6 +1049,7 @@ void AmbrioMainWindow::showDatePlModif()
     album->setCreationDate(dialog.date());
     album->setDirty(true);
     album->save(album->kivDir());
+    m_panel->fillAlbum(album);
     // Its place in the year view follows the new date.
     ui->ListRoll->insertIntoYearView(album);
     ui->ListRoll->setCurrentItem(album);

@@ -13,6 +13,8 @@
 
 class AlbumCommands;
 class PictureCommands;
+class PropertyPanel;
+class trayBarPhoto;
 class thumbsView;
 class viewphoto;
 class CatalogueLock;
@@ -65,6 +67,11 @@ public:
     thumbsView *photoView() const { return m_photoView; }
     viewphoto *viewer() const { return m_viewer; }
     PictureCommands *pictures() const { return m_pictures; }
+    trayBarPhoto *tray() const;
+    PropertyPanel *propertyPanel() const { return m_panel.get(); }
+    bool isMultiSelection() const { return m_multiSelection; }
+    // The album page shows the current album again (its picture count changed).
+    void updateAlbumPanel();
     // The paste button shows whether a picture is marked as copied.
     void setPasteMark(bool marked);
     void clearCurrentItem() { m_currentItem = nullptr; }
@@ -177,7 +184,7 @@ public Q_SLOTS:
     void slot_photo_repaint(KivViewItem *item);
     void UpdateThumbsView();
     void updateLargeImageNow();
-    // Properties, persons, dates and the tray: the property panel's issue builds them.
+    // Properties, persons, dates and the tray.
     void AddPhotoListToPlaylist();
     void setCurrentItemProperty(KivViewItem *item);
     void SaveNewProperty();
@@ -231,6 +238,10 @@ private:
     void showAlbumTitle();
     void notYetAvailable(const QString &feature);
     void leaveViewer();
+    // The pictures a property change applies to: the tray's when it holds several.
+    QList<KivViewItem *> propertyTargets() const;
+    // Opens the current album again and keeps the current picture when it is still there.
+    void reloadCurrentAlbum();
 
     Ui::AmbrioMainWindowBase *ui;
     prefImplementation *m_pref = nullptr;
@@ -240,6 +251,7 @@ private:
     Hello *m_title = nullptr;
     OrganiserMenus m_menus;
     std::unique_ptr<AlbumCommands> m_commands;
+    std::unique_ptr<PropertyPanel> m_panel;
     thumbsView *m_photoView = nullptr;
     QWidget *m_statsView = nullptr;
     viewphoto *m_viewer = nullptr;

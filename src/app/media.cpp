@@ -177,6 +177,11 @@ void media::slot_SetTotalprogress(int total)
     m_progress->setAutoFillBackground(true);
     m_progress->setRange(0, total);
     m_progress->setValue(0);
+    // Nothing to count (an empty album) would leave the bar up for good.
+    if (total <= 0) {
+        m_progress->hide();
+        return;
+    }
     m_progress->show();
     m_progress->raise();
 }

@@ -1,4 +1,5 @@
 #include "picturecommands.h"
+
 #include "ui_renameitembase.h"
 
 #include "albumadd.h"
@@ -15,6 +16,7 @@
 #include "searchengine.h"
 #include "smartplaylist.h"
 #include "thumbsview.h"
+#include "traybarphoto.h"
 #include "updatethumbsdialog.h"
 
 #include <QApplication>
@@ -94,8 +96,66 @@ void PictureCommands::closeAlbum()
     m_loader.cancel();
     view()->clear();
     m_waiting.clear();
+    // The tray may hold pictures of this album: they stay alive until it lets them go.
+    const trayBarPhoto *tray = m_page->tray();
+    for (auto &record : m_records) {
+        if (tray->contains(record.get()))
+            m_trayRecords.push_back(std::move(record));
+    }
     m_records.clear();
     m_open = nullptr;
+}
+
+void PictureCommands::releaseTrayRecords()
+{
+    const trayBarPhoto *tray = m_page->tray();
+    m_trayRecords.erase(std::remove_if(m_trayRecords.begin(), m_trayRecords.end(),
+                                       [tray](const auto &record) { return !tray->contains(record.get()); }),
+                        m_trayRecords.end());
+}
+
+void PictureCommands::addTrayPictures(PlayList *album, const QList<KivViewItem *> &pictures)
+{
+    if (!takesPictures(album))
+        return;
+    QStringList paths;
+    QList<const KivViewItem *> sources;
+    for (const KivViewItem *picture : pictures) {
+        // The album already showing this picture file keeps its own record.
+        if (album->indexOfFile(picture->fileName()) >= 0)
+            continue;
+        paths << picture->picturePath();
+        sources << picture;
+    }
+    if (paths.isEmpty())
+        return;
+    const bool fast = !m_page->pref() || m_page->pref()->fastThumbs();
+    AlbumAdd::Result added = AlbumAdd::addFiles(album, paths, fast, *m_page->prompter(), m_page);
+    for (auto &photo : added.added) {
+        for (const KivViewItem *source : sources) {
+            if (source->picturePath() != photo->picturePath())
+                continue;
+            // The new row carries the tags the picture had where it came from.
+            const QString albumFolder = photo->albumFolder();
+            const QPixmap thumbnail = photo->thumbnail();
+            thumbsView::copyProperties(source, photo.get());
+            photo->setAlbumFolder(albumFolder);
+            if (!thumbnail.isNull())
+                photo->setThumbnail(thumbnail);
+            photo->setOwnerAlbum(album);
+            photo->writeProperties();
+            album->updateRow(photo.get());
+            break;
+        }
+    }
+    album->save(album->kivDir());
+    if (album == m_open) {
+        for (auto &photo : added.added)
+            view()->appendItem(adopt(std::move(photo)));
+        view()->arrange(false, album);
+    }
+    m_page->albumList()->setPixmapPlaylist(album);
+    m_page->updateAlbumPanel();
 }
 
 KivViewItem *PictureCommands::adopt(std::unique_ptr<KivViewItem> record)
@@ -221,6 +281,7 @@ void PictureCommands::albumChanged(PlayList *album)
     m_page->getDataBase()->updateAlbum(album);
     m_page->getDataBase()->save();
     m_page->albumList()->setPixmapPlaylist(album);
+    m_page->updateAlbumPanel();
 }
 
 void PictureCommands::addItems()
@@ -250,6 +311,7 @@ void PictureCommands::addFilesTo(PlayList *album, const QStringList &files, cons
         view()->arrange(false, album);
     }
     m_page->albumList()->setPixmapPlaylist(album);
+    m_page->updateAlbumPanel();
 }
 
 void PictureCommands::addFiles(const QStringList &files, KivViewItem *target)
@@ -411,6 +473,7 @@ bool PictureCommands::removeOne(KivViewItem *item)
         return false;
     }
     view()->removeItem(item);
+    m_page->tray()->remove(item);
     if (m_page->currentItem() == item)
         m_page->clearCurrentItem();
     albumChanged(album);

@@ -53,6 +53,11 @@ public:
     // album file and the library index.
     bool saveRecord(KivViewItem *item);
     bool hasCopy() const { return !m_copiedFile.isEmpty(); }
+    // Adds the tray's pictures to `album` with their properties; pictures it already
+    // has are left as they are.
+    void addTrayPictures(PlayList *album, const QList<KivViewItem *> &pictures);
+    // Frees the records that were kept only because the tray held them.
+    void releaseTrayRecords();
 
 private:
     void thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time, bool made);
@@ -65,6 +70,8 @@ private:
     ThumbnailLoader m_loader;
     updateThumbsDialog *m_updateDialog;
     std::vector<std::unique_ptr<KivViewItem>> m_records;
+    // Records of albums no longer shown that the tray still holds.
+    std::vector<std::unique_ptr<KivViewItem>> m_trayRecords;
     QList<KivViewItem *> m_waiting;  // loader job i fills m_waiting[i]
     PlayList *m_open = nullptr;
     // The picture marked by the last copy: its folder, file name and album.

@@ -116,6 +116,9 @@ public:
     bool isHighlighted() const { return m_highlighted; }
     void setHighlighted(bool highlighted) { m_highlighted = highlighted; }
     // The picture last copied to the clipboard carries the copied mark.
+    // Held in the pictures tray.
+    bool isHeld() const { return m_held; }
+    void setHeld(bool held) { m_held = held; }
     bool isCopied() const { return m_copied; }
     void setCopied(bool copied) { m_copied = copied; }
 
@@ -153,4 +156,5 @@ private:
     bool m_selected = false;
     bool m_highlighted = false;
     bool m_copied = false;
+    bool m_held = false;
 };

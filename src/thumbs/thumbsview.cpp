@@ -95,9 +95,10 @@ void thumbsView::arrange(bool reload, QTreeWidgetItem *album)
             item->setCell(0, 0);
             continue;
         }
-        const KivViewItem *before = previousItem(item);
-        if (!before)
-            before = m_items.at(i - 1);
+        // The record standing just before this one in the list: looking it up by file
+        // name would find another picture when two share a name (search results and
+        // All Photos hold pictures of several albums), and both would take one cell.
+        const KivViewItem *before = m_items.at(i - 1);
         if (before->column() < numCols() - 1) {
             item->setCell(before->column() + 1, before->row());
         } else {
@@ -309,6 +310,13 @@ QList<thumbsView::Badge> thumbsView::badgesFor(const KivViewItem *item) const
     if (badge >= 0 && badge <= 6)
         badges.append({QLatin1String(kUserBadges[badge]), QPoint(badge >= 5 ? 98 : 107, 0)});
     return badges;
+}
+
+QPixmap thumbsView::userBadgePixmap(int badge)
+{
+    if (badge < 0 || badge > 6)
+        return QPixmap();
+    return kivPixmap(QLatin1String(kUserBadges[badge]));
 }
 
 void thumbsView::paintCell(QPainter *p, int row, int column)

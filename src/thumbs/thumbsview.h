@@ -30,6 +30,8 @@ public:
     };
     // The badges a record gets in its cell, in drawing order.
     QList<Badge> badgesFor(const KivViewItem *item) const;
+    // The picture of user badge `badge` (0 to 6); none for -1 or an unknown badge.
+    static QPixmap userBadgePixmap(int badge);
 
     void setPreferences(const ThumbsPreferences *preferences) { m_pref = preferences; }
     void setFrame(const QString &name);

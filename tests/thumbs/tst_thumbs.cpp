@@ -114,6 +114,18 @@ void TestThumbs::arrange()
     // The cell geometry: 133 x 140 after the 3-pixel margins.
     QCOMPARE(many.view.cellGeometry(1, 2), QRect(3 + 266, 3 + 140, 133, 140));
 
+    // Search results hold one picture name once per album: every record still gets
+    // a cell of its own, in list order.
+    Grid twice(0, 3);
+    for (const char *name : {"dune.jpg", "storm.jpg", "wood.jpg", "dune.jpg", "storm.jpg", "wood.jpg"})
+        twice.add(QLatin1String(name));
+    twice.view.arrange(false, nullptr);
+    QSet<QPair<int, int>> cells;
+    for (int i = 0; i < 6; ++i)
+        cells.insert({twice.at(i)->row(), twice.at(i)->column()});
+    QCOMPARE(cells.size(), 6);
+    QCOMPARE(QPoint(twice.at(4)->column(), twice.at(4)->row()), QPoint(1, 1));
+
     QSignalSpy reload(&many.view, &thumbsView::librarySelected);
     many.view.arrange(true, nullptr);
     QCOMPARE(reload.count(), 1);

@@ -1,0 +1,139 @@
+#include "traybarphoto.h"
+
+#include "kivviewitem.h"
+#include "pixmaplookup.h"
+#include "playlist.h"
+
+#include <QDateTime>
+#include <QPainter>
+
+trayBarPhoto::trayBarPhoto(QWidget *parent)
+    : KivGridView(parent)
+    , m_background(kivPixmap(QStringLiteral("traybar-back.png")))
+    , m_heldMark(kivPixmap(QStringLiteral("badge-ok.png")).scaled(8, 8, Qt::IgnoreAspectRatio,
+                                                                    Qt::SmoothTransformation))
+{
+    setObjectName(QStringLiteral("trayBar"));
+    setCellWidth(41);
+    setCellHeight(35);
+    setNumCols(1);
+    setNumRows(1);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFrameShape(QFrame::StyledPanel);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, QColor(200, 200, 200));
+    setPalette(palette);
+    setFocusPolicy(Qt::NoFocus);
+    setToolTip(QStringLiteral("Pictures tray: Ctrl+click pictures or press Hold to gather several"));
+}
+
+bool trayBarPhoto::contains(const KivViewItem *record) const
+{
+    return std::find(m_records.cbegin(), m_records.cend(), record) != m_records.cend();
+}
+
+bool trayBarPhoto::holdsPicture(const KivViewItem *record) const
+{
+    const QString path = record->picturePath();
+    return std::any_of(m_records.cbegin(), m_records.cend(),
+                       [&path](const KivViewItem *held) { return held->picturePath() == path; });
+}
+
+void trayBarPhoto::add(KivViewItem *record, bool withCtrl)
+{
+    // The same picture shown again (its album reopened) is the same tray picture.
+    if (!record || contains(record) || holdsPicture(record))
+        return;
+    if (withCtrl) {
+        setNumRows(numRows() + 1);
+        ++m_currentRow;
+    } else if (m_lastAdded && !m_records.isEmpty()) {
+        removeLast();
+    }
+    m_records.append(record);
+    record->setHeld(false);
+    repaintCell(m_currentRow, 0);
+    m_lastAdded = record;
+    ensureCellVisible(m_currentRow, 0);
+}
+
+void trayBarPhoto::removeLast()
+{
+    const int row = int(m_records.size()) - 1;
+    m_records.removeLast();
+    repaintCell(row, 0);
+}
+
+void trayBarPhoto::remove(KivViewItem *record)
+{
+    const qsizetype index = m_records.indexOf(record);
+    if (index < 0)
+        return;
+    m_records.removeAt(index);
+    if (m_lastAdded == record)
+        m_lastAdded = nullptr;
+    viewport()->update();
+}
+
+void trayBarPhoto::hold()
+{
+    for (int i = 0; i < m_records.size(); ++i) {
+        m_records.at(i)->setHeld(true);
+        repaintCell(i, 0);
+    }
+    ++m_currentRow;
+    setNumRows(numRows() + 1);
+    m_lastAdded = nullptr;
+    Q_EMIT multiSelection();
+}
+
+void trayBarPhoto::clearUnHold()
+{
+    if (!m_records.isEmpty())
+        removeLast();
+}
+
+void trayBarPhoto::clear()
+{
+    const int held = int(m_records.size());
+    m_records.clear();
+    m_currentRow = 0;
+    m_lastAdded = nullptr;
+    for (int row = 0; row < held; ++row)
+        repaintCell(row, 0);
+    setNumRows(1);
+    viewport()->update();
+    Q_EMIT cleared();
+}
+
+void trayBarPhoto::newPlaylist()
+{
+    Q_EMIT AsknewPlayList();
+    Q_EMIT insertPhotoToPl();
+}
+
+std::unique_ptr<PlayList> trayBarPhoto::makeSlideshowAlbum() const
+{
+    auto album = std::make_unique<PlayList>();
+    album->setTitle(QStringLiteral("Tray Bar Slideshow"));
+    album->setName(QStringLiteral("TrayBar Slideshow"));
+    album->setKivDir(QStringLiteral("TrayBar Slideshow"));
+    album->setCreationDate(QDate::currentDate());
+    for (const KivViewItem *record : m_records)
+        album->addRecord(record);
+    album->setDirty(false);
+    return album;
+}
+
+void trayBarPhoto::paintCell(QPainter *painter, int row, int)
+{
+    // Each cell carries the strip's background picture behind it.
+    painter->drawPixmap(0, 0, m_background);
+    const KivViewItem *record = m_records.value(row);
+    if (!record)
+        return;
+    painter->drawPixmap(QRect(1, 5, 38, 30), record->thumbnail());
+    if (record->isHeld())
+        painter->drawPixmap(30, 28, m_heldMark);
+}
