@@ -167,6 +167,15 @@ KivViewItem *PictureCommands::adopt(std::unique_ptr<KivViewItem> record)
     return raw;
 }
 
+PlayList *PictureCommands::storedAlbum(const QString &kivDir) const
+{
+    for (PlayList *album : m_page->albumList()->storedAlbums()) {
+        if (album->kivDir() == kivDir)
+            return album;
+    }
+    return nullptr;
+}
+
 KivViewItem *PictureCommands::recordFor(PlayList *album, int index)
 {
     const QStringList row = album->rowTable().row(index);
@@ -176,19 +185,30 @@ KivViewItem *PictureCommands::recordFor(PlayList *album, int index)
     photo->setSourceFolder(at(AlbumRows::Folder));
     photo->setOwnerAlbum(album);
     photo->setFileType(at(AlbumRows::FileType));
+    auto fromRow = [&photo](const QStringList &stored) {
+        photo->setCategory(stored.value(AlbumRows::Category));
+        photo->setComment(stored.value(AlbumRows::Comment));
+        photo->setFormat(stored.value(AlbumRows::Format));
+        photo->setPersonInit(stored.value(AlbumRows::Persons));
+        photo->loadFromRow(stored);
+    };
     if (album->isSmart()) {
-        // A search result names the album the picture came from.
+        // A search result names the album the picture came from. That album owns the
+        // record: a change made here must reach its row, which the record starts from.
         photo->setAlbumFolder(m_page->catalogue().albumFolder(at(3)));
-        photo->setUserBadge(at(row.size() >= 6 ? 5 : 4).toInt());
-        if (row.size() >= 6)
-            photo->setViewCount(at(4).toInt());
+        PlayList *owner = storedAlbum(at(3));
+        const int stored = owner ? owner->indexOfFile(photo->fileName()) : -1;
+        if (stored >= 0) {
+            photo->setOwnerAlbum(owner);
+            fromRow(owner->rowTable().row(stored));
+        } else {
+            photo->setUserBadge(at(row.size() >= 6 ? 5 : 4).toInt());
+            if (row.size() >= 6)
+                photo->setViewCount(at(4).toInt());
+        }
     } else {
         photo->setAlbumFolder(album->albumFolder());
-        photo->setCategory(at(AlbumRows::Category));
-        photo->setComment(at(AlbumRows::Comment));
-        photo->setFormat(at(AlbumRows::Format));
-        photo->setPersonInit(at(AlbumRows::Persons));
-        photo->loadFromRow(row);
+        fromRow(row);
     }
     photo->readProperties();
     // A folder's rescan leaves the kind of its files unknown: find it out, so the

@@ -62,6 +62,7 @@ public:
 private:
     void thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time, bool made);
     KivViewItem *recordFor(PlayList *album, int row);
+    PlayList *storedAlbum(const QString &kivDir) const;
     KivViewItem *adopt(std::unique_ptr<KivViewItem> record);
     void albumChanged(PlayList *album);
     thumbsView *view() const;

@@ -16,6 +16,10 @@
 #include <QPushButton>
 #include "viewphoto.h"
 #include "people.h"
+#include "propertytextlabel.h"
+#include "favoriteswidget.h"
+#include "kivroundbutton.h"
+#include "traybarphoto.h"
 #include "datemodif.h"
 #include "namelist.h"
 #include "smartplaylist.h"
@@ -46,12 +50,21 @@ private Q_SLOTS:
     void peopleDialog();
     void editingPersons();
     void dates();
+    void panelShowsAndSavesOnePicture();
+    void trayEditsOnlyWhatChanged();
+    void refusedValueLeavesFilesAlone();
+    void loveChangeReloadsFavorites();
+    void trayToAlbum();
+    void albumPanel();
 
 private:
     void start();
     void open(const QString &name);
     PlayList *album(const QString &name) const;
     KivViewItem *record(const QString &file) const;
+    // Types `text` into a property field as a user does: click, type, Return.
+    void type(const char *field, const QString &text);
+    void ctrlClick(int column, int row);
     void picture(const QString &path, const QColor &colour = Qt::red);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -131,6 +144,26 @@ KivViewItem *TestPictures::record(const QString &file) const
         if (item->fileName() == file)
             return item;
     return nullptr;
+}
+
+void TestPictures::type(const char *field, const QString &text)
+{
+    auto *label = m_page->findChild<propertyTextLabel *>(QLatin1String(field));
+    QVERIFY(label);
+    QTest::mouseClick(label, Qt::LeftButton);
+    QLineEdit *editor = label->lineEditor();
+    QVERIFY(editor->isVisible());
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+}
+
+void TestPictures::ctrlClick(int column, int row)
+{
+    thumbsView *view = m_page->photoView();
+    QTest::keyPress(view, Qt::Key_Control);
+    view->selectCell(column, row);
+    QTest::keyRelease(view, Qt::Key_Control);
 }
 
 void TestPictures::open(const QString &name)
@@ -427,6 +460,200 @@ void TestPictures::dates()
     for (int i = 0; i < m_page->albumList()->topLevelItemCount(); ++i)
         year1999 = year1999 || m_page->albumList()->topLevelItem(i)->text(0) == QLatin1String("1999");
     QVERIFY(year1999);
+}
+
+void TestPictures::panelShowsAndSavesOnePicture()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(1, 0);  // b.jpg
+    auto *title = m_page->findChild<propertyTextLabel *>("propertyTextLabelTitle");
+    auto *file = m_page->findChild<propertyTextLabel *>("propertyTextLabelFile");
+    auto *size = m_page->findChild<QLabel *>("textLabelSize");
+    QCOMPARE(file->text(), QStringLiteral("b.jpg"));
+    QVERIFY(file->isEditable());
+    QCOMPARE(size->text(), QString::number(QFileInfo(m_pics + "/b.jpg").size() / 1024) + "Ko");
+    QVERIFY(m_page->findChild<KivDateButton *>("itemDate")->date().isNull());  // a date of " "
+
+    // The panel shows what is on disk, not what the record held.
+    writeFile(m_db + "/Trip1/b.kiv", "title=From disk\r\nformat=120*80\r\ncategory=Art\r\ncomment= \r\nlove=3\r\n"
+                                     "author=\r\nfrom=\r\ndate=2001-02-03T04:05:06\r\nfiletype=Photo\r\n"
+                                     "personinit=Anna\r\nevent=\r\nplace=Brest\r\nuserbadge=1\r\n");
+    m_page->photoView()->selectCell(0, 0);
+    m_page->photoView()->selectCell(1, 0);
+    QCOMPARE(title->text(), QStringLiteral("From disk"));
+    QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelPlace")->text(), QStringLiteral("Brest"));
+    QCOMPARE(m_page->findChild<FavoritesWidget *>("favoriteswid")->value(), 3);
+    QCOMPARE(m_page->findChild<KivDateButton *>("itemDate")->date(), QDate(2001, 2, 3));
+    QCOMPARE(m_page->findChild<KivBadgeButton *>("itemUserBadge")->badgeValue(), 1);
+
+    // One picture: its title is written, and every other value stays as it was,
+    // the time of day of its date included.
+    type("propertyTextLabelTitle", "Lighthouse");
+    const QByteArray stored = readAll(m_db + "/Trip1/b.kiv");
+    QVERIFY(stored.contains("title=Lighthouse\r\n") || stored.contains("title= Lighthouse\r\n"));
+    QVERIFY(stored.contains("category=Art\r\n"));
+    QVERIFY(stored.contains("date=2001-02-03T04:05:06\r\n"));
+    QVERIFY(stored.contains("personinit=Anna\r\n"));
+    QVERIFY(stored.contains("place=Brest\r\n"));
+    QVERIFY(stored.contains("love=3\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg|") && readAll(m_db + "/Trip1.db").contains("Lighthouse|Art|"));
+    QVERIFY(!m_prompter.messages.size());
+}
+
+void TestPictures::trayEditsOnlyWhatChanged()
+{
+    start();
+    open("Trip");
+    thumbsView *view = m_page->photoView();
+    view->selectCell(0, 0);
+    type("propertyTextLabelTitle", "Alpha");
+    view->selectCell(1, 0);
+    type("propertyTextLabelTitle", "Beta");
+    // a.jpg then b.jpg with Ctrl: both are in the tray and the panel is empty.
+    view->selectCell(0, 0);
+    ctrlClick(1, 0);
+    trayBarPhoto *tray = m_page->tray();
+    QCOMPARE(tray->count(), 2);
+    auto *title = m_page->findChild<propertyTextLabel *>("propertyTextLabelTitle");
+    QCOMPARE(title->text(), QString());
+    QVERIFY(!m_page->findChild<propertyTextLabel *>("propertyTextLabelFile")->isEditable());
+
+    type("propertyTextLabelComment", "Seaside");
+    for (const char *name : {"a", "b"}) {
+        const QByteArray stored = readAll(m_db + "/Trip1/" + name + ".kiv");
+        QVERIFY2(stored.contains("comment=Seaside\r\n"), name);
+        QVERIFY2(stored.contains(name == QByteArray("a") ? "Alpha\r\n" : "Beta\r\n"), name);
+    }
+    const QByteArray rows = readAll(m_db + "/Trip1.db");
+    QVERIFY(rows.contains("Alpha| |Seaside|") && rows.contains("Beta| |Seaside|"));
+
+    // A badge chosen for the selection goes to both.
+    m_page->insertBadge(3);
+    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("userbadge=3\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/b.kiv").contains("userbadge=3\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("comment=Seaside\r\n"));
+
+    // Removing a picture from the album takes it out of the tray.
+    KivViewItem *b = record("b.jpg");
+    QVERIFY(m_page->pictures()->removeOne(b));
+    QCOMPARE(tray->records(), QList<KivViewItem *>({record("a.jpg")}));
+}
+
+void TestPictures::refusedValueLeavesFilesAlone()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);
+    type("propertyTextLabelTitle", "Before");
+    const QByteArray property = readAll(m_db + "/Trip1/a.kiv");
+    const QByteArray album = readAll(m_db + "/Trip1.db");
+    type("propertyTextLabelTitle", "left|right");
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(m_prompter.messages.last().text,
+             QStringLiteral("Unable to save this property.\nA property cannot contain \"|\"."));
+    QCOMPARE(readAll(m_db + "/Trip1/a.kiv"), property);
+    QCOMPARE(readAll(m_db + "/Trip1.db"), album);
+    QCOMPARE(record("a.jpg")->title().trimmed(), QStringLiteral("Before"));
+    // The field shows the stored value again.
+    QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelTitle")->text().trimmed(),
+             QStringLiteral("Before"));
+
+    // The same for several pictures at once: neither file is touched.
+    m_page->photoView()->selectCell(0, 0);
+    ctrlClick(1, 0);
+    type("propertyTextLabelPlace", "up|down");
+    QCOMPARE(m_prompter.messages.size(), 2);
+    QCOMPARE(readAll(m_db + "/Trip1/a.kiv"), property);
+    QVERIFY(!QFile::exists(m_db + "/Trip1/b.kiv"));
+}
+
+void TestPictures::loveChangeReloadsFavorites()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);
+    m_page->slot_to_favorites();  // a.jpg: 5 hearts
+    PlayList *favorites = nullptr;
+    for (QTreeWidgetItemIterator it(m_page->albumList()); *it; ++it) {
+        if (auto *smart = dynamic_cast<Favorites *>(*it))
+            favorites = smart;
+    }
+    QVERIFY(favorites);
+    m_page->slot_selectLibrary(favorites);
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QCOMPARE(m_page->photoView()->count(), 1);
+    m_page->photoView()->selectCell(0, 0);
+    auto *love = m_page->findChild<FavoritesWidget *>("favoriteswid");
+    QCOMPARE(love->value(), 5);
+    QTest::mouseClick(love, Qt::RightButton);  // 4 hearts: no longer a favourite
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(love, &leave);
+    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("love=4\r\n"));
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QCOMPARE(m_page->photoView()->count(), 0);
+    QCOMPARE(m_page->currentItem(), nullptr);
+}
+
+void TestPictures::trayToAlbum()
+{
+    start();
+    open("Trip");
+    // "To Album" with an empty tray: the new album is made and stays empty.
+    m_prompter.onExec = [](QDialog *dialog) { dialog->findChild<QLineEdit *>()->setText(QStringLiteral("Empty")); };
+    m_prompter.dialogResults << QDialog::Accepted;
+    m_page->findChild<QPushButton *>("pushButtonNewPl")->click();
+    QVERIFY(album("Empty"));
+    QCOMPARE(album("Empty")->rowCount(), 0);
+
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);
+    type("propertyTextLabelTitle", "Alpha");
+    ctrlClick(1, 0);
+    m_page->findChild<QPushButton *>("pushButtonHold")->click();
+    QVERIFY(record("a.jpg")->isHeld());
+    m_prompter.onExec = [](QDialog *dialog) { dialog->findChild<QLineEdit *>()->setText(QStringLiteral("Best")); };
+    m_prompter.dialogResults << QDialog::Accepted;
+    m_page->findChild<QPushButton *>("pushButtonNewPl")->click();
+    PlayList *best = album("Best");
+    QVERIFY(best);
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QCOMPARE(m_page->currentAlbum(), best);
+    QCOMPARE(best->rowCount(), 2);
+    // The pictures keep their tags in the new album, on disk too.
+    QVERIFY(readAll(m_db + "/" + best->kivDir().toUtf8() + "/a.kiv").contains("Alpha\r\n"));
+    QVERIFY(readAll(m_db + "/" + best->kivDir().toUtf8() + ".db").contains("|a.jpg| Alpha|")
+            || readAll(m_db + "/" + best->kivDir().toUtf8() + ".db").contains("|a.jpg|Alpha|"));
+    QCOMPARE(m_page->photoView()->count(), 2);
+
+    // The tray still holds the pictures of the album left behind; pasting them again
+    // adds nothing twice.
+    QCOMPARE(m_page->tray()->count(), 2);
+    m_page->AddPhotoListToPlaylist();
+    QCOMPARE(best->rowCount(), 2);
+    m_page->findChild<QPushButton *>("pushButtonClear")->click();
+    QCOMPARE(m_page->tray()->count(), 0);
+}
+
+void TestPictures::albumPanel()
+{
+    start();
+    open("Trip");
+    auto *title = m_page->findChild<propertyTextLabel *>("propertyTextLabelTitlePl");
+    QCOMPARE(title->text(), QStringLiteral("Trip"));
+    QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelPhotoNum")->text(), QStringLiteral("2"));
+    QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelDateobj")->text(), QStringLiteral("2003-12-31"));
+    QVERIFY(!m_page->findChild<propertyTextLabel *>("propertyTextLabelFrom")->isEditable());
+    type("propertyTextLabelTitlePl", "Trip to Brest");
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("Title=Trip to Brest\r\n"));
+    QCOMPARE(album("Trip")->text(1), QStringLiteral("Trip to Brest"));
+    type("propertyTextLabelTitlePl", "a,b");
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("Title=Trip to Brest\r\n"));
+
+    open("pics");
+    QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelFrom")->text(), m_pics);
+    QVERIFY(m_page->findChild<propertyTextLabel *>("propertyTextLabelFrom")->isEditable());
 }
 
 QTEST_MAIN(TestPictures)
