@@ -1,5 +1,6 @@
 #include "imageeffects.h"
 
+#include "hsvkernel.h"
 #include "viewerlog.h"
 
 #include <QMutex>
@@ -75,6 +76,27 @@ void throughTable(QImage &image, F f)
             for (int x = 0; x < width; ++x)
                 line[x] = f(line[x]);
         }
+    });
+}
+
+// Applies run(entries, count) to the pixel table: the colour table of an indexed
+// picture, else each row of pixels.
+template<typename Run>
+void throughRuns(QImage &image, Run run)
+{
+    prepare(image);
+    if (isIndexed(image)) {
+        QVector<QRgb> table = image.colorTable();
+        run(table.data(), int(table.size()));
+        image.setColorTable(table);
+        return;
+    }
+    uchar *const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const int width = image.width();
+    overRows(image.height(), qsizetype(width) * image.height(), [&](int from, int to) {
+        for (int y = from; y < to; ++y)
+            run(reinterpret_cast<QRgb *>(bits + y * stride), width);
     });
 }
 
@@ -216,13 +238,8 @@ void desaturate(QImage &image, float d)
     if (image.isNull())
         return;
     d = qBound(0.0f, d, 1.0f);
-    throughTable(image, [d](QRgb p) {
-        QColor colour = QColor::fromRgba(p);
-        int h, s, v;
-        colour.getHsv(&h, &s, &v);
-        colour.setHsv(h, int(s * (1.0 - d)), v, qAlpha(p));
-        return colour.rgba();
-    });
+    const double keep = 1.0 - d;
+    throughRuns(image, [keep](QRgb *entries, int count) { HsvKernel::scaleSaturation(entries, count, keep); });
 }
 
 void contrast(QImage &image, int sign)
@@ -231,10 +248,9 @@ void contrast(QImage &image, int sign)
         return;
     // The double whose bits are 3FE0000000000001.
     const double scale = 0.5000000000000001;
-    throughTable(image, [scale, sign](QRgb p) {
-        QColor colour = QColor::fromRgba(p);
-        int h, s, v;
-        colour.getHsv(&h, &s, &v);
+    // Only the value changes: the curve is worked out once for each of its 256 values.
+    int curve[256];
+    for (int v = 0; v < 256; ++v) {
         double b = v / 255.0;
         const double theta = (b - 0.5) * 3.14368;
         b = b + ((scale * (std::sin(theta) + 1.0) - b) * sign) * scale;
@@ -242,9 +258,9 @@ void contrast(QImage &image, int sign)
             b = 1.0;
         else if (b < 0)
             b = 0;
-        colour.setHsv(h, s, int(b * 255.0));
-        return qRgba(colour.red(), colour.green(), colour.blue(), qAlpha(p));
-    });
+        curve[v] = int(b * 255.0);
+    }
+    throughRuns(image, [&curve](QRgb *entries, int count) { HsvKernel::mapValue(entries, count, curve); });
 }
 
 void normalize(QImage &image)
