@@ -343,65 +343,75 @@ QImage edge(const QImage &source, double factor)
     QImage out(w, h, QImage::Format_RGB32);
     // When both weights are multiples of 1/65536 of moderate size, every product and
     // partial sum of the nine terms is exact in double precision, so the neighbours may
-    // be added as integers first without changing a single result.
+    // be added as integers first without changing a single result: the sum is the exact
+    // rational (A c + B S) / 65536. Reduced by the common power of two it fits in 32 bits.
     auto exactMultiple = [](double v) {
         const double scaled = v * 65536.0;
         return scaled == std::floor(scaled) && std::fabs(v) < 1048576.0;
     };
-    const bool exactSums = exactMultiple(weight) && exactMultiple(neighbour);
-    const qint64 A = qint64(weight * 65536.0), B = qint64(neighbour * 65536.0);
-    auto clamp = [](double v) { return v < 0 ? 0 : v > 255 ? 255 : int(v); };
-    std::vector<int> colR(exactSums ? w : 0), colG(colR.size()), colB(colR.size()), colA(colR.size());
-    for (int y = 0; y < h; ++y) {
-        const int k = qMin(qMax(y - 1, 0), h - 3);
-        const QRgb *rows[3] = {reinterpret_cast<const QRgb *>(image.constScanLine(k)),
-                               reinterpret_cast<const QRgb *>(image.constScanLine(k + 1)),
-                               reinterpret_cast<const QRgb *>(image.constScanLine(k + 2))};
-        QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
-        dst[0] = rows[1][0];
-        dst[w - 1] = rows[0][w - 1];
-        if (exactSums) {
-            // Column sums of the window's three rows, then each neighbour sum is three
-            // column sums less the centre.
-            for (int x = 0; x < w; ++x) {
-                const QRgb p0 = rows[0][x], p1 = rows[1][x], p2 = rows[2][x];
-                colR[x] = qRed(p0) + qRed(p1) + qRed(p2);
-                colG[x] = qGreen(p0) + qGreen(p1) + qGreen(p2);
-                colB[x] = qBlue(p0) + qBlue(p1) + qBlue(p2);
-                colA[x] = qAlpha(p0) + qAlpha(p1) + qAlpha(p2);
-            }
-            // Both weights are A / 65536 and B / 65536 with whole A and B: the sum is the
-            // exact rational (A c + B S) / 65536, and truncating it toward zero is the
-            // integer division.
-            auto exact = [A, B](int c, int s) {
-                const qint64 v = (A * c + B * s) / 65536;
-                return int(v < 0 ? 0 : v > 255 ? 255 : v);
-            };
-            for (int x = 1; x < w - 1; ++x) {
-                const QRgb c = rows[1][x];
-                const int sr = colR[x - 1] + colR[x] + colR[x + 1] - qRed(c);
-                const int sg = colG[x - 1] + colG[x] + colG[x + 1] - qGreen(c);
-                const int sb = colB[x - 1] + colB[x] + colB[x + 1] - qBlue(c);
-                const int sa = colA[x - 1] + colA[x] + colA[x + 1] - qAlpha(c);
-                dst[x] = qRgba(exact(qRed(c), sr), exact(qGreen(c), sg), exact(qBlue(c), sb), exact(qAlpha(c), sa));
-            }
-            continue;
-        }
-        for (int x = 1; x < w - 1; ++x) {
-            double r = 0, g = 0, b = 0, a = 0;
-            for (int dy = 0; dy < 3; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const QRgb p = rows[dy][x + dx];
-                    const double wgt = (dy == 1 && dx == 0) ? weight : neighbour;
-                    r += qRed(p) * wgt;
-                    g += qGreen(p) * wgt;
-                    b += qBlue(p) * wgt;
-                    a += qAlpha(p) * wgt;
-                }
-            }
-            dst[x] = qRgba(clamp(r), clamp(g), clamp(b), clamp(a));
-        }
+    qint64 A = exactMultiple(weight) ? qint64(weight * 65536.0) : 0;
+    qint64 B = exactMultiple(neighbour) ? qint64(neighbour * 65536.0) : 0;
+    int shift = 16;
+    while (shift > 0 && A % 2 == 0 && B % 2 == 0) {
+        A /= 2;
+        B /= 2;
+        --shift;
     }
+    // Centre up to 255, neighbour sum up to 8 x 255.
+    const bool exactSums = exactMultiple(weight) && exactMultiple(neighbour)
+                           && std::abs(A) * 255 + std::abs(B) * 2040 < (qint64(1) << 31);
+    const int a = int(A), b = int(B);
+    auto clamp = [](double v) { return v < 0 ? 0 : v > 255 ? 255 : int(v); };
+    overRows(h, qsizetype(w) * h, [&](int from, int to) {
+        std::vector<int> columns(exactSums ? size_t(w) * 4 : 0);
+        for (int y = from; y < to; ++y) {
+            const int k = qMin(qMax(y - 1, 0), h - 3);
+            const QRgb *rows[3] = {reinterpret_cast<const QRgb *>(image.constScanLine(k)),
+                                   reinterpret_cast<const QRgb *>(image.constScanLine(k + 1)),
+                                   reinterpret_cast<const QRgb *>(image.constScanLine(k + 2))};
+            QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
+            dst[0] = rows[1][0];
+            dst[w - 1] = rows[0][w - 1];
+            if (exactSums) {
+                // Column sums of the window's three rows, channel by channel (b, g, r, a
+                // as the bytes lie); each neighbour sum is three column sums less the centre.
+                int *col = columns.data();
+                for (int x = 0; x < w; ++x) {
+                    const QRgb p0 = rows[0][x], p1 = rows[1][x], p2 = rows[2][x];
+                    for (int c = 0; c < 4; ++c)
+                        col[4 * x + c] = int((p0 >> (8 * c)) & 255) + int((p1 >> (8 * c)) & 255)
+                                         + int((p2 >> (8 * c)) & 255);
+                }
+                for (int x = 1; x < w - 1; ++x) {
+                    const QRgb centre = rows[1][x];
+                    QRgb result = 0;
+                    for (int c = 0; c < 4; ++c) {
+                        const int value = int((centre >> (8 * c)) & 255);
+                        const int sum = col[4 * x - 4 + c] + col[4 * x + c] + col[4 * x + 4 + c] - value;
+                        // Truncation toward zero of a negative sum still gives 0 or less.
+                        const int v = (a * value + b * sum) >> shift;
+                        result |= QRgb(v < 0 ? 0 : v > 255 ? 255 : v) << (8 * c);
+                    }
+                    dst[x] = result;
+                }
+                continue;
+            }
+            for (int x = 1; x < w - 1; ++x) {
+                double r = 0, g = 0, bl = 0, al = 0;
+                for (int dy = 0; dy < 3; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const QRgb p = rows[dy][x + dx];
+                        const double wgt = (dy == 1 && dx == 0) ? weight : neighbour;
+                        r += qRed(p) * wgt;
+                        g += qGreen(p) * wgt;
+                        bl += qBlue(p) * wgt;
+                        al += qAlpha(p) * wgt;
+                    }
+                }
+                dst[x] = qRgba(clamp(r), clamp(g), clamp(bl), clamp(al));
+            }
+        }
+    });
     return out;
 }
 
@@ -409,48 +419,66 @@ QImage noise(const QImage &source)
 {
     if (source.isNull())
         return source;
-    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    // 32-bit pixels without premultiplication are read as they are (an RGB32 pixel
+    // already holds an opaque alpha): no copy of a large picture first.
+    const bool direct = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32;
+    const QImage image = direct ? source : source.convertToFormat(QImage::Format_ARGB32);
     QImage out(image.size(), QImage::Format_ARGB32);
-    // What each 15-bit draw does, worked out once with the double arithmetic:
-    // 0 keeps the channel, 1 turns it black, 2 full.
-    static const std::array<uchar, 32768> outcome = [] {
-        std::array<uchar, 32768> table{};
-        for (int r = 0; r < 32768; ++r) {
-            double q = r / 32767.0;
-            if (q == 0)
-                q = 1.0;
-            table[r] = q < 0.05 ? 1 : q >= 0.95 ? 2 : 0;
+    // What a 15-bit draw r does, with the double arithmetic: q = r / 32767.0 (0 counts
+    // as 1.0); below 0.05 the channel turns black, from 0.95 on it turns full. Both
+    // tests are monotonic in r, so they come down to two limits worked out once.
+    struct Limits
+    {
+        uint black;  // 1..black turn black
+        uint full;   // full..32767, and 0, turn full
+    };
+    static const Limits limits = [] {
+        Limits l{0, 32768};
+        for (uint r = 1; r < 32768; ++r) {
+            const double q = r / 32767.0;
+            if (q < 0.05)
+                l.black = r;
+            if (q >= 0.95 && l.full == 32768)
+                l.full = r;
         }
-        return table;
+        return l;
     }();
-    // A small generator of our own (xorshift), seeded once from the C library's.
-    static quint32 state = quint32(std::rand()) | 1u;
-    auto draw = [] {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state & 32767u;
-    };
-    auto impulse = [&](int value) {
-        switch (outcome[draw()]) {
-        case 1:
-            return 0;
-        case 2:
-            return 255;
-        default:
-            return value;
-        }
-    };
-    for (int y = 0; y < image.height(); ++y) {
-        const QRgb *src = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int b = impulse(qBlue(src[x]));
-            const int g = impulse(qGreen(src[x]));
-            const int r = impulse(qRed(src[x]));
-            dst[x] = qRgba(r, g, b, qAlpha(src[x]));
-        }
+    // Random bits from a generator of our own (splitmix64), seeded once from the C
+    // library's; each band of rows draws from a sequence of its own. One draw gives the
+    // 15 bits of blue, green and red, in that order.
+    static quint64 state = (quint64(std::rand()) << 32) ^ quint64(std::rand());
+    const int threads = qMax(1, QThread::idealThreadCount());
+    std::vector<quint64> seeds(size_t(threads) + 1);
+    for (quint64 &seed : seeds) {
+        state += 0x9E3779B97F4A7C15ull;
+        seed = state * 0xBF58476D1CE4E5B9ull;
     }
+    const int height = image.height(), width = image.width();
+    const int band = qMax(1, (height + threads - 1) / threads);
+    const uint black = limits.black, full = limits.full;
+    overRows(height, qsizetype(width) * height, [&](int from, int to) {
+        quint64 counter = seeds[size_t(qMin(from / band, threads))];
+        auto impulse = [black, full](uint draw, uint value) {
+            const bool toBlack = draw - 1u < black;  // 1..black
+            const bool toFull = draw >= full || draw == 0;
+            return toBlack ? 0u : toFull ? 255u : value;
+        };
+        for (int y = from; y < to; ++y) {
+            const QRgb *src = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
+            for (int i = 0; i < width; ++i) {
+                quint64 z = (counter += 0x9E3779B97F4A7C15ull);
+                z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+                z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+                z ^= z >> 31;
+                const QRgb p = src[i];
+                const uint b = impulse(uint(z) & 32767u, uint(qBlue(p)));
+                const uint g = impulse(uint(z >> 15) & 32767u, uint(qGreen(p)));
+                const uint r = impulse(uint(z >> 30) & 32767u, uint(qRed(p)));
+                dst[i] = (p & 0xff000000u) | (r << 16) | (g << 8) | b;
+            }
+        }
+    });
     return out;
 }
 

@@ -47,6 +47,7 @@ private Q_SLOTS:
     void quarterTurns();
     void largePicturesInBands();
     void hsvEffectsMatchTheToolkitForEveryColour();
+    void edgeSumsAsDoublesWouldOnALargePicture();
 };
 
 void TestEffects::fitting_data()
@@ -314,6 +315,48 @@ void TestEffects::hsvEffectsMatchTheToolkitForEveryColour()
             colour.setHsv(h, int(s * (1.0 - fraction)), v);
             QCOMPARE(out.pixel(x, 0), colour.rgba());
         }
+    }
+}
+
+void TestEffects::edgeSumsAsDoublesWouldOnALargePicture()
+{
+    // A noisy picture large enough to be worked in bands: every output pixel must be
+    // what the nine double-precision products give, summed in window order.
+    const int w = 1200, h = 900;
+    QImage image(w, h, QImage::Format_ARGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            image.setPixel(x, y, seed);
+        }
+    }
+    for (double factor : {300.0, 1.0}) {
+        const QImage out = ImageEffects::edge(image, factor);
+        const double weight = factor / 8.0, neighbour = -weight / 8.0;
+        int wrong = 0;
+        for (int y = 0; y < h; y += 7) {
+            const int k = qMin(qMax(y - 1, 0), h - 3);
+            for (int x = 1; x < w - 1; ++x) {
+                double sums[4] = {0, 0, 0, 0};
+                for (int dy = 0; dy < 3; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const QRgb p = image.pixel(x + dx, k + dy);
+                        const double wgt = dy == 1 && dx == 0 ? weight : neighbour;
+                        sums[0] += qRed(p) * wgt;
+                        sums[1] += qGreen(p) * wgt;
+                        sums[2] += qBlue(p) * wgt;
+                        sums[3] += qAlpha(p) * wgt;
+                    }
+                }
+                int c[4];
+                for (int i = 0; i < 4; ++i)
+                    c[i] = sums[i] < 0 ? 0 : sums[i] > 255 ? 255 : int(sums[i]);
+                // The result carries no alpha: its alpha is read back as opaque.
+                wrong += (out.pixel(x, y) & 0xffffffu) != (qRgb(c[0], c[1], c[2]) & 0xffffffu);
+            }
+        }
+        QCOMPARE(wrong, 0);
     }
 }
 
