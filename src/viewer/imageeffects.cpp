@@ -370,34 +370,37 @@ QImage edge(const QImage &source, double factor)
                                    reinterpret_cast<const QRgb *>(image.constScanLine(k + 1)),
                                    reinterpret_cast<const QRgb *>(image.constScanLine(k + 2))};
             QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
-            dst[0] = rows[1][0];
-            dst[w - 1] = rows[0][w - 1];
+            dst[0] = rows[1][0] | 0xff000000u;
+            dst[w - 1] = rows[0][w - 1] | 0xff000000u;
             if (exactSums) {
-                // Column sums of the window's three rows, channel by channel (b, g, r, a
-                // as the bytes lie); each neighbour sum is three column sums less the centre.
+                // Column sums of the window's three rows, channel by channel (b, g, r as
+                // the bytes lie); each neighbour sum is three column sums less the centre.
+                // The alpha sums would be dropped: the result is opaque.
                 int *col = columns.data();
                 for (int x = 0; x < w; ++x) {
                     const QRgb p0 = rows[0][x], p1 = rows[1][x], p2 = rows[2][x];
-                    for (int c = 0; c < 4; ++c)
+                    for (int c = 0; c < 3; ++c)
                         col[4 * x + c] = int((p0 >> (8 * c)) & 255) + int((p1 >> (8 * c)) & 255)
                                          + int((p2 >> (8 * c)) & 255);
                 }
                 for (int x = 1; x < w - 1; ++x) {
                     const QRgb centre = rows[1][x];
                     QRgb result = 0;
-                    for (int c = 0; c < 4; ++c) {
+                    for (int c = 0; c < 3; ++c) {
                         const int value = int((centre >> (8 * c)) & 255);
                         const int sum = col[4 * x - 4 + c] + col[4 * x + c] + col[4 * x + 4 + c] - value;
                         // Truncation toward zero of a negative sum still gives 0 or less.
                         const int v = (a * value + b * sum) >> shift;
                         result |= QRgb(v < 0 ? 0 : v > 255 ? 255 : v) << (8 * c);
                     }
-                    dst[x] = result;
+                    // The result has no alpha: its pixels are stored opaque, as 32-bit
+                    // pictures without alpha must be.
+                    dst[x] = result | 0xff000000u;
                 }
                 continue;
             }
             for (int x = 1; x < w - 1; ++x) {
-                double r = 0, g = 0, bl = 0, al = 0;
+                double r = 0, g = 0, bl = 0;
                 for (int dy = 0; dy < 3; ++dy) {
                     for (int dx = -1; dx <= 1; ++dx) {
                         const QRgb p = rows[dy][x + dx];
@@ -405,10 +408,9 @@ QImage edge(const QImage &source, double factor)
                         r += qRed(p) * wgt;
                         g += qGreen(p) * wgt;
                         bl += qBlue(p) * wgt;
-                        al += qAlpha(p) * wgt;
                     }
                 }
-                dst[x] = qRgba(clamp(r), clamp(g), clamp(bl), clamp(al));
+                dst[x] = qRgb(clamp(r), clamp(g), clamp(bl));
             }
         }
     });
@@ -423,6 +425,8 @@ QImage noise(const QImage &source)
     // already holds an opaque alpha): no copy of a large picture first.
     const bool direct = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32;
     const QImage image = direct ? source : source.convertToFormat(QImage::Format_ARGB32);
+    // Pixels of a picture without alpha are opaque whatever their top byte holds.
+    const QRgb opaque = image.format() == QImage::Format_RGB32 ? 0xff000000u : 0u;
     QImage out(image.size(), QImage::Format_ARGB32);
     // What a 15-bit draw r does, with the double arithmetic: q = r / 32767.0 (0 counts
     // as 1.0); below 0.05 the channel turns black, from 0.95 on it turns full. Both
@@ -456,7 +460,7 @@ QImage noise(const QImage &source)
     const int height = image.height(), width = image.width();
     const int band = qMax(1, (height + threads - 1) / threads);
     const uint black = limits.black, full = limits.full;
-    overRows(height, qsizetype(width) * height, [&](int from, int to) {
+    overRows(height, qsizetype(width) * height, [&, opaque](int from, int to) {
         quint64 counter = seeds[size_t(qMin(from / band, threads))];
         auto impulse = [black, full](uint draw, uint value) {
             const bool toBlack = draw - 1u < black;  // 1..black
@@ -475,7 +479,7 @@ QImage noise(const QImage &source)
                 const uint b = impulse(uint(z) & 32767u, uint(qBlue(p)));
                 const uint g = impulse(uint(z >> 15) & 32767u, uint(qGreen(p)));
                 const uint r = impulse(uint(z >> 30) & 32767u, uint(qRed(p)));
-                dst[i] = (p & 0xff000000u) | (r << 16) | (g << 8) | b;
+                dst[i] = (p & 0xff000000u) | opaque | (r << 16) | (g << 8) | b;
             }
         }
     });

@@ -320,6 +320,23 @@ void TestEffects::hsvEffectsMatchTheToolkitForEveryColour()
 
 void TestEffects::edgeSumsAsDoublesWouldOnALargePicture()
 {
+    // Edge then Noise, as the "Fx !" menu allows: the picture stays opaque (it once
+    // came out wholly transparent, so black on screen).
+    {
+        QImage flat = solid(8, 8, qRgb(90, 120, 150));
+        flat.setPixel(0, 0, qRgba(1, 2, 3, 4));
+        const QImage edged = ImageEffects::edge(flat.convertToFormat(QImage::Format_ARGB32), 300.0);
+        for (int y = 0; y < 8; ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(edged.constScanLine(y));
+            for (int x = 0; x < 8; ++x)
+                QCOMPARE(qAlpha(line[x]), 255);
+        }
+        const QImage noisy = ImageEffects::noise(edged);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                QCOMPARE(qAlpha(noisy.pixel(x, y)), 255);
+    }
+
     // A noisy picture large enough to be worked in bands: every output pixel must be
     // what the nine double-precision products give, summed in window order.
     const int w = 1200, h = 900;
