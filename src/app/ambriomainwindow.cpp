@@ -500,6 +500,9 @@ void AmbrioMainWindow::slot_backtoOrganizer()
 {
     leaveViewer();
     m_modification = QStringLiteral("MODIF");
+    // A save changed the picture's file: its size, format and date are shown anew.
+    if (m_currentItem)
+        setCurrentItemProperty(m_currentItem);
     updateMultiplePhotoPanel();
     showAlbumTitle();
     showinfo();
@@ -1127,6 +1130,7 @@ void AmbrioMainWindow::slot_updateThumb()
     if (auto *photo = dynamic_cast<PhotoItem *>(m_currentItem)) {
         photo->makeThumbnail(false);
         m_photoView->repaintItem(photo);
+        ui->trayBar->viewport()->update();
     }
 }
 
