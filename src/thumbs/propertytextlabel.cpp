@@ -19,6 +19,8 @@ propertyTextLabel::propertyTextLabel(QWidget *parent)
 {
     setScaledContents(false);
     setMinimumWidth(40);
+    // Reached with Tab; Return, Enter, F2 or Space opens it as a click does.
+    setFocusPolicy(Qt::StrongFocus);
     m_editor->setObjectName(QStringLiteral("textedit"));
     m_editor->hide();
     m_editor->installEventFilter(this);
@@ -92,6 +94,34 @@ void propertyTextLabel::mousePressEvent(QMouseEvent *event)
         openEditor();
 }
 
+void propertyTextLabel::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_F2:
+    case Qt::Key_Space:
+        if (m_editable)
+            openEditor();
+        return;
+    default:
+        QLabel::keyPressEvent(event);
+    }
+}
+
+void propertyTextLabel::focusInEvent(QFocusEvent *event)
+{
+    QLabel::focusInEvent(event);
+    setFrameShape(QFrame::Box);
+}
+
+void propertyTextLabel::focusOutEvent(QFocusEvent *event)
+{
+    QLabel::focusOutEvent(event);
+    if (!m_hovered)
+        setFrameShape(QFrame::NoFrame);
+}
+
 void propertyTextLabel::enterEvent(QEnterEvent *event)
 {
     QLabel::enterEvent(event);
@@ -103,7 +133,8 @@ void propertyTextLabel::leaveEvent(QEvent *event)
 {
     QLabel::leaveEvent(event);
     m_hovered = false;
-    setFrameShape(QFrame::NoFrame);
+    if (!hasFocus())
+        setFrameShape(QFrame::NoFrame);
     if (m_editor->isVisible())
         slot_update();
 }
@@ -117,10 +148,18 @@ void propertyTextLabel::resizeEvent(QResizeEvent *event)
 bool propertyTextLabel::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_editor && m_editor->isVisible()) {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        const int key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event)->key() : 0;
+        if (key == Qt::Key_Escape) {
             // Escape drops what was typed.
             m_editor->clear();
             m_editor->hide();
+            setFocus();
+            return true;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // Taken here: passed on, the key would reach this field and open it again.
+            slot_update();
+            setFocus();
             return true;
         }
         // Moving the focus away commits, as leaving the field does.

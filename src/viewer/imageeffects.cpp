@@ -1,5 +1,6 @@
 #include "imageeffects.h"
 
+#include "edgekernel.h"
 #include "hsvkernel.h"
 #include "viewerlog.h"
 
@@ -363,7 +364,6 @@ QImage edge(const QImage &source, double factor)
     const int a = int(A), b = int(B);
     auto clamp = [](double v) { return v < 0 ? 0 : v > 255 ? 255 : int(v); };
     overRows(h, qsizetype(w) * h, [&](int from, int to) {
-        std::vector<int> columns(exactSums ? size_t(w) * 4 : 0);
         for (int y = from; y < to; ++y) {
             const int k = qMin(qMax(y - 1, 0), h - 3);
             const QRgb *rows[3] = {reinterpret_cast<const QRgb *>(image.constScanLine(k)),
@@ -373,30 +373,7 @@ QImage edge(const QImage &source, double factor)
             dst[0] = rows[1][0] | 0xff000000u;
             dst[w - 1] = rows[0][w - 1] | 0xff000000u;
             if (exactSums) {
-                // Column sums of the window's three rows, channel by channel (b, g, r as
-                // the bytes lie); each neighbour sum is three column sums less the centre.
-                // The alpha sums would be dropped: the result is opaque.
-                int *col = columns.data();
-                for (int x = 0; x < w; ++x) {
-                    const QRgb p0 = rows[0][x], p1 = rows[1][x], p2 = rows[2][x];
-                    for (int c = 0; c < 3; ++c)
-                        col[4 * x + c] = int((p0 >> (8 * c)) & 255) + int((p1 >> (8 * c)) & 255)
-                                         + int((p2 >> (8 * c)) & 255);
-                }
-                for (int x = 1; x < w - 1; ++x) {
-                    const QRgb centre = rows[1][x];
-                    QRgb result = 0;
-                    for (int c = 0; c < 3; ++c) {
-                        const int value = int((centre >> (8 * c)) & 255);
-                        const int sum = col[4 * x - 4 + c] + col[4 * x + c] + col[4 * x + 4 + c] - value;
-                        // Truncation toward zero of a negative sum still gives 0 or less.
-                        const int v = (a * value + b * sum) >> shift;
-                        result |= QRgb(v < 0 ? 0 : v > 255 ? 255 : v) << (8 * c);
-                    }
-                    // The result has no alpha: its pixels are stored opaque, as 32-bit
-                    // pictures without alpha must be.
-                    dst[x] = result | 0xff000000u;
-                }
+                EdgeKernel::filterRow(rows[0], rows[1], rows[2], dst, w, a, b, shift);
                 continue;
             }
             for (int x = 1; x < w - 1; ++x) {

@@ -117,9 +117,20 @@ void TestPanel::editingAField()
     QVERIFY(!field.isModified());
     QCOMPARE(save.count(), 1);
 
-    // A field that is not editable ignores clicks.
+    // From the keyboard: F2 opens the editor, Return in it saves.
+    field.setFocus();
+    QTest::keyClick(&field, Qt::Key_F2);
+    QVERIFY(editor->isVisible());
+    QTest::keyClicks(editor, QStringLiteral("!"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(field.text(), QStringLiteral("Kept!"));
+    QCOMPARE(save.count(), 2);
+
+    // A field that is not editable ignores clicks and keys.
     field.setEditable(false);
     QTest::mouseClick(&field, Qt::LeftButton);
+    field.setFocus();
+    QTest::keyClick(&field, Qt::Key_Return);
     QVERIFY(!editor->isVisible());
 }
 
