@@ -1,7 +1,7 @@
 #include "imageeffects.h"
 
-#include "edgekernel.h"
 #include "hsvkernel.h"
+#include "rowkernels.h"
 #include "viewerlog.h"
 
 #include <QMutex>
@@ -373,7 +373,7 @@ QImage edge(const QImage &source, double factor)
             dst[0] = rows[1][0] | 0xff000000u;
             dst[w - 1] = rows[0][w - 1] | 0xff000000u;
             if (exactSums) {
-                EdgeKernel::filterRow(rows[0], rows[1], rows[2], dst, w, a, b, shift);
+                RowKernels::filterEdgeRow(rows[0], rows[1], rows[2], dst, w, a, b, shift);
                 continue;
             }
             for (int x = 1; x < w - 1; ++x) {
@@ -424,40 +424,19 @@ QImage noise(const QImage &source)
         }
         return l;
     }();
-    // Random bits from a generator of our own (splitmix64), seeded once from the C
-    // library's; each band of rows draws from a sequence of its own. One draw gives the
-    // 15 bits of blue, green and red, in that order.
-    static quint64 state = (quint64(std::rand()) << 32) ^ quint64(std::rand());
-    const int threads = qMax(1, QThread::idealThreadCount());
-    std::vector<quint64> seeds(size_t(threads) + 1);
-    for (quint64 &seed : seeds) {
-        state += 0x9E3779B97F4A7C15ull;
-        seed = state * 0xBF58476D1CE4E5B9ull;
-    }
+    // Random bits from a counter-based generator of our own: one count per pixel, from a
+    // start drawn once from the C library's and moved on past every picture, so each
+    // band of rows (and each later use) draws numbers of its own.
+    static quint32 state = quint32(std::rand());
+    const quint32 start = state;
     const int height = image.height(), width = image.width();
-    const int band = qMax(1, (height + threads - 1) / threads);
-    const uint black = limits.black, full = limits.full;
+    state += quint32(width) * quint32(height);
     overRows(height, qsizetype(width) * height, [&, opaque](int from, int to) {
-        quint64 counter = seeds[size_t(qMin(from / band, threads))];
-        auto impulse = [black, full](uint draw, uint value) {
-            const bool toBlack = draw - 1u < black;  // 1..black
-            const bool toFull = draw >= full || draw == 0;
-            return toBlack ? 0u : toFull ? 255u : value;
-        };
+        quint32 counter = start + quint32(from) * quint32(width);
         for (int y = from; y < to; ++y) {
-            const QRgb *src = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-            QRgb *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
-            for (int i = 0; i < width; ++i) {
-                quint64 z = (counter += 0x9E3779B97F4A7C15ull);
-                z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-                z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-                z ^= z >> 31;
-                const QRgb p = src[i];
-                const uint b = impulse(uint(z) & 32767u, uint(qBlue(p)));
-                const uint g = impulse(uint(z >> 15) & 32767u, uint(qGreen(p)));
-                const uint r = impulse(uint(z >> 30) & 32767u, uint(qRed(p)));
-                dst[i] = (p & 0xff000000u) | opaque | (r << 16) | (g << 8) | b;
-            }
+            RowKernels::impulseNoiseRow(reinterpret_cast<const QRgb *>(image.constScanLine(y)),
+                                        reinterpret_cast<QRgb *>(out.scanLine(y)), width, counter, limits.black,
+                                        limits.full, opaque);
         }
     });
     return out;

@@ -230,6 +230,32 @@ void TestEffects::noiseKeepsOrSaturates()
     }
     // About 10 % of 12,288 channels.
     QVERIFY(changed > 700 && changed < 1800);
+
+    // On a picture worked in bands: each channel turns black or full about 5 % of the
+    // time each, independently of the others, and a second use draws other numbers.
+    const QImage large = solid(1200, 1000, qRgb(100, 150, 200));
+    const QImage a = ImageEffects::noise(large), b = ImageEffects::noise(large);
+    qint64 black[3] = {0, 0, 0}, full[3] = {0, 0, 0}, bothBlack = 0, same = 0;
+    for (int y = 0; y < 1000; ++y) {
+        const auto *pa = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+        const auto *pb = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+        for (int x = 0; x < 1200; ++x) {
+            const int c[3] = {qRed(pa[x]), qGreen(pa[x]), qBlue(pa[x])};
+            for (int i = 0; i < 3; ++i) {
+                black[i] += c[i] == 0;
+                full[i] += c[i] == 255;
+            }
+            bothBlack += c[1] == 0 && c[2] == 0;
+            same += pa[x] == pb[x];
+            QCOMPARE(qAlpha(pa[x]), 255);
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY2(black[i] > 57000 && black[i] < 63000, qPrintable(QString::number(black[i])));
+        QVERIFY2(full[i] > 57000 && full[i] < 63000, qPrintable(QString::number(full[i])));
+    }
+    QVERIFY(bothBlack > 2400 && bothBlack < 3600);  // 0.25 % of 1.2 million
+    QVERIFY(same < 900000);                          // about 54 % alike by chance
 }
 
 void TestEffects::quarterTurns()
