@@ -9,10 +9,11 @@
 #include "kivviewitem.h"
 #include "librarylist.h"
 #include "namelist.h"
-#include "traybarphoto.h"
+#include "picturecommands.h"
 #include "pixmaplookup.h"
 #include "playlistgroup.h"
 #include "prompter.h"
+#include "traybarphoto.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -207,10 +208,17 @@ void AlbumCommands::clearAlbum()
     }
     if (!ok)
         return;
+    // The view and the tray let go of the pictures first: a dynamic album deletes them.
+    m_page->tray()->clear();
+    if (album == m_page->m_currentAlbum) {
+        m_page->pictures()->closeAlbum();
+        m_page->clearCurrentItem();
+    }
     album->clear();
     m_page->m_library.updateAlbum(album);
     m_page->m_library.save();
     m_page->albumList()->setPixmapPlaylist(album);
+    m_page->updateAlbumPanel();
 }
 
 void AlbumCommands::refreshAlbum()

@@ -1,4 +1,5 @@
 #include "ambriomainwindow.h"
+#include "thumbsview.h"
 #include "organiserfixture.h"
 #include "directoryplaylist.h"
 #include "photoitem.h"
@@ -503,6 +504,7 @@ void TestOrganiser::clearAlbums()
     QCOMPARE(box.text, QStringLiteral("Remove all picture contained in :") + pics
                            + QStringLiteral("\n\n this function is not virtual your picture will be really deleted"));
     QVERIFY(QDir(pics).entryList(QDir::Files).isEmpty());
+    QCOMPARE(m_page->photoView()->count(), 0);  // the view shows the emptied album
 
     // A plain album forgets its pictures; the files stay.
     const QString other = m_dir->filePath("other");
