@@ -476,7 +476,7 @@ void TestPictures::panelShowsAndSavesOnePicture()
     QVERIFY(m_page->findChild<KivDateButton *>("itemDate")->date().isNull());  // a date of " "
 
     // The panel shows what is on disk, not what the record held.
-    writeFile(m_db + "/Trip1/b.kiv", "title=From disk\r\nformat=120*80\r\ncategory=Art\r\ncomment= \r\nlove=3\r\n"
+    writeFile(m_db + "/Trip1/b.kiv", "title=From disk\r\nformat=12000*8000 pixels, 16-bit\r\ncategory=Art\r\ncomment= \r\nlove=3\r\n"
                                      "author=\r\nfrom=\r\ndate=2001-02-03T04:05:06\r\nfiletype=Photo\r\n"
                                      "personinit=Anna\r\nevent=\r\nplace=Brest\r\nuserbadge=1\r\n");
     m_page->photoView()->selectCell(0, 0);
@@ -486,6 +486,8 @@ void TestPictures::panelShowsAndSavesOnePicture()
     QCOMPARE(m_page->findChild<FavoritesWidget *>("favoriteswid")->value(), 3);
     QCOMPARE(m_page->findChild<KivDateButton *>("itemDate")->date(), QDate(2001, 2, 3));
     QCOMPARE(m_page->findChild<KivBadgeButton *>("itemUserBadge")->badgeValue(), 1);
+    // Long values are shortened in their fields: the page keeps its designed width.
+    QVERIFY(m_page->minimumSizeHint().width() <= 800);
 
     // One picture: its title is written, and every other value stays as it was,
     // the time of day of its date included.
