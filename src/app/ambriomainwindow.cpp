@@ -955,9 +955,21 @@ QList<KivViewItem *> AmbrioMainWindow::propertyTargets() const
 
 void AmbrioMainWindow::SaveNewProperty()
 {
-    const PropertyPanel::Saved saved = m_panel->save(propertyTargets());
+    const QList<KivViewItem *> targets = propertyTargets();
+    const PropertyPanel::Saved saved = m_panel->save(targets);
     if (saved.refused || saved.written == 0)
         return;
+    // The view may show the same pictures through records of its own (the tray kept
+    // those of an album shown before): they read the new values.
+    for (KivViewItem *shown : m_photoView->items()) {
+        for (const KivViewItem *target : targets) {
+            if (shown != target && shown->albumFolder() == target->albumFolder()
+                && shown->fileName() == target->fileName()) {
+                shown->readProperties();
+                m_photoView->repaintItem(shown);
+            }
+        }
+    }
     auto *smart = dynamic_cast<SmartPlaylist *>(m_currentAlbum);
     if (!smart)
         return;

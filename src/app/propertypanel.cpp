@@ -191,6 +191,10 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
     }
     saved.loveChanged = ui->favoriteswid->isChanged();
     for (KivViewItem *record : targets) {
+        // A tray picture may be a record of an album shown earlier: what is on disk is
+        // what the unchanged values must keep.
+        if (several)
+            record->readProperties();
         for (const Text &text : texts) {
             if (!several || text.field->isModified())
                 text.apply(record, text.field->text());

@@ -536,6 +536,23 @@ void TestPictures::trayEditsOnlyWhatChanged()
     QVERIFY(readAll(m_db + "/Trip1/b.kiv").contains("userbadge=3\r\n"));
     QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("comment=Seaside\r\n"));
 
+    // The tray outlives the album it was filled in: shown again, the album's new
+    // records read what was typed for the tray's pictures.
+    m_page->findChild<QPushButton *>("pushButtonHold")->click();
+    open("pics");
+    open("Trip");
+    view->selectCell(0, 0);  // a.jpg again: the tray holds it already
+    QCOMPARE(tray->count(), 2);
+    QVERIFY(!tray->records().contains(record("a.jpg")));
+    type("propertyTextLabelPlace", "Brest");
+    QCOMPARE(static_cast<PhotoItem *>(record("a.jpg"))->place(), QStringLiteral("Brest"));
+    QCOMPARE(static_cast<PhotoItem *>(record("b.jpg"))->place(), QStringLiteral("Brest"));
+    QVERIFY(readAll(m_db + "/Trip1/b.kiv").contains("place=Brest\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/b.kiv").contains("userbadge=3\r\n"));
+    m_page->findChild<QPushButton *>("pushButtonClear")->click();
+    tray->add(record("a.jpg"), true);
+    tray->add(record("b.jpg"), true);
+
     // Removing a picture from the album takes it out of the tray.
     KivViewItem *b = record("b.jpg");
     QVERIFY(m_page->pictures()->removeOne(b));
