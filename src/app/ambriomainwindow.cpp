@@ -33,6 +33,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QSet>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <cstdio>
@@ -961,13 +962,13 @@ void AmbrioMainWindow::SaveNewProperty()
         return;
     // The view may show the same pictures through records of its own (the tray kept
     // those of an album shown before): they read the new values.
+    QSet<QString> written;
+    for (const KivViewItem *target : targets)
+        written.insert(target->propertyFilePath());
     for (KivViewItem *shown : m_photoView->items()) {
-        for (const KivViewItem *target : targets) {
-            if (shown != target && shown->albumFolder() == target->albumFolder()
-                && shown->fileName() == target->fileName()) {
-                shown->readProperties();
-                m_photoView->repaintItem(shown);
-            }
+        if (!targets.contains(shown) && written.contains(shown->propertyFilePath())) {
+            shown->readProperties();
+            m_photoView->repaintItem(shown);
         }
     }
     auto *smart = dynamic_cast<SmartPlaylist *>(m_currentAlbum);

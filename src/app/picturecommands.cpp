@@ -149,13 +149,7 @@ void PictureCommands::addTrayPictures(PlayList *album, const QList<KivViewItem *
         }
     }
     album->save(album->kivDir());
-    if (album == m_open) {
-        for (auto &photo : added.added)
-            view()->appendItem(adopt(std::move(photo)));
-        view()->arrange(false, album);
-    }
-    m_page->albumList()->setPixmapPlaylist(album);
-    m_page->updateAlbumPanel();
+    showAdded(album, added);
 }
 
 KivViewItem *PictureCommands::adopt(std::unique_ptr<KivViewItem> record)
@@ -325,6 +319,11 @@ void PictureCommands::addFilesTo(PlayList *album, const QStringList &files, cons
         return;
     const bool fast = !m_page->pref() || m_page->pref()->fastThumbs();
     AlbumAdd::Result added = AlbumAdd::addFiles(album, files, fast, *m_page->prompter(), m_page, duplicateText);
+    showAdded(album, added);
+}
+
+void PictureCommands::showAdded(PlayList *album, AlbumAdd::Result &added)
+{
     if (album == m_open) {
         for (auto &photo : added.added)
             view()->appendItem(adopt(std::move(photo)));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "albumadd.h"
 #include "thumbnailloader.h"
 
 #include <QObject>
@@ -63,6 +64,8 @@ private:
     void thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time, bool made);
     KivViewItem *recordFor(PlayList *album, int row);
     PlayList *storedAlbum(const QString &kivDir) const;
+    // New records of `album` go to the view when it is shown; its icon and panel follow.
+    void showAdded(PlayList *album, AlbumAdd::Result &added);
     KivViewItem *adopt(std::unique_ptr<KivViewItem> record);
     void albumChanged(PlayList *album);
     thumbsView *view() const;

@@ -55,31 +55,6 @@ void overRows(int height, qsizetype pixels, Work work)
     QtConcurrent::blockingMap(bands, [&work](const QPair<int, int> &b) { work(b.first, b.second); });
 }
 
-// Applies f to every entry of the pixel table: the colour table of an indexed picture,
-// else every pixel.
-template<typename F>
-void throughTable(QImage &image, F f)
-{
-    prepare(image);
-    if (isIndexed(image)) {
-        QVector<QRgb> table = image.colorTable();
-        for (QRgb &entry : table)
-            entry = f(entry);
-        image.setColorTable(table);
-        return;
-    }
-    uchar *const bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
-    const int width = image.width();
-    overRows(image.height(), qsizetype(width) * image.height(), [&](int from, int to) {
-        for (int y = from; y < to; ++y) {
-            QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
-            for (int x = 0; x < width; ++x)
-                line[x] = f(line[x]);
-        }
-    });
-}
-
 // Applies run(entries, count) to the pixel table: the colour table of an indexed
 // picture, else each row of pixels.
 template<typename Run>
@@ -98,6 +73,16 @@ void throughRuns(QImage &image, Run run)
     overRows(image.height(), qsizetype(width) * image.height(), [&](int from, int to) {
         for (int y = from; y < to; ++y)
             run(reinterpret_cast<QRgb *>(bits + y * stride), width);
+    });
+}
+
+// Applies f to every entry of the pixel table, one entry at a time.
+template<typename F>
+void throughTable(QImage &image, F f)
+{
+    throughRuns(image, [&f](QRgb *entries, int count) {
+        for (int i = 0; i < count; ++i)
+            entries[i] = f(entries[i]);
     });
 }
 

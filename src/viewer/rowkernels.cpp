@@ -4,6 +4,11 @@
 
 #if defined(__GNUC__)
 #define VELLARO_ROW_VECTORS 1
+// Everything that takes or returns a vector is inlined into the cloned loops: a call
+// would pass the vectors differently in the AVX2 and the baseline code.
+#define ROW_INLINE static inline __attribute__((always_inline))
+#else
+#define ROW_INLINE static inline
 #endif
 
 #if defined(VELLARO_ROW_VECTORS) && defined(__x86_64__) && (!defined(__clang__) || __clang_major__ >= 14)
@@ -37,7 +42,9 @@ inline QRgb filterPixel(const QRgb *above, const QRgb *row, const QRgb *below, i
 }
 
 // A 32-bit integer hash (two multiply-xorshift rounds) of a counter: the random bits.
-inline quint32 mix(quint32 x)
+// T is one 32-bit lane or eight of them.
+template<typename T>
+ROW_INLINE T mix(T x)
 {
     x ^= x >> 16;
     x *= 0x7feb352du;
@@ -47,11 +54,11 @@ inline quint32 mix(quint32 x)
     return x;
 }
 
-inline quint32 impulse(quint32 draw, quint32 value, quint32 black, quint32 full)
+template<typename T>
+ROW_INLINE T impulse(T draw, T value, quint32 black, quint32 full)
 {
-    const bool toBlack = draw - 1u < black;
-    const bool toFull = draw >= full || draw == 0;
-    return toBlack ? 0u : toFull ? 255u : value;
+    const T none = value - value;
+    return (draw - 1u < black) ? none : ((draw >= full) | (draw == 0u)) ? none + 255u : value;
 }
 
 // Blue and green draw from the first hash, red from a second one.
@@ -67,8 +74,6 @@ inline QRgb impulsePixel(QRgb p, quint32 n, quint32 black, quint32 full, QRgb op
 #ifdef VELLARO_ROW_VECTORS
 
 typedef int I8 __attribute__((vector_size(32)));
-
-#define ROW_INLINE static inline __attribute__((always_inline))
 
 ROW_INLINE I8 load(const QRgb *p)
 {
@@ -104,23 +109,6 @@ VELLARO_ROW_CLONES void filterVectors(const QRgb *above, const QRgb *row, const 
 
 typedef unsigned U8 __attribute__((vector_size(32)));
 
-ROW_INLINE U8 mixVectors(U8 x)
-{
-    x ^= x >> 16;
-    x *= 0x7feb352du;
-    x ^= x >> 15;
-    x *= 0x846ca68bu;
-    x ^= x >> 16;
-    return x;
-}
-
-ROW_INLINE U8 impulseVectors(U8 draw, U8 value, quint32 black, quint32 full)
-{
-    const auto toBlack = draw - 1u < black;
-    const auto toFull = (draw >= full) | (draw == 0u);
-    return toBlack ? U8{} : toFull ? U8{} + 255u : value;
-}
-
 VELLARO_ROW_CLONES void impulseNoiseVectors(const QRgb *in, QRgb *out, int count, quint32 &counter, quint32 black,
                                             quint32 full, QRgb opaque)
 {
@@ -130,10 +118,10 @@ VELLARO_ROW_CLONES void impulseNoiseVectors(const QRgb *in, QRgb *out, int count
         U8 p;
         std::memcpy(&p, in + i, sizeof p);
         const U8 n = counter + lanes;
-        const U8 z = mixVectors(n), y = mixVectors(n ^ 0x9e3779b9u);
-        const U8 b = impulseVectors(z & 32767u, p & 255u, black, full);
-        const U8 g = impulseVectors((z >> 15) & 32767u, (p >> 8) & 255u, black, full);
-        const U8 r = impulseVectors(y & 32767u, (p >> 16) & 255u, black, full);
+        const U8 z = mix(n), y = mix(n ^ 0x9e3779b9u);
+        const U8 b = impulse(z & 32767u, p & 255u, black, full);
+        const U8 g = impulse((z >> 15) & 32767u, (p >> 8) & 255u, black, full);
+        const U8 r = impulse(y & 32767u, (p >> 16) & 255u, black, full);
         const U8 result = (p & 0xff000000u) | opaque | (r << 16) | (g << 8) | b;
         std::memcpy(out + i, &result, sizeof result);
     }
