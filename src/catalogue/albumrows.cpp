@@ -25,22 +25,6 @@ bool fieldSpan(QStringView line, int field, qsizetype *start, qsizetype *end)
     return true;
 }
 
-// True when a text among the first 10 is exactly "n" (it reads as empty).
-bool hasPlaceholder(QStringView line)
-{
-    qsizetype from = 0;
-    for (int f = 0; f < 10; ++f) {
-        const qsizetype bar = line.indexOf(kBar, from);
-        const qsizetype end = bar < 0 ? line.size() : bar;
-        if (end - from == 1 && line.at(from) == u'n')
-            return true;
-        if (bar < 0)
-            return false;
-        from = bar + 1;
-    }
-    return false;
-}
-
 } // namespace
 
 QStringList AlbumRows::row(int index) const
@@ -143,15 +127,7 @@ QString AlbumRows::fileText(int index) const
     return fileText(row(index));
 }
 
-void AlbumRows::appendFromFile(QString text)
+void AlbumRows::appendFromFile(const QString &text)
 {
-    if (hasPlaceholder(text)) {
-        QStringList texts = text.split(kBar);
-        for (int i = 0; i < qMin<qsizetype>(10, texts.size()); ++i) {
-            if (texts.at(i) == QLatin1String("n"))
-                texts[i].clear();
-        }
-        text = joinRow(texts);
-    }
     appendLine(text);
 }

@@ -49,9 +49,10 @@ public:
     QString fileText(int index) const;
     static QString fileText(const QStringList &row);
 
-    // Takes one row as read from an album file (after "File="): every text among the
-    // first 10 that is exactly "n" reads as empty; " " stays " ".
-    void appendFromFile(QString text);
+    // Takes one row as read from an album file (after "File="). Empty texts are
+    // written as " " and come back as " "; a text "n" is the text "n" (no writer ever
+    // stored "n" for an empty text, so a title "n" survives a save).
+    void appendFromFile(const QString &text);
 
 private:
     void grow();
