@@ -11,6 +11,7 @@
 #include "thumbsview.h"
 #include "viewphoto.h"
 #include "catalogueloader.h"
+#include "cataloguefile.h"
 #include "cataloguelock.h"
 #include "directoryplaylist.h"
 #include "hello.h"
@@ -29,6 +30,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QMenu>
@@ -306,12 +308,37 @@ void AmbrioMainWindow::stageUi()
     if (!m_pref)
         return;
     // Hold the catalogue for this run: the command-line tool then refuses to write
-    // while the window has the catalogue open.
+    // while the window has the catalogue open. A tool caught in the middle of a write
+    // is waited for; a catalogue that stays busy, or cannot be locked, is opened
+    // read-only, every write refused, rather than changed by two programs at once.
     m_lock = std::make_unique<CatalogueLock>(m_pref->catalogueRoot());
-    if (!m_lock->tryLock() && m_prompter) {
-        m_prompter->warning(this, QStringLiteral("Another Vellaro is already working on this catalogue.\n"
-                                                 "Changes made in both at once may be lost: close the other "
-                                                 "one first."));
+    CatalogueLock::Result locked = m_lock->lock(0);
+    if (locked == CatalogueLock::Result::Busy) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        locked = m_lock->lock(CatalogueLock::writerWaitMs(), [] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+        QGuiApplication::restoreOverrideCursor();
+    }
+    if (locked == CatalogueLock::Result::Locked) {
+        CatalogueFile::setReadOnly(false);
+    } else {
+        const bool busy = locked == CatalogueLock::Result::Busy;
+        CatalogueFile::setReadOnly(
+            true, busy ? QStringLiteral("The catalogue is open read-only: another program was using it when "
+                                        "Vellaro started.")
+                       : QStringLiteral("The catalogue is open read-only: it cannot be locked.\n")
+                             + m_lock->errorString());
+        if (m_prompter) {
+            const QString what = busy ? QStringLiteral("The catalogue is in use by another program (another "
+                                                       "Vellaro, or vellaro-cli changing it).")
+                                      : QStringLiteral("The catalogue cannot be locked.\n") + m_lock->errorString();
+            const QString then = busy ? QStringLiteral(" Close the other program and start Vellaro again to "
+                                                       "make changes.")
+                                      : QString();
+            m_prompter->warning(this, what + QStringLiteral("\n\nVellaro opens it read-only: no change will be "
+                                                            "saved.") + then);
+        }
     }
     m_context = CatalogueContext::forInstallation(m_pref->installPath());
     m_context.albumIconType = m_pref->albumIconType();

@@ -323,11 +323,19 @@ int CatalogueCli::dispatch(const Options &options)
             m_err << "Cannot create the catalogue folder " << cat.context.folder << Qt::endl;
             return Usage;
         }
+        // A window that is starting, or another tool's write, is waited for; a window
+        // that stays open keeps the catalogue for as long as it runs.
         lock = std::make_unique<CatalogueLock>(cat.context.root);
-        if (!lock->tryLock()) {
+        switch (lock->lock(CatalogueLock::writerWaitMs())) {
+        case CatalogueLock::Result::Locked:
+            break;
+        case CatalogueLock::Result::Busy:
             m_err << "The catalogue is open in Vellaro.\nClose Vellaro before changing the catalogue from the "
                      "command line."
                   << Qt::endl;
+            return Refused;
+        case CatalogueLock::Result::CannotCreate:
+            m_err << lock->errorString() << "\nNothing is changed." << Qt::endl;
             return Refused;
         }
     }

@@ -5,8 +5,34 @@
 
 namespace CatalogueFile {
 
+namespace {
+bool g_readOnly = false;
+QString g_readOnlyReason;
+} // namespace
+
+void setReadOnly(bool readOnly, const QString &reason)
+{
+    g_readOnly = readOnly;
+    g_readOnlyReason = reason;
+}
+
+bool isReadOnly()
+{
+    return g_readOnly;
+}
+
+QString readOnlyReason()
+{
+    if (!g_readOnly)
+        return {};
+    return g_readOnlyReason.isEmpty() ? QStringLiteral("The catalogue is open read-only: no change is saved.")
+                                      : g_readOnlyReason;
+}
+
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
+    if (g_readOnly)
+        return false;
     QSaveFile file(path);
     // Unbuffered, so a short write (a full disk, a file size limit) shows in the count
     // returned here; a buffered flush at commit time may not report it.

@@ -10,6 +10,13 @@
 // encoding on Linux, so no file name is lost.
 namespace CatalogueFile {
 
+// A process-wide switch: while it is on, every catalogue write is refused (the window
+// runs read-only when another program holds the catalogue's lock).
+void setReadOnly(bool readOnly, const QString &reason = QString());
+bool isReadOnly();
+// Why the catalogue is read-only, in a sentence for the user.
+QString readOnlyReason();
+
 // Writes the lines, each followed by CR LF. The file is written whole to a temporary
 // file beside it and renamed into place: a crash, a kill or a full disk leaves the old
 // file, never a half-written one. Returns false (and leaves the old file) on failure.
