@@ -1,6 +1,9 @@
 // Opening an album of many pictures in the organiser page, as a user clicks it.
-//   bench_open generate DIR COUNT [thumbs]   an album of COUNT pictures (with thumbnail files)
-//   bench_open open DIR                      first screen, whole album and longest block (ms)
+//   bench_open generate DIR COUNT [thumbs] [small]   an album of COUNT pictures (with thumbnail
+//                                                    files; 320 x 240 pictures rather than 1600 x 1200)
+//   bench_open open DIR                              first screen, whole album and longest block (ms)
+//   bench_open cached DIR                            with the album cache on: opening the album again
+//                                                    once its thumbnails are cached (ms, median of 5)
 #include "ambriomainwindow.h"
 #include "kivviewitem.h"
 #include "librarylist.h"
@@ -19,6 +22,7 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -29,8 +33,10 @@ public:
     int message(QWidget *, const Message &box) override { return box.escapeButton; }
 };
 
-int generate(const QString &root, int count, bool thumbs)
+int generate(const QString &root, int count, bool thumbs, bool small)
 {
+    const QSize size = small ? QSize(320, 240) : QSize(1600, 1200);
+    const QByteArray format = QByteArray::number(size.width()) + '*' + QByteArray::number(size.height());
     const QString pictures = root + QStringLiteral("/pictures");
     const QString db = root + QStringLiteral("/install/DataBase/db");
     QDir().mkpath(pictures);
@@ -42,14 +48,15 @@ int generate(const QString &root, int count, bool thumbs)
         const QString name = QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
         const QString path = pictures + QLatin1Char('/') + name;
         if (!QFile::exists(path)) {
-            QImage image(1600, 1200, QImage::Format_RGB32);
+            QImage image(size, QImage::Format_RGB32);
             QPainter painter(&image);
-            QLinearGradient sky(0, 0, 0, 1200);
+            QLinearGradient sky(0, 0, 0, size.height());
             sky.setColorAt(0, QColor::fromHsv(rng.bounded(360), 120, 240));
             sky.setColorAt(1, QColor::fromHsv(rng.bounded(360), 200, 90));
             painter.fillRect(image.rect(), sky);
             painter.setBrush(QColor::fromHsv(rng.bounded(360), 180, 200));
-            painter.drawEllipse(QPoint(rng.bounded(1600), rng.bounded(1200)), 300, 200);
+            painter.drawEllipse(QPoint(rng.bounded(size.width()), rng.bounded(size.height())), size.width() / 5,
+                                size.height() / 6);
             painter.end();
             image.save(path, "JPEG", 85);
         }
@@ -58,7 +65,7 @@ int generate(const QString &root, int count, bool thumbs)
             ThumbnailMaker::save(ThumbnailMaker::make(path, false).image, thumb);
         if (!thumbs)
             QFile::remove(thumb);
-        album += "File=Photo|" + pictures.toUtf8() + "|" + name.toUtf8() + "| | | |1|0|-1|1600*1200|\r\n";
+        album += "File=Photo|" + pictures.toUtf8() + "|" + name.toUtf8() + "| | | |1|0|-1|" + format + "|\r\n";
     }
     QFile file(db + QStringLiteral("/Big1.db"));
     file.open(QIODevice::WriteOnly);
@@ -69,21 +76,32 @@ int generate(const QString &root, int count, bool thumbs)
     return 0;
 }
 
-int open(const QString &root)
+// The organiser page on the catalogue of `root`, shown, its album list filled.
+struct Session
 {
-    PixmapLookup::configure(root + QStringLiteral("/install"), false);
     prefImplementation pref;
-    pref.setInstallPath(root + QStringLiteral("/install"));
-    pref.setFirstStartup(false);
-    pref.setAlbumCache(false);
     SilentPrompter prompter;
     AmbrioMainWindow page;
-    page.setPref(&pref);
-    page.setPrompter(&prompter);
-    page.startup();
-    page.resize(800, 560);
-    page.show();
-    QCoreApplication::processEvents();
+
+    Session(const QString &root, bool albumCache)
+    {
+        PixmapLookup::configure(root + QStringLiteral("/install"), false);
+        pref.setInstallPath(root + QStringLiteral("/install"));
+        pref.setFirstStartup(false);
+        pref.setAlbumCache(albumCache);
+        page.setPref(&pref);
+        page.setPrompter(&prompter);
+        page.startup();
+        page.resize(800, 560);
+        page.show();
+        QCoreApplication::processEvents();
+    }
+};
+
+int open(const QString &root)
+{
+    Session session(root, false);
+    AmbrioMainWindow &page = session.page;
     PlayList *album = page.albumList()->storedAlbums().value(0);
     if (!album)
         return 1;
@@ -132,6 +150,45 @@ int open(const QString &root)
     return 0;
 }
 
+// The album is opened once, its thumbnails read from their files and kept in the
+// album cache, then clicked again: every thumbnail now comes from the cache.
+int openCached(const QString &root)
+{
+    Session session(root, true);
+    AmbrioMainWindow &page = session.page;
+    PlayList *album = page.albumList()->storedAlbums().value(0);
+    if (!album)
+        return 1;
+
+    bool finished = false;
+    QObject::connect(page.pictures()->loader(), &ThumbnailLoader::finished, [&] { finished = true; });
+    QElapsedTimer clock;
+    clock.start();
+    page.slot_selectLibrary(album);
+    while (!finished && clock.elapsed() < 600000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    const qint64 firstOpen = clock.elapsed();
+    const qsizetype cachedEntries = album->thumbCache().size();
+
+    thumbsView *view = page.photoView();
+    QList<double> again;
+    int fromCache = 0;
+    for (int run = 0; run < 5; ++run) {
+        clock.restart();
+        page.slot_selectLibrary(album);
+        const double ms = clock.nsecsElapsed() / 1e6;
+        fromCache = 0;
+        for (const KivViewItem *item : view->items())
+            fromCache += item->thumbnail().isNull() ? 0 : 1;
+        again << ms;
+        QCoreApplication::processEvents();
+    }
+    std::sort(again.begin(), again.end());
+    std::printf("pictures %d\nfirst_open_ms %lld\ncache_entries %lld\nfrom_cache %d\ncached_open_ms %.1f\n",
+                view->count(), firstOpen, qlonglong(cachedEntries), fromCache, again.at(2));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -140,9 +197,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.size() >= 3 && args[0] == QLatin1String("generate"))
-        return generate(args[1], args[2].toInt(), args.value(3) == QLatin1String("thumbs"));
+        return generate(args[1], args[2].toInt(), args.contains(QLatin1String("thumbs")),
+                        args.contains(QLatin1String("small")));
     if (args.size() == 2 && args[0] == QLatin1String("open"))
         return open(args[1]);
-    std::fprintf(stderr, "usage: bench_open generate DIR COUNT [thumbs] | open DIR\n");
+    if (args.size() == 2 && args[0] == QLatin1String("cached"))
+        return openCached(args[1]);
+    std::fprintf(stderr, "usage: bench_open generate DIR COUNT [thumbs] [small] | open DIR | cached DIR\n");
     return 2;
 }

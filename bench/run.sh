@@ -5,7 +5,9 @@
 #   bench/run.sh thumbs     thumbnails only
 #   bench/run.sh startup    start-up only
 #   bench/run.sh catalogue  catalogue loading and searching only
-#   bench/run.sh open       opening an album of 1,000 pictures only
+#   bench/run.sh open       opening an album of 1,000 pictures, and with the album cache on
+#                           one of 1,000 against one of 10,000, only
+#   bench/run.sh add        adding 1,000 pictures to an empty album and to one of 100,000 rows only
 #   bench/run.sh effects    the viewer's effects against ImageMagick and memcpy
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -115,6 +117,29 @@ bench_open() {
   echo "opening an album of 1,000 pictures (offscreen, ms):"
   echo "  thumbnails exist:  first screen $(get "$a" first_screen_ms) (target <= 100), whole album $(get "$a" whole_ms) (target <= 1000), longest block $(get "$a" longest_block_ms)"
   echo "  new pictures:      first screen $(get "$b" first_screen_ms), whole album $(get "$b" whole_ms), longest block $(get "$b" longest_block_ms) (target <= 50)"
+  # With the album cache on, a second click on an album takes its thumbnails from the
+  # cache: the time should grow with the album, not with its square.
+  local c1000="$WORK/open-cache-1000" c10000="$WORK/open-cache-10000" s m
+  "$BIN/bench_open" generate "$c1000" 1000 thumbs small >/dev/null 2>&1
+  "$BIN/bench_open" generate "$c10000" 10000 thumbs small >/dev/null 2>&1
+  s=$("$BIN/bench_open" cached "$c1000" 2>/dev/null)
+  m=$("$BIN/bench_open" cached "$c10000" 2>/dev/null)
+  echo "opening again with the album cache on (offscreen, ms, median of 5; thumbnails from the cache):"
+  echo "  1,000 pictures     $(get "$s" cached_open_ms)   ($(get "$s" from_cache) from the cache)"
+  echo "  10,000 pictures    $(get "$m" cached_open_ms)   ($(get "$m" from_cache) from the cache; x$(ratio "$(get "$m" cached_open_ms)" "$(get "$s" cached_open_ms)") of 1,000; target <= 12)"
+}
+
+bench_add() {
+  local dir="$WORK/add"
+  [ -f "$dir/full.db" ] || "$BIN/bench_add" generate "$dir" 1000 100000 >/dev/null 2>&1
+  local t
+  t=$("$BIN/bench_add" time "$dir" 2>/dev/null)
+  get() { echo "$1" | awk -v k="$2" '$1 == k {print $2}'; }
+  local empty full
+  empty=$(get "$t" empty_ms); full=$(get "$t" full_ms)
+  echo "adding $(get "$t" pictures) pictures (320 x 240 JPEG files) to a plain album, as a drop does, median of 3, ms:"
+  echo "  into an empty album             $empty"
+  echo "  into an album of 100,000 rows   $full   (x$(ratio "$full" "$empty") of the empty album; target <= 2)"
 }
 
 ms_of() { local t0 t1; t0=$(now); "$@" >/dev/null 2>&1; t1=$(now); python3 -c "import sys; print(f'{(float(sys.argv[2])-float(sys.argv[1]))*1000:.1f}')" "$t0" "$t1"; }
@@ -158,6 +183,7 @@ case $what in
   catalogue) bench_catalogue ;;
   open) bench_open ;;
   effects) bench_effects ;;
-  all) bench_thumbs; bench_startup; bench_catalogue; bench_open; bench_effects ;;
-  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|open|effects|all]" >&2; exit 2 ;;
+  add) bench_add ;;
+  all) bench_thumbs; bench_startup; bench_catalogue; bench_open; bench_add; bench_effects ;;
+  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|open|add|effects|all]" >&2; exit 2 ;;
 esac

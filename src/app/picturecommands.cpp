@@ -239,16 +239,23 @@ void PictureCommands::openAlbum(PlayList *album)
     const bool cache = m_page->pref() && m_page->pref()->albumCache();
     QList<ThumbnailLoader::Job> jobs;
     Q_EMIT m_page->SetTotalprogress(rows.count());
+    // The first usable cached thumbnail of each file name, gathered once for the album.
+    QHash<QString, QPixmap> cachedThumbs;
+    if (cache) {
+        const QList<PlayList::ThumbCacheEntry> &entries = album->thumbCache();
+        for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) {
+            if (!entry->pixmap.isNull())
+                cachedThumbs.insert(entry->fileName, entry->pixmap);
+        }
+    }
     for (int i = 0; i < rows.count(); ++i) {
         KivViewItem *record = recordFor(album, i);
         bool cached = false;
         if (cache) {
-            for (const PlayList::ThumbCacheEntry &entry : album->thumbCache()) {
-                if (entry.fileName == record->fileName() && !entry.pixmap.isNull()) {
-                    record->setThumbnail(entry.pixmap);
-                    cached = true;
-                    break;
-                }
+            const auto found = cachedThumbs.constFind(record->fileName());
+            if (found != cachedThumbs.cend()) {
+                record->setThumbnail(*found);
+                cached = true;
             }
         }
         if (!cached) {

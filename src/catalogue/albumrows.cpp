@@ -43,11 +43,52 @@ QStringView AlbumRows::field(int index, int field) const
 
 int AlbumRows::indexOfFile(QStringView fileName) const
 {
-    for (int i = 0; i < count(); ++i) {
+    if (!m_indexed) {
+        m_firstRow.clear();
+        m_firstRow.reserve(count());
+        // From the last row up: a name held by several rows ends on its first.
+        for (int i = count() - 1; i >= 0; --i)
+            m_firstRow.insert(fileNameAt(i), i);
+        m_indexed = true;
+    }
+    return m_firstRow.value(fileName.toString(), -1);
+}
+
+void AlbumRows::dropIndex() const
+{
+    m_indexed = false;
+    m_firstRow.clear();
+}
+
+int AlbumRows::nextRowOf(QStringView fileName, int from) const
+{
+    for (int i = from; i < count(); ++i) {
         if (field(i, FileName) == fileName)
             return i;
     }
     return -1;
+}
+
+void AlbumRows::forgetFirst(const QString &fileName, int index, bool distinct)
+{
+    const auto it = m_firstRow.find(fileName);
+    if (it == m_firstRow.end() || *it != index)
+        return;
+    const int next = distinct ? -1 : nextRowOf(fileName, index);
+    if (next < 0)
+        m_firstRow.erase(it);
+    else
+        *it = next;
+}
+
+void AlbumRows::noteRow(int index)
+{
+    const QString name = fileNameAt(index);
+    const auto it = m_firstRow.find(name);
+    if (it == m_firstRow.end())
+        m_firstRow.insert(name, index);
+    else if (*it > index)
+        *it = index;
 }
 
 void AlbumRows::grow()
@@ -65,38 +106,94 @@ void AlbumRows::appendLine(const QString &joined)
 {
     grow();
     m_lines.append(joined);
+    if (m_indexed)
+        noteRow(count() - 1);
 }
 
 void AlbumRows::insert(int index, const QStringList &row)
 {
     grow();
     m_lines.insert(index, joinRow(row));
+    if (!m_indexed)
+        return;
+    for (int &first : m_firstRow) {
+        if (first >= index)
+            ++first;
+    }
+    noteRow(index);
 }
 
 void AlbumRows::replace(int index, const QStringList &row)
 {
+    if (!m_indexed) {
+        m_lines[index] = joinRow(row);
+        return;
+    }
+    const QString before = fileNameAt(index);
+    const bool distinct = namesDistinct();
     m_lines[index] = joinRow(row);
+    if (field(index, FileName) == before)
+        return;
+    forgetFirst(before, index, distinct);
+    noteRow(index);
 }
 
 void AlbumRows::removeAt(int index)
 {
+    if (!m_indexed) {
+        m_lines.removeAt(index);
+        return;
+    }
+    const QString name = fileNameAt(index);
+    const bool distinct = namesDistinct();
     m_lines.removeAt(index);
+    for (int &first : m_firstRow) {
+        if (first > index)
+            --first;
+    }
+    // The rows after `index` have moved up one, so a later row of that name is now
+    // looked for from `index` itself.
+    forgetFirst(name, index, distinct);
 }
 
 void AlbumRows::move(int from, int to)
 {
     m_lines.move(from, to);
+    if (!m_indexed || from == to)
+        return;
+    // With repeated names the first row of one could be anywhere in between: look
+    // again at the next look-up.
+    if (!namesDistinct()) {
+        dropIndex();
+        return;
+    }
+    for (int &first : m_firstRow) {
+        if (from < to && first > from && first <= to)
+            --first;
+        else if (from > to && first >= to && first < from)
+            ++first;
+    }
+    m_firstRow[fileNameAt(to)] = to;
 }
 
 void AlbumRows::swap(int a, int b)
 {
     m_lines.swapItemsAt(a, b);
+    if (!m_indexed || field(a, FileName) == field(b, FileName))
+        return;
+    if (!namesDistinct()) {
+        dropIndex();
+        return;
+    }
+    m_firstRow[fileNameAt(a)] = a;
+    m_firstRow[fileNameAt(b)] = b;
 }
 
 void AlbumRows::reset()
 {
     m_lines.clear();
     m_capacity = Growth;
+    dropIndex();
 }
 
 void AlbumRows::reserve(int rows)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -30,7 +31,10 @@ public:
     // The row's texts joined with "|".
     const QString &line(int index) const { return m_lines.at(index); }
 
-    // The first row whose file name equals `fileName` (case-sensitive), or -1.
+    // The first row whose file name equals `fileName` (case-sensitive), or -1. The
+    // first look-up indexes the file names; the changes below keep the index up to
+    // date where that is cheap and drop it otherwise, for the next look-up to rebuild.
+    // Being a write, a look-up is no more thread-safe than a change.
     int indexOfFile(QStringView fileName) const;
 
     void append(const QStringList &row);
@@ -56,7 +60,24 @@ public:
 
 private:
     void grow();
+    QString fileNameAt(int index) const { return field(index, FileName).toString(); }
+    // Every name held by one row only: each name is then its own first row.
+    bool namesDistinct() const { return m_firstRow.size() == m_lines.size(); }
+    void dropIndex() const;
+    // The first row from `from` on whose file name is `fileName`, or -1 (a plain scan).
+    int nextRowOf(QStringView fileName, int from) const;
+    // Row `index` no longer holds `fileName`: when it was that name's first row, the
+    // next row of the name (looked for from `index` on) takes its place. `distinct`
+    // says whether every name was held by one row only before the change.
+    void forgetFirst(const QString &fileName, int index, bool distinct);
+    // Row `index` holds its file name now: it becomes that name's first row unless an
+    // earlier row holds the name.
+    void noteRow(int index);
 
     QList<QString> m_lines;
     int m_capacity = Growth;
+    // File name -> first row holding it, for every row, while m_indexed. Built by
+    // indexOfFile, so an album only read or searched never pays for it.
+    mutable QHash<QString, int> m_firstRow;
+    mutable bool m_indexed = false;
 };

@@ -366,16 +366,18 @@ void PlayList::putThumbCacheInRowOrder()
 {
     if (m_thumbCache.isEmpty())
         return;
+    // The first entry of each file name. The keys view the names held by
+    // m_thumbCache, which stays as it is until `ordered` replaces it.
+    QHash<QStringView, qsizetype> firstEntry;
+    firstEntry.reserve(m_thumbCache.size());
+    for (qsizetype i = m_thumbCache.size() - 1; i >= 0; --i)
+        firstEntry.insert(m_thumbCache.at(i).fileName, i);
     QList<ThumbCacheEntry> ordered;
     ordered.reserve(m_thumbCache.size());
     for (int i = 0; i < m_rows.count(); ++i) {
-        const QStringView name = m_rows.field(i, AlbumRows::FileName);
-        for (const ThumbCacheEntry &entry : std::as_const(m_thumbCache)) {
-            if (entry.fileName == name) {
-                ordered.append(entry);
-                break;
-            }
-        }
+        const qsizetype entry = firstEntry.value(m_rows.field(i, AlbumRows::FileName), -1);
+        if (entry >= 0)
+            ordered.append(m_thumbCache.at(entry));
     }
     m_thumbCache = ordered;
 }

@@ -82,6 +82,8 @@ private Q_SLOTS:
     void smartAlbumsOverTheList();
     void addingFiles();
     void validation();
+    void indexOfFileFollowsEveryChange();
+    void thumbCacheFollowsRowOrder();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -715,6 +717,167 @@ void TestAlbums::validation()
     QVERIFY(CatalogueText::propertyRefusal(QStringLiteral("Anna, Bob; 5 €")).isEmpty());
     QVERIFY(!CatalogueText::propertyRefusal(QStringLiteral("a|b")).isEmpty());
     QVERIFY(!CatalogueText::propertyRefusal(QStringLiteral("a\r\nb")).isEmpty());
+}
+
+// The first row of each name, looked up after random sequences of every change a row
+// table knows, against a plain list of the names changed the same way. Names repeat
+// (hand-made album files may hold a name twice), a short row has no file name, and
+// look-ups come between changes at random so that the table is looked up both freshly
+// and long after its last look-up.
+void TestAlbums::indexOfFileFollowsEveryChange()
+{
+    QRandomGenerator rng(20240611);
+    for (int sequence = 0; sequence < 300; ++sequence) {
+        // Few names: many repeats; many names: mostly one row per name.
+        const int pool = QList<int>{2, 5, 1000}.at(sequence % 3);
+        auto someName = [&] { return QStringLiteral("IMG_%1.jpg").arg(rng.bounded(pool)); };
+        AlbumRows rows;
+        QStringList names;  // the file name of each row, in order
+        auto check = [&](const AlbumRows &table, const QStringList &expected, int step) {
+            QStringList asked = expected;
+            asked << QStringLiteral("IMG_0.JPG") << QStringLiteral("img_1.jpg") << QStringLiteral("nothing.jpg")
+                  << QString() << someName();
+            for (const QString &name : std::as_const(asked)) {
+                int first = -1;
+                for (int i = 0; i < expected.size() && first < 0; ++i) {
+                    if (expected.at(i) == name)
+                        first = i;
+                }
+                const int found = table.indexOfFile(name);
+                const QString where = QStringLiteral("sequence %1, step %2: \"%3\" found at %4, first at %5 in %6")
+                                          .arg(sequence)
+                                          .arg(step)
+                                          .arg(name)
+                                          .arg(found)
+                                          .arg(first)
+                                          .arg(expected.join(QLatin1Char(',')));
+                QVERIFY2(found == first, qPrintable(where));
+            }
+        };
+        const int steps = 10 + rng.bounded(40);
+        for (int step = 0; step < steps; ++step) {
+            const int n = int(names.size());
+            const int op = rng.bounded(n == 0 ? 4 : 11);
+            const QString name = someName();
+            switch (op) {
+            case 0:
+                rows.append(row(name, "t", "1"));
+                names << name;
+                break;
+            case 1:
+                rows.appendLine("Photo|/pics|" + name + "|title|||3|0|-1|640*480|");
+                names << name;
+                break;
+            case 2:
+                rows.appendFromFile("Photo|/pics|" + name + "| | | |0|0|-1| |Anna");
+                names << name;
+                break;
+            case 3:
+                if (rng.bounded(4) == 0) {
+                    rows.appendLine(QStringLiteral("Photo|/pics"));  // no file name at all
+                    names << QString();
+                } else {
+                    const int at = rng.bounded(n + 1);
+                    rows.insert(at, row(name, "t", "2"));
+                    names.insert(at, name);
+                }
+                break;
+            case 4: {
+                const int at = rng.bounded(n);
+                // Half the time the row keeps its name, as a changed title does.
+                const QString kept = rng.bounded(2) ? names.at(at) : name;
+                rows.replace(at, row(kept, "changed", "4"));
+                names[at] = kept;
+                break;
+            }
+            case 5:
+            case 6: {
+                const int at = rng.bounded(n);
+                rows.removeAt(at);
+                names.removeAt(at);
+                break;
+            }
+            case 7: {
+                const int from = rng.bounded(n), to = rng.bounded(n);
+                rows.move(from, to);
+                names.move(from, to);
+                break;
+            }
+            case 8: {
+                const int a = rng.bounded(n), b = rng.bounded(n);
+                rows.swap(a, b);
+                names.swapItemsAt(a, b);
+                break;
+            }
+            case 9:
+                if (rng.bounded(8) == 0) {
+                    rows.reset();
+                    names.clear();
+                }
+                break;
+            case 10: {
+                // A copy goes its own way: changing it leaves the original's answers.
+                AlbumRows copy = rows;
+                QStringList copied = names;
+                copy.removeAt(0);
+                copied.removeAt(0);
+                copy.append(row(name, "t", "1"));
+                copied << name;
+                check(copy, copied, step);
+                break;
+            }
+            }
+            QCOMPARE(rows.count(), int(names.size()));
+            if (rng.bounded(3) == 0)
+                check(rows, names, step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        check(rows, names, steps);
+        if (QTest::currentTestFailed())
+            return;
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(rows.fieldText(i, AlbumRows::FileName), names.at(i));
+    }
+}
+
+// Saving a row puts the album's cached thumbnails in the order of its rows: one entry
+// per row, the first entry of that name, entries of names no row holds dropped.
+void TestAlbums::thumbCacheFollowsRowOrder()
+{
+    PlayList album;
+    auto a = record("a.jpg"), b = record("b.jpg"), c = record("c.jpg");
+    album.addRecord(c.get());
+    album.addRecord(a.get());
+    album.addRecord(b.get());
+    album.addRecord(a.get());  // a hand-made album may hold a name twice
+    const QDateTime day(QDate(2005, 6, 1), QTime(12, 0));
+    // Each entry told apart by its time: minute 1 to 5.
+    album.thumbCache() = {{QPixmap(), "b.jpg", day.addSecs(60)},
+                          {QPixmap(), "gone.jpg", day.addSecs(120)},
+                          {QPixmap(), "a.jpg", day.addSecs(180)},
+                          {QPixmap(), "b.jpg", day.addSecs(240)},
+                          {QPixmap(), "c.jpg", day.addSecs(300)}};
+    QVERIFY(album.syncRow(b.get()));
+    QStringList order;
+    QList<int> minutes;
+    for (const PlayList::ThumbCacheEntry &entry : album.thumbCache()) {
+        order << entry.fileName;
+        minutes << int(day.secsTo(entry.time) / 60);
+    }
+    QCOMPARE(order, (QStringList{"c.jpg", "a.jpg", "b.jpg", "a.jpg"}));
+    QCOMPARE(minutes, (QList<int>{5, 3, 1, 3}));
+
+    // A row without a cached thumbnail gets no entry; the second "a.jpg" row takes
+    // the first "a.jpg" entry again.
+    auto d = record("d.jpg");
+    album.addRecord(d.get());
+    album.thumbCache().removeLast();
+    QVERIFY(album.syncRow(d.get()));
+    order.clear();
+    for (const PlayList::ThumbCacheEntry &entry : album.thumbCache())
+        order << entry.fileName;
+    QCOMPARE(order, (QStringList{"c.jpg", "a.jpg", "b.jpg", "a.jpg"}));
 }
 
 QTEST_MAIN(TestAlbums)
