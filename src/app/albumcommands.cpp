@@ -4,6 +4,7 @@
 #include "ui_enternamebase.h"
 
 #include "ambriomainwindow.h"
+#include "cataloguesave.h"
 #include "cataloguetext.h"
 #include "directoryplaylist.h"
 #include "kivviewitem.h"
@@ -69,8 +70,15 @@ void AlbumCommands::store(PlayList *album, const QString &title)
     m_page->m_library.insertAlbum(album, m_page->m_currentAlbum);
     // The album file holds the creation date the year view files the album under.
     album->setDirty(true);
-    album->save(album->kivDir());
-    m_page->m_library.save();
+    if (!m_page->storeAlbum(album)) {
+        // Not stored: the album is not shown as if it were.
+        m_page->m_library.removeAlbum(album);
+        m_page->m_library.setDirty(false);
+        QDir().rmdir(album->albumFolder());
+        delete album;
+        list->removeEmptyYearRow();
+        return;
+    }
     m_page->slot_selectLibrary(album);
 }
 
@@ -126,7 +134,11 @@ void AlbumCommands::newDynamicAlbum()
         return;
     }
     const QString name = QFileInfo(folder).fileName();
-    const QString refusal = CatalogueText::albumNameRefusal(name);
+    // The name comes from the folder, not from typing: a "," is kept (the library
+    // index reads it back), but "|" or a line end could not stand in the album's rows.
+    QString refusal = DirectoryPlaylist::folderRefusal(folder);
+    if (refusal.isEmpty())
+        refusal = CatalogueText::folderNameRefusal(name);
     if (!refusal.isEmpty()) {
         m_page->prompter()->information(m_page, refusal);
         return;
@@ -139,19 +151,26 @@ void AlbumCommands::newDynamicAlbum()
     store(album, name);
 }
 
-void AlbumCommands::removeAlbumFiles(PlayList *album)
+bool AlbumCommands::removeAlbumFiles(PlayList *album)
 {
     if (!album)
-        return;
-    if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album)) {
-        // The locator must not bring the folder back as a new album.
-        m_page->m_hiddenDirs << dynamic->from();
-        NameList::save(NameList::hiddenDirsPath(m_page->m_context.root), m_page->m_hiddenDirs);
+        return false;
+    m_page->m_library.removeAlbum(album);
+    if (!m_page->storeAlbum(nullptr)) {
+        // The index still lists the album: it stays, with its files.
+        m_page->m_library.load();
+        return false;
     }
     std::printf("*** Remove Album :%s\n", qPrintable(album->kivDir()));
     std::fflush(stdout);
-    m_page->m_library.removeAlbum(album);
-    m_page->m_library.save();
+    auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
+    if (dynamic && !dynamic->from().trimmed().isEmpty() && !m_page->m_hiddenDirs.contains(dynamic->from())) {
+        // The locator must not bring the folder back as a new album.
+        m_page->m_hiddenDirs << dynamic->from();
+        if (!NameList::save(NameList::hiddenDirsPath(m_page->m_context.root), m_page->m_hiddenDirs))
+            qWarning("the list of hidden folders could not be written");
+    }
+    // An invalid album's files are left alone: they may be damaged, or lead elsewhere.
     if (album->isValid())
         album->removeFiles();
     if (m_page->m_currentAlbum == album)
@@ -159,6 +178,7 @@ void AlbumCommands::removeAlbumFiles(PlayList *album)
     // Tray pictures may belong to the album going away.
     m_page->tray()->clear();
     delete album;
+    return true;
 }
 
 void AlbumCommands::removeAlbum()
@@ -175,7 +195,8 @@ void AlbumCommands::removeAlbum()
         return;
     libraryList *list = m_page->albumList();
     QTreeWidgetItem *above = list->itemAbove(album);
-    removeAlbumFiles(album);
+    if (!removeAlbumFiles(album))
+        return;
     list->removeEmptyYearRow();
     // The entry above may have been an emptied year row that is gone now.
     bool aboveStands = false;
@@ -198,8 +219,8 @@ void AlbumCommands::clearAlbum()
     if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album)) {
         ok = m_page->prompter()->confirm(m_page, Prompter::Icon::Critical,
                                          QStringLiteral("Remove all picture contained in :") + dynamic->from()
-                                             + QStringLiteral("\n\n this function is not virtual your picture will "
-                                                              "be really deleted"),
+                                             + QStringLiteral("\n\nThe pictures of this album are moved to the trash; "
+                                                              "other files of the folder stay."),
                                          QStringLiteral("Remove all Pictures"));
     } else {
         ok = m_page->prompter()->confirm(m_page, Prompter::Icon::Information,
@@ -214,9 +235,11 @@ void AlbumCommands::clearAlbum()
         m_page->pictures()->closeAlbum();
         m_page->clearCurrentItem();
     }
-    album->clear();
-    m_page->m_library.updateAlbum(album);
-    m_page->m_library.save();
+    const bool cleared = album->clear();
+    if (!cleared)
+        m_page->reportSaveError(CatalogueSave::message(album->lastError()));
+    else
+        m_page->storeAlbum(album);
     m_page->albumList()->setPixmapPlaylist(album);
     m_page->updateAlbumPanel();
 }
@@ -235,13 +258,10 @@ void AlbumCommands::refreshAlbum()
             return;
     }
     if (dynamic) {
-        // A rescan from the folder as it is now.
-        dynamic->resetRows();
-        dynamic->setDirty(true);
+        // A rescan from the folder as it is now; pictures still there keep their tags.
         dynamic->rows();
-        dynamic->save(dynamic->kivDir());
-        m_page->m_library.updateAlbum(dynamic);
-        m_page->m_library.save();
+        reportSkipped(dynamic);
+        m_page->storeAlbum(dynamic);
     }
     m_page->slot_roll_pressed(album);
     m_page->albumList()->setPixmapPlaylist(album);
@@ -249,17 +269,35 @@ void AlbumCommands::refreshAlbum()
 
 void AlbumCommands::rebindAndRefresh(DirectoryPlaylist *album, const QString &folder)
 {
+    if (const QString refusal = DirectoryPlaylist::folderRefusal(folder); !refusal.isEmpty()) {
+        m_page->prompter()->information(m_page, refusal);
+        return;
+    }
+    if (const QString refusal = album->writeRefusal(); !refusal.isEmpty()) {
+        m_page->reportSaveError(CatalogueSave::message(refusal));
+        return;
+    }
     album->setFrom(folder);
     album->setValid(true);
-    album->resetRows();
+    // Pictures of the same name in the new folder keep their rows and tags.
     album->setDirty(true);
     album->rows();
-    album->save(album->kivDir());
-    m_page->m_library.updateAlbum(album);
-    m_page->m_library.save();
+    reportSkipped(album);
+    m_page->storeAlbum(album);
     m_page->albumList()->insertIntoYearView(album);
     m_page->albumList()->setPixmapPlaylist(album);
     m_page->slot_selectLibrary(album);
+}
+
+void AlbumCommands::reportSkipped(const DirectoryPlaylist *album)
+{
+    const QStringList skipped = album->skippedFiles();
+    if (skipped.isEmpty())
+        return;
+    m_page->prompter()->warning(m_page, QStringLiteral("These files of %1 are not shown: a file name that holds "
+                                                       "\"|\" or a line break cannot be catalogued.\n\n")
+                                            .arg(album->from())
+                                            + skipped.join(QLatin1Char('\n')));
 }
 
 void AlbumCommands::changeFolder()

@@ -22,7 +22,9 @@ public:
     void newDynamicAlbum();
     void newGroup();
     void removeAlbum();
-    void removeAlbumFiles(PlayList *album);
+    // Removes the album from the library index, then its catalogue files; false (and
+    // nothing removed) when the index cannot be written.
+    bool removeAlbumFiles(PlayList *album);
     void clearAlbum();
     void refreshAlbum();
     void changeFolder();
@@ -39,6 +41,8 @@ private:
     // file and the index, and selects it.
     void store(PlayList *album, const QString &title);
     void rebindAndRefresh(DirectoryPlaylist *album, const QString &folder);
+    // Tells which files of the folder a rescan could not catalogue.
+    void reportSkipped(const DirectoryPlaylist *album);
 
     AmbrioMainWindow *m_page;
 };

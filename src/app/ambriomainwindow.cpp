@@ -12,6 +12,7 @@
 #include "viewphoto.h"
 #include "catalogueloader.h"
 #include "cataloguefile.h"
+#include "cataloguesave.h"
 #include "cataloguelock.h"
 #include "directoryplaylist.h"
 #include "hello.h"
@@ -163,7 +164,7 @@ void AmbrioMainWindow::connectWidgets()
         // The title renamed in place is the album's title.
         album->setTitle(item->text(1));
         album->setDirty(true);
-        album->save(album->kivDir());
+        storeAlbum(album);
         if (album == m_currentAlbum)
             m_title->setText(album->title());
     });
@@ -348,7 +349,15 @@ void AmbrioMainWindow::stageUi()
     m_library.load();
     std::fputs("loading Database******************************************************\n", stdout);
     std::fflush(stdout);
-    CatalogueLoader::load(ui->ListRoll, m_library, m_context, QStringLiteral("media"), m_prompter);
+    QStringList problems;
+    CatalogueLoader::load(ui->ListRoll, m_library, m_context, QStringLiteral("media"), m_prompter, &problems);
+    // What could not be read is said once, at start; those files are left as they are.
+    if (m_library.isDamaged())
+        problems.prepend(m_library.damage()
+                         + QStringLiteral("\nThe albums that could be read are shown; no change is saved until the "
+                                          "library index is repaired."));
+    if (!problems.isEmpty() && m_prompter)
+        m_prompter->warning(this, problems.join(QStringLiteral("\n\n")));
 }
 
 void AmbrioMainWindow::finishStartup()
@@ -725,7 +734,7 @@ void AmbrioMainWindow::LibraryMoveUp()
 {
     if (ui->ListRoll->moveUp(m_currentAlbum)) {
         m_library.moveUp(m_currentAlbum);
-        m_library.save();
+        storeAlbum(nullptr);
     }
 }
 
@@ -733,7 +742,7 @@ void AmbrioMainWindow::LibraryMovedown()
 {
     if (ui->ListRoll->moveDown(m_currentAlbum)) {
         m_library.moveDown(m_currentAlbum);
-        m_library.save();
+        storeAlbum(nullptr);
     }
 }
 
@@ -889,7 +898,7 @@ void AmbrioMainWindow::SavePlaylistProperty()
     m_currentAlbum->setTitle(title);
     m_currentAlbum->setText(1, title);
     m_currentAlbum->setDirty(true);
-    m_currentAlbum->save(m_currentAlbum->kivDir());
+    storeAlbum(m_currentAlbum);
     m_title->setText(title);
     m_panel->fillAlbum(m_currentAlbum);
 }
@@ -966,6 +975,27 @@ void AmbrioMainWindow::setCurrentItemProperty(KivViewItem *item)
     m_panel->fill(item, ui->trayBar->count() > 1 && m_multiSelection);
 }
 
+bool AmbrioMainWindow::storeAlbum(PlayList *album)
+{
+    QString error;
+    if (album) {
+        error = CatalogueSave::albumAndIndex(album, &m_library);
+    } else if (!m_library.save()) {
+        error = CatalogueSave::message(m_library.isDamaged()
+                                           ? m_library.damage()
+                                           : QStringLiteral("The library index %1 could not be written.")
+                                                 .arg(m_library.filePath()));
+    }
+    reportSaveError(error);
+    return error.isEmpty();
+}
+
+void AmbrioMainWindow::reportSaveError(const QString &message)
+{
+    if (!message.isEmpty() && m_prompter)
+        m_prompter->warning(this, message);
+}
+
 void AmbrioMainWindow::updateAlbumPanel()
 {
     if (m_currentAlbum)
@@ -1040,7 +1070,10 @@ void AmbrioMainWindow::showSubjectDialog()
     m_prompter->exec(&dialog);
     // Names added or removed survive however the dialog was closed.
     m_subjects = dialog.subjects();
-    NameList::save(NameList::subjectsPath(m_context.root), m_subjects);
+    if (!NameList::save(NameList::subjectsPath(m_context.root), m_subjects)) {
+        reportSaveError(CatalogueSave::message(QStringLiteral("The list of persons %1 could not be written.")
+                                                   .arg(NameList::subjectsPath(m_context.root))));
+    }
     const QStringList chosen = dialog.selectedPersons();
     if (!chosen.isEmpty()) {
         const QString persons = chosen.join(QLatin1Char(','));
@@ -1091,7 +1124,7 @@ void AmbrioMainWindow::showDatePlModif()
         return;
     album->setCreationDate(dialog.date());
     album->setDirty(true);
-    album->save(album->kivDir());
+    storeAlbum(album);
     m_panel->fillAlbum(album);
     // Its place in the year view follows the new date.
     ui->ListRoll->insertIntoYearView(album);
@@ -1112,7 +1145,10 @@ void AmbrioMainWindow::viewImage()
     m_currentItem->incrementViewCount();
     if (PlayList *album = m_currentItem->ownerAlbum(); album && !album->isSmart()) {
         album->updateRow(m_currentItem);
-        album->save(album->kivDir());
+        // A read-only catalogue was announced at start: counting views is no change
+        // the user asked for, so it is not refused again at every picture.
+        if (!album->save(album->kivDir()) && !CatalogueFile::isReadOnly())
+            reportSaveError(CatalogueSave::message(album->lastError()));
     }
     if (m_viewer->isHidden()) {
         m_viewer->setGeometry(ui->ThumbsBay->geometry().translated(

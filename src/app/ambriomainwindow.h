@@ -80,6 +80,11 @@ public:
     KivViewItem *currentItem() const { return m_currentItem; }
     // The library index and the current album, for the parts that need them.
     LibraryIndex *getDataBase() { return &m_library; }
+    // Writes the album file and the library index (the album file is put back when the
+    // index cannot be written); a failure is told to the user and false returned.
+    bool storeAlbum(PlayList *album);
+    // Shows a save failure (a text from CatalogueSave); nothing for an empty text.
+    void reportSaveError(const QString &message);
     PlayList *GetCurrentDir() const { return m_currentAlbum; }
     const CatalogueContext &catalogue() const { return m_context; }
     QStringList subjects() const { return m_subjects; }

@@ -4,6 +4,7 @@
 #include "catalogueloader.h"
 #include "cataloguecontext.h"
 #include "cataloguelock.h"
+#include "cataloguesave.h"
 #include "cataloguetext.h"
 #include "directoryplaylist.h"
 #include "libraryindex.h"
@@ -62,6 +63,7 @@ struct Loaded
     LibraryIndex library;
     QTreeWidget list;
     QList<PlayList *> albums;
+    QStringList problems;  // albums listed as invalid, and why
 
     explicit Loaded(const QString &installDir)
         : context(CatalogueContext::forInstallation(installDir))
@@ -73,7 +75,7 @@ struct Loaded
     {
         library.load();
         // The loader's progress line belongs to the program's output, not the tool's.
-        albums = CatalogueLoader::load(&list, library, context, QStringLiteral("media"), nullptr);
+        albums = CatalogueLoader::load(&list, library, context, QStringLiteral("media"), nullptr, &problems);
     }
 };
 
@@ -341,6 +343,14 @@ int CatalogueCli::dispatch(const Options &options)
     }
     cat.load();
     StreamPrompter prompter(m_err);
+    // A damaged index is never written over: it would drop the albums it cannot read.
+    if (cat.library.isDamaged()) {
+        m_err << cat.library.damage() << Qt::endl;
+        if (reading.contains(command))
+            return Usage;
+        m_err << "Nothing is changed until the library index is repaired." << Qt::endl;
+        return Refused;
+    }
 
     auto print = [&](const QJsonValue &json, const QStringList &lines) {
         if (options.json) {
@@ -381,10 +391,11 @@ int CatalogueCli::dispatch(const Options &options)
         print(array, lines);
     };
     auto evaluate = [&](SmartPlaylist &smart) {
-        const QList<PlayList *> top = CatalogueLoader::topLevelAlbums(&cat.list);
-        if (CatalogueLoader::refuseSmartAlbum(top, prompter))
+        // The same albums the window's smart albums read, those inside groups included.
+        const QList<PlayList *> stored = CatalogueLoader::storedAlbums(&cat.list);
+        if (CatalogueLoader::refuseSmartAlbum(stored, prompter))
             return Refused;
-        SearchEngine::fill(&smart, top);
+        SearchEngine::fill(&smart, stored);
         printResults(smart.rowTable());
         return Done;
     };
@@ -392,6 +403,8 @@ int CatalogueCli::dispatch(const Options &options)
     if (command == QLatin1String("albums")) {
         if (!args.isEmpty())
             return usageError(QStringLiteral("albums takes no argument"));
+        for (const QString &problem : std::as_const(cat.problems))
+            m_err << "warning: " << problem << Qt::endl;
         QJsonArray array;
         QStringList lines;
         for (PlayList *album : std::as_const(cat.albums)) {
@@ -517,10 +530,9 @@ int CatalogueCli::dispatch(const Options &options)
     }
 
     auto saveAlbumAndIndex = [&](PlayList *album) {
-        const bool saved = album->save(album->kivDir());
-        cat.library.updateAlbum(album);
-        if (!saved || !cat.library.save()) {
-            m_err << "The catalogue files could not be written in " << cat.context.root << Qt::endl;
+        const QString error = CatalogueSave::albumAndIndex(album, &cat.library);
+        if (!error.isEmpty()) {
+            m_err << error << Qt::endl;
             return false;
         }
         return true;
@@ -542,8 +554,10 @@ int CatalogueCli::dispatch(const Options &options)
         album->setCreationDate(QDate::currentDate());
         album->setDirty(true);
         cat.library.insertAlbum(album, nullptr);
-        if (!saveAlbumAndIndex(album))
+        if (!saveAlbumAndIndex(album)) {
+            QDir().rmdir(album->albumFolder());
             return Refused;
+        }
         print(QJsonObject{{"id", album->kivDir()}}, {album->kivDir()});
         return Done;
     }
@@ -566,7 +580,11 @@ int CatalogueCli::dispatch(const Options &options)
             }
         }
         const QString name = QFileInfo(folder).fileName();
-        if (const QString refusal = CatalogueText::albumNameRefusal(name); !refusal.isEmpty()) {
+        // The name comes from the folder: "," is kept, "|" or a line end cannot be.
+        QString refusal = DirectoryPlaylist::folderRefusal(folder);
+        if (refusal.isEmpty())
+            refusal = CatalogueText::folderNameRefusal(name);
+        if (!refusal.isEmpty()) {
             prompter.information(nullptr, refusal);
             return Refused;
         }
@@ -579,10 +597,15 @@ int CatalogueCli::dispatch(const Options &options)
         album->setFrom(folder);
         album->setCreationDate(QDate::currentDate());
         album->rows();
+        for (const QString &skipped : album->skippedFiles())
+            m_err << "warning: skipped a file whose name holds \"|\" or a line break: " << folder << '/' << skipped
+                  << Qt::endl;
         album->setDirty(true);
         cat.library.insertAlbum(album, nullptr);
-        if (!saveAlbumAndIndex(album))
+        if (!saveAlbumAndIndex(album)) {
+            QDir().rmdir(album->albumFolder());
             return Refused;
+        }
         print(QJsonObject{{"id", album->kivDir()}, {"rows", album->rowCount()}}, {album->kivDir()});
         return Done;
     }
@@ -593,18 +616,25 @@ int CatalogueCli::dispatch(const Options &options)
         PlayList *album = nullptr;
         if (const int code = findAlbum(args.first(), &album))
             return code;
-        if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album)) {
+        cat.library.removeAlbum(album);
+        if (!cat.library.save()) {
+            m_err << CatalogueSave::message(QStringLiteral("The library index %1 could not be written.")
+                                                .arg(cat.library.filePath()))
+                  << Qt::endl;
+            return Refused;
+        }
+        auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
+        if (dynamic && !dynamic->from().trimmed().isEmpty()) {
             QStringList hidden;
             const QString path = NameList::hiddenDirsPath(cat.context.root);
             NameList::load(path, hidden);
-            hidden << dynamic->from();
-            NameList::save(path, hidden);
+            if (!hidden.contains(dynamic->from())) {
+                hidden << dynamic->from();
+                if (!NameList::save(path, hidden))
+                    m_err << "warning: the list of hidden folders could not be written: " << path << Qt::endl;
+            }
         }
-        cat.library.removeAlbum(album);
-        if (!cat.library.save()) {
-            m_err << "The library index could not be written in " << cat.context.root << Qt::endl;
-            return Refused;
-        }
+        // An invalid album's files are left alone: they may be damaged, or lead elsewhere.
         if (album->isValid())
             album->removeFiles();
         print(QJsonObject{{"removed", album->kivDir()}}, {album->kivDir()});
@@ -634,8 +664,10 @@ int CatalogueCli::dispatch(const Options &options)
             array.append(photo->fileName());
             lines << photo->fileName();
         }
+        if (!result.saveError.isEmpty())
+            m_err << result.saveError << Qt::endl;
         print(QJsonObject{{"added", array}, {"refused", result.refused}}, lines);
-        return result.refused == 0 ? Done : Refused;
+        return result.refused == 0 && result.saveError.isEmpty() ? Done : Refused;
     }
 
     // set ALBUM FILE KEY=VALUE...
@@ -696,12 +728,16 @@ int CatalogueCli::dispatch(const Options &options)
             return Refused;
         }
     }
-    if (!photo->writeProperties()) {
-        m_err << "The property file could not be written: " << photo->propertyFilePath() << Qt::endl;
+    if (const QString refusal = album->writeRefusal(); !refusal.isEmpty()) {
+        m_err << refusal << Qt::endl;
         return Refused;
     }
     album->updateRow(photo.get());
-    if (!saveAlbumAndIndex(album))
+    // The property file and the row together: a failure puts the property file back.
+    if (const QString error = CatalogueSave::propertiesAndAlbums({photo.get()}, {album}, &cat.library);
+        !error.isEmpty()) {
+        m_err << error << Qt::endl;
         return Refused;
+    }
     return Done;
 }

@@ -5,6 +5,7 @@
 #include "albumadd.h"
 #include "ambriomainwindow.h"
 #include "catalogueloader.h"
+#include "cataloguesave.h"
 #include "directoryplaylist.h"
 #include "gifwriter.h"
 #include "libraryindex.h"
@@ -143,12 +144,13 @@ void PictureCommands::addTrayPictures(PlayList *album, const QList<KivViewItem *
             if (!thumbnail.isNull())
                 photo->setThumbnail(thumbnail);
             photo->setOwnerAlbum(album);
-            photo->writeProperties();
             album->updateRow(photo.get());
+            if (const QString error = CatalogueSave::propertiesAndAlbums({photo.get()}, {album}, m_page->getDataBase());
+                !error.isEmpty() && added.saveError.isEmpty())
+                added.saveError = error;
             break;
         }
     }
-    album->save(album->kivDir());
     showAdded(album, added);
 }
 
@@ -163,7 +165,7 @@ KivViewItem *PictureCommands::adopt(std::unique_ptr<KivViewItem> record)
 
 PlayList *PictureCommands::storedAlbum(const QString &kivDir) const
 {
-    for (PlayList *album : m_page->albumList()->storedAlbums()) {
+    for (PlayList *album : CatalogueLoader::storedAlbums(m_page->albumList())) {
         if (album->kivDir() == kivDir)
             return album;
     }
@@ -205,9 +207,11 @@ KivViewItem *PictureCommands::recordFor(PlayList *album, int index)
         fromRow(row);
     }
     photo->readProperties();
-    // A folder's rescan leaves the kind of its files unknown: find it out, so the
-    // pictures of a dynamic album can be chosen like any other.
-    if (photo->fileType().trimmed().isEmpty())
+    // A folder's rescan leaves the kind of its files unknown, and older catalogues
+    // stored large pictures as "Undefined": the name's type decides, so every picture
+    // can be chosen. The row is written back only when it is saved for another reason.
+    const QString type = photo->fileType().trimmed();
+    if (type.isEmpty() || type == QLatin1String("Undefined"))
         photo->setFileType(KivViewItem::kindOfFile(photo->picturePath()));
     photo->setModified(false);
     return adopt(std::move(photo));
@@ -220,14 +224,14 @@ void PictureCommands::openAlbum(PlayList *album)
         return;
     libraryList *list = m_page->albumList();
     if (auto *smart = dynamic_cast<SmartPlaylist *>(album)) {
-        if (CatalogueLoader::refuseSmartAlbum(list->storedAlbums(), *m_page->prompter(), m_page))
+        if (CatalogueLoader::refuseSmartAlbum(CatalogueLoader::storedAlbums(list), *m_page->prompter(), m_page))
             return;
         if (smart->kind() == QLatin1String("Search") && !smart->kivDir().isEmpty()) {
             const QString stored = m_page->catalogue().folder + QLatin1Char('/') + smart->kivDir() + QStringLiteral(".smart");
             if (QFileInfo::exists(stored))
                 smart->load(stored);
         }
-        SearchEngine::fill(smart, list->storedAlbums());
+        SearchEngine::fill(smart, CatalogueLoader::storedAlbums(list));
         std::printf("playlist count %d\n", smart->rowCount());
         std::fflush(stdout);
         if (smart->kind() == QLatin1String("Stats") || smart->kind() == QLatin1String("ByCategory"))
@@ -271,8 +275,9 @@ void PictureCommands::openAlbum(PlayList *album)
         m_updateDialog->show();
     }
     m_loader.start(jobs);
-    if (!album->isSmart())
-        album->commit();
+    // A dynamic album whose folder changed holds new rows: they are stored now.
+    if (!album->isSmart() && album->isDirty())
+        m_page->storeAlbum(album);
     list->setPixmapPlaylist(album);
 }
 
@@ -296,13 +301,12 @@ void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize
         m_page->albumList()->setPixmapPlaylist(m_open);
 }
 
-void PictureCommands::albumChanged(PlayList *album)
+bool PictureCommands::albumChanged(PlayList *album)
 {
-    album->save(album->kivDir());
-    m_page->getDataBase()->updateAlbum(album);
-    m_page->getDataBase()->save();
+    const bool stored = m_page->storeAlbum(album);
     m_page->albumList()->setPixmapPlaylist(album);
     m_page->updateAlbumPanel();
+    return stored;
 }
 
 void PictureCommands::addItems()
@@ -331,6 +335,7 @@ void PictureCommands::addFilesTo(PlayList *album, const QStringList &files, cons
 
 void PictureCommands::showAdded(PlayList *album, AlbumAdd::Result &added)
 {
+    m_page->reportSaveError(added.saveError);
     if (album == m_open) {
         for (auto &photo : added.added)
             view()->appendItem(adopt(std::move(photo)));
@@ -350,7 +355,7 @@ void PictureCommands::addFiles(const QStringList &files, KivViewItem *target)
         if (KivViewItem *dragged = view()->itemByPath(files.first())) {
             if (target && target != dragged && !album->isSmart()) {
                 album->moveRow(dragged, target);
-                album->save(album->kivDir());
+                m_page->storeAlbum(album);
                 openAlbum(album);
             }
             return;
@@ -565,7 +570,7 @@ void PictureCommands::rename()
         return;
     }
     album->replaceRow(oldName, item);
-    album->save(album->kivDir());
+    m_page->storeAlbum(album);
     item->setCaption(KivViewItem::captionFor(newName));
     view()->repaintItem(item);
 }
@@ -584,7 +589,7 @@ void PictureCommands::move(bool up)
     else
         view()->moveDown(item, other);
     album->swapRows(item, other);
-    album->save(album->kivDir());
+    m_page->storeAlbum(album);
     m_page->albumList()->setPixmapPlaylist(album);
 }
 
@@ -592,13 +597,22 @@ bool PictureCommands::saveRecord(KivViewItem *item)
 {
     if (!item)
         return false;
-    const bool written = item->writeProperties();
-    if (PlayList *album = item->ownerAlbum(); album && !album->isSmart()) {
+    // The property file and the album row are written together: when the album cannot
+    // be written, the property file is put back, so the two never disagree.
+    QList<PlayList *> albums;
+    PlayList *album = item->ownerAlbum();
+    if (album && !album->isSmart()) {
         album->updateRow(item);
-        albumChanged(album);
+        albums << album;
+    }
+    const QString error = CatalogueSave::propertiesAndAlbums({item}, albums, m_page->getDataBase());
+    if (!albums.isEmpty()) {
+        m_page->albumList()->setPixmapPlaylist(album);
+        m_page->updateAlbumPanel();
     }
     view()->repaintItem(item);
-    return written;
+    m_page->reportSaveError(error);
+    return error.isEmpty();
 }
 
 void PictureCommands::changeLove(int delta)

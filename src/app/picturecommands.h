@@ -67,7 +67,7 @@ private:
     // New records of `album` go to the view when it is shown; its icon and panel follow.
     void showAdded(PlayList *album, AlbumAdd::Result &added);
     KivViewItem *adopt(std::unique_ptr<KivViewItem> record);
-    void albumChanged(PlayList *album);
+    bool albumChanged(PlayList *album);
     thumbsView *view() const;
 
     AmbrioMainWindow *m_page;

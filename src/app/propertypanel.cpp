@@ -208,9 +208,12 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
         if (!several || ui->itemUserBadge->isModified())
             record->setUserBadge(ui->itemUserBadge->badgeValue());
         record->setModified(true);
-        if (m_page->pictures()->saveRecord(record))
-            ++saved.written;
+        const bool written = m_page->pictures()->saveRecord(record);
         record->setModified(false);
+        // A failure was told once; the other pictures are not tried after it.
+        if (!written)
+            break;
+        ++saved.written;
     }
     return saved;
 }

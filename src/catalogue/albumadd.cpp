@@ -1,13 +1,34 @@
 #include "albumadd.h"
 
 #include "cataloguecontext.h"
+#include "cataloguesave.h"
+#include "cataloguetext.h"
 #include "directoryplaylist.h"
 #include "libraryindex.h"
 #include "prompter.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 
 namespace AlbumAdd {
+
+namespace {
+
+void cannotOpen(Prompter &prompter, QWidget *parent)
+{
+    prompter.message(parent, {Prompter::Icon::Warning, QStringLiteral("Vellaro"),
+                              QStringLiteral("Could not open this file.\nThis file cannot be added to the database\n\n"),
+                              {QStringLiteral("Retry"), QStringLiteral("Quit")}, 0, 1});
+}
+
+bool isReadablePicture(const QString &path)
+{
+    QImageReader reader(path);
+    return reader.canRead() && reader.size().isValid();
+}
+
+} // namespace
 
 Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prompter &prompter, QWidget *parent,
                 const QString &duplicateText)
@@ -16,13 +37,29 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
     if (!album)
         return result;
     auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
+    // An album that cannot be written takes nothing; a dynamic album without its folder
+    // has nowhere to copy a picture to.
+    if (!album->isValid() || !album->writeRefusal().isEmpty() || (dynamic && dynamic->folderGone())) {
+        prompter.message(parent, {Prompter::Icon::Warning, QStringLiteral("Album non valid"),
+                                  QStringLiteral("Your album is invalid.Do refresh thumbs or remove for resolve the "
+                                                 "issue."),
+                                  {QStringLiteral("OK")}, 0, 0});
+        result.refused = int(paths.size());
+        return result;
+    }
+    const bool wasDirty = album->isDirty();
+    const int rowsBefore = album->rowCount();
     for (const QString &path : paths) {
         const std::unique_ptr<KivViewItem> record = album->createRecord(path);
-        if (!record) {
-            prompter.message(parent, {Prompter::Icon::Warning, QStringLiteral("Vellaro"),
-                                      QStringLiteral("Could not open this file.\nThis file cannot be added to the "
-                                                     "database\n\n"),
-                                      {QStringLiteral("Retry"), QStringLiteral("Quit")}, 0, 1});
+        if (!record || !isReadablePicture(path)) {
+            cannotOpen(prompter, parent);
+            ++result.refused;
+            continue;
+        }
+        if (const QString refusal = CatalogueText::propertyRefusal(record->fileName()); !refusal.isEmpty()) {
+            prompter.information(parent, QStringLiteral("Unable to add this picture.\nA file name that holds \"|\" "
+                                                        "or a line break cannot be catalogued:\n")
+                                             + path);
             ++result.refused;
             continue;
         }
@@ -41,19 +78,14 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
         photo->setSourceFolder(record->sourceFolder());
         photo->setOwnerAlbum(album);
         photo->readProperties();
-        if (photo->fileType().isEmpty())
+        const QString type = photo->fileType().trimmed();
+        if (type.isEmpty() || type == QLatin1String("Undefined"))
             photo->setFileType(KivViewItem::kindOfFile(photo->picturePath()));
-        if (QFileInfo::exists(photo->thumbnailPath())) {
-            // The thumbnail is there already: the picture's header gives its format,
-            // without decoding the picture.
-            photo->setThumbnail(QPixmap(photo->thumbnailPath()));
-            const QSize size = ThumbnailMaker::pictureSize(photo->picturePath());
-            if (size.isValid())
-                photo->setFormat(QString::number(size.width()) + QLatin1Char('*') + QString::number(size.height()));
-            photo->setFileTime(QFileInfo(photo->picturePath()).lastModified());
-        } else {
-            photo->makeThumbnail(fastThumbs);
-        }
+        // Always from the picture: a thumbnail file of that name may be left from a
+        // different picture that once had the name.
+        photo->makeThumbnail(fastThumbs);
+        if (fastThumbs)
+            QFile::remove(photo->thumbnailPath());
         photo->setUserBadge(-1);
         if (!album->addRecord(photo.get())) {
             prompter.information(parent, QStringLiteral("Unable to add this picture.\nA different file of that name "
@@ -65,10 +97,17 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
             photo->setSourceFolder(dynamic->from());
         result.added.push_back(std::move(photo));
     }
-    album->save(album->kivDir());
-    if (const CatalogueContext *context = album->context(); context && context->library) {
-        context->library->updateAlbum(album);
-        context->library->save();
+    if (result.added.empty())
+        return result;
+    result.saveError = CatalogueSave::albumAndIndex(album, album->context() ? album->context()->library : nullptr);
+    if (!result.saveError.isEmpty()) {
+        // Nothing was stored: the album goes back to the rows it had, and the pictures
+        // are not shown as added.
+        for (const auto &photo : result.added)
+            album->dropRow(photo->fileName());
+        album->setDirty(wasDirty || album->rowCount() != rowsBefore);
+        result.refused += int(result.added.size());
+        result.added.clear();
     }
     return result;
 }

@@ -1,7 +1,9 @@
 #include "cataloguefile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace CatalogueFile {
 
@@ -29,9 +31,83 @@ QString readOnlyReason()
                                       : g_readOnlyReason;
 }
 
+bool readBytes(const QString &path, QByteArray *bytes, QString *why)
+{
+    const QFileInfo info(path);
+    auto fail = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    if (!info.exists())
+        return fail(QStringLiteral("the file does not exist"));
+    if (!info.isFile())
+        return fail(QStringLiteral("it is not a regular file"));
+    if (info.size() > MaxFileSize)
+        return fail(QStringLiteral("it is too large for a catalogue file"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    *bytes = file.read(MaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    if (bytes->size() > MaxFileSize)
+        return fail(QStringLiteral("it is too large for a catalogue file"));
+    return true;
+}
+
+bool isUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(bytes);
+    return !decoder.hasError();
+}
+
+QString fromWindows1252(QByteArrayView bytes)
+{
+    // 0x80..0x9F of Windows-1252; the five undefined positions keep their Latin-1 code.
+    static const char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const uchar c = uchar(bytes[i]);
+        out[i] = (c >= 0x80 && c < 0xA0) ? QChar(high[c - 0x80]) : QChar(c);
+    }
+    return text;
+}
+
+QString decode(QByteArrayView bytes, bool utf8)
+{
+    return utf8 ? QString::fromUtf8(bytes) : fromWindows1252(bytes);
+}
+
+Snapshot::Snapshot(const QString &path)
+    : m_path(path)
+{
+    const QFileInfo info(path);
+    m_existed = info.isFile();
+    if (m_existed) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            m_bytes = file.readAll();
+    }
+}
+
+bool Snapshot::restore() const
+{
+    if (m_existed)
+        return writeBytes(m_path, m_bytes);
+    return !QFileInfo::exists(m_path) || QFile::remove(m_path);
+}
+
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
-    if (g_readOnly)
+    // The save file would follow a link and replace what it points at, which may lie
+    // outside the catalogue.
+    if (g_readOnly || QFileInfo(path).isSymLink())
         return false;
     QSaveFile file(path);
     // Unbuffered, so a short write (a full disk, a file size limit) shows in the count
@@ -57,19 +133,18 @@ bool writeLines(const QString &path, const QStringList &lines)
 
 QStringList readLines(const QString &path, bool *ok)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    if (!readBytes(path, &bytes)) {
         if (ok)
             *ok = false;
         return {};
     }
-    const QByteArray bytes = file.readAll();
     if (ok)
         *ok = true;
     QStringList lines;
     LineReader reader(bytes);
     while (!reader.atEnd())
-        lines.append(QString::fromUtf8(reader.next()));
+        lines.append(reader.text(reader.next()));
     return lines;
 }
 
@@ -117,7 +192,7 @@ QByteArrayView LineReader::next()
 QString LineReader::value(qsizetype keyLength)
 {
     const QByteArrayView line = next();
-    return QString::fromUtf8(line.sliced(qMin(keyLength, line.size())));
+    return text(line.sliced(qMin(keyLength, line.size())));
 }
 
 } // namespace CatalogueFile

@@ -6,8 +6,9 @@
 #include <QStringList>
 
 // Reading and writing the catalogue's text files (property files, album files, the
-// library index, the name lists). Lines end in CR LF; text is UTF-8, the local 8-bit
-// encoding on Linux, so no file name is lost.
+// library index, the name lists). Lines end in CR LF; text is written as UTF-8, the
+// local 8-bit encoding on Linux, so no file name is lost. A file that is not valid
+// UTF-8 was written by an older Windows installation and is read as Windows-1252.
 namespace CatalogueFile {
 
 // A process-wide switch: while it is on, every catalogue write is refused (the window
@@ -17,9 +18,39 @@ bool isReadOnly();
 // Why the catalogue is read-only, in a sentence for the user.
 QString readOnlyReason();
 
+// Catalogue files are read only when they are regular files (a FIFO would hang the
+// reader, a link to a device would never end) and not larger than this.
+constexpr qint64 MaxFileSize = 256 * 1024 * 1024;
+
+// Reads a whole catalogue file. False when it does not exist, is not a regular file
+// (after following links), is too large or cannot be read; `why` then says which.
+bool readBytes(const QString &path, QByteArray *bytes, QString *why = nullptr);
+
+// Text of a catalogue file: UTF-8 when the bytes are valid UTF-8, else Windows-1252.
+bool isUtf8(QByteArrayView bytes);
+QString decode(QByteArrayView bytes, bool utf8);
+QString fromWindows1252(QByteArrayView bytes);
+
+// What was on disk at a path before a change, to put it back when a later step of the
+// same change fails (an album file and the library index, a property file and its
+// album row): the files then never disagree.
+class Snapshot
+{
+public:
+    explicit Snapshot(const QString &path);
+    // Puts the old bytes back, or removes the file when there was none.
+    bool restore() const;
+
+private:
+    QString m_path;
+    bool m_existed = false;
+    QByteArray m_bytes;
+};
+
 // Writes the lines, each followed by CR LF. The file is written whole to a temporary
 // file beside it and renamed into place: a crash, a kill or a full disk leaves the old
 // file, never a half-written one. Returns false (and leaves the old file) on failure.
+// A path that is a symbolic link is never written through: it is refused.
 bool writeLines(const QString &path, const QStringList &lines);
 bool writeBytes(const QString &path, const QByteArray &bytes);
 
@@ -45,15 +76,19 @@ class LineReader
 public:
     explicit LineReader(const QByteArray &bytes)
         : m_bytes(bytes)
+        , m_utf8(isUtf8(bytes))
     {
     }
     bool atEnd() const { return m_pos >= m_bytes.size(); }
     QByteArrayView next();
     // The text of the next line after its key (the key itself is not compared).
     QString value(qsizetype keyLength);
+    // A line's text, decoded as the file is.
+    QString text(QByteArrayView line) const { return decode(line, m_utf8); }
 
 private:
     const QByteArray &m_bytes;
+    bool m_utf8 = true;
     qsizetype m_pos = 0;
 };
 

@@ -1,12 +1,15 @@
 #include "catalogueloader.h"
 
 #include "cataloguecontext.h"
+#include "cataloguelog.h"
 #include "directoryplaylist.h"
 #include "libraryindex.h"
 #include "playlistgroup.h"
 #include "prompter.h"
 
+#include <QSignalBlocker>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 namespace CatalogueLoader {
 
@@ -36,7 +39,7 @@ void finish(PlayList *album, bool isGroup)
 } // namespace
 
 QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const CatalogueContext &context,
-                       const QString &filter, Prompter *prompter)
+                       const QString &filter, Prompter *prompter, QStringList *problems)
 {
     QList<PlayList *> created;
     if (filter.isEmpty()) {
@@ -47,20 +50,29 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         }
         return created;
     }
+    // Nothing reacts to the items' texts while they are set up: loading writes nothing.
+    const QSignalBlocker quiet(list);
     list->clear();
+    // Groups are found by the text of column 1: a list without that column (the
+    // command-line tool's) would put every album at the top level.
+    if (list->columnCount() < 3)
+        list->setColumnCount(3);
     for (int i = 0; i < index.rowCount(); ++i) {
         const QStringList row = index.row(i);
         auto text = [&row](int k) { return k < row.size() ? row.at(k) : QString(); };
         const QString group = text(0), kind = text(1), name = text(2), className = text(3), id = text(4);
         if (!passes(filter, kind))
             continue;
+        const bool safeId = PlayList::isSafeKivDir(id);
+        // An unsafe id is never used to name a file: such an album reads nothing.
+        const QString base = context.folder + QLatin1Char('/') + id;
         PlayList *album = nullptr;
         if (className == QLatin1String("Playlist")) {
             album = new PlayList(list);
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!album->load(context.folder + QLatin1Char('/') + id + QStringLiteral(".db")))
+            if (!safeId || !album->load(base + QStringLiteral(".db")))
                 album->setKivDir(id);
         } else if (className == QLatin1String("DirectoryPlaylist")) {
             QTreeWidgetItem *parent = group == QLatin1String("NONE") ? nullptr : findGroup(list, group);
@@ -69,11 +81,17 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!album->load(context.folder + QLatin1Char('/') + id + QStringLiteral(".dir")))
+            if (!safeId || !album->load(base + QStringLiteral(".dir")))
                 album->setValid(false);
             if (dynamic->from().isEmpty() || dynamic->from() == QLatin1String(" ")) {
                 album->setKivDir(id);
                 album->setValid(false);
+            } else if (!DirectoryPlaylist::folderRefusal(dynamic->from()).isEmpty()) {
+                album->setValid(false);
+                if (problems)
+                    *problems << QStringLiteral("The dynamic album \"%1\" is bound to a folder whose path cannot be "
+                                                "catalogued: %2")
+                                     .arg(name, dynamic->from());
             } else if (dynamic->folderGone()) {
                 dynamic->setFolderMissing(true);
             }
@@ -81,7 +99,8 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album = new PlayListGroup(list);
             album->setContext(&context);
             album->resetRows();
-            album->load(context.folder + QLatin1Char('/') + id + QStringLiteral(".group"));
+            if (safeId)
+                album->load(base + QStringLiteral(".group"));
             album->setName(name);
             album->setKivDir(id);
         } else {
@@ -90,10 +109,33 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         if (album->kivDir().isEmpty())
             album->setKivDir(id);
         album->setGroup(group);
+        const QString refusal = safeId ? album->writeRefusal()
+                                       : QStringLiteral("The album \"%1\" names a place outside the catalogue "
+                                                        "(\"%2\"); it is left as it is.")
+                                             .arg(name, id);
+        if (!refusal.isEmpty()) {
+            album->setValid(false);
+            if (problems)
+                *problems << refusal;
+            qCWarning(lcCatalogue) << refusal;
+        }
         finish(album, className == QLatin1String("PlayListGroup"));
         created.append(album);
     }
     return created;
+}
+
+QList<PlayList *> storedAlbums(const QTreeWidget *list)
+{
+    QList<PlayList *> albums;
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget *>(list)); *it; ++it) {
+        auto *album = dynamic_cast<PlayList *>(*it);
+        if (!album || album->isSmart() || album->className() == QLatin1String("SmartPlaylist")
+            || album->className() == QLatin1String("GroupYear") || album->className() == QLatin1String("PlayListGroup"))
+            continue;
+        albums.append(album);
+    }
+    return albums;
 }
 
 QList<PlayList *> topLevelAlbums(const QTreeWidget *list)
@@ -116,9 +158,9 @@ bool refuseInvalidAlbum(const PlayList *album, Prompter &prompter, QWidget *pare
     return true;
 }
 
-bool refuseSmartAlbum(const QList<PlayList *> &topLevel, Prompter &prompter, QWidget *parent)
+bool refuseSmartAlbum(const QList<PlayList *> &albums, Prompter &prompter, QWidget *parent)
 {
-    for (const PlayList *album : topLevel) {
+    for (const PlayList *album : albums) {
         if (!album->isValid()) {
             prompter.message(parent, {Prompter::Icon::Warning, QStringLiteral("DataBase error"),
                                       QStringLiteral("DataBase Query error : Please remove corrupted album."),

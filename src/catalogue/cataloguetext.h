@@ -11,6 +11,11 @@ namespace CatalogueText {
 // the refusal message, or an empty string when the name can be stored.
 QString albumNameRefusal(const QString &name);
 
+// The name of a dynamic album, taken from its folder's name: "," is allowed (the
+// library index reads such names back), but not "|", a line end, or a name too long
+// to name the album's files.
+QString folderNameRefusal(const QString &name);
+
 // A picture property (title, comment, persons, ...): album rows are joined with "|"
 // and property files hold one value per line, so "|" and line ends are refused.
 QString propertyRefusal(const QString &value);

@@ -1,12 +1,16 @@
 #include "directoryplaylist.h"
 
 #include "cataloguecontext.h"
-#include "kivviewitem.h"
+#include "cataloguelog.h"
+#include "cataloguetext.h"
 #include "libraryindex.h"
+#include "photoitem.h"
+#include "picturetrash.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 
@@ -49,27 +53,83 @@ bool DirectoryPlaylist::folderGone() const
     return !QFileInfo(m_from + QLatin1Char('/')).isDir();
 }
 
+QString DirectoryPlaylist::folderRefusal(const QString &folder)
+{
+    if (folder.contains(QLatin1Char('|')) || folder.contains(QLatin1Char('\n')) || folder.contains(QLatin1Char('\r')))
+        return QStringLiteral("Unable to add this dynamic album.\nA folder whose path holds \"|\" or a line break "
+                              "cannot be catalogued.");
+    return {};
+}
+
 const AlbumRows &DirectoryPlaylist::rows()
 {
     const QDir folder(m_from);
-    if (m_from.trimmed().isEmpty() || !folder.exists())
+    if (m_from.trimmed().isEmpty() || !folder.exists() || !isValid())
         return m_rows;
-    const QStringList files = folder.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
-    if (files.size() == m_rows.count())
+    QStringList files = folder.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    m_skipped.clear();
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [this](const QString &name) {
+                                   if (name.contains(QLatin1String(".kiv")))
+                                       return true;
+                                   // "|" or a line end would split the row on reading.
+                                   if (!CatalogueText::propertyRefusal(name).isEmpty()) {
+                                       m_skipped << name;
+                                       return true;
+                                   }
+                                   return false;
+                               }),
+                files.end());
+    for (const QString &name : std::as_const(m_skipped))
+        qCWarning(lcCatalogue) << "skipped a file whose name cannot be catalogued:" << (m_from + u'/' + name);
+
+    // Nothing to do when the rows name exactly the files of the folder.
+    QSet<QString> present(files.begin(), files.end());
+    bool same = files.size() == m_rows.count();
+    for (int i = 0; same && i < m_rows.count(); ++i)
+        same = present.contains(m_rows.fieldText(i, AlbumRows::FileName))
+               && m_rows.field(i, AlbumRows::Folder) == m_from;
+    if (same)
         return m_rows;
 
-    // The folder changed: one fresh row per file. Each picture's own properties stay in
-    // its property file.
-    m_rows.reset();
-    m_rows.reserve(int(files.size()));
-    setDirty(true);
-    const QString folderText = m_from;
-    for (const QString &name : files) {
-        if (name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1String(".kiv")))
+    // The folder changed. The row of every file still there is kept with its tags (and
+    // follows a changed folder path); new files come last, from their property file
+    // where they have one; rows of files that are gone are dropped.
+    AlbumRows merged;
+    merged.reserve(int(files.size()));
+    QSet<QString> kept;
+    for (int i = 0; i < m_rows.count(); ++i) {
+        const QString name = m_rows.fieldText(i, AlbumRows::FileName);
+        if (!present.contains(name) || kept.contains(name))
             continue;
-        m_rows.append({QString(), folderText, name, QString(), QStringLiteral("Undefined"), QString(),
-                       QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("-1"), QString(), QString()});
+        QStringList row = m_rows.row(i);
+        while (row.size() < AlbumRows::FieldCount)
+            row << QString();
+        row[AlbumRows::Folder] = m_from;
+        merged.append(row);
+        kept.insert(name);
     }
+    for (const QString &name : std::as_const(files)) {
+        if (kept.contains(name))
+            continue;
+        QStringList row{QString(), m_from, name, QString(), QStringLiteral("Undefined"), QString(),
+                        QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("-1"), QString(), QString()};
+        PhotoItem stored(name);
+        stored.setFileName(name);
+        stored.setSourceFolder(m_from);
+        stored.setOwnerAlbum(this);
+        if (context() && isSafeKivDir(kivDir())) {
+            stored.setAlbumFolderPath(albumFolder());
+            if (stored.propertiesExist()) {
+                stored.readProperties();
+                row = rowFor(&stored);
+                row[AlbumRows::Folder] = m_from;
+            }
+        }
+        merged.append(row);
+    }
+    m_rows = merged;
+    setDirty(true);
     return m_rows;
 }
 
@@ -80,7 +140,8 @@ bool DirectoryPlaylist::removeFiles()
 
 bool DirectoryPlaylist::addRecord(const KivViewItem *record)
 {
-    if (!record)
+    // An album without its folder has nowhere to put a copy.
+    if (!record || !isValid() || m_from.trimmed().isEmpty() || folderGone())
         return false;
     const QString source = record->picturePath();
     const QString target = m_from + QLatin1Char('/') + record->fileName();
@@ -107,24 +168,49 @@ bool DirectoryPlaylist::removeRecord(const KivViewItem *record)
     if (!record || indexOfFile(record->fileName()) < 0)
         return false;
     const QString path = record->picturePath();
-    if (QFile::exists(path) && !QFile::remove(path))
-        return false;
+    const QFileInfo picture(path);
+    // A picture already gone leaves only its row; anything but a file is not touched.
+    if (picture.exists() || picture.isSymLink()) {
+        if (!picture.isFile() || PictureTrash::discard(path) == PictureTrash::Outcome::Failed)
+            return false;
+    }
     return PlayList::removeRecord(record);
 }
 
-void DirectoryPlaylist::emptyFolder()
+bool DirectoryPlaylist::emptyFolder(QString *summary)
 {
     if (m_from.trimmed().isEmpty())
-        return;
-    QDir folder(m_from);
-    for (const QString &name : folder.entryList(QDir::Files))
-        folder.remove(name);
+        return true;
+    int trashed = 0, deleted = 0, failed = 0;
+    for (int i = 0; i < m_rows.count(); ++i) {
+        const QString path = m_rows.fieldText(i, AlbumRows::Folder) + QLatin1Char('/')
+                             + m_rows.fieldText(i, AlbumRows::FileName);
+        // Only pictures the album names: documents and other files of the folder stay.
+        if (!QFileInfo(path).isFile() || KivViewItem::kindOfFile(path) != QLatin1String("Photo"))
+            continue;
+        switch (PictureTrash::discard(path)) {
+        case PictureTrash::Outcome::Trashed: ++trashed; break;
+        case PictureTrash::Outcome::Deleted: ++deleted; break;
+        case PictureTrash::Outcome::Failed: ++failed; break;
+        }
+    }
+    if (summary)
+        *summary = PictureTrash::summary(trashed, deleted, failed);
+    return failed == 0;
 }
 
 bool DirectoryPlaylist::clear()
 {
-    emptyFolder();
-    return PlayList::clear();
+    if (const QString refusal = writeRefusal(); !refusal.isEmpty()) {
+        setLastError(refusal);
+        return false;
+    }
+    QString summary;
+    const bool emptied = emptyFolder(&summary);
+    const bool saved = PlayList::clear();
+    if (!emptied)
+        setLastError(summary);
+    return emptied && saved;
 }
 
 bool DirectoryPlaylist::syncRow(const KivViewItem *record)

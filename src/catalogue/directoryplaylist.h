@@ -2,9 +2,9 @@
 
 #include "playlist.h"
 
-// A dynamic album: it mirrors one disk folder. Its rows are rebuilt from the folder
-// when the number of files there changes, and its picture commands act on the files
-// of that folder themselves.
+// A dynamic album: it mirrors one disk folder. When the folder's files change, the
+// rows follow them (the rows of files still there are kept with their tags), and its
+// picture commands act on the files of that folder themselves.
 class DirectoryPlaylist : public PlayList
 {
 public:
@@ -19,8 +19,10 @@ public:
     // Copies the picture into the bound folder first; a different file of the same
     // name there is never overwritten (the record is refused).
     bool addRecord(const KivViewItem *record) override;
-    // Deletes the picture file first; when it cannot be deleted the row stays.
+    // Moves the picture file to the trash first; when it cannot be removed the row stays.
     bool removeRecord(const KivViewItem *record) override;
+    // Moves the pictures its rows name to the trash (never other files of the folder),
+    // then empties the album as a plain one does.
     bool clear() override;
     bool syncRow(const KivViewItem *record) override;
     bool commit() override;
@@ -31,8 +33,14 @@ public:
     void setFolderMissing(bool missing) { m_folderMissing = missing; }
     // True when the bound folder does not exist.
     bool folderGone() const;
-    // Deletes every file of the bound folder.
-    void emptyFolder();
+    // Moves the picture files the rows name to the trash; `summary` says what happened.
+    bool emptyFolder(QString *summary = nullptr);
+    // Files of the folder whose names cannot stand in a row ("|", a line end): the
+    // last rescan skipped them.
+    QStringList skippedFiles() const { return m_skipped; }
+    // A folder a dynamic album cannot be made of: its path holds "|" or a line end.
+    // Returns the refusal, or an empty text.
+    static QString folderRefusal(const QString &folder);
 
 protected:
     QString emptyIconName() const override { return QStringLiteral("directory-playlist.png"); }
@@ -44,4 +52,5 @@ private:
 
     QString m_from;
     bool m_folderMissing = false;
+    QStringList m_skipped;
 };

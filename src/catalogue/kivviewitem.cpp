@@ -1,6 +1,8 @@
 #include "kivviewitem.h"
 
 #include "cataloguefile.h"
+#include "picturetrash.h"
+#include "playlist.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,16 +49,17 @@ QString KivViewItem::captionFor(const QString &fileName)
 
 QString KivViewItem::propertyFileNameFor(const QString &fileName)
 {
+    return fileName + QStringLiteral(".kiv");
+}
+
+QString KivViewItem::legacyPropertyFileNameFor(const QString &fileName)
+{
     const qsizetype dot = fileName.indexOf(QLatin1Char('.'));
     return (dot < 0 ? fileName : fileName.left(dot)) + QStringLiteral(".kiv");
 }
 
 QString KivViewItem::kindOfFile(const QString &path)
 {
-    const QFileInfo info(path);
-    // Large files are not examined at all.
-    if (info.exists() && info.size() / 1024 > 3000)
-        return QStringLiteral("Undefined");
     static const QMimeDatabase mimeDb;
     const QMimeType type = mimeDb.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
     const QString name = type.name();
@@ -91,6 +94,35 @@ QPixmap KivViewItem::makeThumbnail(bool)
 QString KivViewItem::propertyFilePath() const
 {
     return joinPath(m_albumFolder, propertyFileNameFor(m_fileName));
+}
+
+QString KivViewItem::legacyPropertyFilePath() const
+{
+    return joinPath(m_albumFolder, legacyPropertyFileNameFor(m_fileName));
+}
+
+QString KivViewItem::propertyReadPath() const
+{
+    const QString path = propertyFilePath();
+    if (QFileInfo::exists(path))
+        return path;
+    const QString legacy = legacyPropertyFilePath();
+    return QFileInfo::exists(legacy) ? legacy : path;
+}
+
+bool KivViewItem::legacySharedInAlbum() const
+{
+    // Two pictures of one album whose names share a stem shared the older file.
+    if (!m_ownerAlbum)
+        return true;
+    const QString legacy = legacyPropertyFileNameFor(m_fileName);
+    const AlbumRows &rows = m_ownerAlbum->rowTable();
+    for (int i = 0; i < rows.count(); ++i) {
+        const QString name = rows.fieldText(i, AlbumRows::FileName);
+        if (name != m_fileName && legacyPropertyFileNameFor(name) == legacy)
+            return true;
+    }
+    return false;
 }
 
 QString KivViewItem::picturePath() const
@@ -153,7 +185,7 @@ bool KivViewItem::writeProperties() const
 void KivViewItem::readProperties()
 {
     bool ok = false;
-    const QStringList lines = CatalogueFile::readLines(propertyFilePath(), &ok);
+    const QStringList lines = CatalogueFile::readLines(propertyReadPath(), &ok);
     if (!ok)
         return;
     applyPropertyLines(lines);
@@ -171,7 +203,12 @@ void KivViewItem::loadFromRow(const QStringList &row)
 bool KivViewItem::removeProperties() const
 {
     const QString path = propertyFilePath();
-    return QFile::exists(path) && QFile::remove(path);
+    bool removed = QFile::exists(path) && QFile::remove(path);
+    // The older shared file goes too, unless another picture of the album reads it.
+    const QString legacy = legacyPropertyFilePath();
+    if (legacy != path && QFileInfo(legacy).isFile() && !legacySharedInAlbum())
+        removed = QFile::remove(legacy) || removed;
+    return removed;
 }
 
 bool KivViewItem::removeThumbnail() const
@@ -182,13 +219,14 @@ bool KivViewItem::removeThumbnail() const
 
 bool KivViewItem::removePictureFile() const
 {
+    // The user's own picture: into the trash, where it can be taken back.
     const QString path = picturePath();
-    return QFile::exists(path) && QFile::remove(path);
+    return QFileInfo(path).isFile() && PictureTrash::discard(path) != PictureTrash::Outcome::Failed;
 }
 
 bool KivViewItem::propertiesExist() const
 {
-    return QFile::exists(propertyFilePath());
+    return QFile::exists(propertyFilePath()) || QFile::exists(legacyPropertyFilePath());
 }
 
 bool KivViewItem::hasProperties()
@@ -227,6 +265,8 @@ void KivViewItem::setFormat(const QString &format)
 
 void KivViewItem::setLove(int love)
 {
+    // A damaged file may hold any number: love stays within its hearts.
+    love = qBound(0, love, MaxLove);
     if (love != m_love)
         m_modified = true;
     m_love = love;
@@ -263,7 +303,15 @@ KivViewItem::RenameResult KivViewItem::rename(const QString &newFileName)
     }
 
     if (!m_albumFolder.isEmpty()) {
-        moveCatalogueFile(propertyFilePath(), joinPath(m_albumFolder, propertyFileNameFor(newFileName)));
+        const QString target = joinPath(m_albumFolder, propertyFileNameFor(newFileName));
+        if (QFileInfo::exists(propertyFilePath())) {
+            moveCatalogueFile(propertyFilePath(), target);
+        } else if (QFileInfo(legacyPropertyFilePath()).isFile() && !QFileInfo::exists(target)) {
+            // Properties kept under the older shared name: the renamed picture takes a
+            // copy under its own name; the older file stays while another picture reads it.
+            if (QFile::copy(legacyPropertyFilePath(), target) && !legacySharedInAlbum())
+                QFile::remove(legacyPropertyFilePath());
+        }
         moveCatalogueFile(thumbnailPath(), joinPath(m_albumFolder, newFileName));
     }
     m_fileName = newFileName;

@@ -32,10 +32,18 @@ public:
     // The caption shown with the thumbnail: the file name, shortened to its first 18
     // characters and "..." when it is longer than 21.
     static QString captionFor(const QString &fileName);
-    // The property file's name: the file name up to its first "." and ".kiv".
+    // The property file's name: the whole file name and ".kiv" (IMG_0001.JPG.kiv), so
+    // IMG_0001.JPG and IMG_0001.TIF, or 2019.06.01_a.jpg and 2019.07.15_b.jpg, each
+    // keep their own tags.
     static QString propertyFileNameFor(const QString &fileName);
-    // "Photo", "Music" or "Undefined" for a file entering the catalogue.
+    // The name older catalogues used: the file name up to its first "." and ".kiv".
+    // It is read when the file of the new name does not exist yet.
+    static QString legacyPropertyFileNameFor(const QString &fileName);
+    // "Photo", "Music" or "Undefined" for a file, from its name's type, whatever its size.
     static QString kindOfFile(const QString &path);
+    // The highest user badge; badges run from -1 (none) to this.
+    static constexpr int MaxBadge = 6;
+    static constexpr int MaxLove = 5;
     // Why a new file name is refused, or an empty string when it is acceptable.
     static QString renameRefusal(RenameResult result);
 
@@ -57,7 +65,11 @@ public:
     // creation date (given by the caller), else left as it is.
     void takeDate(const QDate &ownerAlbumCreated = QDate());
 
+    // Where the properties are written: always the file of the whole name.
     QString propertyFilePath() const;
+    // Where they are read from: that file, else the older shared name when it exists.
+    QString propertyReadPath() const;
+    QString legacyPropertyFilePath() const;
     QString picturePath() const;
     QString thumbnailPath() const;
 
@@ -80,9 +92,10 @@ public:
     QString fileType() const { return m_fileType; }
     void setFileType(const QString &fileType) { m_fileType = fileType; }
     int userBadge() const { return m_userBadge; }
-    void setUserBadge(int badge) { m_userBadge = badge; }
+    // Out of range (a damaged file) reads as no badge.
+    void setUserBadge(int badge) { m_userBadge = (badge < -1 || badge > MaxBadge) ? -1 : badge; }
     int viewCount() const { return m_viewCount; }
-    void setViewCount(int count) { m_viewCount = count; }
+    void setViewCount(int count) { m_viewCount = qMax(0, count); }
     void incrementViewCount() { ++m_viewCount; }
 
     QString caption() const { return m_caption; }
@@ -94,6 +107,8 @@ public:
     QString albumFolder() const { return m_albumFolder; }
     // Creates the folder (one level) when it does not exist yet.
     void setAlbumFolder(const QString &folder);
+    // Names the album folder without creating it (for reading only).
+    void setAlbumFolderPath(const QString &folder) { m_albumFolder = folder; }
     PlayList *ownerAlbum() const { return m_ownerAlbum; }
     void setOwnerAlbum(PlayList *album) { m_ownerAlbum = album; }
     QDateTime fileTime() const { return m_fileTime; }
@@ -129,6 +144,9 @@ protected:
     QStringList commonLines() const;
     void applyCommonLines(const QStringList &lines);
     static QString lineValue(const QStringList &lines, int index, const char *key);
+    // True when another picture of the owner album maps to the same older property
+    // file name (or the album is not known, so it cannot be ruled out).
+    bool legacySharedInAlbum() const;
 
 private:
     QString m_title;

@@ -3,32 +3,95 @@
 #include "cataloguefile.h"
 #include "playlist.h"
 
+#include <QFileInfo>
+
 
 QString LibraryIndex::filePath() const
 {
     return m_root + QStringLiteral("/library.db");
 }
 
+namespace {
+
+const QStringList kClasses{QStringLiteral("Playlist"), QStringLiteral("DirectoryPlaylist"),
+                           QStringLiteral("PlayListGroup")};
+constexpr int kStampLength = 23;  // "dd.MM.yyyy.hh.mm.ss.zzz"
+
+} // namespace
+
+QStringList LibraryIndex::parseRow(const QString &joined)
+{
+    const QStringList simple = joined.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (simple.size() <= 5)
+        return simple;
+    // More than five pieces: a name (and so the id) holding ",".
+    const QStringList pieces = joined.split(QLatin1Char(','));
+    for (int k = 3; k + 1 < pieces.size(); ++k) {
+        if (!kClasses.contains(pieces.at(k)))
+            continue;
+        const QString name = pieces.mid(2, k - 2).join(QLatin1Char(','));
+        const QString id = pieces.mid(k + 1).join(QLatin1Char(','));
+        if (id.size() == name.size() + kStampLength && id.startsWith(name))
+            return {pieces.at(0), pieces.at(1), name, pieces.at(k), id};
+    }
+    return simple;
+}
+
 bool LibraryIndex::load()
 {
-    QStringList lines;
-    switch (CatalogueFile::readCounted(filePath(), 7, &lines)) {
-    case CatalogueFile::Counted::Missing:
-    case CatalogueFile::Counted::Empty:
+    m_damage.clear();
+    const QString path = filePath();
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+        m_state = State::Missing;
         return false;
-    case CatalogueFile::Counted::Unreadable:
-        return true;  // the index stays as it was
-    case CatalogueFile::Counted::Read:
-        break;
     }
-    m_rows.clear();
-    for (const QString &line : std::as_const(lines))
-        m_rows.append(line.mid(8).split(QLatin1Char(','), Qt::SkipEmptyParts));
-    return true;
+    auto damaged = [this, &path](const QString &why) {
+        m_state = State::Damaged;
+        m_damage = QStringLiteral("The library index %1 is damaged: %2.").arg(path, why);
+        return false;
+    };
+    QByteArray bytes;
+    QString why;
+    if (!CatalogueFile::readBytes(path, &bytes, &why))
+        return damaged(QStringLiteral("it cannot be read (%1)").arg(why));
+    QStringList lines;
+    CatalogueFile::LineReader reader(bytes);
+    while (!reader.atEnd())
+        lines.append(reader.text(reader.next()));
+    // A last line end leaves no extra line; blank lines at the end are not rows.
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    if (lines.isEmpty() || !lines.first().startsWith(QLatin1String("NUMLIB=")))
+        return damaged(QStringLiteral("its first line is not a \"NUMLIB=\" count"));
+    bool numeric = false;
+    const int count = lines.first().mid(7).trimmed().toInt(&numeric);
+    if (!numeric || count < 0)
+        return damaged(QStringLiteral("its count is not a number"));
+
+    QList<QStringList> rows;
+    QString broken;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        const QStringList row = line.startsWith(QLatin1String("LIBRARY=")) ? parseRow(line.mid(8)) : QStringList();
+        if (row.size() == 5 && kClasses.contains(row.at(3)))
+            rows.append(row);
+        else if (broken.isEmpty())
+            broken = QStringLiteral("line %1 is not an album row").arg(i + 1);
+    }
+    m_rows = rows;
+    m_dirty = false;
+    if (!broken.isEmpty())
+        return damaged(broken);
+    if (count != lines.size() - 1)
+        return damaged(QStringLiteral("it counts %1 albums but holds %2 rows").arg(count).arg(lines.size() - 1));
+    m_state = count == 0 ? State::Empty : State::Read;
+    return count > 0;
 }
 
 bool LibraryIndex::save()
 {
+    if (m_state == State::Damaged)
+        return false;
     if (!m_dirty)
         return true;
     QStringList lines{QStringLiteral("NUMLIB=") + QString::number(m_rows.size())};
@@ -40,6 +103,7 @@ bool LibraryIndex::save()
     if (!CatalogueFile::writeLines(filePath(), lines))
         return false;
     m_dirty = false;
+    m_state = m_rows.isEmpty() ? State::Empty : State::Read;
     return true;
 }
 

@@ -14,10 +14,28 @@ public:
     void setRoot(const QString &catalogueRoot) { m_root = catalogueRoot; }
     QString filePath() const;
 
-    // False when the file is missing or holds no album.
+    enum class State {
+        Missing,   // no file: an empty catalogue
+        Empty,     // a count of 0 and no row
+        Read,
+        Damaged,   // unreadable, junk, a count that disagrees with its rows, a broken row
+    };
+
+    // False when the file is missing, holds no album, or is damaged. A damaged index
+    // keeps every row it could read, so the albums can still be shown, and refuses to
+    // be written until it is repaired: a write would drop the albums it cannot read.
     bool load();
-    // True when written or clean; false when the file cannot be written.
+    // True when written or clean; false when the file cannot be written or is damaged.
     bool save();
+    State state() const { return m_state; }
+    bool isDamaged() const { return m_state == State::Damaged; }
+    // Why the index is damaged, in a sentence.
+    QString damage() const { return m_damage; }
+
+    // One "LIBRARY=" row's five texts. Names of dynamic albums come from folder names,
+    // which may hold ",": the row is split around its class, and the id, which is the
+    // name followed by a 23-character time stamp, tells where the name ends.
+    static QStringList parseRow(const QString &joined);
 
     bool contains(const QString &name) const;
     // Puts the new album's row before the current album's row, or last.
@@ -39,4 +57,6 @@ private:
     QString m_root;
     QList<QStringList> m_rows;
     bool m_dirty = false;
+    State m_state = State::Missing;
+    QString m_damage;
 };

@@ -162,13 +162,57 @@ int PlayList::indexOfPath(const QString &path) const
     return -1;
 }
 
+bool PlayList::isSafeKivDir(const QString &kivDir)
+{
+    return !kivDir.isEmpty() && kivDir != QLatin1String(".") && kivDir != QLatin1String("..")
+           && !kivDir.contains(QLatin1Char('/')) && !kivDir.contains(QLatin1Char('\\'))
+           && !kivDir.contains(QLatin1Char('\n')) && !kivDir.contains(QLatin1Char('\r'))
+           && !kivDir.contains(QChar(0));
+}
+
+bool PlayList::albumFolderEscapes() const
+{
+    if (!m_context)
+        return false;
+    const QFileInfo folder(m_context->albumFolder(m_kivDir));
+    if (folder.isSymLink())
+        return true;
+    if (!folder.exists())
+        return false;
+    const QString catalogue = QFileInfo(m_context->folder).canonicalFilePath();
+    return catalogue.isEmpty() || QFileInfo(folder.canonicalFilePath()).path() != catalogue;
+}
+
+QString PlayList::writeRefusal() const
+{
+    if (m_fileState == FileState::Damaged)
+        return QStringLiteral("The file of the album \"%1\" cannot be read (%2); it is left as it is.")
+            .arg(m_name.isEmpty() ? m_kivDir : m_name, m_damage);
+    if (!isSafeKivDir(m_kivDir))
+        return QStringLiteral("The album \"%1\" names a place outside the catalogue (\"%2\"); it is left as it is.")
+            .arg(m_name, m_kivDir);
+    if (albumFolderEscapes())
+        return QStringLiteral("The folder of the album \"%1\" leads outside the catalogue; it is left as it is.")
+            .arg(m_name.isEmpty() ? m_kivDir : m_name);
+    return {};
+}
+
 bool PlayList::writeAlbumFile(const QString &kivDir, const QString *from)
 {
     if (kivDir.isEmpty() || !m_context)
         return false;
     if (!m_dirty)
         return true;
-    QDir().mkpath(m_context->albumFolder(kivDir));
+    if (const QString refusal = writeRefusal(); !refusal.isEmpty()) {
+        m_lastError = refusal;
+        return false;
+    }
+    if (!isSafeKivDir(kivDir)) {
+        m_lastError = QStringLiteral("\"%1\" cannot name an album file.").arg(kivDir);
+        return false;
+    }
+    const QString folder = m_context->albumFolder(kivDir);
+    const bool madeFolder = !QFileInfo::exists(folder) && QDir().mkpath(folder);
     QString text;
     text.reserve(64 * (m_rows.count() + 6));
     const QLatin1String crlf("\r\n");
@@ -181,37 +225,63 @@ bool PlayList::writeAlbumFile(const QString &kivDir, const QString *from)
     text += QStringLiteral("NumFile=") + QString::number(m_rows.count()) + crlf;
     for (int i = 0; i < m_rows.count(); ++i)
         text += QStringLiteral("File=") + m_rows.fileText(i) + crlf;
-    if (!CatalogueFile::writeBytes(filePath(kivDir), text.toUtf8()))
+    if (!CatalogueFile::writeBytes(filePath(kivDir), text.toUtf8())) {
+        m_lastError = QStringLiteral("The album file %1 could not be written.").arg(filePath(kivDir));
+        // A folder made for a file that could not be written (a name too long, a full
+        // disk) is not left behind.
+        if (madeFolder)
+            QDir().rmdir(folder);
         return false;
+    }
+    m_lastError.clear();
     m_dirty = false;
     return true;
 }
 
 bool PlayList::readAlbumFile(const QString &path, QString *from)
 {
-    QFile file(path);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    QString why;
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+        m_fileState = FileState::Missing;
         return false;
-    const QByteArray bytes = file.readAll();
+    }
+    if (!CatalogueFile::readBytes(path, &bytes, &why)) {
+        setFileState(FileState::Damaged, why);
+        return false;
+    }
     CatalogueFile::LineReader lines(bytes);
-    const QString kivDir = lines.value(7);
+    const QByteArrayView first = lines.next();
+    if (!first.startsWith("KivDir=")) {
+        setFileState(FileState::Damaged, QStringLiteral("its first line is not \"KivDir=\""));
+        return false;
+    }
+    const QString kivDir = lines.text(first.sliced(7));
     if (from)
         *from = lines.value(5);
     const QString title = lines.value(6);
     const QString dirty = lines.value(6);
     const QString created = lines.value(13);
-    const int numFile = lines.value(8).toInt();
+    const QByteArrayView countLine = lines.next();
+    bool numeric = false;
+    const int numFile = countLine.startsWith("NumFile=") ? lines.text(countLine.sliced(8)).trimmed().toInt(&numeric) : 0;
+    if (!numeric || numFile < 0) {
+        setFileState(FileState::Damaged, QStringLiteral("its \"NumFile=\" line holds no count"));
+        return false;
+    }
 
     m_rows.reset();
-    m_rows.reserve(numFile);
+    // The count is only a promise: room is made for the rows actually present.
+    m_rows.reserve(int(qMin<qint64>(numFile, bytes.count('\n') + 1)));
     for (int i = 0; i < numFile && !lines.atEnd(); ++i) {
         const QByteArrayView line = lines.next();
-        m_rows.appendFromFile(QString::fromUtf8(line.sliced(qMin<qsizetype>(5, line.size()))));
+        m_rows.appendFromFile(lines.text(line.sliced(qMin<qsizetype>(5, line.size()))));
     }
     m_kivDir = kivDir;
     m_title = title;
     m_dirty = dirty != kTrue;
     m_creationDate = QDate::fromString(created, Qt::ISODate);
+    setFileState(FileState::Loaded);
     return true;
 }
 
@@ -230,11 +300,11 @@ const AlbumRows &PlayList::rows()
     return m_rows;
 }
 
-void PlayList::removeAlbumFolder() const
+bool PlayList::removeAlbumFolder() const
 {
     const QString folder = albumFolder();
-    if (m_kivDir.isEmpty() || folder.isEmpty())
-        return;
+    if (!isSafeKivDir(m_kivDir) || folder.isEmpty() || albumFolderEscapes())
+        return false;
     QDir dir(folder);
     const QStringList filter{QStringLiteral("*.kiv"), QStringLiteral("*.jpg"), QStringLiteral("*.bmp"),
                              QStringLiteral("*.gif"), QStringLiteral("*.png"), QStringLiteral("*.mng"),
@@ -244,17 +314,19 @@ void PlayList::removeAlbumFolder() const
             dir.remove(name);
     }
     QDir().rmdir(folder);
+    return true;
 }
 
 bool PlayList::removeFiles()
 {
+    if (!writeRefusal().isEmpty())
+        return false;
     if (!m_kivDir.isEmpty() && m_context) {
         const QString file = filePath(m_kivDir);
-        if (QFile::exists(file))
+        if (QFileInfo(file).isFile() || QFileInfo(file).isSymLink())
             QFile::remove(file);
     }
-    removeAlbumFolder();
-    return true;
+    return removeAlbumFolder();
 }
 
 bool PlayList::addRecord(const KivViewItem *record)
@@ -263,6 +335,15 @@ bool PlayList::addRecord(const KivViewItem *record)
         return false;
     m_rows.append(rowFor(record));
     m_dirty = true;
+    return true;
+}
+
+bool PlayList::dropRow(const QString &fileName)
+{
+    const int index = m_rows.indexOfFile(fileName);
+    if (index < 0)
+        return false;
+    m_rows.removeAt(index);
     return true;
 }
 
@@ -334,6 +415,10 @@ bool PlayList::moveRow(const KivViewItem *from, const KivViewItem *to)
 
 bool PlayList::clear()
 {
+    if (const QString refusal = writeRefusal(); !refusal.isEmpty()) {
+        m_lastError = refusal;
+        return false;
+    }
     m_rows.reset();
     m_thumbCache.clear();
     const QString folder = albumFolder();

@@ -79,6 +79,8 @@ public:
     QDate creationDate() const { return m_creationDate; }
     void setCreationDate(const QDate &date) { m_creationDate = date; }
     int indexOfFile(const QString &fileName) const { return m_rows.indexOfFile(fileName); }
+    // Takes the row of a file name out of the table only (no file is touched).
+    bool dropRow(const QString &fileName);
     QString typeOfFile(const QString &fileName) const;
     QString contentKind();
     QString storedContentKind() const { return m_contentKind; }
@@ -90,8 +92,26 @@ public:
     bool isValid() const { return m_valid; }
     void setValid(bool valid) { m_valid = valid; }
 
+    // What loading found. A damaged album file (unreadable, not a regular file, junk)
+    // is never replaced: the album is invalid and refuses every write.
+    enum class FileState { NotLoaded, Loaded, Missing, Damaged };
+    FileState fileState() const { return m_fileState; }
+    // Why the album cannot be written or deleted through, or an empty text. Covers a
+    // damaged file and a `KivDir` that would lead out of the catalogue folder.
+    QString writeRefusal() const;
+    // Why the last save failed, in a sentence; empty after a successful one.
+    QString lastError() const { return m_lastError; }
+    // A `KivDir` names one file and one folder inside the catalogue folder: not empty,
+    // no separator, not "." or "..", no line end.
+    static bool isSafeKivDir(const QString &kivDir);
+    // The album folder exists as a symbolic link, or resolves outside the catalogue
+    // folder: nothing may be written or deleted through it.
+    bool albumFolderEscapes() const;
+
     // The album's folder of thumbnails and property files.
     QString albumFolder() const;
+    // The album's file in the catalogue folder (under its `KivDir`).
+    QString storedFilePath() const { return filePath(m_kivDir); }
     // The row of a record, in the order of the row table.
     static QStringList rowFor(const KivViewItem *record);
 
@@ -108,7 +128,15 @@ protected:
     // Reads or writes a plain or dynamic album file (the dynamic one with From=).
     bool writeAlbumFile(const QString &kivDir, const QString *from);
     bool readAlbumFile(const QString &path, QString *from);
-    void removeAlbumFolder() const;
+    // Deletes the album's catalogue files (thumbnails, property files) and its folder.
+    // False when the folder is not safely inside the catalogue folder.
+    bool removeAlbumFolder() const;
+    void setFileState(FileState state, const QString &why = QString())
+    {
+        m_fileState = state;
+        m_damage = why;
+    }
+    void setLastError(const QString &error) { m_lastError = error; }
     void putThumbCacheInRowOrder();
 
     AlbumRows m_rows;
@@ -130,6 +158,9 @@ private:
     bool m_smart = false;
     bool m_valid = true;
     bool m_loaded = false;
+    FileState m_fileState = FileState::NotLoaded;
+    QString m_damage;
+    QString m_lastError;
     QList<ThumbCacheEntry> m_thumbCache;
 };
 

@@ -66,6 +66,9 @@ Result make(const QString &picturePath, bool fast)
 {
     Result result;
     result.image = blank();
+    // A FIFO or a device named like a picture would never end.
+    if (!QFileInfo(picturePath).isFile())
+        return result;
 
     QImageReader reader(picturePath);
     reader.setAutoTransform(true);

@@ -43,7 +43,11 @@ void ThumbnailLoader::start(const QList<Job> &jobs)
         for (int i = next->fetch_add(1); i < jobs.size() && !cancelled->load(); i = next->fetch_add(1)) {
             const Job &job = jobs.at(i);
             QImage thumbnail;
-            if (QFileInfo::exists(job.thumbnailPath))
+            // A thumbnail older than its picture shows what the picture was: the
+            // picture was edited since, or replaced by another of the same name.
+            const QFileInfo stored(job.thumbnailPath);
+            const QFileInfo picture(job.picturePath);
+            if (stored.isFile() && !(picture.isFile() && picture.lastModified() > stored.lastModified()))
                 thumbnail = QImageReader(job.thumbnailPath).read();
             bool made = false;
             QSize size;

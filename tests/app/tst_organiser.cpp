@@ -92,6 +92,8 @@ void TestOrganiser::init()
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath("settings"));
     PixmapLookup::configure(m_dir->filePath("install"), false);
     m_db = m_dir->filePath("install/DataBase/db");
+    // Pictures deleted by the program go to this run's own trash.
+    qputenv("XDG_DATA_HOME", m_dir->filePath("data").toUtf8());
     // A stored catalogue: two plain albums of 2003, one of 2004 and a dynamic album.
     const QString pics = m_dir->filePath("pics");
     QDir().mkpath(pics);
@@ -502,7 +504,8 @@ void TestOrganiser::clearAlbums()
     QCOMPARE(box.caption, QStringLiteral("Remove all Pictures"));
     QCOMPARE(box.icon, Prompter::Icon::Critical);
     QCOMPARE(box.text, QStringLiteral("Remove all picture contained in :") + pics
-                           + QStringLiteral("\n\n this function is not virtual your picture will be really deleted"));
+                           + QStringLiteral("\n\nThe pictures of this album are moved to the trash; other files of "
+                                            "the folder stay."));
     QVERIFY(QDir(pics).entryList(QDir::Files).isEmpty());
     QCOMPARE(m_page->photoView()->count(), 0);  // the view shows the emptied album
 

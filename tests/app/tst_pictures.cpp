@@ -29,6 +29,39 @@
 
 #include "testfiles.h"
 
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+// Files written from now on may not grow past `bytes`: a full disk for this process.
+class FullDisk
+{
+public:
+    explicit FullDisk(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limited = m_old;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+// Clicks a thumbnail as the user does.
+void clickCell(thumbsView *view, const KivViewItem *item, Qt::KeyboardModifiers modifiers = {})
+{
+    const QRect cell = view->cellGeometry(item->row(), item->column());
+    const QPoint at = cell.center() - QPoint(view->contentsX(), view->contentsY());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, at);
+}
+
+} // namespace
+
 // The picture commands of the organiser page on a real catalogue, offscreen.
 class TestPictures : public QObject
 {
@@ -56,6 +89,12 @@ private Q_SLOTS:
     void loveChangeReloadsFavorites();
     void trayToAlbum();
     void albumPanel();
+    void loadingWritesNothing();
+    void undefinedPicturesCanBeChosen();
+    void failedSaveIsToldAndUndone();
+    void refreshKeepsTags();
+    void clearingADynamicAlbumTrashesItsPictures();
+    void damagedIndexRefusesEveryWrite();
 
 private:
     void start();
@@ -114,6 +153,8 @@ void TestPictures::init()
     writeFile(m_db + "/Pics1.dir", "KivDir=Pics1\r\nFrom=" + pics + "\r\nTitle=pics\r\nDirty=True\r\n"
                                    "CreationDate=2004-02-01\r\nNumFile=0\r\n");
     m_prompter = ScriptedPrompter();
+    // Pictures deleted by the program go to this run's own trash.
+    qputenv("XDG_DATA_HOME", m_dir->filePath("data").toUtf8());
 }
 
 void TestPictures::cleanup()
@@ -235,27 +276,21 @@ void TestPictures::removePlainAndDynamic()
 
 void TestPictures::failedDeletionKeepsTheRow()
 {
-    // A folder standing where the picture file should be cannot be removed as a file.
-    // The album's rows name it; three rows for the folder's three files: no rescan.
-    QDir().mkpath(m_pics + "/stuck.jpg");
-    QFile::remove(m_pics + "/c.jpg");
-    QImage(10, 10, QImage::Format_RGB32).save(m_pics + "/d.jpg");
-    const QByteArray pics = m_pics.toUtf8();
-    writeFile(m_db + "/Pics1.dir", "KivDir=Pics1\r\nFrom=" + pics + "\r\nTitle=pics\r\nDirty=True\r\n"
-                                   "CreationDate=2004-02-01\r\nNumFile=3\r\n"
-                                   "File=Photo|" + pics + "|a.jpg| | | |1|0|-1| |\r\n"
-                                   "File=Photo|" + pics + "|b.jpg| | | |1|0|-1| |\r\n"
-                                   "File=Photo|" + pics + "|stuck.jpg| | | |1|0|-1| |\r\n");
     start();
     open("pics");
-    KivViewItem *stuck = record("stuck.jpg");
+    KivViewItem *stuck = record("b.jpg");
     QVERIFY(stuck);
-    m_page->photoView()->selectCell(stuck->column(), stuck->row());
+    // Something that is no picture file now stands where the picture was: it is left
+    // alone, and so is the row.
+    QVERIFY(QFile::remove(m_pics + "/b.jpg"));
+    QVERIFY(QDir().mkpath(m_pics + "/b.jpg"));
+    clickCell(m_page->photoView(), stuck);
     m_prompter.answers << 0;  // Ok
     m_page->slot_removeItem();
     QVERIFY(m_prompter.messages.last().text.startsWith("Unable to remove this picture."));
-    QVERIFY(album("pics")->indexOfFile("stuck.jpg") >= 0);
-    QVERIFY(record("stuck.jpg"));
+    QVERIFY(album("pics")->indexOfFile("b.jpg") >= 0);
+    QVERIFY(record("b.jpg"));
+    QVERIFY(QFileInfo(m_pics + "/b.jpg").isDir());
 }
 
 void TestPictures::reorderIsStored()
@@ -309,17 +344,17 @@ void TestPictures::lovesAndBadges()
     KivViewItem *item = m_page->currentItem();
     m_page->insertBadge(2);
     QCOMPARE(item->userBadge(), 2);
-    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("userbadge=2\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("userbadge=2\r\n"));
     QVERIFY(readAll(m_db + "/Trip1.db").contains("|a.jpg| | | |1|0|2|"));
     m_page->insertBadge(7);  // "No user Badge"
-    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("userbadge=-1\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("userbadge=-1\r\n"));
     m_page->slot_to_favorites();
-    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("love=5\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("love=5\r\n"));
     QVERIFY(readAll(m_db + "/Trip1.db").contains("|a.jpg| | | |5|"));
     m_page->FavPlus();  // already 5
     QCOMPARE(item->love(), 5);
     m_page->FavMoins();
-    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("love=4\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("love=4\r\n"));
 }
 
 void TestPictures::copyAndPaste()
@@ -413,11 +448,11 @@ void TestPictures::editingPersons()
     };
     m_page->showSubjectDialog();
     QCOMPARE(readAll(m_dir->filePath("install/DataBase/subjects.list")), QByteArray("NUMSUB=3\r\nAnna\r\nUndefined\r\nBob\r\n"));
-    QVERIFY(!QFile::exists(m_db + "/Trip1/a.kiv"));
+    QVERIFY(!QFile::exists(m_db + "/Trip1/a.jpg.kiv"));
     // Choosing Anna and Bob writes them to the picture.
     m_prompter.onExec = [](QDialog *dialog) { static_cast<People *>(dialog)->selectPersons({"Anna", "Bob"}); };
     m_page->showSubjectDialog();
-    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("personinit=Anna,Bob\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("personinit=Anna,Bob\r\n"));
     QVERIFY(readAll(m_db + "/Trip1.db").contains("|a.jpg|") && readAll(m_db + "/Trip1.db").contains("|Anna,Bob\r\n"));
     // "By Subject" lists the persons, without "Undefined".
     QStringList bySubject;
@@ -438,7 +473,7 @@ void TestPictures::dates()
     item->setDate(QStringLiteral("2003-01-05T14:22:10"));
     m_page->showDateModif();  // cancelled: nothing changes
     QCOMPARE(item->date(), QStringLiteral("2003-01-05T14:22:10"));
-    QVERIFY(!QFile::exists(m_db + "/Trip1/a.kiv"));
+    QVERIFY(!QFile::exists(m_db + "/Trip1/a.jpg.kiv"));
     m_prompter.onExec = [](QDialog *dialog) {
         auto *date = static_cast<DateModif *>(dialog);
         QCOMPARE(date->date(), QDate(2003, 1, 5));  // the picture's date is shown
@@ -447,7 +482,7 @@ void TestPictures::dates()
     m_prompter.dialogResults << QDialog::Accepted;
     m_page->showDateModif();
     QCOMPARE(item->date(), QStringLiteral("2004-07-14T14:22:10"));
-    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("date=2004-07-14T14:22:10\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("date=2004-07-14T14:22:10\r\n"));
 
     // The album's date moves it to another year.
     m_prompter.onExec = [](QDialog *dialog) { static_cast<DateModif *>(dialog)->setDate(1999, 8, 1); };
@@ -476,7 +511,7 @@ void TestPictures::panelShowsAndSavesOnePicture()
     QVERIFY(m_page->findChild<KivDateButton *>("itemDate")->date().isNull());  // a date of " "
 
     // The panel shows what is on disk, not what the record held.
-    writeFile(m_db + "/Trip1/b.kiv", "title=From disk\r\nformat=12000*8000 pixels, 16-bit\r\ncategory=Art\r\ncomment= \r\nlove=3\r\n"
+    writeFile(m_db + "/Trip1/b.jpg.kiv", "title=From disk\r\nformat=12000*8000 pixels, 16-bit\r\ncategory=Art\r\ncomment= \r\nlove=3\r\n"
                                      "author=\r\nfrom=\r\ndate=2001-02-03T04:05:06\r\nfiletype=Photo\r\n"
                                      "personinit=Anna\r\nevent=\r\nplace=Brest\r\nuserbadge=1\r\n");
     m_page->photoView()->selectCell(0, 0);
@@ -492,7 +527,7 @@ void TestPictures::panelShowsAndSavesOnePicture()
     // One picture: its title is written, and every other value stays as it was,
     // the time of day of its date included.
     type("propertyTextLabelTitle", "Lighthouse");
-    const QByteArray stored = readAll(m_db + "/Trip1/b.kiv");
+    const QByteArray stored = readAll(m_db + "/Trip1/b.jpg.kiv");
     QVERIFY(stored.contains("title=Lighthouse\r\n") || stored.contains("title= Lighthouse\r\n"));
     QVERIFY(stored.contains("category=Art\r\n"));
     QVERIFY(stored.contains("date=2001-02-03T04:05:06\r\n"));
@@ -523,7 +558,7 @@ void TestPictures::trayEditsOnlyWhatChanged()
 
     type("propertyTextLabelComment", "Seaside");
     for (const char *name : {"a", "b"}) {
-        const QByteArray stored = readAll(m_db + "/Trip1/" + name + ".kiv");
+        const QByteArray stored = readAll(m_db + "/Trip1/" + name + ".jpg.kiv");
         QVERIFY2(stored.contains("comment=Seaside\r\n"), name);
         QVERIFY2(stored.contains(name == QByteArray("a") ? "Alpha\r\n" : "Beta\r\n"), name);
     }
@@ -532,9 +567,9 @@ void TestPictures::trayEditsOnlyWhatChanged()
 
     // A badge chosen for the selection goes to both.
     m_page->insertBadge(3);
-    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("userbadge=3\r\n"));
-    QVERIFY(readAll(m_db + "/Trip1/b.kiv").contains("userbadge=3\r\n"));
-    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("comment=Seaside\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("userbadge=3\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("userbadge=3\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("comment=Seaside\r\n"));
 
     // The tray outlives the album it was filled in: shown again, the album's new
     // records read what was typed for the tray's pictures.
@@ -547,8 +582,8 @@ void TestPictures::trayEditsOnlyWhatChanged()
     type("propertyTextLabelPlace", "Brest");
     QCOMPARE(static_cast<PhotoItem *>(record("a.jpg"))->place(), QStringLiteral("Brest"));
     QCOMPARE(static_cast<PhotoItem *>(record("b.jpg"))->place(), QStringLiteral("Brest"));
-    QVERIFY(readAll(m_db + "/Trip1/b.kiv").contains("place=Brest\r\n"));
-    QVERIFY(readAll(m_db + "/Trip1/b.kiv").contains("userbadge=3\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("place=Brest\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("userbadge=3\r\n"));
     m_page->findChild<QPushButton *>("pushButtonClear")->click();
     tray->add(record("a.jpg"), true);
     tray->add(record("b.jpg"), true);
@@ -565,13 +600,13 @@ void TestPictures::refusedValueLeavesFilesAlone()
     open("Trip");
     m_page->photoView()->selectCell(0, 0);
     type("propertyTextLabelTitle", "Before");
-    const QByteArray property = readAll(m_db + "/Trip1/a.kiv");
+    const QByteArray property = readAll(m_db + "/Trip1/a.jpg.kiv");
     const QByteArray album = readAll(m_db + "/Trip1.db");
     type("propertyTextLabelTitle", "left|right");
     QCOMPARE(m_prompter.messages.size(), 1);
     QCOMPARE(m_prompter.messages.last().text,
              QStringLiteral("Unable to save this property.\nA property cannot contain \"|\"."));
-    QCOMPARE(readAll(m_db + "/Trip1/a.kiv"), property);
+    QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), property);
     QCOMPARE(readAll(m_db + "/Trip1.db"), album);
     QCOMPARE(record("a.jpg")->title().trimmed(), QStringLiteral("Before"));
     // The field shows the stored value again.
@@ -583,8 +618,8 @@ void TestPictures::refusedValueLeavesFilesAlone()
     ctrlClick(1, 0);
     type("propertyTextLabelPlace", "up|down");
     QCOMPARE(m_prompter.messages.size(), 2);
-    QCOMPARE(readAll(m_db + "/Trip1/a.kiv"), property);
-    QVERIFY(!QFile::exists(m_db + "/Trip1/b.kiv"));
+    QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), property);
+    QVERIFY(!QFile::exists(m_db + "/Trip1/b.jpg.kiv"));
 }
 
 void TestPictures::loveChangeReloadsFavorites()
@@ -608,7 +643,7 @@ void TestPictures::loveChangeReloadsFavorites()
     QTest::mouseClick(love, Qt::RightButton);  // 4 hearts: no longer a favourite
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(love, &leave);
-    QVERIFY(readAll(m_db + "/Trip1/a.kiv").contains("love=4\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("love=4\r\n"));
     QTRY_VERIFY(!m_page->pictures()->isLoading());
     QCOMPARE(m_page->photoView()->count(), 0);
     QCOMPARE(m_page->currentItem(), nullptr);
@@ -640,7 +675,7 @@ void TestPictures::trayToAlbum()
     QCOMPARE(m_page->currentAlbum(), best);
     QCOMPARE(best->rowCount(), 2);
     // The pictures keep their tags in the new album, on disk too.
-    QVERIFY(readAll(m_db + "/" + best->kivDir().toUtf8() + "/a.kiv").contains("Alpha\r\n"));
+    QVERIFY(readAll(m_db + "/" + best->kivDir().toUtf8() + "/a.jpg.kiv").contains("Alpha\r\n"));
     QVERIFY(readAll(m_db + "/" + best->kivDir().toUtf8() + ".db").contains("|a.jpg| Alpha|")
             || readAll(m_db + "/" + best->kivDir().toUtf8() + ".db").contains("|a.jpg|Alpha|"));
     QCOMPARE(m_page->photoView()->count(), 2);
@@ -673,6 +708,152 @@ void TestPictures::albumPanel()
     open("pics");
     QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelFrom")->text(), m_pics);
     QVERIFY(m_page->findChild<propertyTextLabel *>("propertyTextLabelFrom")->isEditable());
+}
+
+void TestPictures::loadingWritesNothing()
+{
+    // An album titled " " is listed under its name; an album file that is junk and an
+    // id leading out of the catalogue are listed invalid. None of it is rewritten.
+    writeFile(m_dir->filePath("install/DataBase/library.db"),
+              "NUMLIB=4\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\n"
+              "LIBRARY=NONE,Photo,Loves,Playlist,Loves1\r\n"
+              "LIBRARY=NONE,Photo,Junk,Playlist,Junk1\r\n"
+              "LIBRARY=NONE,Photo,Out,Playlist,../../../victim\r\n");
+    writeFile(m_db + "/Loves1.db", "KivDir=Loves1\r\nTitle= \r\nDirty=True\r\nCreationDate=2004-01-01\r\nNumFile=0\r\n");
+    writeFile(m_db + "/Junk1.db", QByteArray("\0\1\2garbage\xff\xfe", 12));
+    const QStringList files{m_db + "/Trip1.db", m_db + "/Loves1.db", m_db + "/Junk1.db",
+                            m_dir->filePath("install/DataBase/library.db")};
+    QHash<QString, QByteArray> before;
+    QHash<QString, QDateTime> times;
+    for (const QString &file : files) {
+        before.insert(file, readAll(file));
+        times.insert(file, QFileInfo(file).lastModified());
+    }
+    QTest::qWait(20);
+    start();
+    QCOMPARE(album("Loves")->text(1), QStringLiteral("Loves"));
+    QVERIFY(!album("Junk")->isValid());
+    QVERIFY(!album("Out")->isValid());
+    QVERIFY(!m_prompter.messages.isEmpty());
+    QVERIFY(m_prompter.messages.first().text.contains("Junk"));
+    QVERIFY(m_prompter.messages.first().text.contains("outside the catalogue"));
+    for (const QString &file : files) {
+        QCOMPARE(readAll(file), before.value(file));
+        QCOMPARE(QFileInfo(file).lastModified(), times.value(file));
+    }
+    // Choosing the junk album shows the invalid-album warning and writes nothing.
+    m_page->slot_selectLibrary(album("Junk"));
+    QCOMPARE(m_prompter.messages.last().caption, QStringLiteral("Album non valid"));
+    m_page->slot_clearPlaylist();
+    QCOMPARE(readAll(m_db + "/Junk1.db"), before.value(m_db + "/Junk1.db"));
+}
+
+void TestPictures::undefinedPicturesCanBeChosen()
+{
+    // Older catalogues stored large pictures as "Undefined": they are pictures all the same.
+    const QByteArray pics = m_pics.toUtf8();
+    writeFile(m_db + "/Trip1.db", "KivDir=Trip1\r\nTitle=Trip\r\nDirty=True\r\nCreationDate=2003-12-31\r\n"
+                                  "NumFile=2\r\nFile=Undefined|" + pics + "|a.jpg|Big| | |1|0|-1|120*80|\r\n"
+                                  "File=Photo|" + pics + "|b.jpg|Small| | |1|0|-1|120*80|\r\n");
+    start();
+    open("Trip");
+    thumbsView *view = m_page->photoView();
+    clickCell(view, record("b.jpg"));
+    QCOMPARE(m_page->currentItem(), record("b.jpg"));
+    clickCell(view, record("a.jpg"));
+    QCOMPARE(m_page->currentItem(), record("a.jpg"));
+    // Typing tags the picture clicked, not the one before it.
+    type("propertyTextLabelTitle", "Harbour");
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|a.jpg|Harbour|"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg|Small|"));
+}
+
+void TestPictures::failedSaveIsToldAndUndone()
+{
+    start();
+    open("Trip");
+    thumbsView *view = m_page->photoView();
+    clickCell(view, record("a.jpg"));
+    type("propertyTextLabelTitle", "Before");
+    const QByteArray albumBefore = readAll(m_db + "/Trip1.db");
+    const QByteArray propsBefore = readAll(m_db + "/Trip1/a.jpg.kiv");
+    QVERIFY(propsBefore.contains("title=Before"));
+    const int shown = int(m_prompter.messages.size());
+    {
+        // The property file fits; the album file does not.
+        const FullDisk full(propsBefore.size() + 40);
+        type("propertyTextLabelTitle", "A much longer title that the full disk will refuse");
+    }
+    QCOMPARE(int(m_prompter.messages.size()), shown + 1);
+    QVERIFY(m_prompter.messages.last().text.startsWith("Your change could not be saved."));
+    QCOMPARE(readAll(m_db + "/Trip1.db"), albumBefore);
+    QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), propsBefore);
+    QVERIFY(album("Trip")->isDirty());
+}
+
+void TestPictures::refreshKeepsTags()
+{
+    start();
+    open("pics");
+    thumbsView *view = m_page->photoView();
+    clickCell(view, record("b.jpg"));
+    type("propertyTextLabelTitle", "Lighthouse");
+    for (int i = 0; i < 4; ++i)
+        m_page->FavPlus();
+    QVERIFY(readAll(m_db + "/Pics1.dir").contains("|b.jpg|Lighthouse|Undefined| |5|"));
+    // A file comes into the folder; the album is refreshed, then reopened after a restart.
+    picture(m_pics + "/d.jpg", Qt::yellow);
+    m_page->updateRollLibrary();
+    QVERIFY(readAll(m_db + "/Pics1.dir").contains("|b.jpg|Lighthouse|Undefined| |5|"));
+    QVERIFY(readAll(m_db + "/Pics1.dir").contains("|d.jpg|"));
+    m_fixture.reset();
+    start();
+    open("pics");
+    QCOMPARE(m_page->photoView()->count(), 4);
+    QCOMPARE(record("b.jpg")->title(), QStringLiteral("Lighthouse"));
+    QCOMPARE(record("b.jpg")->love(), 5);
+    // Favorites and search read the rows: the tags are found there.
+    m_page->slot_selectLibrary(m_page->albumList()->favorites());
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QCOMPARE(m_page->photoView()->count(), 1);
+    QVERIFY(record("b.jpg"));
+}
+
+void TestPictures::clearingADynamicAlbumTrashesItsPictures()
+{
+    writeFile(m_pics + "/notes.txt", "not a picture");
+    start();
+    open("pics");
+    const QByteArray a = readAll(m_pics + "/a.jpg");
+    m_prompter.answers << 1;  // OK
+    m_page->slot_clearPlaylist();
+    QVERIFY(m_prompter.messages.last().text.contains("trash"));
+    QVERIFY(!QFile::exists(m_pics + "/a.jpg"));
+    QCOMPARE(readAll(m_dir->filePath("data/Trash/files/a.jpg")), a);
+    QVERIFY(QFile::exists(m_dir->filePath("data/Trash/files/c.jpg")));
+    QCOMPARE(readAll(m_pics + "/notes.txt"), QByteArray("not a picture"));
+    QCOMPARE(m_page->photoView()->count(), 0);
+}
+
+void TestPictures::damagedIndexRefusesEveryWrite()
+{
+    const QByteArray damaged = "NUMLIB=3\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\n"
+                               "LIBRARY=NONE,Photo,pics,DirectoryPlaylist,Pics1\r\n";
+    writeFile(m_dir->filePath("install/DataBase/library.db"), damaged);
+    start();
+    QVERIFY(m_prompter.messages.first().text.contains("library.db is damaged"));
+    // The albums it could read are there; a new album is refused and the index kept.
+    QVERIFY(album("Trip"));
+    m_prompter.onExec = [](QDialog *dialog) {
+        if (auto *name = dialog->findChild<QLineEdit *>())
+            name->setText(QStringLiteral("Fresh"));
+    };
+    m_prompter.dialogResults << QDialog::Accepted;
+    m_page->AddPlaylist();
+    QVERIFY(m_prompter.messages.last().text.startsWith("Your change could not be saved."));
+    QVERIFY(!album("Fresh"));
+    QCOMPARE(readAll(m_dir->filePath("install/DataBase/library.db")), damaged);
+    QCOMPARE(QDir(m_db).entryList({"Fresh*"}, QDir::AllEntries), QStringList());
 }
 
 QTEST_MAIN(TestPictures)

@@ -108,9 +108,10 @@ void TestPictureRecord::propertyFileName_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("propertyFile");
-    QTest::newRow("jpeg") << "IMG_0001.JPG" << "IMG_0001.kiv";
-    QTest::newRow("tiff shares it") << "IMG_0001.TIF" << "IMG_0001.kiv";
-    QTest::newRow("first dot") << "a.b.jpg" << "a.kiv";
+    // The whole file name: IMG_0001.JPG and IMG_0001.TIF no longer share one file.
+    QTest::newRow("jpeg") << "IMG_0001.JPG" << "IMG_0001.JPG.kiv";
+    QTest::newRow("tiff has its own") << "IMG_0001.TIF" << "IMG_0001.TIF.kiv";
+    QTest::newRow("every dot kept") << "a.b.jpg" << "a.b.jpg.kiv";
     QTest::newRow("no dot") << "scan" << "scan.kiv";
 }
 
@@ -175,12 +176,12 @@ void TestPictureRecord::photoPropertyFileRoundTrip()
     item.setPlace(QStringLiteral("Nice"));
     item.setUserBadge(2);
     QVERIFY(item.writeProperties());
-    QCOMPARE(readAll(dir.filePath("IMG_0001.kiv")), kPhotoFile);
+    QCOMPARE(readAll(dir.filePath("IMG_0001.JPG.kiv")), kPhotoFile);
 
     // A hand-made file reads into every field, whatever the keys say.
     QByteArray handMade = kPhotoFile;
     handMade.replace("author=", "AUTHOR=");
-    writeFile(dir.filePath("IMG_0002.kiv"), handMade);
+    writeFile(dir.filePath("IMG_0002.JPG.kiv"), handMade);
     PhotoItem read(QStringLiteral("IMG_0002.JPG"));
     read.setFileName(QStringLiteral("IMG_0002.JPG"));
     read.setAlbumFolder(dir.path());
@@ -201,7 +202,7 @@ void TestPictureRecord::photoPropertyFileRoundTrip()
     QVERIFY(read.hasProperties());
     // Written back unchanged, it is the same bytes.
     QVERIFY(read.writeProperties());
-    QCOMPARE(readAll(dir.filePath("IMG_0002.kiv")), handMade.replace("AUTHOR=", "author="));
+    QCOMPARE(readAll(dir.filePath("IMG_0002.JPG.kiv")), handMade.replace("AUTHOR=", "author="));
 }
 
 void TestPictureRecord::plainRecordWritesTenLines()
@@ -215,7 +216,7 @@ void TestPictureRecord::plainRecordWritesTenLines()
     QVERIFY(item.writeProperties());
     const QByteArray expected = "title=\r\nformat=\r\ncategory=\r\ncomment=\r\nlove=1\r\nauthor=\r\nfrom=\r\n"
                                 "date=\r\nfiletype=Music\r\nuserbadge=-1\r\n";
-    QCOMPARE(readAll(dir.filePath("song.kiv")), expected);
+    QCOMPARE(readAll(dir.filePath("song.mp3.kiv")), expected);
 
     KivViewItem back(QStringLiteral("song.mp3"));
     back.setFileName(QStringLiteral("song.mp3"));
@@ -401,16 +402,15 @@ void TestPictureRecord::renameMovesAllThreeFiles()
     QCOMPARE(item.fileName(), QStringLiteral("Beach.day.jpg"));
     QCOMPARE(readAll(dir.filePath("src/Beach.day.jpg")), picture);
     QVERIFY(!QFile::exists(dir.filePath("src/IMG_1.jpg")));
-    QVERIFY(QFile::exists(dir.filePath("album/Beach.kiv")));
-    QVERIFY(!QFile::exists(dir.filePath("album/IMG_1.kiv")));
+    QVERIFY(QFile::exists(dir.filePath("album/Beach.day.jpg.kiv")));
+    QVERIFY(!QFile::exists(dir.filePath("album/IMG_1.jpg.kiv")));
     QVERIFY(QFile::exists(dir.filePath("album/Beach.day.jpg")));
     QVERIFY(!QFile::exists(dir.filePath("album/IMG_1.jpg")));
 
-    // The property file of another picture that happens to have the new stem is
-    // never overwritten.
-    writeFile(dir.filePath("album/Other.kiv"), "title=other\r\n");
+    // A property file already standing under the new name is never overwritten.
+    writeFile(dir.filePath("album/Other.jpg.kiv"), "title=other\r\n");
     QCOMPARE(item.rename(QStringLiteral("Other.jpg")), KivViewItem::RenameResult::Renamed);
-    QCOMPARE(readAll(dir.filePath("album/Other.kiv")), QByteArray("title=other\r\n"));
+    QCOMPARE(readAll(dir.filePath("album/Other.jpg.kiv")), QByteArray("title=other\r\n"));
 }
 
 void TestPictureRecord::renameRefusals_data()
@@ -464,8 +464,10 @@ void TestPictureRecord::kindOfFile()
         f.resize(size);
         return f.fileName();
     };
+    // The name's type decides, whatever the size: camera pictures are large.
     QCOMPARE(KivViewItem::kindOfFile(sized("at-limit.jpg", 3000 * 1024 + 1023)), QStringLiteral("Photo"));
-    QCOMPARE(KivViewItem::kindOfFile(sized("over-limit.jpg", 3001 * 1024)), QStringLiteral("Undefined"));
+    QCOMPARE(KivViewItem::kindOfFile(sized("large.jpg", 3001 * 1024)), QStringLiteral("Photo"));
+    QCOMPARE(KivViewItem::kindOfFile(sized("huge.png", 40 * 1024 * 1024)), QStringLiteral("Photo"));
     QCOMPARE(KivViewItem::kindOfFile(sized("song.mp3", 10)), QStringLiteral("Music"));
     QCOMPARE(KivViewItem::kindOfFile(sized("notes.txt", 10)), QStringLiteral("Undefined"));
     QCOMPARE(KivViewItem::kindOfFile(dir.filePath("absent.png")), QStringLiteral("Photo"));

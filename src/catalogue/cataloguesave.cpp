@@ -1,0 +1,103 @@
+#include "cataloguesave.h"
+
+#include "cataloguefile.h"
+#include "kivviewitem.h"
+#include "libraryindex.h"
+#include "playlist.h"
+
+#include <memory>
+#include <vector>
+
+namespace CatalogueSave {
+
+namespace {
+
+QString albumFailure(const PlayList *album)
+{
+    const QString why = album->lastError();
+    return why.isEmpty() ? QStringLiteral("The album \"%1\" could not be written.").arg(album->name()) : why;
+}
+
+QString indexFailure(const LibraryIndex *library)
+{
+    if (library->isDamaged())
+        return library->damage() + QStringLiteral(" Nothing is written until it is repaired.");
+    return QStringLiteral("The library index %1 could not be written.").arg(library->filePath());
+}
+
+} // namespace
+
+QString message(const QString &detail)
+{
+    QString text = QStringLiteral("Your change could not be saved.\n\n") + detail;
+    if (CatalogueFile::isReadOnly())
+        text += QStringLiteral("\n\n") + CatalogueFile::readOnlyReason();
+    return text;
+}
+
+QString albumAndIndex(PlayList *album, LibraryIndex *library)
+{
+    if (!album)
+        return {};
+    const bool wasDirty = album->isDirty();
+    const CatalogueFile::Snapshot before(album->storedFilePath());
+    if (!album->save(album->kivDir()))
+        return message(albumFailure(album));
+    if (!library)
+        return {};
+    library->updateAlbum(album);
+    if (!library->save()) {
+        if (wasDirty) {
+            before.restore();
+            album->setDirty(true);
+        }
+        return message(indexFailure(library));
+    }
+    return {};
+}
+
+QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
+                            LibraryIndex *library)
+{
+    std::vector<std::unique_ptr<CatalogueFile::Snapshot>> written;
+    auto undo = [&written] {
+        for (auto it = written.rbegin(); it != written.rend(); ++it)
+            (*it)->restore();
+    };
+    for (const KivViewItem *record : records) {
+        auto snapshot = std::make_unique<CatalogueFile::Snapshot>(record->propertyFilePath());
+        if (!record->writeProperties()) {
+            undo();
+            return message(QStringLiteral("The property file %1 could not be written.").arg(record->propertyFilePath()));
+        }
+        written.push_back(std::move(snapshot));
+    }
+    QList<PlayList *> saved;
+    for (PlayList *album : albums) {
+        const bool wasDirty = album->isDirty();
+        auto snapshot = std::make_unique<CatalogueFile::Snapshot>(album->storedFilePath());
+        if (!album->save(album->kivDir())) {
+            undo();
+            for (PlayList *done : std::as_const(saved))
+                done->setDirty(true);
+            return message(albumFailure(album));
+        }
+        if (wasDirty) {
+            written.push_back(std::move(snapshot));
+            saved << album;
+        }
+    }
+    if (library) {
+        for (PlayList *album : albums)
+            library->updateAlbum(album);
+        if (!library->save()) {
+            undo();
+            for (PlayList *done : std::as_const(saved))
+                done->setDirty(true);
+            return message(indexFailure(library));
+        }
+    }
+    return {};
+}
+
+} // namespace CatalogueSave

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class KivViewItem;
+class LibraryIndex;
+class PlayList;
+
+// Changes that write more than one file, done so that a failure never leaves the files
+// disagreeing: when a later write fails, the earlier ones are put back. Each returns an
+// empty text on success, else the sentence to tell the user; nothing is reported as
+// written that was not.
+namespace CatalogueSave {
+
+// The album file, then the library index with the album's row. When the index cannot
+// be written the album file is put back and the album stays dirty, so the next change
+// writes it again.
+QString albumAndIndex(PlayList *album, LibraryIndex *library);
+
+// The property files of `records`, then the rows of `albums` (already updated by the
+// caller) and the library index. When an album cannot be written, the property files
+// and the albums written before it are put back.
+QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
+                            LibraryIndex *library);
+
+// A failure sentence with what the user can do about it.
+QString message(const QString &detail);
+
+} // namespace CatalogueSave

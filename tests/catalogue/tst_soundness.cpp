@@ -1,0 +1,753 @@
+// Damaged, hostile and full-disk cases of the catalogue: nothing a file holds and no
+// failed write may lose or corrupt a picture or a tag.
+#include "albumadd.h"
+#include "catalogueloader.h"
+#include "cataloguecontext.h"
+#include "cataloguefile.h"
+#include "cataloguesave.h"
+#include "cataloguetext.h"
+#include "directoryplaylist.h"
+#include "libraryindex.h"
+#include "photoitem.h"
+#include "playlistgroup.h"
+#include "scriptedprompter.h"
+#include "searchengine.h"
+#include "smartplaylist.h"
+#include "thumbnailmaker.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "testfiles.h"
+
+namespace {
+
+void makePicture(const QString &path, const QColor &colour = Qt::red, const QSize &size = QSize(40, 30))
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QVERIFY(image.save(path));
+}
+
+// Files written from now on may not grow past `bytes`: a full disk for this process.
+class FullDisk
+{
+public:
+    explicit FullDisk(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limited = m_old;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+QByteArray albumFile(const QString &kivDir, const QByteArray &title, const QList<QByteArray> &rows,
+                     const QByteArray &count = {})
+{
+    QByteArray bytes = "KivDir=" + kivDir.toUtf8() + "\r\nTitle=" + title + "\r\nDirty=True\r\nCreationDate=2003-01-05\r\n"
+                       + "NumFile=" + (count.isEmpty() ? QByteArray::number(rows.size()) : count) + "\r\n";
+    for (const QByteArray &row : rows)
+        bytes += "File=" + row + "\r\n";
+    return bytes;
+}
+
+QStringList names(const AlbumRows &rows)
+{
+    QStringList list;
+    for (int i = 0; i < rows.count(); ++i)
+        list << rows.fieldText(i, AlbumRows::FileName);
+    return list;
+}
+
+} // namespace
+
+class TestSoundness : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void largePicturesArePictures();
+    void onePropertyFilePerPicture();
+    void olderPropertyFilesKeepTheirTags();
+    void rescanKeepsTags();
+    void clearTrashesOnlyTheAlbumsPictures();
+    void thumbnailsShowThePicture();
+    void addRefusesWhatCannotBeStored();
+    void failedWritesAreUndone();
+    void fullDiskAddIsNotAdded();
+    void damagedAlbumFiles_data();
+    void damagedAlbumFiles();
+    void damagedLibraryIndex_data();
+    void damagedLibraryIndex();
+    void nothingOutsideTheCatalogue();
+    void numbersAreBounded();
+    void windowsTextSurvives();
+    void longNamesAndCommas();
+    void groupsAreSearched();
+
+private:
+    QList<PlayList *> loadAll();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    CatalogueContext m_context;
+    LibraryIndex m_library;
+    QTreeWidget m_list;
+};
+
+void TestSoundness::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_context = CatalogueContext::forInstallation(m_dir->path() + "/install");
+    QDir().mkpath(m_context.folder);
+    m_library = LibraryIndex();
+    m_library.setRoot(m_context.root);
+    m_context.library = &m_library;
+    m_list.clear();
+    // The desktop trash of this test run.
+    qputenv("XDG_DATA_HOME", (m_dir->path() + "/data").toUtf8());
+}
+
+void TestSoundness::cleanup()
+{
+    m_list.clear();
+}
+
+QList<PlayList *> TestSoundness::loadAll()
+{
+    m_library.load();
+    return CatalogueLoader::load(&m_list, m_library, m_context, QStringLiteral("media"));
+}
+
+void TestSoundness::largePicturesArePictures()
+{
+    // A camera-sized JPEG of noise is well over 3000 KiB.
+    QImage noise(2400, 1800, QImage::Format_RGB32);
+    auto *random = QRandomGenerator::global();
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x)
+            line[x] = random->generate() | 0xff000000u;
+    }
+    const QString path = m_dir->path() + "/big/IMG_9000.JPG";
+    QDir().mkpath(QFileInfo(path).path());
+    QVERIFY(noise.save(path, "JPEG", 100));
+    QVERIFY(QFileInfo(path).size() / 1024 > 3000);
+    QCOMPARE(KivViewItem::kindOfFile(path), QStringLiteral("Photo"));
+
+    PlayList album;
+    album.setContext(&m_context);
+    album.setKivDir(QStringLiteral("Big05.01.2003.14.22.10.123"));
+    ScriptedPrompter prompter;
+    const AlbumAdd::Result added = AlbumAdd::addFiles(&album, {path}, true, prompter);
+    QCOMPARE(int(added.added.size()), 1);
+    QCOMPARE(album.rowTable().fieldText(0, AlbumRows::FileType), QStringLiteral("Photo"));
+    QCOMPARE(album.rowTable().fieldText(0, AlbumRows::Format), QStringLiteral("2400*1800"));
+}
+
+void TestSoundness::onePropertyFilePerPicture()
+{
+    const QString folder = m_context.albumFolder(QStringLiteral("A"));
+    PhotoItem beach(QStringLiteral("2019.06.01_beach.jpg")), party(QStringLiteral("2019.07.15_party.jpg"));
+    PhotoItem jpeg(QStringLiteral("IMG_0001.JPG")), tiff(QStringLiteral("IMG_0001.TIF"));
+    int love = 1;
+    for (PhotoItem *p : {&beach, &party, &jpeg, &tiff}) {
+        p->setFileName(p->caption());
+        p->setAlbumFolder(folder);
+        p->setTitle(p->fileName());
+        p->setLove(love++);
+        p->setPersonInit(QStringLiteral("P") + QString::number(love));
+        QVERIFY(p->writeProperties());
+    }
+    QVERIFY(QFile::exists(folder + "/2019.06.01_beach.jpg.kiv"));
+    QVERIFY(QFile::exists(folder + "/IMG_0001.TIF.kiv"));
+    QVERIFY(!QFile::exists(folder + "/2019.kiv"));
+    love = 1;
+    for (const QString &name : {"2019.06.01_beach.jpg", "2019.07.15_party.jpg", "IMG_0001.JPG", "IMG_0001.TIF"}) {
+        PhotoItem back(name);
+        back.setFileName(name);
+        back.setAlbumFolder(folder);
+        back.readProperties();
+        QCOMPARE(back.title(), QString(name));
+        QCOMPARE(back.love(), love++);
+        QCOMPARE(back.personInit(), QStringLiteral("P") + QString::number(love));
+    }
+}
+
+void TestSoundness::olderPropertyFilesKeepTheirTags()
+{
+    // An older catalogue: IMG_0001.JPG and IMG_0001.TIF share IMG_0001.kiv; a.b.jpg has a.kiv.
+    PlayList album;
+    album.setContext(&m_context);
+    album.setKivDir(QStringLiteral("Old01.01.2003.00.00.00.000"));
+    const QString folder = album.albumFolder();
+    const QByteArray shared = "title=Old\r\nformat=\r\ncategory=Family\r\ncomment=\r\nlove=4\r\nauthor=\r\nfrom=\r\n"
+                              "date=\r\nfiletype=Photo\r\npersoninit=Anna\r\nevent=\r\nplace=Oslo\r\nuserbadge=2\r\n";
+    writeFile(folder + "/IMG_0001.kiv", shared);
+    writeFile(folder + "/a.kiv", shared);
+    auto add = [&](const QString &name) {
+        auto p = std::make_unique<PhotoItem>(name);
+        p->setFileName(name);
+        p->setSourceFolder(m_dir->path() + "/pics");
+        p->setAlbumFolder(folder);
+        p->setOwnerAlbum(&album);
+        album.addRecord(p.get());
+        return p;
+    };
+    auto jpeg = add(QStringLiteral("IMG_0001.JPG"));
+    auto tiff = add(QStringLiteral("IMG_0001.TIF"));
+    auto ab = add(QStringLiteral("a.b.jpg"));
+    for (PhotoItem *p : {jpeg.get(), tiff.get(), ab.get()}) {
+        p->readProperties();
+        QCOMPARE(p->title(), QStringLiteral("Old"));
+        QCOMPARE(p->love(), 4);
+        QCOMPARE(p->place(), QStringLiteral("Oslo"));
+    }
+    // A write goes to the picture's own file; the shared one stays for the other.
+    jpeg->setTitle(QStringLiteral("New"));
+    QVERIFY(jpeg->writeProperties());
+    QCOMPARE(readAll(folder + "/IMG_0001.kiv"), shared);
+    tiff->readProperties();
+    QCOMPARE(tiff->title(), QStringLiteral("Old"));
+    jpeg->readProperties();
+    QCOMPARE(jpeg->title(), QStringLiteral("New"));
+
+    // Removing the TIF's properties keeps the shared file: the JPEG of the album maps to it.
+    tiff->removeProperties();
+    QVERIFY(QFile::exists(folder + "/IMG_0001.kiv"));
+    // a.b.jpg alone reads a.kiv: removing its properties removes it.
+    ab->removeProperties();
+    QVERIFY(!QFile::exists(folder + "/a.kiv"));
+
+    // Renaming a picture whose tags are in the shared file gives it a copy of its own.
+    QDir().mkpath(m_dir->path() + "/pics");
+    makePicture(m_dir->path() + "/pics/IMG_0001.TIF");
+    QCOMPARE(tiff->rename(QStringLiteral("Harbour.TIF")), KivViewItem::RenameResult::Renamed);
+    QVERIFY(QFile::exists(folder + "/Harbour.TIF.kiv"));
+    QVERIFY(QFile::exists(folder + "/IMG_0001.kiv"));  // IMG_0001.JPG is still in the album
+    tiff->readProperties();
+    QCOMPARE(tiff->title(), QStringLiteral("Old"));
+    QCOMPARE(tiff->personInit(), QStringLiteral("Anna"));
+}
+
+void TestSoundness::rescanKeepsTags()
+{
+    const QString pics = m_dir->path() + "/Trip";
+    for (const QString &name : {"a.jpg", "b.jpg", "c.jpg"})
+        makePicture(pics + "/" + name);
+    DirectoryPlaylist album;
+    album.setContext(&m_context);
+    album.setName(QStringLiteral("Trip"));
+    album.setKivDir(QStringLiteral("Trip05.01.2003.14.22.10.123"));
+    album.setFrom(pics);
+    QCOMPARE(names(album.rows()), (QStringList{"a.jpg", "b.jpg", "c.jpg"}));
+
+    // Two pictures tagged, as a stored album file holds them.
+    writeFile(m_context.folder + "/Trip05.01.2003.14.22.10.123.dir",
+              "KivDir=Trip05.01.2003.14.22.10.123\r\nFrom=" + pics.toUtf8()
+                  + "\r\nTitle=Trip\r\nDirty=True\r\nCreationDate=2003-01-05\r\nNumFile=3\r\n"
+                    "File=Photo|" + pics.toUtf8() + "|a.jpg|Sunset|Family|warm|5|3|2|40*30|Anna\r\n"
+                    "File=Photo|" + pics.toUtf8() + "|b.jpg|Boat|holidays| |4|0|-1|40*30|\r\n"
+                    "File=Photo|" + pics.toUtf8() + "|c.jpg| |Undefined| |1|0|-1|40*30|\r\n");
+    QVERIFY(album.load(m_context.folder + "/Trip05.01.2003.14.22.10.123.dir"));
+
+    // c.jpg goes, d.jpg (with a property file from an earlier time) and e.jpg come, and
+    // a file whose name would break a row is skipped.
+    QFile::remove(pics + "/c.jpg");
+    makePicture(pics + "/e.jpg");
+    makePicture(pics + "/d.jpg");
+    makePicture(pics + "/bad|name.jpg");
+    writeFile(album.albumFolder() + "/d.jpg.kiv",
+              "title=Found\r\nformat=40*30\r\ncategory=Friends\r\ncomment=\r\nlove=3\r\nauthor=\r\nfrom=\r\ndate=\r\n"
+              "filetype=Photo\r\npersoninit=Bob\r\nevent=\r\nplace=\r\nuserbadge=1\r\n");
+    const AlbumRows &rows = album.rows();
+    QCOMPARE(names(rows), (QStringList{"a.jpg", "b.jpg", "d.jpg", "e.jpg"}));
+    QCOMPARE(rows.row(0), (QStringList{"Photo", pics, "a.jpg", "Sunset", "Family", "warm", "5", "3", "2", "40*30", "Anna"}));
+    QCOMPARE(rows.fieldText(1, AlbumRows::Love), QStringLiteral("4"));
+    QCOMPARE(rows.fieldText(2, AlbumRows::Title), QStringLiteral("Found"));
+    QCOMPARE(rows.fieldText(2, AlbumRows::Persons), QStringLiteral("Bob"));
+    QCOMPARE(rows.fieldText(3, AlbumRows::Love), QStringLiteral("1"));
+    QCOMPARE(rows.fieldText(3, AlbumRows::Category), QStringLiteral("Undefined"));
+    QCOMPARE(album.skippedFiles(), QStringList{"bad|name.jpg"});
+    QVERIFY(album.isDirty());
+
+    // Written and read back after a restart: the tags are in the rows, so Favorites sees them.
+    QVERIFY(album.save(album.kivDir()));
+    DirectoryPlaylist again;
+    again.setContext(&m_context);
+    QVERIFY(again.load(m_context.folder + "/Trip05.01.2003.14.22.10.123.dir"));
+    QCOMPARE(again.rows().fieldText(0, AlbumRows::Title), QStringLiteral("Sunset"));
+    Favorites favorites;
+    favorites.setSource(&again);
+    QCOMPARE(names(favorites.rows()), QStringList{"a.jpg"});
+
+    // A folder unchanged is not rescanned.
+    album.setDirty(false);
+    album.rows();
+    QVERIFY(!album.isDirty());
+}
+
+void TestSoundness::clearTrashesOnlyTheAlbumsPictures()
+{
+    const QString pics = m_dir->path() + "/Party";
+    makePicture(pics + "/a.jpg");
+    makePicture(pics + "/b.png", Qt::blue);
+    writeFile(pics + "/letter.txt", "keep me");
+    DirectoryPlaylist album;
+    album.setContext(&m_context);
+    album.setName(QStringLiteral("Party"));
+    album.setKivDir(QStringLiteral("Party05.01.2003.14.22.10.123"));
+    album.setFrom(pics);
+    album.rows();
+    QVERIFY(album.save(album.kivDir()));
+    // A picture that came after the last rescan is not the album's to delete.
+    makePicture(pics + "/later.jpg");
+    const QByteArray aBytes = readAll(pics + "/a.jpg");
+
+    QVERIFY(album.clear());
+    QCOMPARE(album.rowCount(), 0);
+    QVERIFY(!QFile::exists(pics + "/a.jpg"));
+    QVERIFY(!QFile::exists(pics + "/b.png"));
+    QCOMPARE(readAll(pics + "/letter.txt"), QByteArray("keep me"));
+    QVERIFY(QFile::exists(pics + "/later.jpg"));
+    const QString trash = m_dir->path() + "/data/Trash/files";
+    QCOMPARE(readAll(trash + "/a.jpg"), aBytes);
+    QVERIFY(QFile::exists(trash + "/b.png"));
+    QVERIFY(readAll(m_context.folder + "/Party05.01.2003.14.22.10.123.dir").contains("NumFile=0"));
+
+    // Removing one picture of a dynamic album also goes through the trash.
+    album.rows();
+    PhotoItem later(QStringLiteral("later.jpg"));
+    later.setFileName(QStringLiteral("later.jpg"));
+    later.setSourceFolder(pics);
+    QVERIFY(album.removeRecord(&later));
+    QVERIFY(QFile::exists(trash + "/later.jpg"));
+}
+
+void TestSoundness::thumbnailsShowThePicture()
+{
+    PlayList album;
+    album.setContext(&m_context);
+    album.setKivDir(QStringLiteral("T05.01.2003.14.22.10.123"));
+    // A thumbnail left from a blue picture that once had the name.
+    QDir().mkpath(album.albumFolder());
+    QImage old(99, 73, QImage::Format_RGB32);
+    old.fill(Qt::blue);
+    QVERIFY(old.save(album.albumFolder() + "/same.jpg", "JPEG"));
+    makePicture(m_dir->path() + "/p/same.jpg", Qt::red, QSize(99, 73));
+    ScriptedPrompter prompter;
+    AlbumAdd::Result added = AlbumAdd::addFiles(&album, {m_dir->path() + "/p/same.jpg"}, false, prompter);
+    QCOMPARE(int(added.added.size()), 1);
+    const QColor shown = added.added.front()->thumbnail().toImage().pixelColor(49, 36);
+    QVERIFY2(shown.red() > 200 && shown.blue() < 60, qPrintable(shown.name()));
+    const QColor stored = QImage(album.albumFolder() + "/same.jpg").pixelColor(49, 36);
+    QVERIFY2(stored.red() > 200 && stored.blue() < 60, qPrintable(stored.name()));
+
+    // A transparent picture is drawn on white.
+    QImage clear(60, 40, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    QVERIFY(clear.save(m_dir->path() + "/p/clear.png"));
+    for (bool fast : {false, true}) {
+        const ThumbnailMaker::Result made = ThumbnailMaker::make(m_dir->path() + "/p/clear.png", fast);
+        QVERIFY(made.loaded);
+        QCOMPARE(made.image.pixelColor(49, 36), QColor(Qt::white));
+    }
+}
+
+void TestSoundness::addRefusesWhatCannotBeStored()
+{
+    PlayList album;
+    album.setContext(&m_context);
+    album.setKivDir(QStringLiteral("R05.01.2003.14.22.10.123"));
+    const QString p = m_dir->path() + "/p";
+    makePicture(p + "/bar|name.jpg");
+    makePicture(p + "/line\nend.jpg");
+    writeFile(p + "/empty.jpg", "");
+    writeFile(p + "/text.jpg", "this is no picture\n");
+    makePicture(p + "/fine.jpg");
+    ScriptedPrompter prompter;
+    const AlbumAdd::Result result =
+        AlbumAdd::addFiles(&album, {p + "/bar|name.jpg", p + "/line\nend.jpg", p + "/empty.jpg", p + "/text.jpg",
+                                    p + "/fine.jpg"},
+                           true, prompter);
+    QCOMPARE(result.refused, 4);
+    QCOMPARE(names(album.rowTable()), QStringList{"fine.jpg"});
+    QCOMPARE(prompter.messages.size(), 4);
+    QVERIFY(prompter.messages.at(0).text.contains("\"|\""));
+    QVERIFY(prompter.messages.at(1).text.contains("\"|\""));
+    QVERIFY(prompter.messages.at(2).text.startsWith("Could not open this file."));
+    QVERIFY(prompter.messages.at(3).text.startsWith("Could not open this file."));
+    // The album file reads back with its one picture intact.
+    PlayList back;
+    back.setContext(&m_context);
+    QVERIFY(back.load(m_context.folder + "/R05.01.2003.14.22.10.123.db"));
+    QCOMPARE(names(back.rowTable()), QStringList{"fine.jpg"});
+
+    // A dynamic album without its folder copies nothing anywhere.
+    DirectoryPlaylist lost;
+    lost.setContext(&m_context);
+    lost.setKivDir(QStringLiteral("L05.01.2003.14.22.10.123"));
+    lost.setFrom(QString());
+    lost.setValid(false);
+    prompter.messages.clear();
+    QCOMPARE(AlbumAdd::addFiles(&lost, {p + "/fine.jpg"}, true, prompter).refused, 1);
+    QCOMPARE(prompter.messages.first().caption, QStringLiteral("Album non valid"));
+    QVERIFY(!QFile::exists("/fine.jpg"));
+    DirectoryPlaylist gone;
+    gone.setContext(&m_context);
+    gone.setKivDir(QStringLiteral("G05.01.2003.14.22.10.123"));
+    gone.setFrom(m_dir->path() + "/nowhere");
+    QCOMPARE(AlbumAdd::addFiles(&gone, {p + "/fine.jpg"}, true, prompter).refused, 1);
+    QVERIFY(!QFileInfo::exists(m_dir->path() + "/nowhere"));
+}
+
+void TestSoundness::failedWritesAreUndone()
+{
+    // Album file written, library index not: the album file is put back.
+    PlayList album;
+    album.setContext(&m_context);
+    album.setName(QStringLiteral("U"));
+    album.setKivDir(QStringLiteral("U05.01.2003.14.22.10.123"));
+    auto p = std::make_unique<PhotoItem>(QStringLiteral("a.jpg"));
+    p->setFileName(QStringLiteral("a.jpg"));
+    p->setSourceFolder(QStringLiteral("/pics"));
+    p->setAlbumFolder(album.albumFolder());
+    p->setOwnerAlbum(&album);
+    album.addRecord(p.get());
+    m_library.insertAlbum(&album, nullptr);
+    QVERIFY(CatalogueSave::albumAndIndex(&album, &m_library).isEmpty());
+    const QByteArray albumBefore = readAll(album.storedFilePath());
+    const QByteArray indexBefore = readAll(m_library.filePath());
+
+    // The index cannot be replaced: a folder stands where its temporary file would go.
+    QFile::remove(m_library.filePath());
+    QDir().mkpath(m_library.filePath());
+    p->setTitle(QStringLiteral("Changed"));
+    album.updateRow(p.get());
+    const QString error = CatalogueSave::albumAndIndex(&album, &m_library);
+    QVERIFY(error.startsWith("Your change could not be saved."));
+    QVERIFY(error.contains("library.db"));
+    QCOMPARE(readAll(album.storedFilePath()), albumBefore);
+    QVERIFY(album.isDirty());
+    QDir().rmdir(m_library.filePath());
+    writeFile(m_library.filePath(), indexBefore);
+
+    // Property file written, album file not: the property file is put back.
+    p->setTitle(QStringLiteral("First"));
+    QVERIFY(p->writeProperties());
+    const QByteArray propsBefore = readAll(p->propertyFilePath());
+    const QString albumPath = album.storedFilePath();
+    QFile::remove(albumPath);
+    QDir().mkpath(albumPath);
+    p->setTitle(QStringLiteral("Second"));
+    album.updateRow(p.get());
+    QVERIFY(!CatalogueSave::propertiesAndAlbums({p.get()}, {&album}, &m_library).isEmpty());
+    QCOMPARE(readAll(p->propertyFilePath()), propsBefore);
+    QDir().rmdir(albumPath);
+    // The change is kept in memory: the next save writes it.
+    QVERIFY(CatalogueSave::propertiesAndAlbums({p.get()}, {&album}, &m_library).isEmpty());
+    QVERIFY(readAll(albumPath).contains("|Second|"));
+}
+
+void TestSoundness::fullDiskAddIsNotAdded()
+{
+    PlayList album;
+    album.setContext(&m_context);
+    album.setName(QStringLiteral("F"));
+    album.setKivDir(QStringLiteral("F05.01.2003.14.22.10.123"));
+    album.setDirty(true);
+    m_library.insertAlbum(&album, nullptr);
+    QVERIFY(CatalogueSave::albumAndIndex(&album, &m_library).isEmpty());
+    const QByteArray albumBefore = readAll(album.storedFilePath());
+    const QByteArray indexBefore = readAll(m_library.filePath());
+    makePicture(m_dir->path() + "/p/a.jpg");
+    ScriptedPrompter prompter;
+    AlbumAdd::Result result;
+    {
+        const FullDisk full(albumBefore.size() + 10);
+        result = AlbumAdd::addFiles(&album, {m_dir->path() + "/p/a.jpg"}, true, prompter);
+    }
+    QVERIFY(!result.saveError.isEmpty());
+    QVERIFY(result.added.empty());
+    QCOMPARE(result.refused, 1);
+    QCOMPARE(album.rowCount(), 0);
+    QCOMPARE(readAll(album.storedFilePath()), albumBefore);
+    QCOMPARE(readAll(m_library.filePath()), indexBefore);
+}
+
+void TestSoundness::damagedAlbumFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");  // "" for special files made by the test
+    QTest::addColumn<QString>("special");
+    QTest::newRow("binary junk") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << QString();
+    QTest::newRow("no KivDir line") << QByteArray("Title=x\r\nDirty=True\r\n") << QString();
+    QTest::newRow("count not a number") << QByteArray("KivDir=A\r\nTitle=A\r\nDirty=True\r\nCreationDate=2003-01-05\r\n"
+                                                      "NumFile=lots\r\n")
+                                        << QString();
+    QTest::newRow("fifo") << QByteArray() << QStringLiteral("fifo");
+    QTest::newRow("link to a device") << QByteArray() << QStringLiteral("device");
+    QTest::newRow("folder") << QByteArray() << QStringLiteral("folder");
+}
+
+void TestSoundness::damagedAlbumFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, special);
+    const QString id = QStringLiteral("A05.01.2003.14.22.10.123");
+    const QString path = m_context.folder + "/" + id + ".db";
+    if (special == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    else if (special == "device")
+        QVERIFY(QFile::link("/dev/zero", path));
+    else if (special == "folder")
+        QVERIFY(QDir().mkpath(path));
+    else
+        writeFile(path, content);
+    writeFile(m_library.filePath(), "NUMLIB=1\r\nLIBRARY=NONE,Photo,A,Playlist," + id.toUtf8() + "\r\n");
+    const QList<PlayList *> albums = loadAll();
+    QCOMPARE(albums.size(), 1);
+    PlayList *album = albums.first();
+    QCOMPARE(album->fileState(), PlayList::FileState::Damaged);
+    QVERIFY(!album->isValid());
+    QVERIFY(!album->writeRefusal().isEmpty());
+    // Nothing replaces it: neither a save, nor a clear, nor removing its files.
+    album->setDirty(true);
+    QVERIFY(!album->save(album->kivDir()));
+    QVERIFY(!album->clear());
+    QVERIFY(!album->removeFiles());
+    if (special.isEmpty())
+        QCOMPARE(readAll(path), content);
+    else
+        QVERIFY(QFileInfo::exists(path) || QFileInfo(path).isSymLink());
+    // A smart album refuses to read a catalogue holding it.
+    ScriptedPrompter prompter;
+    QVERIFY(CatalogueLoader::refuseSmartAlbum(CatalogueLoader::storedAlbums(&m_list), prompter));
+
+    // A missing album file is no damage: an empty album, as before.
+    QFile::remove(path);
+    QDir().rmdir(path);
+    const QList<PlayList *> again = loadAll();
+    QCOMPARE(again.first()->fileState(), PlayList::FileState::Missing);
+    QVERIFY(again.first()->isValid());
+}
+
+void TestSoundness::damagedLibraryIndex_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("rowsRead");
+    const QByteArray a = "LIBRARY=NONE,Photo,A,Playlist,A05.01.2003.14.22.10.123\r\n";
+    const QByteArray b = "LIBRARY=NONE,Photo,B,Playlist,B05.01.2003.14.22.10.123\r\n";
+    QTest::newRow("junk") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0", 10) << 0;
+    QTest::newRow("empty file") << QByteArray() << 0;
+    QTest::newRow("count too high") << "NUMLIB=3\r\n" + a + b << 2;
+    QTest::newRow("count too low") << "NUMLIB=1\r\n" + a + b << 2;
+    QTest::newRow("count zero with rows") << "NUMLIB=0\r\n" + a << 1;
+    QTest::newRow("count not a number") << "NUMLIB=two\r\n" + a + b << 0;
+    QTest::newRow("broken row") << "NUMLIB=2\r\n" + a + "LIBRARY=NONE,Photo\r\n" << 1;
+    QTest::newRow("not a row") << "NUMLIB=2\r\n" + a + "hello\r\n" << 1;
+}
+
+void TestSoundness::damagedLibraryIndex()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, rowsRead);
+    writeFile(m_library.filePath(), content);
+    QVERIFY(!m_library.load());
+    QVERIFY(m_library.isDamaged());
+    QVERIFY(m_library.damage().contains("library.db"));
+    QCOMPARE(m_library.rowCount(), rowsRead);
+    // No write replaces it, whatever changed.
+    PlayList album;
+    album.setName(QStringLiteral("C"));
+    album.setKivDir(QStringLiteral("C05.01.2003.14.22.10.123"));
+    m_library.insertAlbum(&album, nullptr);
+    QVERIFY(!m_library.save());
+    QCOMPARE(readAll(m_library.filePath()), content);
+}
+
+void TestSoundness::nothingOutsideTheCatalogue()
+{
+    // The user's pictures, outside the catalogue.
+    const QString victim = m_dir->path() + "/victim";
+    makePicture(victim + "/precious.jpg");
+    writeFile(victim + "/precious.kiv", "title=keep\r\n");
+
+    // An id that climbs out of the catalogue folder, one read from KivDir=, and an album
+    // folder that is a link to the pictures.
+    const QString up = QStringLiteral("../../victim");
+    writeFile(m_context.folder + "/K05.01.2003.14.22.10.123.db",
+              albumFile(QStringLiteral("../../victim"), "K", {}));
+    QVERIFY(QFile::link(victim, m_context.folder + "/L05.01.2003.14.22.10.123"));
+    writeFile(m_context.folder + "/L05.01.2003.14.22.10.123.db", albumFile("L05.01.2003.14.22.10.123", "L", {}));
+    writeFile(m_library.filePath(), "NUMLIB=3\r\nLIBRARY=NONE,Photo,Up,Playlist," + up.toUtf8()
+                                        + "\r\nLIBRARY=NONE,Photo,K,Playlist,K05.01.2003.14.22.10.123\r\n"
+                                          "LIBRARY=NONE,Photo,L,Playlist,L05.01.2003.14.22.10.123\r\n");
+    const QList<PlayList *> albums = loadAll();
+    QCOMPARE(albums.size(), 3);
+    for (PlayList *album : albums) {
+        QVERIFY2(!album->isValid(), qPrintable(album->name()));
+        QVERIFY(!album->writeRefusal().isEmpty());
+        album->setDirty(true);
+        QVERIFY(!album->save(album->kivDir()));
+        QVERIFY(!album->clear());
+        QVERIFY(!album->removeFiles());
+    }
+    QVERIFY(QFile::exists(victim + "/precious.jpg"));
+    QCOMPARE(readAll(victim + "/precious.kiv"), QByteArray("title=keep\r\n"));
+    QVERIFY(!QFile::exists(victim + ".db"));
+
+    // A property file that is a link is not written through.
+    const QString folder = m_context.albumFolder(QStringLiteral("M"));
+    QDir().mkpath(folder);
+    QVERIFY(QFile::link(victim + "/precious.kiv", folder + "/x.jpg.kiv"));
+    PhotoItem x(QStringLiteral("x.jpg"));
+    x.setFileName(QStringLiteral("x.jpg"));
+    x.setAlbumFolder(folder);
+    x.setTitle(QStringLiteral("overwritten"));
+    QVERIFY(!x.writeProperties());
+    QCOMPARE(readAll(victim + "/precious.kiv"), QByteArray("title=keep\r\n"));
+
+    // Readers never open what is not a regular file (a FIFO would hang here).
+    QCOMPARE(mkfifo(QFile::encodeName(folder + "/y.jpg.kiv").constData(), 0644), 0);
+    PhotoItem y(QStringLiteral("y.jpg"));
+    y.setFileName(QStringLiteral("y.jpg"));
+    y.setAlbumFolder(folder);
+    y.readProperties();
+    QCOMPARE(y.title(), QString());
+}
+
+void TestSoundness::numbersAreBounded()
+{
+    const QString id = QStringLiteral("N05.01.2003.14.22.10.123");
+    writeFile(m_context.folder + "/" + id + ".db",
+              albumFile(id, "N", {"Photo|/p|a.jpg|t| | |2000000000|-7|99| |"}, "2147483647"));
+    PlayList album;
+    album.setContext(&m_context);
+    QVERIFY(album.load(m_context.folder + "/" + id + ".db"));
+    QCOMPARE(album.rowCount(), 1);
+    PhotoItem a(QStringLiteral("a.jpg"));
+    a.loadFromRow(album.rowTable().row(0));
+    QCOMPARE(a.love(), 5);
+    QCOMPARE(a.viewCount(), 0);
+    QCOMPARE(a.userBadge(), -1);
+    a.setLove(-3);
+    QCOMPARE(a.love(), 1);  // 0 shows as 1
+    a.setUserBadge(6);
+    QCOMPARE(a.userBadge(), 6);
+    a.setUserBadge(7);
+    QCOMPARE(a.userBadge(), -1);
+}
+
+void TestSoundness::windowsTextSurvives()
+{
+    // Written on Windows: "Café" with 0xE9, "€" with 0x80, "Zoë" with 0xEB.
+    const QString id = QStringLiteral("W05.01.2003.14.22.10.123");
+    const QByteArray cp1252 = albumFile(id, "Caf\xe9 \x80", {"Photo|/p|a.jpg|Zo\xeb| | |3|0|-1| |"});
+    writeFile(m_context.folder + "/" + id + ".db", cp1252);
+    writeFile(m_context.albumFolder(id) + "/a.jpg.kiv",
+              "title=Zo\xeb\r\nformat=\r\ncategory=\r\ncomment=na\xefve\r\nlove=1\r\nauthor=\r\nfrom=\r\ndate=\r\n"
+              "filetype=Photo\r\npersoninit=\r\nevent=\r\nplace=K\xf8" "benhavn\r\nuserbadge=-1\r\n");
+    PlayList album;
+    album.setContext(&m_context);
+    QVERIFY(album.load(m_context.folder + "/" + id + ".db"));
+    QCOMPARE(album.title(), QStringLiteral("Café €"));
+    QCOMPARE(album.rowTable().fieldText(0, AlbumRows::Title), QStringLiteral("Zoë"));
+    album.setDirty(true);
+    QVERIFY(album.save(album.kivDir()));
+    const QByteArray utf8 = readAll(m_context.folder + "/" + id + ".db");
+    QVERIFY(utf8.contains("Title=Caf\xc3\xa9 \xe2\x82\xac\r\n"));
+    QVERIFY(utf8.contains("|Zo\xc3\xab|"));
+    PhotoItem a(QStringLiteral("a.jpg"));
+    a.setFileName(QStringLiteral("a.jpg"));
+    a.setAlbumFolder(m_context.albumFolder(id));
+    a.readProperties();
+    QCOMPARE(a.comment(), QStringLiteral("naïve"));
+    QCOMPARE(a.place(), QStringLiteral("København"));
+    // A UTF-8 file stays UTF-8.
+    QCOMPARE(CatalogueFile::decode("Zo\xc3\xab", CatalogueFile::isUtf8("Zo\xc3\xab")), QStringLiteral("Zoë"));
+}
+
+void TestSoundness::longNamesAndCommas()
+{
+    QVERIFY(!CatalogueText::albumNameRefusal(QString(230, u'x')).isEmpty());
+    QVERIFY(CatalogueText::albumNameRefusal(QString(200, u'x')).isEmpty());
+    // Two-byte letters count twice against the file name's 255 bytes.
+    QVERIFY(!CatalogueText::albumNameRefusal(QString(120, u'é')).isEmpty());
+
+    // A name the file system refuses leaves no empty folder behind.
+    PlayList album;
+    album.setContext(&m_context);
+    const QString kivDir = QString(300, u'y');
+    album.setKivDir(kivDir);
+    album.setDirty(true);
+    QVERIFY(!album.save(kivDir));
+    QVERIFY(!QFileInfo::exists(m_context.albumFolder(kivDir)));
+    QCOMPARE(QDir(m_context.folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+
+    // A folder name with commas is allowed and its library row reads back whole.
+    QVERIFY(CatalogueText::folderNameRefusal(QStringLiteral("Rome, Florence, Pisa")).isEmpty());
+    QVERIFY(!CatalogueText::folderNameRefusal(QStringLiteral("a|b")).isEmpty());
+    QVERIFY(!DirectoryPlaylist::folderRefusal(QStringLiteral("/x|y/z")).isEmpty());
+    DirectoryPlaylist trip;
+    trip.setContext(&m_context);
+    trip.setName(QStringLiteral("Rome, Florence, Pisa"));
+    trip.setId(QDateTime(QDate(2003, 1, 5), QTime(14, 22, 10, 123)));
+    trip.setKivDir(trip.id());
+    trip.setFrom(m_dir->path() + "/Rome, Florence, Pisa");
+    QDir().mkpath(trip.from());
+    trip.setDirty(true);
+    m_library.insertAlbum(&trip, nullptr);
+    QVERIFY(CatalogueSave::albumAndIndex(&trip, &m_library).isEmpty());
+    const QList<PlayList *> albums = loadAll();
+    QCOMPARE(m_library.state(), LibraryIndex::State::Read);
+    QCOMPARE(albums.size(), 1);
+    QCOMPARE(albums.first()->name(), QStringLiteral("Rome, Florence, Pisa"));
+    QCOMPARE(albums.first()->kivDir(), QStringLiteral("Rome, Florence, Pisa05.01.2003.14.22.10.123"));
+    QVERIFY(albums.first()->isValid());
+    QCOMPARE(static_cast<DirectoryPlaylist *>(albums.first())->from(), trip.from());
+}
+
+void TestSoundness::groupsAreSearched()
+{
+    // A group holding a dynamic album with a loved picture, and a plain album beside it.
+    const QString pics = m_dir->path() + "/G";
+    makePicture(pics + "/g.jpg");
+    writeFile(m_context.folder + "/Grp05.01.2003.14.22.10.123.group", "Title=Grp\r\n");
+    writeFile(m_context.folder + "/In05.01.2003.14.22.10.123.dir",
+              "KivDir=In05.01.2003.14.22.10.123\r\nFrom=" + pics.toUtf8()
+                  + "\r\nTitle=In\r\nDirty=True\r\nCreationDate=2003-01-05\r\nNumFile=1\r\nFile=Photo|" + pics.toUtf8()
+                  + "|g.jpg|Loved|Family| |5|0|-1|40*30|\r\n");
+    writeFile(m_context.folder + "/Top05.01.2003.14.22.10.123.db",
+              albumFile("Top05.01.2003.14.22.10.123", "Top", {"Photo|/p|t.jpg|Top| | |5|0|-1| |"}));
+    writeFile(m_library.filePath(), "NUMLIB=3\r\nLIBRARY=NONE,UNKNOW,Grp,PlayListGroup,Grp05.01.2003.14.22.10.123\r\n"
+                                    "LIBRARY=Grp,Photo,In,DirectoryPlaylist,In05.01.2003.14.22.10.123\r\n"
+                                    "LIBRARY=NONE,Photo,Top,Playlist,Top05.01.2003.14.22.10.123\r\n");
+    loadAll();
+    QCOMPARE(m_list.topLevelItemCount(), 2);  // the group holds the dynamic album
+    const QList<PlayList *> stored = CatalogueLoader::storedAlbums(&m_list);
+    QCOMPARE(stored.size(), 2);
+    Favorites favorites;
+    QVERIFY(SearchEngine::fill(&favorites, stored));
+    QCOMPARE(names(favorites.rowTable()), (QStringList{"g.jpg", "t.jpg"}));
+    Search search;
+    search.setKeyword(QStringLiteral("loved"));
+    QVERIFY(SearchEngine::fill(&search, stored));
+    QCOMPARE(names(search.rowTable()), QStringList{"g.jpg"});
+}
+
+QTEST_MAIN(TestSoundness)
+#include "tst_soundness.moc"
