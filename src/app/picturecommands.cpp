@@ -244,12 +244,12 @@ void PictureCommands::openAlbum(PlayList *album)
     QList<ThumbnailLoader::Job> jobs;
     Q_EMIT m_page->SetTotalprogress(rows.count());
     // The first usable cached thumbnail of each file name, gathered once for the album.
-    QHash<QString, QPixmap> cachedThumbs;
+    QHash<QString, const PlayList::ThumbCacheEntry *> cachedThumbs;
     if (cache) {
         const QList<PlayList::ThumbCacheEntry> &entries = album->thumbCache();
         for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) {
             if (!entry->pixmap.isNull())
-                cachedThumbs.insert(entry->fileName, entry->pixmap);
+                cachedThumbs.insert(entry->fileName, &*entry);
         }
     }
     for (int i = 0; i < rows.count(); ++i) {
@@ -257,8 +257,11 @@ void PictureCommands::openAlbum(PlayList *album)
         bool cached = false;
         if (cache) {
             const auto found = cachedThumbs.constFind(record->fileName());
-            if (found != cachedThumbs.cend()) {
-                record->setThumbnail(*found);
+            // A picture changed since it was cached gets a new thumbnail.
+            if (found != cachedThumbs.cend() && (*found)->time.isValid()
+                && QFileInfo(record->picturePath()).lastModified() <= (*found)->time) {
+                record->setThumbnail((*found)->pixmap);
+                record->setFileTime((*found)->time);
                 cached = true;
             }
         }
@@ -288,10 +291,10 @@ void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize
         return;
     KivViewItem *record = m_waiting.at(index);
     record->setThumbnail(QPixmap::fromImage(image));
-    if (made) {
+    if (made)
         record->setFormat(QString::number(size.width()) + QLatin1Char('*') + QString::number(size.height()));
+    if (time.isValid())
         record->setFileTime(time);
-    }
     if (m_open && m_page->pref() && m_page->pref()->albumCache() && !m_open->isSmart())
         m_open->thumbCache().append({record->thumbnail(), record->fileName(), record->fileTime()});
     if (auto *dialog = m_updateDialog; dialog->isVisible())

@@ -51,7 +51,9 @@ void ThumbnailLoader::start(const QList<Job> &jobs)
                 thumbnail = QImageReader(job.thumbnailPath).read();
             bool made = false;
             QSize size;
-            QDateTime time;
+            // The picture's time goes with every thumbnail, read or made: a cached
+            // thumbnail older than its picture is not used again.
+            QDateTime time = picture.isFile() ? picture.lastModified() : QDateTime();
             if (thumbnail.isNull()) {
                 const ThumbnailMaker::Result result = ThumbnailMaker::make(job.picturePath, false);
                 thumbnail = result.image;

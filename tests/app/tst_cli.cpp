@@ -57,6 +57,8 @@ Run TestCli::cli(const QStringList &args)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", m_dir->path());
     env.insert("XDG_CONFIG_HOME", m_dir->filePath(".config"));
+    // A writer finding the catalogue busy waits 10 s; the tests need less.
+    env.insert("VELLARO_LOCK_WAIT_MS", "500");
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(VELLARO_CLI), QStringList{"--install-dir", m_install} + args);
     Run run;

@@ -47,6 +47,7 @@ private Q_SLOTS:
     void hostileAlbumsTouchNothingOutside();
     void specialFilesDoNotHang();
     void groupedAlbumsAreSearched();
+    void removingABrokenDynamicAlbum();
 
 private:
     // `fileSizeLimit` > 0 runs the tool with that file size limit: a full disk.
@@ -286,6 +287,19 @@ void TestCliSound::groupedAlbumsAreSearched()
     }
     const Run albums = cli({"--json", "albums"});
     QCOMPARE(albums.json().array().at(1).toObject().value("group").toString(), QStringLiteral("Grp"));
+}
+
+void TestCliSound::removingABrokenDynamicAlbum()
+{
+    // A dynamic album whose file is gone: no folder to hide from the locator.
+    writeFile(m_library, "NUMLIB=1\r\nLIBRARY=NONE,Photo,Lost,DirectoryPlaylist,Lost1\r\n");
+    const Run removed = cli({"remove-album", "Lost"});
+    QCOMPARE(removed.code, 0);
+    const QByteArray hidden = readAll(m_install + "/DataBase/hidedir.list");
+    QVERIFY2(!hidden.contains("\r\n\r\n") && !hidden.endsWith("=\r\n") && !hidden.contains("\r\n \r\n"),
+             hidden.constData());
+    QVERIFY(hidden.isEmpty() || hidden.startsWith("NUMSUB=0"));
+    QCOMPARE(readAll(m_library), QByteArray("NUMLIB=0\r\n"));
 }
 
 QTEST_MAIN(TestCliSound)

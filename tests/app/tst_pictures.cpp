@@ -95,6 +95,7 @@ private Q_SLOTS:
     void refreshKeepsTags();
     void clearingADynamicAlbumTrashesItsPictures();
     void damagedIndexRefusesEveryWrite();
+    void editedPicturesGetNewThumbnails();
 
 private:
     void start();
@@ -854,6 +855,32 @@ void TestPictures::damagedIndexRefusesEveryWrite()
     QVERIFY(!album("Fresh"));
     QCOMPARE(readAll(m_dir->filePath("install/DataBase/library.db")), damaged);
     QCOMPARE(QDir(m_db).entryList({"Fresh*"}, QDir::AllEntries), QStringList());
+}
+
+void TestPictures::editedPicturesGetNewThumbnails()
+{
+    for (bool cache : {false, true}) {
+        init();
+        start();
+        m_pref->setAlbumCache(cache);
+        open("Trip");
+        QTRY_VERIFY(!record("a.jpg")->thumbnail().isNull());
+        QTRY_VERIFY(QFile::exists(m_db + "/Trip1/a.jpg"));
+        QVERIFY(record("a.jpg")->thumbnail().toImage().pixelColor(49, 36).red() > 200);
+        // The picture is edited elsewhere: blue, and newer than its thumbnail.
+        picture(m_pics + "/a.jpg", Qt::blue);
+        QFile edited(m_pics + "/a.jpg");
+        QVERIFY(edited.open(QIODevice::ReadWrite));
+        QVERIFY(edited.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        edited.close();
+        open("pics");
+        open("Trip");
+        QTRY_VERIFY(!record("a.jpg")->thumbnail().isNull());
+        const QColor shown = record("a.jpg")->thumbnail().toImage().pixelColor(49, 36);
+        QVERIFY2(shown.blue() > 200 && shown.red() < 60, qPrintable(shown.name()));
+        QTRY_VERIFY(QImage(m_db + "/Trip1/a.jpg").pixelColor(49, 36).blue() > 200);
+        cleanup();
+    }
 }
 
 QTEST_MAIN(TestPictures)
