@@ -120,6 +120,11 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             qCWarning(lcCatalogue) << refusal;
         }
         finish(album, className == QLatin1String("PlayListGroup"));
+        if (!refusal.isEmpty()) {
+            // Listed, but marked: the reason is a hover away.
+            album->setTextColour(QColor(160, 0, 0));
+            album->setToolTip(1, refusal);
+        }
         created.append(album);
     }
     return created;

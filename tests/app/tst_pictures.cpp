@@ -96,6 +96,7 @@ private Q_SLOTS:
     void clearingADynamicAlbumTrashesItsPictures();
     void damagedIndexRefusesEveryWrite();
     void editedPicturesGetNewThumbnails();
+    void groupedAlbumsAreInAllPhotos();
 
 private:
     void start();
@@ -881,6 +882,38 @@ void TestPictures::editedPicturesGetNewThumbnails()
         QTRY_VERIFY(QImage(m_db + "/Trip1/a.jpg").pixelColor(49, 36).blue() > 200);
         cleanup();
     }
+}
+
+void TestPictures::groupedAlbumsAreInAllPhotos()
+{
+    // The dynamic album of pics stands inside a group.
+    writeFile(m_dir->filePath("install/DataBase/library.db"),
+              "NUMLIB=3\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\n"
+              "LIBRARY=NONE,UNKNOW,Family,PlayListGroup,Family1\r\n"
+              "LIBRARY=Family,Photo,pics,DirectoryPlaylist,Pics1\r\n");
+    writeFile(m_db + "/Family1.group", "Title=Family\r\n");
+    const QByteArray pics = m_pics.toUtf8();
+    writeFile(m_db + "/Pics1.dir", "KivDir=Pics1\r\nFrom=" + pics + "\r\nTitle=pics\r\nDirty=True\r\n"
+                                   "CreationDate=2004-02-01\r\nNumFile=3\r\n"
+                                   "File=Photo|" + pics + "|a.jpg|Grouped| | |5|0|-1| |\r\n"
+                                   "File=Photo|" + pics + "|b.jpg| | | |1|0|-1| |\r\n"
+                                   "File=Photo|" + pics + "|c.jpg| | | |1|0|-1| |\r\n");
+    start();
+    QTreeWidgetItem *group = nullptr;
+    for (int i = 0; i < m_page->albumList()->topLevelItemCount(); ++i) {
+        if (m_page->albumList()->topLevelItem(i)->text(1) == QLatin1String("Family"))
+            group = m_page->albumList()->topLevelItem(i);
+    }
+    QVERIFY(group);
+    QCOMPARE(group->childCount(), 1);
+    // All Photos means all: Trip's two and the group's three.
+    m_page->slot_selectLibrary(m_page->albumList()->allPhotos());
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QCOMPARE(m_page->photoView()->count(), 5);
+    m_page->slot_selectLibrary(m_page->albumList()->favorites());
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QCOMPARE(m_page->photoView()->count(), 1);
+    QCOMPARE(m_page->photoView()->items().first()->title(), QStringLiteral("Grouped"));
 }
 
 QTEST_MAIN(TestPictures)
