@@ -49,6 +49,7 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
     }
     const bool wasDirty = album->isDirty();
     const int rowsBefore = album->rowCount();
+    QStringList copies;
     for (const QString &path : paths) {
         const std::unique_ptr<KivViewItem> record = album->createRecord(path);
         if (!record || !isReadablePicture(path)) {
@@ -87,9 +88,16 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
         if (fastThumbs)
             QFile::remove(photo->thumbnailPath());
         photo->setUserBadge(-1);
+        // A copy the dynamic album makes into its folder is taken back if nothing is stored.
+        const QString copy = dynamic ? dynamic->from() + QLatin1Char('/') + photo->fileName() : QString();
+        if (dynamic && !QFileInfo::exists(copy))
+            copies << copy;
+        album->setLastError(QString());
         if (!album->addRecord(photo.get())) {
-            prompter.information(parent, QStringLiteral("Unable to add this picture.\nA different file of that name "
-                                                        "is already in the folder of this album."));
+            prompter.information(parent, album->lastError().isEmpty()
+                                             ? QStringLiteral("Unable to add this picture.\nA different file of "
+                                                              "that name is already in the folder of this album.")
+                                             : album->lastError());
             ++result.refused;
             continue;
         }
@@ -105,6 +113,8 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
         // are not shown as added.
         for (const auto &photo : result.added)
             album->dropRow(photo->fileName());
+        for (const QString &copy : std::as_const(copies))
+            QFile::remove(copy);
         album->setDirty(wasDirty || album->rowCount() != rowsBefore);
         result.refused += int(result.added.size());
         result.added.clear();

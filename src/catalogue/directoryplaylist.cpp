@@ -148,9 +148,16 @@ bool DirectoryPlaylist::addRecord(const KivViewItem *record)
     if (QFileInfo(source).canonicalFilePath() != QFileInfo(target).canonicalFilePath()) {
         if (QFileInfo::exists(target)) {
             // Another picture of that name already lies in the folder: keep it.
-            if (!sameContents(source, target))
+            if (!sameContents(source, target)) {
+                setLastError(QStringLiteral("Unable to add this picture.\nA different file of that name is already "
+                                            "in the folder of this album."));
                 return false;
+            }
         } else if (!QFile::copy(source, target)) {
+            // A copy cut short (a full disk) is not left behind.
+            QFile::remove(target);
+            setLastError(QStringLiteral("Unable to add this picture.\nThe picture could not be copied into the "
+                                        "folder of this album:\n") + m_from);
             return false;
         }
     }

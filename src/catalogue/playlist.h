@@ -101,6 +101,7 @@ public:
     QString writeRefusal() const;
     // Why the last save failed, in a sentence; empty after a successful one.
     QString lastError() const { return m_lastError; }
+    void setLastError(const QString &error) { m_lastError = error; }
     // A `KivDir` names one file and one folder inside the catalogue folder: not empty,
     // no separator, not "." or "..", no line end.
     static bool isSafeKivDir(const QString &kivDir);
@@ -136,7 +137,7 @@ protected:
         m_fileState = state;
         m_damage = why;
     }
-    void setLastError(const QString &error) { m_lastError = error; }
+
     void putThumbCacheInRowOrder();
 
     AlbumRows m_rows;

@@ -487,6 +487,40 @@ void TestSoundness::fullDiskAddIsNotAdded()
     QCOMPARE(album.rowCount(), 0);
     QCOMPARE(readAll(album.storedFilePath()), albumBefore);
     QCOMPARE(readAll(m_library.filePath()), indexBefore);
+
+    // A dynamic album takes back the copy it made in its folder.
+    DirectoryPlaylist dynamic;
+    dynamic.setContext(&m_context);
+    dynamic.setName(QStringLiteral("D"));
+    dynamic.setKivDir(QStringLiteral("D05.01.2003.14.22.10.123"));
+    dynamic.setFrom(m_dir->path() + "/bound");
+    QDir().mkpath(dynamic.from());
+    dynamic.setDirty(true);
+    m_library.insertAlbum(&dynamic, nullptr);
+    QVERIFY(CatalogueSave::albumAndIndex(&dynamic, &m_library).isEmpty());
+    const QByteArray dynamicBefore = readAll(dynamic.storedFilePath());
+    // The library index cannot be replaced: a folder stands where its temporary file goes.
+    const QByteArray index = readAll(m_library.filePath());
+    QFile::remove(m_library.filePath());
+    QDir().mkpath(m_library.filePath());
+    result = AlbumAdd::addFiles(&dynamic, {m_dir->path() + "/p/a.jpg"}, true, prompter);
+    QDir().rmdir(m_library.filePath());
+    writeFile(m_library.filePath(), index);
+    QVERIFY(!result.saveError.isEmpty());
+    QCOMPARE(dynamic.rowCount(), 0);
+    QCOMPARE(readAll(dynamic.storedFilePath()), dynamicBefore);
+    QVERIFY(!QFile::exists(dynamic.from() + "/a.jpg"));
+    QVERIFY(QFile::exists(m_dir->path() + "/p/a.jpg"));
+
+    // A copy the full disk cuts short is told as that, not as a name taken.
+    prompter.messages.clear();
+    {
+        const FullDisk full(100);
+        result = AlbumAdd::addFiles(&dynamic, {m_dir->path() + "/p/a.jpg"}, true, prompter);
+    }
+    QCOMPARE(result.refused, 1);
+    QVERIFY(prompter.messages.last().text.contains("could not be copied"));
+    QVERIFY(!QFile::exists(dynamic.from() + "/a.jpg"));
 }
 
 void TestSoundness::damagedAlbumFiles_data()
