@@ -27,30 +27,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "fulldisk.h"
 #include "testfiles.h"
 
-#include <csignal>
-#include <sys/resource.h>
-
 namespace {
-
-// Files written from now on may not grow past `bytes`: a full disk for this process.
-class FullDisk
-{
-public:
-    explicit FullDisk(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limited = m_old;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 // Clicks a thumbnail as the user does.
 void clickCell(thumbsView *view, const KivViewItem *item, Qt::KeyboardModifiers modifiers = {})

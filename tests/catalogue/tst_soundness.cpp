@@ -20,10 +20,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "fulldisk.h"
 #include "testfiles.h"
 
 namespace {
@@ -35,24 +34,6 @@ void makePicture(const QString &path, const QColor &colour = Qt::red, const QSiz
     image.fill(colour);
     QVERIFY(image.save(path));
 }
-
-// Files written from now on may not grow past `bytes`: a full disk for this process.
-class FullDisk
-{
-public:
-    explicit FullDisk(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limited = m_old;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 QByteArray albumFile(const QString &kivDir, const QByteArray &title, const QList<QByteArray> &rows,
                      const QByteArray &count = {})
