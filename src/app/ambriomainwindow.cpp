@@ -547,7 +547,15 @@ void AmbrioMainWindow::slot_backtoOrganizer()
 
 void AmbrioMainWindow::slot_photo_pressed(KivViewItem *item)
 {
-    if (!item || item->fileType() != QLatin1String("Photo"))
+    if (item && item->fileType() != QLatin1String("Photo")) {
+        // A file that is no picture cannot be tagged; the panel must not go on showing
+        // (and writing into) the picture chosen before it.
+        m_currentItem = nullptr;
+        showUpdateToolBay();
+        updateEnabledCommands();
+        return;
+    }
+    if (!item)
         return;
     ui->trayBar->add(item, m_photoView->ctrlHeld());
     m_currentItem = item;
@@ -981,10 +989,7 @@ bool AmbrioMainWindow::storeAlbum(PlayList *album)
     if (album) {
         error = CatalogueSave::albumAndIndex(album, &m_library);
     } else if (!m_library.save()) {
-        error = CatalogueSave::message(m_library.isDamaged()
-                                           ? m_library.damage()
-                                           : QStringLiteral("The library index %1 could not be written.")
-                                                 .arg(m_library.filePath()));
+        error = CatalogueSave::message(CatalogueSave::indexFailure(&m_library));
     }
     reportSaveError(error);
     return error.isEmpty();

@@ -618,9 +618,7 @@ int CatalogueCli::dispatch(const Options &options)
             return code;
         cat.library.removeAlbum(album);
         if (!cat.library.save()) {
-            m_err << CatalogueSave::message(QStringLiteral("The library index %1 could not be written.")
-                                                .arg(cat.library.filePath()))
-                  << Qt::endl;
+            m_err << CatalogueSave::message(CatalogueSave::indexFailure(&cat.library)) << Qt::endl;
             return Refused;
         }
         auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
@@ -676,6 +674,8 @@ int CatalogueCli::dispatch(const Options &options)
     PlayList *album = nullptr;
     if (const int code = findAlbum(args.at(0), &album))
         return code;
+    if (CatalogueLoader::refuseInvalidAlbum(album, prompter))
+        return Refused;
     std::unique_ptr<PhotoItem> photo;
     if (const int code = pictureOf(album, args.at(1), &photo))
         return code;

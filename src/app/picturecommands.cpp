@@ -44,7 +44,7 @@ bool takesPictures(const PlayList *album)
 }
 
 const QString kPictureFilter = QStringLiteral(
-    "All Images (*.jpg *.bmp *.gif *.png *.mng *.xbm *.xpm);;JPG File (*.jpg);;BMP file (*.bmp);;GIF File(*.Gif);;"
+    "All Images (*.jpg *.jpeg *.bmp *.gif *.png *.mng *.xbm *.xpm *.pnm *.tif *.tiff *.webp);;JPG File (*.jpg *.jpeg);;BMP file (*.bmp);;GIF File(*.Gif);;"
     "PNG File (*.png);;MNG File (*.mng);;XBM File (*.xbm);;XPM File (*.xpm);;PNM File (*.pnm)");
 
 // Writes a picture whole, in the format its file name's extension names.
@@ -279,8 +279,10 @@ void PictureCommands::openAlbum(PlayList *album)
     }
     m_loader.start(jobs);
     // A dynamic album whose folder changed holds new rows: they are stored now.
-    if (!album->isSmart() && album->isDirty())
+    if (!album->isSmart() && album->isDirty()) {
         m_page->storeAlbum(album);
+        m_page->updateAlbumPanel();
+    }
     list->setPixmapPlaylist(album);
 }
 

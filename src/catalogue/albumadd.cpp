@@ -57,9 +57,10 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
             ++result.refused;
             continue;
         }
-        if (const QString refusal = CatalogueText::propertyRefusal(record->fileName()); !refusal.isEmpty()) {
-            prompter.information(parent, QStringLiteral("Unable to add this picture.\nA file name that holds \"|\" "
-                                                        "or a line break cannot be catalogued:\n")
+        // The folder and the name both stand in the album row.
+        if (!CatalogueText::propertyRefusal(record->sourceFolder() + QLatin1Char('/') + record->fileName()).isEmpty()) {
+            prompter.information(parent, QStringLiteral("Unable to add this picture.\nA file whose name or folder "
+                                                        "holds \"|\" or a line break cannot be catalogued:\n")
                                              + path);
             ++result.refused;
             continue;

@@ -1,5 +1,8 @@
 #include "albumrows.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 const QChar kBar(u'|');
@@ -224,7 +227,53 @@ QString AlbumRows::fileText(int index) const
     return fileText(row(index));
 }
 
+namespace {
+
+// Love 0..5, views 0..INT_MAX, badge -1..6: what a damaged or hand-made file holds
+// outside these is brought within them, so every reader (search, Favorites, the
+// statistics, the command-line tool) sees the value the panel shows.
+QString clamped(QStringView text, qint64 low, qint64 high)
+{
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    if (!ok)
+        return text.toString();  // no number reads as 0 anyway: left as written
+    return QString::number(qBound(low, value, high));
+}
+
+bool plainDigit(QStringView text, QChar low, QChar high)
+{
+    return text.size() == 1 && text.at(0) >= low && text.at(0) <= high;
+}
+
+} // namespace
+
 void AlbumRows::appendFromFile(const QString &text)
 {
-    appendLine(text);
+    qsizetype loveStart = 0, loveEnd = 0, viewsStart = 0, viewsEnd = 0, badgeStart = 0, badgeEnd = 0;
+    const QStringView line(text);
+    if (!fieldSpan(line, Love, &loveStart, &loveEnd) || !fieldSpan(line, Views, &viewsStart, &viewsEnd)
+        || !fieldSpan(line, Badge, &badgeStart, &badgeEnd)) {
+        appendLine(text);
+        return;
+    }
+    const QStringView love = line.mid(loveStart, loveEnd - loveStart);
+    const QStringView views = line.mid(viewsStart, viewsEnd - viewsStart);
+    const QStringView badge = line.mid(badgeStart, badgeEnd - badgeStart);
+    // The common case costs no allocation: one digit, a few digits, one digit or "-1".
+    const bool viewsFit = !views.isEmpty() && views.size() <= 9
+                          && std::all_of(views.begin(), views.end(), [](QChar c) { return c.isDigit(); });
+    if (plainDigit(love, u'0', u'5') && viewsFit && (plainDigit(badge, u'0', u'6') || badge == u"-1")) {
+        appendLine(text);
+        return;
+    }
+    QStringList texts = text.split(u'|');
+    texts[Love] = clamped(texts.at(Love), 0, 5);
+    texts[Views] = clamped(texts.at(Views), 0, std::numeric_limits<int>::max());
+    // A badge out of range is no badge.
+    bool ok = false;
+    const qint64 storedBadge = badge.trimmed().toLongLong(&ok);
+    if (ok && (storedBadge < -1 || storedBadge > 6))
+        texts[Badge] = QStringLiteral("-1");
+    appendLine(texts.join(u'|'));
 }

@@ -5,9 +5,13 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
+
 namespace CatalogueFile {
 
 namespace {
+thread_local QString t_lastWriteError;
 bool g_readOnly = false;
 QString g_readOnlyReason;
 } // namespace
@@ -107,18 +111,40 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     // The save file would follow a link and replace what it points at, which may lie
     // outside the catalogue.
-    if (g_readOnly || QFileInfo(path).isSymLink())
+    auto fail = [](const QString &why) {
+        t_lastWriteError = why;
         return false;
+    };
+    t_lastWriteError.clear();
+    if (g_readOnly)
+        return fail(QStringLiteral("the catalogue is open read-only"));
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return fail(QStringLiteral("it is a symbolic link"));
+    // A FIFO, a device or a folder standing there is not replaced.
+    if (info.exists() && !info.isFile())
+        return fail(QStringLiteral("it is not a regular file"));
     QSaveFile file(path);
     // Unbuffered, so a short write (a full disk, a file size limit) shows in the count
     // returned here; a buffered flush at commit time may not report it.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return fail(file.errorString());
+    errno = 0;
     if (file.write(bytes) != bytes.size()) {
+        // A short write leaves the system's reason (a full disk, a size limit) in errno.
+        const int error = errno;
+        const QString why = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : file.errorString();
         file.cancelWriting();
-        return false;
+        return fail(why);
     }
-    return file.commit();
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
+
+QString lastWriteError()
+{
+    return t_lastWriteError;
 }
 
 bool writeLines(const QString &path, const QStringList &lines)

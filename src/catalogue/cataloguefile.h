@@ -53,6 +53,9 @@ private:
 // A path that is a symbolic link is never written through: it is refused.
 bool writeLines(const QString &path, const QStringList &lines);
 bool writeBytes(const QString &path, const QByteArray &bytes);
+// Why the last write of this thread failed ("No space left on device", "it is a
+// symbolic link"), for the message that tells it.
+QString lastWriteError();
 
 // Reads every line whole, without its line end (CR LF, or a bare LF). A file that does
 // not exist or cannot be read gives no lines; `ok` tells the two cases apart.

@@ -18,14 +18,15 @@ QString albumFailure(const PlayList *album)
     return why.isEmpty() ? QStringLiteral("The album \"%1\" could not be written.").arg(album->name()) : why;
 }
 
+} // namespace
+
 QString indexFailure(const LibraryIndex *library)
 {
     if (library->isDamaged())
         return library->damage() + QStringLiteral(" Nothing is written until it is repaired.");
-    return QStringLiteral("The library index %1 could not be written.").arg(library->filePath());
+    return QStringLiteral("The library index %1 could not be written (%2).")
+        .arg(library->filePath(), CatalogueFile::lastWriteError());
 }
-
-} // namespace
 
 QString message(const QString &detail)
 {
@@ -68,7 +69,8 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
         auto snapshot = std::make_unique<CatalogueFile::Snapshot>(record->propertyFilePath());
         if (!record->writeProperties()) {
             undo();
-            return message(QStringLiteral("The property file %1 could not be written.").arg(record->propertyFilePath()));
+            return message(QStringLiteral("The property file %1 could not be written (%2).")
+                               .arg(record->propertyFilePath(), CatalogueFile::lastWriteError()));
         }
         written.push_back(std::move(snapshot));
     }

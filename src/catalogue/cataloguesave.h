@@ -24,6 +24,9 @@ QString albumAndIndex(PlayList *album, LibraryIndex *library);
 QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
                             LibraryIndex *library);
 
+// Why the library index could not be written (damaged, or the write's own reason).
+QString indexFailure(const LibraryIndex *library);
+
 // A failure sentence with what the user can do about it.
 QString message(const QString &detail);
 

@@ -285,7 +285,8 @@ KivViewItem::RenameResult KivViewItem::rename(const QString &newFileName)
         return RenameResult::NoSourceFolder;
     if (newFileName.isEmpty() || newFileName == QLatin1String(".") || newFileName == QLatin1String("..")
         || newFileName.contains(QLatin1Char('/')) || newFileName.contains(QLatin1Char('\\'))
-        || newFileName.contains(QLatin1Char('\n')) || newFileName.contains(QLatin1Char('\r')))
+        || newFileName.contains(QLatin1Char('\n')) || newFileName.contains(QLatin1Char('\r'))
+        || newFileName.contains(QLatin1Char('|')))
         return RenameResult::InvalidName;
     if (newFileName == m_fileName)
         return RenameResult::Renamed;

@@ -18,7 +18,7 @@ public:
     enum class RenameResult {
         Renamed,
         NoSourceFolder,   // the source folder is gone: nothing happens, silently
-        InvalidName,      // empty, ".", "..", a path separator or a line end
+        InvalidName,      // empty, ".", "..", a path separator, "|" or a line end
         NameExists,       // a file of that name is already in the source folder
         PictureNotMoved,  // the picture file could not be renamed
     };

@@ -3,6 +3,7 @@
 #include "cataloguefile.h"
 #include "playlist.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 
@@ -41,15 +42,24 @@ bool LibraryIndex::load()
 {
     m_damage.clear();
     const QString path = filePath();
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
-        m_state = State::Missing;
-        return false;
-    }
     auto damaged = [this, &path](const QString &why) {
         m_state = State::Damaged;
         m_damage = QStringLiteral("The library index %1 is damaged: %2.").arg(path, why);
         return false;
     };
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+        // No index over album files that are there: it was lost, and a new one written
+        // now would list none of them.
+        const QStringList albums = QDir(m_root + QStringLiteral("/db"))
+                                       .entryList({QStringLiteral("*.db"), QStringLiteral("*.dir"),
+                                                   QStringLiteral("*.group")},
+                                                  QDir::Files);
+        if (!albums.isEmpty())
+            return damaged(QStringLiteral("it is missing, yet %1 album files are in the catalogue folder")
+                               .arg(albums.size()));
+        m_state = State::Missing;
+        return false;
+    }
     QByteArray bytes;
     QString why;
     if (!CatalogueFile::readBytes(path, &bytes, &why))

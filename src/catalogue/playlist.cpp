@@ -226,7 +226,8 @@ bool PlayList::writeAlbumFile(const QString &kivDir, const QString *from)
     for (int i = 0; i < m_rows.count(); ++i)
         text += QStringLiteral("File=") + m_rows.fileText(i) + crlf;
     if (!CatalogueFile::writeBytes(filePath(kivDir), text.toUtf8())) {
-        m_lastError = QStringLiteral("The album file %1 could not be written.").arg(filePath(kivDir));
+        m_lastError = QStringLiteral("The album file %1 could not be written (%2).")
+                          .arg(filePath(kivDir), CatalogueFile::lastWriteError());
         // A folder made for a file that could not be written (a name too long, a full
         // disk) is not left behind.
         if (madeFolder)
@@ -276,6 +277,13 @@ bool PlayList::readAlbumFile(const QString &path, QString *from)
     for (int i = 0; i < numFile && !lines.atEnd(); ++i) {
         const QByteArrayView line = lines.next();
         m_rows.appendFromFile(lines.text(line.sliced(qMin<qsizetype>(5, line.size()))));
+    }
+    // Fewer rows than counted, the last one without its line end: the file was cut in
+    // the middle of a row, which would be written back cut.
+    if (m_rows.count() < numFile && !bytes.endsWith('\n')) {
+        m_rows.reset();
+        setFileState(FileState::Damaged, QStringLiteral("it is cut short in the middle of a row"));
+        return false;
     }
     m_kivDir = kivDir;
     m_title = title;

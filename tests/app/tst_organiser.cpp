@@ -596,10 +596,13 @@ void TestOrganiser::pictureEvents()
     for (int id : {4, 5, 6, 10, 11})
         QVERIFY(!m_page->menus().iconItems.value(id)->isEnabled());
     QVERIFY(m_page->menus().iconItems.value(12)->isEnabled());
-    // A music record is not a picture: nothing changes.
+    // A music record is not a picture: no picture is chosen then, so the panel cannot
+    // go on writing into the one chosen before.
     KivViewItem song(QStringLiteral("song.mp3"));
     song.setFileType(QStringLiteral("Music"));
     m_page->slot_photo_pressed(&song);
+    QCOMPARE(m_page->currentItem(), nullptr);
+    m_page->slot_photo_pressed(&picture);
     QCOMPARE(m_page->currentItem(), &picture);
 
     // Locate on disk opens the picture's folder, or a dynamic album's own folder.

@@ -77,6 +77,7 @@ private Q_SLOTS:
     void damagedIndexRefusesEveryWrite();
     void editedPicturesGetNewThumbnails();
     void groupedAlbumsAreInAllPhotos();
+    void aFileThatIsNoPictureIsNotTagged();
 
 private:
     void start();
@@ -768,6 +769,7 @@ void TestPictures::failedSaveIsToldAndUndone()
     }
     QCOMPARE(int(m_prompter.messages.size()), shown + 1);
     QVERIFY(m_prompter.messages.last().text.startsWith("Your change could not be saved."));
+    QVERIFY2(m_prompter.messages.last().text.contains("File too large"), qPrintable(m_prompter.messages.last().text));
     QCOMPARE(readAll(m_db + "/Trip1.db"), albumBefore);
     QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), propsBefore);
     QVERIFY(album("Trip")->isDirty());
@@ -894,6 +896,29 @@ void TestPictures::groupedAlbumsAreInAllPhotos()
     QTRY_VERIFY(!m_page->pictures()->isLoading());
     QCOMPARE(m_page->photoView()->count(), 1);
     QCOMPARE(m_page->photoView()->items().first()->title(), QStringLiteral("Grouped"));
+}
+
+void TestPictures::aFileThatIsNoPictureIsNotTagged()
+{
+    writeFile(m_pics + "/notes.txt", "a letter\n");
+    start();
+    open("pics");
+    thumbsView *view = m_page->photoView();
+    clickCell(view, record("b.jpg"));
+    type("propertyTextLabelTitle", "Second");
+    QVERIFY(record("notes.txt"));
+    clickCell(view, record("notes.txt"));
+    QCOMPARE(m_page->currentItem(), nullptr);
+    // Typing now reaches no picture: b.jpg keeps its title.
+    auto *label = m_page->findChild<propertyTextLabel *>(QLatin1String("propertyTextLabelTitle"));
+    if (label->isVisible()) {
+        QTest::mouseClick(label, Qt::LeftButton);
+        QTest::keyClicks(label->lineEditor(), "Wrong");
+        QTest::keyClick(label->lineEditor(), Qt::Key_Return);
+    }
+    QVERIFY(readAll(m_db + "/Pics1.dir").contains("|b.jpg|Second|"));
+    QVERIFY(readAll(m_db + "/Pics1/b.jpg.kiv").contains("title=Second\r\n"));
+    QVERIFY(!readAll(m_db + "/Pics1.dir").contains("Wrong"));
 }
 
 QTEST_MAIN(TestPictures)

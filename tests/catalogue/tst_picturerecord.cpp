@@ -425,6 +425,7 @@ void TestPictureRecord::renameRefusals_data()
     QTest::newRow("backslash") << "sub\\b.jpg" << invalid;
     QTest::newRow("line feed") << "b\n.jpg" << invalid;
     QTest::newRow("carriage return") << "b\r.jpg" << invalid;
+    QTest::newRow("bar splits the row") << "re|name.jpg" << invalid;
     QTest::newRow("existing file") << "b.jpg" << int(KivViewItem::RenameResult::NameExists);
 }
 

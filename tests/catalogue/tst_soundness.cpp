@@ -360,14 +360,16 @@ void TestSoundness::addRefusesWhatCannotBeStored()
     writeFile(p + "/empty.jpg", "");
     writeFile(p + "/text.jpg", "this is no picture\n");
     makePicture(p + "/fine.jpg");
+    makePicture(m_dir->path() + "/we|ird/folder.jpg");
     ScriptedPrompter prompter;
     const AlbumAdd::Result result =
         AlbumAdd::addFiles(&album, {p + "/bar|name.jpg", p + "/line\nend.jpg", p + "/empty.jpg", p + "/text.jpg",
-                                    p + "/fine.jpg"},
+                                    p + "/fine.jpg", m_dir->path() + "/we|ird/folder.jpg"},
                            true, prompter);
-    QCOMPARE(result.refused, 4);
+    QCOMPARE(result.refused, 5);
     QCOMPARE(names(album.rowTable()), QStringList{"fine.jpg"});
-    QCOMPARE(prompter.messages.size(), 4);
+    QCOMPARE(prompter.messages.size(), 5);
+    QVERIFY(prompter.messages.at(4).text.contains("\"|\""));
     QVERIFY(prompter.messages.at(0).text.contains("\"|\""));
     QVERIFY(prompter.messages.at(1).text.contains("\"|\""));
     QVERIFY(prompter.messages.at(2).text.startsWith("Could not open this file."));
@@ -516,6 +518,10 @@ void TestSoundness::damagedAlbumFiles_data()
     QTest::newRow("fifo") << QByteArray() << QStringLiteral("fifo");
     QTest::newRow("link to a device") << QByteArray() << QStringLiteral("device");
     QTest::newRow("folder") << QByteArray() << QStringLiteral("folder");
+    QTest::newRow("cut in a row") << QByteArray("KivDir=A\r\nTitle=A\r\nDirty=True\r\nCreationDate=2003-01-05\r\n"
+                                                "NumFile=3\r\nFile=Photo|/p|a.jpg|Sunset| | |5|0|-1|4000*3000|Anna\r\n"
+                                                "File=Photo|/p|b.jpg|Boat| | |4|0|-1|40")
+                                  << QString();
 }
 
 void TestSoundness::damagedAlbumFiles()
@@ -574,12 +580,24 @@ void TestSoundness::damagedLibraryIndex_data()
     QTest::newRow("count not a number") << "NUMLIB=two\r\n" + a + b << 0;
     QTest::newRow("broken row") << "NUMLIB=2\r\n" + a + "LIBRARY=NONE,Photo\r\n" << 1;
     QTest::newRow("not a row") << "NUMLIB=2\r\n" + a + "hello\r\n" << 1;
+    QTest::newRow("missing over album files") << QByteArray() << -1;
 }
 
 void TestSoundness::damagedLibraryIndex()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, rowsRead);
+    if (rowsRead < 0) {
+        // No index, but album files that it lost.
+        writeFile(m_context.folder + "/A05.01.2003.14.22.10.123.db", albumFile("A05.01.2003.14.22.10.123", "A", {}));
+        QVERIFY(!m_library.load());
+        QVERIFY(m_library.isDamaged());
+        QVERIFY(m_library.damage().contains("missing"));
+        m_library.setDirty(true);
+        QVERIFY(!m_library.save());
+        QVERIFY(!QFile::exists(m_library.filePath()));
+        return;
+    }
     writeFile(m_library.filePath(), content);
     QVERIFY(!m_library.load());
     QVERIFY(m_library.isDamaged());
@@ -643,6 +661,11 @@ void TestSoundness::nothingOutsideTheCatalogue()
     y.setAlbumFolder(folder);
     y.readProperties();
     QCOMPARE(y.title(), QString());
+    // ... nor write over it.
+    y.setTitle(QStringLiteral("new"));
+    QVERIFY(!y.writeProperties());
+    QVERIFY(!QFileInfo(folder + "/y.jpg.kiv").isFile());
+    QVERIFY(QFileInfo::exists(folder + "/y.jpg.kiv"));
 }
 
 void TestSoundness::numbersAreBounded()
@@ -654,8 +677,20 @@ void TestSoundness::numbersAreBounded()
     album.setContext(&m_context);
     QVERIFY(album.load(m_context.folder + "/" + id + ".db"));
     QCOMPARE(album.rowCount(), 1);
+    // The row itself is brought within range, so searches and Favorites see love 5.
+    QCOMPARE(album.rowTable().row(0), (QStringList{"Photo", "/p", "a.jpg", "t", " ", " ", "5", "0", "-1", " ", ""}));
+    Favorites favorites;
+    favorites.setSource(&album);
+    QCOMPARE(favorites.rows().count(), 1);
+    writeFile(m_context.folder + "/" + id + ".db",
+              albumFile(id, "N", {"Photo|/p|b.jpg|t| | |3|99999999999|77| |", "Photo|/p|c.jpg|t| | |-4|12|5| |"}));
+    QVERIFY(album.load(m_context.folder + "/" + id + ".db"));
+    QCOMPARE(album.rowTable().fieldText(0, AlbumRows::Views), QStringLiteral("2147483647"));
+    QCOMPARE(album.rowTable().fieldText(0, AlbumRows::Badge), QStringLiteral("-1"));
+    QCOMPARE(album.rowTable().fieldText(1, AlbumRows::Love), QStringLiteral("0"));
+    QCOMPARE(album.rowTable().line(1), QStringLiteral("Photo|/p|c.jpg|t| | |0|12|5| |"));
     PhotoItem a(QStringLiteral("a.jpg"));
-    a.loadFromRow(album.rowTable().row(0));
+    a.loadFromRow({"Photo", "/p", "a.jpg", "t", " ", " ", "2000000000", "-7", "99", " ", ""});
     QCOMPARE(a.love(), 5);
     QCOMPARE(a.viewCount(), 0);
     QCOMPARE(a.userBadge(), -1);
