@@ -240,6 +240,10 @@ void AlbumCommands::clearAlbum()
         m_page->reportSaveError(CatalogueSave::message(album->lastError()));
     else
         m_page->storeAlbum(album);
+    // Where the pictures went, in so many words (the trash, or deleted where none was).
+    auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
+    if (cleared && dynamic && !dynamic->clearSummary().isEmpty())
+        m_page->prompter()->information(m_page, dynamic->clearSummary() + QLatin1Char('.'));
     m_page->albumList()->setPixmapPlaylist(album);
     m_page->updateAlbumPanel();
 }

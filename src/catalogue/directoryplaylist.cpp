@@ -212,11 +212,10 @@ bool DirectoryPlaylist::clear()
         setLastError(refusal);
         return false;
     }
-    QString summary;
-    const bool emptied = emptyFolder(&summary);
+    const bool emptied = emptyFolder(&m_clearSummary);
     const bool saved = PlayList::clear();
     if (!emptied)
-        setLastError(summary);
+        setLastError(m_clearSummary);
     return emptied && saved;
 }
 

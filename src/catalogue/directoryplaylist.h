@@ -38,6 +38,8 @@ public:
     // Files of the folder whose names cannot stand in a row ("|", a line end): the
     // last rescan skipped them.
     QStringList skippedFiles() const { return m_skipped; }
+    // What the last clear did with the pictures ("3 picture(s) moved to the trash").
+    QString clearSummary() const { return m_clearSummary; }
     // A folder a dynamic album cannot be made of: its path holds "|" or a line end.
     // Returns the refusal, or an empty text.
     static QString folderRefusal(const QString &folder);
@@ -53,4 +55,5 @@ private:
     QString m_from;
     bool m_folderMissing = false;
     QStringList m_skipped;
+    QString m_clearSummary;
 };

@@ -500,7 +500,9 @@ void TestOrganiser::clearAlbums()
     QCOMPARE(album("pics")->rows().count(), 2);
     m_prompter.answers << 1;
     m_page->slot_clearPlaylist();
-    const Prompter::Message box = m_prompter.messages.last();
+    // The question, then what became of the pictures.
+    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("2 picture(s) moved to the trash."));
+    const Prompter::Message box = m_prompter.messages.at(m_prompter.messages.size() - 2);
     QCOMPARE(box.caption, QStringLiteral("Remove all Pictures"));
     QCOMPARE(box.icon, Prompter::Icon::Critical);
     QCOMPARE(box.text, QStringLiteral("Remove all picture contained in :") + pics

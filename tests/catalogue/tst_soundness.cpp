@@ -300,6 +300,7 @@ void TestSoundness::clearTrashesOnlyTheAlbumsPictures()
     const QByteArray aBytes = readAll(pics + "/a.jpg");
 
     QVERIFY(album.clear());
+    QCOMPARE(album.clearSummary(), QStringLiteral("2 picture(s) moved to the trash"));
     QCOMPARE(album.rowCount(), 0);
     QVERIFY(!QFile::exists(pics + "/a.jpg"));
     QVERIFY(!QFile::exists(pics + "/b.png"));
@@ -769,6 +770,10 @@ void TestSoundness::longNamesAndCommas()
     QCOMPARE(albums.first()->kivDir(), QStringLiteral("Rome, Florence, Pisa05.01.2003.14.22.10.123"));
     QVERIFY(albums.first()->isValid());
     QCOMPARE(static_cast<DirectoryPlaylist *>(albums.first())->from(), trip.from());
+    // A name that holds a class name between commas is still told apart by its id.
+    QCOMPARE(LibraryIndex::parseRow(QStringLiteral("NONE,Photo,a,Playlist,a,DirectoryPlaylist,a,Playlist,a"
+                                                   "05.01.2003.14.22.10.123")),
+             (QStringList{"NONE", "Photo", "a,Playlist,a", "DirectoryPlaylist", "a,Playlist,a05.01.2003.14.22.10.123"}));
 }
 
 void TestSoundness::groupsAreSearched()
