@@ -346,13 +346,11 @@ bool PlayList::addRecord(const KivViewItem *record)
     return true;
 }
 
-bool PlayList::dropRow(const QString &fileName)
+void PlayList::dropRow(const QString &fileName)
 {
     const int index = m_rows.indexOfFile(fileName);
-    if (index < 0)
-        return false;
-    m_rows.removeAt(index);
-    return true;
+    if (index >= 0)
+        m_rows.removeAt(index);
 }
 
 bool PlayList::removeRecord(const KivViewItem *record)

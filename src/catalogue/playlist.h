@@ -80,7 +80,7 @@ public:
     void setCreationDate(const QDate &date) { m_creationDate = date; }
     int indexOfFile(const QString &fileName) const { return m_rows.indexOfFile(fileName); }
     // Takes the row of a file name out of the table only (no file is touched).
-    bool dropRow(const QString &fileName);
+    void dropRow(const QString &fileName);
     QString typeOfFile(const QString &fileName) const;
     QString contentKind();
     QString storedContentKind() const { return m_contentKind; }
