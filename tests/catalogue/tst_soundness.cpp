@@ -280,6 +280,14 @@ void TestSoundness::rescanKeepsTags()
     album.setDirty(false);
     album.rows();
     QVERIFY(!album.isDirty());
+
+    // No bound folder: the stored rows stand (the current folder is never scanned).
+    DirectoryPlaylist unbound;
+    unbound.setContext(&m_context);
+    unbound.setFrom(QString());
+    QVERIFY(QDir::current().exists());
+    QCOMPARE(unbound.rows().count(), 0);
+    QVERIFY(!unbound.isDirty());
 }
 
 void TestSoundness::clearTrashesOnlyTheAlbumsPictures()
@@ -442,6 +450,20 @@ void TestSoundness::failedWritesAreUndone()
     QVERIFY(!CatalogueSave::propertiesAndAlbums({p.get()}, {&album}, &m_library).isEmpty());
     QCOMPARE(readAll(p->propertyFilePath()), propsBefore);
     QDir().rmdir(albumPath);
+
+    // Property file and album written, the library index not: both are put back, and
+    // the album stays dirty so the next save writes it.
+    const QByteArray albumNow = readAll(albumPath);
+    const QByteArray index = readAll(m_library.filePath());
+    QFile::remove(m_library.filePath());
+    QDir().mkpath(m_library.filePath());
+    QVERIFY(!CatalogueSave::propertiesAndAlbums({p.get()}, {&album}, &m_library).isEmpty());
+    QCOMPARE(readAll(p->propertyFilePath()), propsBefore);
+    QCOMPARE(readAll(albumPath), albumNow);
+    QVERIFY(album.isDirty());
+    QDir().rmdir(m_library.filePath());
+    writeFile(m_library.filePath(), index);
+
     // The change is kept in memory: the next save writes it.
     QVERIFY(CatalogueSave::propertiesAndAlbums({p.get()}, {&album}, &m_library).isEmpty());
     QVERIFY(readAll(albumPath).contains("|Second|"));
