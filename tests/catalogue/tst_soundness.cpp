@@ -405,6 +405,13 @@ void TestSoundness::addRefusesWhatCannotBeStored()
     gone.setFrom(m_dir->path() + "/nowhere");
     QCOMPARE(AlbumAdd::addFiles(&gone, {p + "/fine.jpg"}, true, prompter).refused, 1);
     QVERIFY(!QFileInfo::exists(m_dir->path() + "/nowhere"));
+    // The album itself refuses too, whoever asks it.
+    PhotoItem fine(QStringLiteral("fine.jpg"));
+    fine.setFileName(QStringLiteral("fine.jpg"));
+    fine.setSourceFolder(p);
+    QVERIFY(!gone.addRecord(&fine));
+    QCOMPARE(gone.rowCount(), 0);
+    QVERIFY(!QFileInfo::exists(m_dir->path() + "/nowhere"));
 }
 
 void TestSoundness::failedWritesAreUndone()
