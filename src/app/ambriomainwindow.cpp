@@ -188,6 +188,7 @@ void AmbrioMainWindow::connectWidgets()
     connect(view, &thumbsView::addImage, this, &AmbrioMainWindow::slot_addImage);
     connect(view, &thumbsView::multiSelection, this, &AmbrioMainWindow::ToMultiSelection);
     connect(view, &thumbsView::cleartray, ui->trayBar, &trayBarPhoto::clear);
+    connect(view, &thumbsView::cleartray, this, &AmbrioMainWindow::ToSingleSelection);
 
     // The property panel.
     for (propertyTextLabel *field : {ui->propertyTextLabelTitle, ui->propertyTextLabelCategory,
@@ -208,8 +209,9 @@ void AmbrioMainWindow::connectWidgets()
             &AmbrioMainWindow::SavePlaylistProperty);
     connect(ui->itemDate, &QToolButton::clicked, this, &AmbrioMainWindow::showDateModif);
     connect(ui->itemUserBadge, &QToolButton::clicked, this, &AmbrioMainWindow::showUserBadge);
-    connect(ui->favoriteswid, &FavoritesWidget::favPlus, this, &AmbrioMainWindow::FavPlus);
-    connect(ui->favoriteswid, &FavoritesWidget::favMoins, this, &AmbrioMainWindow::FavMoins);
+    // A click on the hearts has already changed them: their value is what is stored.
+    connect(ui->favoriteswid, &FavoritesWidget::favPlus, this, [this] { m_pictures->heartsChanged(); });
+    connect(ui->favoriteswid, &FavoritesWidget::favMoins, this, [this] { m_pictures->heartsChanged(); });
     connect(ui->favoriteswid, &FavoritesWidget::changed, this, &AmbrioMainWindow::SaveNewProperty);
     connect(ui->pushButtonFavPlus, &QToolButton::clicked, this, &AmbrioMainWindow::FavPlus);
     connect(ui->pushButtonFavMoins, &QToolButton::clicked, this, &AmbrioMainWindow::FavMoins);
@@ -981,6 +983,11 @@ void AmbrioMainWindow::AddPhotoListToPlaylist()
 void AmbrioMainWindow::setCurrentItemProperty(KivViewItem *item)
 {
     m_panel->fill(item, ui->trayBar->count() > 1 && m_multiSelection);
+}
+
+FavoritesWidget *AmbrioMainWindow::hearts() const
+{
+    return ui->favoriteswid;
 }
 
 bool AmbrioMainWindow::storeAlbum(PlayList *album)

@@ -19,6 +19,7 @@ class thumbsView;
 class viewphoto;
 class CatalogueLock;
 class Hello;
+class FavoritesWidget;
 class KivViewItem;
 class PlayList;
 class Prompter;
@@ -83,6 +84,8 @@ public:
     // Writes the album file and the library index (the album file is put back when the
     // index cannot be written); a failure is told to the user and false returned.
     bool storeAlbum(PlayList *album);
+    // The love hearts of the property panel.
+    FavoritesWidget *hearts() const;
     // Shows a save failure (a text from CatalogueSave); nothing for an empty text.
     void reportSaveError(const QString &message);
     PlayList *GetCurrentDir() const { return m_currentAlbum; }

@@ -7,6 +7,7 @@
 #include "catalogueloader.h"
 #include "cataloguesave.h"
 #include "directoryplaylist.h"
+#include "favoriteswidget.h"
 #include "gifwriter.h"
 #include "libraryindex.h"
 #include "librarylist.h"
@@ -622,16 +623,29 @@ bool PictureCommands::saveRecord(KivViewItem *item)
 
 void PictureCommands::changeLove(int delta)
 {
-    KivViewItem *item = m_page->currentItem();
-    if (!item)
-        return;
-    const int love = item->love() + delta;
+    FavoritesWidget *hearts = m_page->hearts();
+    const int love = hearts->value() + delta;
     if (love < 0 || love > 5)
         return;
-    item->setLove(love);
-    view()->repaintItem(item);
-    if (item->love() != 1)
-        saveRecord(item);
+    // The buttons beside the hearts move the hearts, then store what they show.
+    hearts->setValue(love);
+    heartsChanged();
+}
+
+void PictureCommands::heartsChanged()
+{
+    if (m_page->tray()->count() <= 1 && !m_page->currentItem())
+        return;
+    // Stored as the panel stores a field: for the current picture, or for every picture
+    // of the tray; Favorites follows a change of love.
+    FavoritesWidget *hearts = m_page->hearts();
+    const int shown = hearts->value();
+    hearts->setChanged(true);
+    m_page->SaveNewProperty();
+    // What is stored is what the hearts show (no love reads as one): leaving them
+    // writes nothing more.
+    hearts->setValue(qMax(1, shown));
+    hearts->setChanged(false);
 }
 
 void PictureCommands::toFavorites()
@@ -641,6 +655,9 @@ void PictureCommands::toFavorites()
         return;
     item->setLove(5);
     saveRecord(item);
+    // The panel's hearts show it too, or the next field saved would write them back.
+    m_page->hearts()->setValue(item->love());
+    m_page->hearts()->setChanged(false);
 }
 
 void PictureCommands::setBadge(int id)

@@ -48,6 +48,9 @@ public:
     void rename();
     void move(bool up);
     void changeLove(int delta);
+    // The hearts were clicked (or moved by the buttons): the value they show is stored
+    // for the current picture, or for every picture of the tray.
+    void heartsChanged();
     void toFavorites();
     void setBadge(int id);
     // Writes a record's properties to its property file and its album row, then the

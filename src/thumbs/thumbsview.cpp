@@ -72,7 +72,8 @@ void thumbsView::clear()
 {
     m_items.clear();
     m_current = m_anchor = m_pressed = m_hovered = m_repaintItem = nullptr;
-    m_multiple = false;
+    // The multiple selection outlives the pictures shown: the tray still holds it, and
+    // the next plain click, in whatever album, ends it and empties the tray.
     setNumRows(0);
     setNumCols(0);
     scrollToOrigin();
@@ -482,6 +483,15 @@ bool thumbsView::viewportEvent(QEvent *event)
 
 void thumbsView::mousePressEvent(QMouseEvent *event)
 {
+    // The click says which keys are held: the keyboard focus may be elsewhere (the
+    // search bar), where this view never sees Ctrl or Shift go down or up.
+    const Qt::KeyboardModifiers keys = event->modifiers();
+    const bool ctrl = keys & (Qt::ControlModifier | Qt::ShiftModifier);
+    const bool announce = ctrl && !m_ctrl;
+    m_ctrl = ctrl;
+    m_shift = keys & Qt::ShiftModifier;
+    if (announce)
+        Q_EMIT multiSelection();
     m_buttonDown = true;
     m_pressPos = viewportToContents(event->position().toPoint());
     if (!m_ctrl && m_multiple) {

@@ -58,6 +58,8 @@ private Q_SLOTS:
     void reorderIsStored();
     void rename();
     void lovesAndBadges();
+    void loveButtonsMoveTheHearts();
+    void editsReachOnlyThePicturesChosen();
     void copyAndPaste();
     void viewerCountsViewsAndSaves();
     void peopleDialog();
@@ -338,6 +340,55 @@ void TestPictures::lovesAndBadges()
     QCOMPARE(item->love(), 5);
     m_page->FavMoins();
     QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("love=4\r\n"));
+}
+
+void TestPictures::loveButtonsMoveTheHearts()
+{
+    start();
+    open("Trip");
+    clickCell(m_page->photoView(), record("b.jpg"));
+    auto *hearts = m_page->findChild<FavoritesWidget *>("favoriteswid");
+    auto *plus = m_page->findChild<QAbstractButton *>("pushButtonFavPlus");
+    auto *minus = m_page->findChild<QAbstractButton *>("pushButtonFavMoins");
+    QVERIFY(hearts && plus && minus);
+    QCOMPARE(hearts->value(), 1);
+    QTest::mouseClick(plus, Qt::LeftButton);
+    QTest::mouseClick(plus, Qt::LeftButton);
+    QCOMPARE(hearts->value(), 3);
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | | |3|"));
+    QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("love=3\r\n"));
+    // Leaving the hearts, then saving another field, keeps 3.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(hearts, &leave);
+    type("propertyTextLabelComment", "windy");
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | |windy|3|"));
+    // Down to one is stored too.
+    QTest::mouseClick(minus, Qt::LeftButton);
+    QTest::mouseClick(minus, Qt::LeftButton);
+    QCOMPARE(hearts->value(), 1);
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | |windy|1|"));
+    QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("love=1\r\n"));
+    // A click on the hearts themselves counts once.
+    QTest::mouseClick(hearts, Qt::LeftButton, {}, QPoint(40, 8));
+    QCOMPARE(hearts->value(), 2);
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | |windy|2|"));
+    QCoreApplication::sendEvent(hearts, &leave);
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | |windy|2|"));
+    // The favourites button shows five hearts, and a later field keeps them.
+    m_page->slot_to_favorites();
+    QCOMPARE(hearts->value(), 5);
+    type("propertyTextLabelComment", "calm");
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | |calm|5|"));
+
+    // Two pictures in the tray: the buttons give both the same love.
+    clickCell(m_page->photoView(), record("a.jpg"), Qt::ControlModifier);
+    QCOMPARE(m_page->tray()->count(), 2);
+    QCOMPARE(hearts->value(), 1);  // several pictures: the hearts start at one
+    QTest::mouseClick(plus, Qt::LeftButton);
+    QCOMPARE(hearts->value(), 2);
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("love=2\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("love=2\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | |calm|2|"));
 }
 
 void TestPictures::copyAndPaste()
@@ -920,6 +971,29 @@ void TestPictures::aFileThatIsNoPictureIsNotTagged()
     QVERIFY(readAll(m_db + "/Pics1.dir").contains("|b.jpg|Second|"));
     QVERIFY(readAll(m_db + "/Pics1/b.jpg.kiv").contains("title=Second\r\n"));
     QVERIFY(!readAll(m_db + "/Pics1.dir").contains("Wrong"));
+}
+
+void TestPictures::editsReachOnlyThePicturesChosen()
+{
+    start();
+    open("pics");
+    thumbsView *view = m_page->photoView();
+    // Ctrl-clicks while the keyboard focus is in another field: three pictures chosen.
+    auto *elsewhere = m_page->findChild<propertyTextLabel *>(QLatin1String("propertyTextLabelTitle"));
+    elsewhere->setFocus();
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        clickCell(view, record(name), Qt::ControlModifier);
+    QCOMPARE(m_page->tray()->count(), 3);
+    const QByteArray before = readAll(m_db + "/Pics1.dir");
+    // Another album, one plain click, a title: only that picture gets it.
+    open("Trip");
+    clickCell(view, record("b.jpg"));
+    QCOMPARE(m_page->tray()->count(), 1);
+    type("propertyTextLabelTitle", "Only this one");
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg|Only this one|"));
+    QVERIFY(!readAll(m_db + "/Trip1.db").contains("|a.jpg|Only this one|"));
+    QCOMPARE(readAll(m_db + "/Pics1.dir"), before);
+    QVERIFY(!QFile::exists(m_db + "/Pics1/a.jpg.kiv") || !readAll(m_db + "/Pics1/a.jpg.kiv").contains("Only"));
 }
 
 QTEST_MAIN(TestPictures)

@@ -76,6 +76,7 @@ private Q_SLOTS:
     void loveRule();
     void badgePositions();
     void clicksAndRanges();
+    void emptyingKeepsTheMultipleSelection();
     void keys();
     void sameNameTwice();
     void lookUps();
@@ -192,6 +193,27 @@ void TestThumbs::badgePositions()
     QCOMPARE(grid.view.badgesFor(item).last().picture, QStringLiteral("badge-clip.png"));
 }
 
+void TestThumbs::emptyingKeepsTheMultipleSelection()
+{
+    // Emptying the view (another album is opened) keeps the multiple selection: the
+    // next plain click there ends it and empties the tray.
+    Grid grid(9, 3);
+    grid.view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid.view));
+    QWidget *vp = grid.view.viewport();
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, grid.centre(3));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, grid.centre(4));
+    QVERIFY(grid.view.isMultipleSelection());
+    grid.view.clear();
+    QVERIFY(grid.view.isMultipleSelection());
+    grid.add(QStringLiteral("other.jpg"));
+    grid.view.arrange(false, nullptr);
+    QSignalSpy emptied(&grid.view, &thumbsView::cleartray);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, grid.centre(9));
+    QCOMPARE(emptied.count(), 1);
+    QVERIFY(!grid.view.isMultipleSelection());
+}
+
 void TestThumbs::clicksAndRanges()
 {
     Grid grid(9, 3);
@@ -212,7 +234,7 @@ void TestThumbs::clicksAndRanges()
     QCOMPARE(multi.count(), 1);
     // The anchor p5 stands at column 2, row 1 and p7 at column 1, row 2: not to the
     // right, so columns 1 to 2 of rows 1 to 2 are selected.
-    QTest::mouseClick(vp, Qt::LeftButton, {}, grid.centre(7));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, grid.centre(7));
     QCOMPARE(grid.selected(), (QStringList{"p4.jpg", "p5.jpg", "p7.jpg", "p8.jpg"}));
     QTest::keyRelease(&grid.view, Qt::Key_Shift);
     QVERIFY(!grid.view.ctrlHeld());
@@ -226,7 +248,7 @@ void TestThumbs::clicksAndRanges()
     // Shift-click on a row above the anchor selects only the record clicked.
     QTest::mouseClick(vp, Qt::LeftButton, {}, grid.centre(7));
     QTest::keyPress(&grid.view, Qt::Key_Shift);
-    QTest::mouseClick(vp, Qt::LeftButton, {}, grid.centre(1));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, grid.centre(1));
     QCOMPARE(grid.selected(), (QStringList{"p1.jpg", "p7.jpg"}));
     QTest::keyRelease(&grid.view, Qt::Key_Shift);
 
@@ -234,10 +256,21 @@ void TestThumbs::clicksAndRanges()
     QTest::mouseClick(vp, Qt::LeftButton, {}, grid.centre(0));
     QTest::mouseClick(vp, Qt::LeftButton, {}, grid.centre(0));
     QTest::keyPress(&grid.view, Qt::Key_Control);
-    QTest::mouseClick(vp, Qt::LeftButton, {}, grid.centre(8));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, grid.centre(8));
     QTest::keyRelease(&grid.view, Qt::Key_Control);
     QVERIFY(grid.selected().contains("p8.jpg"));
     QVERIFY(grid.view.isMultipleSelection());
+    // The click's own keys decide, whatever key presses the view saw: a Ctrl-click
+    // with the focus elsewhere adds, a plain click after a Ctrl press replaces.
+    QSignalSpy announced(&grid.view, &thumbsView::multiSelection);
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, grid.centre(6));
+    QVERIFY(grid.selected().contains("p6.jpg") && grid.selected().contains("p8.jpg"));
+    QCOMPARE(announced.count(), 1);
+    QTest::keyPress(&grid.view, Qt::Key_Control);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, grid.centre(2));
+    QCOMPARE(grid.selected(), QStringList{"p2.jpg"});
+    QTest::keyRelease(&grid.view, Qt::Key_Control);
+
 
     // A press on an empty cell reports no record; the right button asks for the menu.
     QSignalSpy menu(&grid.view, &thumbsView::contextMenuRequested);
