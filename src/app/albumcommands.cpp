@@ -181,23 +181,30 @@ bool AlbumCommands::removeAlbumFiles(PlayList *album)
     return true;
 }
 
-void AlbumCommands::removeAlbum()
+void AlbumCommands::removeAlbum(PlayList *album)
 {
-    PlayList *album = m_page->m_currentAlbum;
     if (!album) {
         m_page->prompter()->information(m_page, QStringLiteral("Select an album before push delete\n"));
         return;
     }
+    // All Photos, Favorites, Browse By and the rest are computed: nothing to remove.
+    if (!AmbrioMainWindow::isStoredAlbum(album))
+        return;
     if (!m_page->prompter()->confirm(m_page, Prompter::Icon::Warning,
-                                     QStringLiteral("Do you really want to remove this album from Vellaro ?\n\n "
-                                                    "if yes, your photos still remained in your pc."),
+                                     QStringLiteral("Do you really want to remove the album \"%1\" from Vellaro ?"
+                                                    "\n\n if yes, your photos still remained in your pc.")
+                                         .arg(album->text(1)),
                                      QStringLiteral("Remove album")))
         return;
     libraryList *list = m_page->albumList();
     QTreeWidgetItem *above = list->itemAbove(album);
+    const bool wasOpen = album == m_page->m_currentAlbum;
     if (!removeAlbumFiles(album))
         return;
     list->removeEmptyYearRow();
+    // Another album than the open one: what is open stays open.
+    if (!wasOpen)
+        return;
     // The entry above may have been an emptied year row that is gone now.
     bool aboveStands = false;
     for (QTreeWidgetItemIterator it(list); *it && !aboveStands; ++it)
@@ -210,10 +217,9 @@ void AlbumCommands::removeAlbum()
     }
 }
 
-void AlbumCommands::clearAlbum()
+void AlbumCommands::clearAlbum(PlayList *album)
 {
-    PlayList *album = m_page->m_currentAlbum;
-    if (!album || album->isSmart() || libraryList::isYearRow(album))
+    if (!AmbrioMainWindow::isStoredAlbum(album) || album->className() == QLatin1String("PlayListGroup"))
         return;
     bool ok = false;
     if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album)) {
@@ -224,8 +230,9 @@ void AlbumCommands::clearAlbum()
                                          QStringLiteral("Remove all Pictures"));
     } else {
         ok = m_page->prompter()->confirm(m_page, Prompter::Icon::Information,
-                                         QStringLiteral("Are you sure to clear this album ?\nYour picture will NOT be "
-                                                        "deleted, only removed from this album"));
+                                         QStringLiteral("Are you sure to clear the album \"%1\" ?\nYour picture will "
+                                                        "NOT be deleted, only removed from this album")
+                                             .arg(album->text(1)));
     }
     if (!ok)
         return;
@@ -248,10 +255,9 @@ void AlbumCommands::clearAlbum()
     m_page->updateAlbumPanel();
 }
 
-void AlbumCommands::refreshAlbum()
+void AlbumCommands::refreshAlbum(PlayList *album)
 {
-    PlayList *album = m_page->m_currentAlbum;
-    if (!album || album->isSmart())
+    if (!AmbrioMainWindow::isStoredAlbum(album))
         return;
     auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
     if (dynamic && dynamic->folderGone()) {
@@ -267,7 +273,9 @@ void AlbumCommands::refreshAlbum()
         reportSkipped(dynamic);
         m_page->storeAlbum(dynamic);
     }
-    m_page->slot_roll_pressed(album);
+    // The open album is shown again, its missing thumbnails made; another one is not opened.
+    if (album == m_page->m_currentAlbum)
+        m_page->slot_roll_pressed(album);
     m_page->albumList()->setPixmapPlaylist(album);
 }
 

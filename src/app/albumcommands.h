@@ -21,12 +21,13 @@ public:
     void newAlbum();
     void newDynamicAlbum();
     void newGroup();
-    void removeAlbum();
+    // The album commands act on the album given: the one right-clicked, or the open one.
+    void removeAlbum(PlayList *album);
     // Removes the album from the library index, then its catalogue files; false (and
     // nothing removed) when the index cannot be written.
     bool removeAlbumFiles(PlayList *album);
-    void clearAlbum();
-    void refreshAlbum();
+    void clearAlbum(PlayList *album);
+    void refreshAlbum(PlayList *album);
     void changeFolder();
     void showHelp();
     void locateOnDisk();

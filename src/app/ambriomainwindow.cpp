@@ -38,6 +38,7 @@
 #include <QPainter>
 #include <QSet>
 #include <QSettings>
+#include <QTimer>
 #include <QSignalBlocker>
 #include <cstdio>
 
@@ -135,6 +136,10 @@ void AmbrioMainWindow::stageSystem()
     m_actionFrame->hide();
     connectWidgets();
     m_menus.build(this);
+    // The menu hides before its command runs: the album it was opened on is let go
+    // once the command has taken it.
+    connect(m_menus.album, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, [this] { m_menuAlbum = nullptr; }); });
     ui->add_roll->setMenu(m_menus.addAlbum);
     ui->viewBy->setMenu(m_menus.viewBy);
     ui->pushButtonActions->setMenu(m_menus.actions);
@@ -588,7 +593,22 @@ void AmbrioMainWindow::contextmenuLibrary(QTreeWidgetItem *item, const QPoint &g
 {
     if (!item || libraryList::isSmartEntry(item) || libraryList::isYearRow(item))
         return;
+    // The menu's commands act on the album right-clicked, which need not be the one open.
+    m_menuAlbum = dynamic_cast<PlayList *>(item);
     m_menus.album->popup(globalPos);
+}
+
+PlayList *AmbrioMainWindow::commandAlbum()
+{
+    // Taken once: a command reached later from a button acts on the open album again.
+    PlayList *album = m_menuAlbum ? m_menuAlbum : m_currentAlbum;
+    m_menuAlbum = nullptr;
+    return album;
+}
+
+bool AmbrioMainWindow::isStoredAlbum(const PlayList *album)
+{
+    return album && !album->isSmart() && !libraryList::isYearRow(album);
 }
 
 // Reached by no control.
@@ -653,7 +673,7 @@ void AmbrioMainWindow::updateEnabledCommands()
             w->setEnabled(!smart);
     }
     if (!(m_presentation && m_presentation->isVisibleTo(this)))
-        ui->remove_roll->setEnabled(m_currentAlbum != nullptr);
+        ui->remove_roll->setEnabled(isStoredAlbum(m_currentAlbum));
 }
 
 void AmbrioMainWindow::updateMultiplePhotoPanel()
@@ -742,16 +762,18 @@ void AmbrioMainWindow::slot_selectLibrary(QTreeWidgetItem *item)
 
 void AmbrioMainWindow::LibraryMoveUp()
 {
-    if (ui->ListRoll->moveUp(m_currentAlbum)) {
-        m_library.moveUp(m_currentAlbum);
+    PlayList *album = commandAlbum();
+    if (isStoredAlbum(album) && ui->ListRoll->moveUp(album)) {
+        m_library.moveUp(album);
         storeAlbum(nullptr);
     }
 }
 
 void AmbrioMainWindow::LibraryMovedown()
 {
-    if (ui->ListRoll->moveDown(m_currentAlbum)) {
-        m_library.moveDown(m_currentAlbum);
+    PlayList *album = commandAlbum();
+    if (isStoredAlbum(album) && ui->ListRoll->moveDown(album)) {
+        m_library.moveDown(album);
         storeAlbum(nullptr);
     }
 }
@@ -854,7 +876,7 @@ void AmbrioMainWindow::AddGroup()
 
 void AmbrioMainWindow::RemoveRollLibrary()
 {
-    m_commands->removeAlbum();
+    m_commands->removeAlbum(commandAlbum());
 }
 
 void AmbrioMainWindow::RemoveRollLibraryDuringstartup()
@@ -864,12 +886,12 @@ void AmbrioMainWindow::RemoveRollLibraryDuringstartup()
 
 void AmbrioMainWindow::slot_clearPlaylist()
 {
-    m_commands->clearAlbum();
+    m_commands->clearAlbum(commandAlbum());
 }
 
 void AmbrioMainWindow::updateRollLibrary()
 {
-    m_commands->refreshAlbum();
+    m_commands->refreshAlbum(commandAlbum());
 }
 
 void AmbrioMainWindow::ChangeFromDir()

@@ -84,6 +84,12 @@ public:
     // Writes the album file and the library index (the album file is put back when the
     // index cannot be written); a failure is told to the user and false returned.
     bool storeAlbum(PlayList *album);
+    // The album an album command acts on: the one right-clicked for the album menu's
+    // commands, else the open one.
+    PlayList *commandAlbum();
+    // A stored album (not a computed entry, not a year row): the only kind an album
+    // command may remove, clear, rename or date.
+    static bool isStoredAlbum(const PlayList *album);
     // The love hearts of the property panel.
     FavoritesWidget *hearts() const;
     // Shows a save failure (a text from CatalogueSave); nothing for an empty text.
@@ -271,6 +277,7 @@ private:
     QPixmap m_selectedPixmap;
     QPixmap m_noBadgePixmap;
     PlayList *m_currentAlbum = nullptr;
+    PlayList *m_menuAlbum = nullptr;  // the album the album menu was opened on
     KivViewItem *m_currentItem = nullptr;
     bool m_multiSelection = false;
     bool m_closed = false;

@@ -21,7 +21,10 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QtTest>
+#include <functional>
 
 #include "testfiles.h"
 
@@ -64,6 +67,8 @@ private Q_SLOTS:
     void newAlbumAndGroup();
     void newDynamicAlbum();
     void removeAlbum();
+    void albumMenuActsOnTheAlbumClicked();
+    void computedEntriesCannotBeRemoved();
     void clearAlbums();
     void refreshAskFirstForMissingFolder();
     void dropsOnTheAlbumList();
@@ -201,7 +206,8 @@ void TestOrganiser::enabledCommands()
     for (const char *name : {"toolButtonCopyPaste", "toolButtonFav", "toolButtonPaste", "pushButtonAdd",
                              "pushButtonActions"})
         QVERIFY2(!enabled(name), name);
-    QVERIFY(enabled("remove_roll"));
+    // A computed entry cannot be removed.
+    QVERIFY(!enabled("remove_roll"));
 }
 
 void TestOrganiser::menus()
@@ -488,6 +494,80 @@ void TestOrganiser::removeAlbum()
     QVERIFY(!QFile::exists(m_db + "/Party1.db"));
 }
 
+// Right-clicks an album of the list and chooses an entry of the menu it opens.
+static void chooseFromAlbumMenu(AmbrioMainWindow *page, QTreeWidgetItem *item, const QString &entry)
+{
+    QTreeWidget *list = page->albumList();
+    list->scrollToItem(item);
+    const QPoint at = list->visualItemRect(item).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list->viewport(), &click);
+    auto *menu = page->findChild<QMenu *>(QStringLiteral("Menu Album"));
+    QVERIFY(menu && menu->isVisible());
+    QAction *chosen = nullptr;
+    std::function<void(QMenu *)> find = [&](QMenu *m) {
+        for (QAction *action : m->actions()) {
+            if (action->text() == entry)
+                chosen = action;
+            else if (action->menu())
+                find(action->menu());
+        }
+    };
+    find(menu);
+    QVERIFY2(chosen, qPrintable(entry));
+    menu->hide();
+    chosen->trigger();
+}
+
+void TestOrganiser::albumMenuActsOnTheAlbumClicked()
+{
+    start();
+    m_page->slot_selectLibrary(album("Trip"));
+    // Remove, on Party while Trip is open: Party goes, Trip stays open and stored.
+    m_prompter.answers << 1;  // OK
+    chooseFromAlbumMenu(m_page, album("Party"), QStringLiteral("Remove Album"));
+    QVERIFY(m_prompter.messages.last().text.contains("\"Party\""));
+    QVERIFY(!album("Party"));
+    QVERIFY(!QFile::exists(m_db + "/Party1.db"));
+    QVERIFY(QFile::exists(m_db + "/Trip1.db"));
+    QCOMPARE(m_page->currentAlbum(), album("Trip"));
+    // Clear, on Snow while Trip is open: the question names Snow.
+    m_prompter.answers << 0;  // Cancel
+    chooseFromAlbumMenu(m_page, album("Snow"), QStringLiteral("Clear Album's picture"));
+    QVERIFY(m_prompter.messages.last().text.contains("\"Snow\""));
+    // A button afterwards acts on the open album again.
+    m_prompter.answers << 0;  // Cancel
+    m_page->RemoveRollLibrary();
+    QVERIFY(m_prompter.messages.last().text.contains("\"Trip\""));
+}
+
+void TestOrganiser::computedEntriesCannotBeRemoved()
+{
+    start();
+    libraryList *list = m_page->albumList();
+    QTreeWidgetItem *browse = nullptr;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (list->topLevelItem(i)->text(1) == QLatin1String("Browse By..."))
+            browse = list->topLevelItem(i);
+    }
+    QVERIFY(browse);
+    for (QTreeWidgetItem *entry : {browse, static_cast<QTreeWidgetItem *>(list->favorites()),
+                                   static_cast<QTreeWidgetItem *>(list->allPhotos())}) {
+        m_page->slot_selectLibrary(entry);
+        QVERIFY(!m_page->findChild<QPushButton *>("remove_roll")->isEnabled());
+        const int asked = int(m_prompter.messages.size());
+        m_prompter.answers << 1;  // OK, were it asked
+        m_page->RemoveRollLibrary();
+        m_page->slot_clearPlaylist();
+        QCOMPARE(int(m_prompter.messages.size()), asked);
+        m_prompter.answers.clear();
+    }
+    QCOMPARE(browse->childCount(), 2);
+    // The subjects branch is still there to be rebuilt (it was freed with Browse By).
+    list->rebuildSubjects({QStringLiteral("Anna"), QStringLiteral("Bob")});
+    QVERIFY(QFile::exists(m_db + "/Trip1.db"));
+}
+
 void TestOrganiser::clearAlbums()
 {
     const QString pics = m_dir->filePath("pics");
@@ -524,7 +604,7 @@ void TestOrganiser::clearAlbums()
     QCOMPARE(album("Trip")->rowCount(), 1);
     m_prompter.answers << 1;
     m_page->slot_clearPlaylist();
-    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("Are you sure to clear this album ?\nYour picture will "
+    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("Are you sure to clear the album \"Trip\" ?\nYour picture will "
                                                              "NOT be deleted, only removed from this album"));
     QCOMPARE(album("Trip")->rowCount(), 0);
     QVERIFY(readAll(m_db + "/Trip1.db").contains("NumFile=0\r\n"));
