@@ -1171,8 +1171,7 @@ void AmbrioMainWindow::viewImage()
         return;
     const QString path = m_currentItem->picturePath();
     if (!QFileInfo::exists(path)) {
-        m_prompter->information(this, QStringLiteral("Your picture cannot be load\nPlease insert the media :\n")
-                                          + m_currentItem->sourceFolder());
+        m_prompter->information(this, QStringLiteral("Your photo cannot be load\nPlease insert the media :\n") + path);
         return;
     }
     // Opening counts the view in the album row, saved at once.

@@ -513,6 +513,9 @@ bool PictureCommands::removeOne(KivViewItem *item)
     m_page->tray()->remove(item);
     if (m_page->currentItem() == item)
         m_page->clearCurrentItem();
+    // The panel no longer shows the picture that is gone.
+    if (!m_page->currentItem())
+        m_page->showUpdateToolBay();
     albumChanged(album);
     return true;
 }

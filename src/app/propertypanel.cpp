@@ -1,4 +1,6 @@
 #include "propertypanel.h"
+
+#include <QLocale>
 #include "ui_ambriomainwindowbase.h"
 
 #include "ambriomainwindow.h"
@@ -134,7 +136,8 @@ void PropertyPanel::fillAlbum(PlayList *album)
     ui->propertyTextLabelPhotoNum->setText(QString::number(album->rowCount()));
     ui->propertyTextLabelFrom->setText(dynamic ? dynamic->from() : QString());
     ui->propertyTextLabelFrom->setEditable(dynamic != nullptr);
-    ui->propertyTextLabelDateobj->setText(album->creationDate().toString(Qt::ISODate));
+    // The reader's own short date; the album file keeps ISO 8601.
+    ui->propertyTextLabelDateobj->setText(QLocale().toString(album->creationDate(), QLocale::ShortFormat));
     ui->propertyTextLabelDateobj->setEditable(!smart);
 }
 

@@ -72,7 +72,9 @@ void propertyTextLabel::openEditor()
     if (m_kind == 0) {
         m_editor->setGeometry(whole);
         m_editor->setMaxLength(m_maxLength);
-        m_editor->setText(m_value);
+        // An empty value is stored as " ": the user starts from an empty editor, or
+        // "Green meadow" typed in would be saved as " Green meadow".
+        m_editor->setText(m_value == QLatin1String(" ") ? QString() : m_value);
         m_editor->setModified(false);
         m_editor->show();
         m_editor->setFocus(Qt::MouseFocusReason);

@@ -239,8 +239,10 @@ void TestPictures::removePlainAndDynamic()
     start();
     open("Trip");
     m_page->photoView()->selectCell(0, 0);  // a.jpg
+    QCOMPARE(m_page->currentToolPage(), 0);  // the picture's panel
     m_page->slot_removeItem();
     QCOMPARE(album("Trip")->rowCount(), 1);
+    QVERIFY(m_page->currentToolPage() != 0);  // the panel of a picture that is gone is closed
     QVERIFY(QFile::exists(m_pics + "/a.jpg"));  // a plain album only forgets the picture
     QVERIFY(!readAll(m_db + "/Trip1.db").contains("|a.jpg|"));
 
@@ -436,7 +438,7 @@ void TestPictures::viewerCountsViewsAndSaves()
     QFile::remove(m_pics + "/b.jpg");
     m_page->viewImage();
     QCOMPARE(m_prompter.messages.last().text,
-             QStringLiteral("Your picture cannot be load\nPlease insert the media :\n") + m_pics);
+             QStringLiteral("Your photo cannot be load\nPlease insert the media :\n") + m_pics + "/b.jpg");
 }
 
 void TestPictures::peopleDialog()
@@ -725,12 +727,16 @@ void TestPictures::trayToAlbum()
 
 void TestPictures::albumPanel()
 {
+    // The album's date in the reader's short form: a French reader reads day first.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    auto restore = qScopeGuard([before] { QLocale::setDefault(before); });
     start();
     open("Trip");
     auto *title = m_page->findChild<propertyTextLabel *>("propertyTextLabelTitlePl");
     QCOMPARE(title->text(), QStringLiteral("Trip"));
     QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelPhotoNum")->text(), QStringLiteral("2"));
-    QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelDateobj")->text(), QStringLiteral("2003-12-31"));
+    QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelDateobj")->text(), QStringLiteral("31/12/2003"));
     QVERIFY(!m_page->findChild<propertyTextLabel *>("propertyTextLabelFrom")->isEditable());
     type("propertyTextLabelTitlePl", "Trip to Brest");
     QVERIFY(readAll(m_db + "/Trip1.db").contains("Title=Trip to Brest\r\n"));

@@ -126,6 +126,14 @@ void TestPanel::editingAField()
     QCOMPARE(field.text(), QStringLiteral("Kept!"));
     QCOMPARE(save.count(), 2);
 
+    // A field holding the empty marker " " opens empty: the typed text is the value.
+    field.setText(QStringLiteral(" "));
+    QTest::mouseClick(&field, Qt::LeftButton);
+    QCOMPARE(editor->text(), QString());
+    QTest::keyClicks(editor, QStringLiteral("Green meadow"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(field.text(), QStringLiteral("Green meadow"));
+
     // A field that is not editable ignores clicks and keys.
     field.setEditable(false);
     QTest::mouseClick(&field, Qt::LeftButton);
