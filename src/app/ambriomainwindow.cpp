@@ -161,6 +161,11 @@ void AmbrioMainWindow::connectWidgets()
             qOverload<const QStringList &, KivViewItem *>(&AmbrioMainWindow::slot_addFile));
     connect(list, qOverload<const QString &, QTreeWidgetItem *>(&libraryList::addFile), this,
             qOverload<const QString &, QTreeWidgetItem *>(&AmbrioMainWindow::slot_addFile));
+    connect(list, &libraryList::filesDroppedOn, this, [this](const QStringList &files, QTreeWidgetItem *item) {
+        auto *album = dynamic_cast<PlayList *>(item);
+        if (isStoredAlbum(album))
+            m_pictures->addFilesTo(album, files, QString());
+    });
     connect(list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
         auto *album = dynamic_cast<PlayList *>(item);
         if (column != 1 || !album || album->isSmart() || libraryList::isYearRow(album) || !album->context()

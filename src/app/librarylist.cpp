@@ -369,11 +369,9 @@ void libraryList::dragLeaveEvent(QDragLeaveEvent *event)
 
 void libraryList::dropEvent(QDropEvent *event)
 {
+    // The album under the pointer takes the drop; the open album and the list's
+    // selection stay as they are.
     QTreeWidgetItem *item = itemAt(event->position().toPoint());
-    if (item) {
-        setCurrentItem(item);
-        item->setSelected(true);
-    }
     const QMimeData *data = event->mimeData();
     if (data->hasUrls()) {
         QStringList files;
@@ -381,7 +379,8 @@ void libraryList::dropEvent(QDropEvent *event)
             if (url.isLocalFile())
                 files << url.toLocalFile();
         }
-        Q_EMIT addFile(files, nullptr);
+        if (item && !files.isEmpty())
+            Q_EMIT filesDroppedOn(files, item);
     } else if (data->hasText()) {
         Q_EMIT addFile(data->text(), item);
     }

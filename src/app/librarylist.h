@@ -66,6 +66,8 @@ Q_SIGNALS:
     void librarySelected(QTreeWidgetItem *item);
     void addFile(const QStringList &files, KivViewItem *target);
     void addFile(const QString &text, QTreeWidgetItem *item);
+    // Files dropped on an album of the list: they go into that album, whichever is open.
+    void filesDroppedOn(const QStringList &files, QTreeWidgetItem *album);
     void dropped(QDropEvent *event);
     void contextMenuRequested(QTreeWidgetItem *item, const QPoint &globalPos, int column);
 

@@ -628,12 +628,18 @@ void TestOrganiser::refreshAskFirstForMissingFolder()
 
 void TestOrganiser::dropsOnTheAlbumList()
 {
+    const QString pics = m_dir->filePath("pics");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(pics + "/a.jpg") && image.save(pics + "/b.jpg"));
     start();
     libraryList *list = m_page->albumList();
-    QSignalSpy files(list, qOverload<const QStringList &, KivViewItem *>(&libraryList::addFile));
     QSignalSpy selected(list, &libraryList::librarySelected);
+    // Party is open; two files from another program are dropped on Trip.
+    m_page->slot_selectLibrary(album("Party"));
+    const QByteArray party = readAll(m_db + "/Party1.db");
     auto *data = new QMimeData;
-    data->setUrls({QUrl::fromLocalFile("/pics/a.jpg"), QUrl::fromLocalFile("/pics/b.jpg")});
+    data->setUrls({QUrl::fromLocalFile(pics + "/a.jpg"), QUrl::fromLocalFile(pics + "/b.jpg")});
     const QPoint at = list->visualItemRect(album("Trip")).center();
     QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     enter.setAccepted(false);
@@ -641,10 +647,21 @@ void TestOrganiser::dropsOnTheAlbumList()
     QVERIFY(enter.isAccepted());
     QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(list->viewport(), &drop);
-    QCOMPARE(files.count(), 1);
-    QCOMPARE(files.first().first().toStringList(), (QStringList{"/pics/a.jpg", "/pics/b.jpg"}));
-    QCOMPARE(list->currentItem(), album("Trip"));  // the album under the drop
+    const QByteArray trip = readAll(m_db + "/Trip1.db");
+    QVERIFY(trip.contains("|a.jpg|") && trip.contains("|b.jpg|"));
+    QCOMPARE(readAll(m_db + "/Party1.db"), party);
+    QCOMPARE(m_page->currentAlbum(), album("Party"));  // what is open stays open
     delete data;
+
+    // A drop on a computed entry adds nothing anywhere.
+    auto *more = new QMimeData;
+    more->setUrls({QUrl::fromLocalFile(pics + "/a.jpg")});
+    const QPoint onFavorites = list->visualItemRect(list->favorites()).center();
+    QDropEvent elsewhere(onFavorites, Qt::CopyAction, more, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &elsewhere);
+    QCOMPARE(readAll(m_db + "/Party1.db"), party);
+    QCOMPARE(readAll(m_db + "/Trip1.db"), trip);
+    delete more;
 
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(album("Party")).center());
     QCOMPARE(m_page->currentAlbum(), album("Party"));
