@@ -303,6 +303,12 @@ KivViewItem::RenameResult KivViewItem::rename(const QString &newFileName)
             return RenameResult::PictureNotMoved;
     }
 
+    followRename(newFileName);
+    return RenameResult::Renamed;
+}
+
+void KivViewItem::followRename(const QString &newFileName)
+{
     if (!m_albumFolder.isEmpty()) {
         const QString target = joinPath(m_albumFolder, propertyFileNameFor(newFileName));
         if (QFileInfo::exists(propertyFilePath())) {
@@ -316,5 +322,4 @@ KivViewItem::RenameResult KivViewItem::rename(const QString &newFileName)
         moveCatalogueFile(thumbnailPath(), joinPath(m_albumFolder, newFileName));
     }
     m_fileName = newFileName;
-    return RenameResult::Renamed;
 }

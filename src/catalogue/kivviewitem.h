@@ -54,6 +54,9 @@ public:
     // Title, love, view count and user badge from an album row (11 texts).
     void loadFromRow(const QStringList &row);
     RenameResult rename(const QString &newFileName);
+    // The picture was renamed elsewhere: this record's property file and thumbnail take
+    // the new name in its album folder, and so does the record.
+    void followRename(const QString &newFileName);
     bool removeProperties() const;
     bool removeThumbnail() const;
     bool removePictureFile() const;

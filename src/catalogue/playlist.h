@@ -81,6 +81,12 @@ public:
     int indexOfFile(const QString &fileName) const { return m_rows.indexOfFile(fileName); }
     // Takes the row of a file name out of the table only (no file is touched).
     void dropRow(const QString &fileName);
+    // Puts the texts of one row, changed by the caller, back at `index`.
+    void setRow(int index, const QStringList &row)
+    {
+        m_rows.replace(index, row);
+        m_dirty = true;
+    }
     QString typeOfFile(const QString &fileName) const;
     QString contentKind();
     QString storedContentKind() const { return m_contentKind; }

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void failedDeletionKeepsTheRow();
     void reorderIsStored();
     void rename();
+    void renameReachesEveryAlbum();
     void lovesAndBadges();
     void loveButtonsMoveTheHearts();
     void editsReachOnlyThePicturesChosen();
@@ -321,6 +322,54 @@ void TestPictures::rename()
     renameTo(QStringLiteral("../escape.jpg"));
     QVERIFY(m_prompter.messages.last().text.startsWith("Unable to rename this picture."));
     QVERIFY(QFile::exists(m_pics + "/abcdefghijklmnopqr.jpg"));
+}
+
+void TestPictures::renameReachesEveryAlbum()
+{
+    // Trip and Other both hold pics/a.jpg; Other has its own title for it.
+    const QByteArray pics = m_pics.toUtf8();
+    writeFile(m_dir->filePath("install/DataBase/library.db"),
+              "NUMLIB=3\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\n"
+              "LIBRARY=NONE,Photo,pics,DirectoryPlaylist,Pics1\r\nLIBRARY=NONE,Photo,Other,Playlist,Other1\r\n");
+    writeFile(m_db + "/Other1.db", "KivDir=Other1\r\nTitle=Other\r\nDirty=True\r\nCreationDate=2004-01-01\r\n"
+                                   "NumFile=1\r\nFile=Photo|" + pics + "|a.jpg|Kept title| | |4|0|-1|120*80|\r\n");
+    writeFile(m_db + "/Other1/a.jpg.kiv", "title=Kept title\r\nformat=120*80\r\ncategory=\r\ncomment=\r\nlove=4\r\n"
+                                          "author=\r\nfrom=\r\ndate=\r\nfiletype=Photo\r\npersoninit=\r\nevent=\r\n"
+                                          "place=\r\nuserbadge=-1\r\n");
+    start();
+    open("Trip");
+    clickCell(m_page->photoView(), record("a.jpg"));
+    m_prompter.onExec = [](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("lineEditNewFilename")->setText(QStringLiteral("harbour.jpg"));
+    };
+    m_prompter.dialogResults << QDialog::Accepted;
+    m_page->slot_renameItem();
+    QVERIFY(QFile::exists(m_pics + "/harbour.jpg"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|harbour.jpg|"));
+    // The other album follows, its own tags kept; nothing asks for the media.
+    QVERIFY(readAll(m_db + "/Other1.db").contains("|" + pics + "|harbour.jpg|Kept title| | |4|"));
+    QVERIFY(readAll(m_db + "/Other1/harbour.jpg.kiv").contains("title=Kept title\r\n"));
+    QVERIFY(!QFile::exists(m_db + "/Other1/a.jpg.kiv"));
+    // The panel shows the new name at once.
+    QVERIFY(m_page->findChild<propertyTextLabel *>("propertyTextLabelFile")->text().startsWith("harbour.jpg"));
+    open("Other");
+    clickCell(m_page->photoView(), record("harbour.jpg"));
+    QCOMPARE(record("harbour.jpg")->title(), QStringLiteral("Kept title"));
+
+    // A name another holder already has is refused before anything moves.
+    writeFile(m_db + "/Other1.db", "KivDir=Other1\r\nTitle=Other\r\nDirty=True\r\nCreationDate=2004-01-01\r\n"
+                                   "NumFile=2\r\nFile=Photo|" + pics + "|harbour.jpg|Kept title| | |4|0|-1|120*80|\r\n"
+                                   "File=Photo|/elsewhere|b2.jpg| | | |1|0|-1| |\r\n");
+    album("Other")->load(m_db + "/Other1.db");
+    open("Trip");
+    clickCell(m_page->photoView(), record("harbour.jpg"));
+    m_prompter.onExec = [](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("lineEditNewFilename")->setText(QStringLiteral("b2.jpg"));
+    };
+    m_prompter.dialogResults << QDialog::Accepted;
+    m_page->slot_renameItem();
+    QVERIFY(m_prompter.messages.last().text.startsWith("Unable to rename this photo."));
+    QVERIFY(QFile::exists(m_pics + "/harbour.jpg"));
 }
 
 void TestPictures::lovesAndBadges()
