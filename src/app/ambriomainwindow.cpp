@@ -495,7 +495,9 @@ void AmbrioMainWindow::showTools()
     raiseTab(ui->bring_edit);
     if (m_currentItem) {
         ui->WidgetStack->setCurrentIndex(1);
-        viewImage();
+        // An open viewer keeps its picture and its unsaved effects.
+        if (m_viewer->isHidden())
+            viewImage();
     }
 }
 
@@ -732,6 +734,9 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
     }
     if (libraryList::isYearRow(album))
         return;
+    // The picture of the album left is not left standing over the new one.
+    if (m_viewer->isVisible())
+        leaveViewer();
     if (m_presentation)
         m_presentation->hide();
     m_pictures->closeAlbum();

@@ -247,12 +247,8 @@ void KIVPixmapView::keyPressEvent(QKeyEvent *event)
             m_scrollY += 10;
         break;
     case Qt::Key_Escape:
-        if (QWidget *holder = parentWidget()) {
-            holder->hide();
-            if (holder->parentWidget())
-                holder->parentWidget()->update();
-            holder->close();
-        }
+        // Hiding the frame that holds the surface would leave the viewer blank for good.
+        Q_EMIT escapePressed();
         return;
     default:
         QWidget::keyPressEvent(event);

@@ -29,6 +29,8 @@ public:
 
 Q_SIGNALS:
     void slideshowShowBar();
+    // Escape was pressed: whoever shows this surface decides where it goes back to.
+    void escapePressed();
 
 public Q_SLOTS:
     void slotSetFile(const QString &fileName);

@@ -81,6 +81,8 @@ viewphoto::viewphoto(QWidget *parent)
     m_view->setParent(frame);
     inner->addWidget(m_view);
     m_wait->hide();
+    // Escape goes back to the organiser as the Back button does.
+    connect(m_view, &KIVPixmapView::escapePressed, this, &viewphoto::back);
 }
 
 bool viewphoto::setFile(const QString &fileName)

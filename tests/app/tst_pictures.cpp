@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include "viewphoto.h"
+#include "kivpixmapview.h"
 #include "people.h"
 #include "propertytextlabel.h"
 #include "favoriteswidget.h"
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void failedDeletionKeepsTheRow();
     void reorderIsStored();
     void rename();
+    void escapeEditTabAndAnotherAlbum();
     void renameReachesEveryAlbum();
     void lovesAndBadges();
     void loveButtonsMoveTheHearts();
@@ -488,6 +490,42 @@ void TestPictures::viewerCountsViewsAndSaves()
     m_page->viewImage();
     QCOMPARE(m_prompter.messages.last().text,
              QStringLiteral("Your photo cannot be load\nPlease insert the media :\n") + m_pics + "/b.jpg");
+}
+
+void TestPictures::escapeEditTabAndAnotherAlbum()
+{
+    start();
+    open("Trip");
+    thumbsView *view = m_page->photoView();
+    clickCell(view, record("a.jpg"));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {},
+                       view->cellGeometry(record("a.jpg")->row(), record("a.jpg")->column()).center());
+    QVERIFY(m_page->viewer()->isVisible());
+    auto *surface = m_page->viewer()->findChild<KIVPixmapView *>();
+    QVERIFY(surface);
+    // Escape returns to the organiser; the next picture opened shows.
+    QTest::keyClick(surface, Qt::Key_Escape);
+    QVERIFY(!m_page->viewer()->isVisible());
+    QVERIFY(view->isVisible());
+    clickCell(view, record("b.jpg"));
+    m_page->viewImage();
+    QVERIFY(m_page->viewer()->isVisible());
+    QVERIFY(surface->isVisible());
+    QVERIFY(surface->parentWidget()->isVisible());
+    QCOMPARE(m_page->viewer()->fileName(), m_pics + "/b.jpg");
+    // The Edit tab keeps an open viewer's effect and counts no view.
+    const QByteArray counted = readAll(m_db + "/Trip1.db");
+    m_page->findChild<QPushButton *>("pushButtonBlackWhite")->click();
+    const QImage edited = surface->currentImage();
+    m_page->findChild<QPushButton *>("bring_edit")->click();
+    QCOMPARE(surface->currentImage(), edited);
+    QCOMPARE(readAll(m_db + "/Trip1.db"), counted);
+    // Another album closes the viewer (the question about the change comes first).
+    m_prompter.answers << 0;  // do not save
+    open("pics");
+    QVERIFY(!m_page->viewer()->isVisible());
+    QVERIFY(view->isVisible());
+    QCOMPARE(m_page->currentAlbum(), album("pics"));
 }
 
 void TestPictures::peopleDialog()
