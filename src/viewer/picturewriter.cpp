@@ -1,5 +1,7 @@
 #include "picturewriter.h"
 
+#include "picturemetadata.h"
+
 #include "gifwriter.h"
 
 #include <QBuffer>
@@ -73,7 +75,7 @@ QByteArray encodeMng(const QImage &image)
     return out;
 }
 
-Result write(const QImage &image, const QString &fileName, int jpegQuality)
+Result write(const QImage &image, const QString &fileName, int jpegQuality, const QString &metadataFrom)
 {
     const QByteArray format = formatFor(fileName);
     if (format.isEmpty())
@@ -94,6 +96,8 @@ Result write(const QImage &image, const QString &fileName, int jpegQuality)
     }
     if (bytes.isEmpty())
         return Result::WriteFailed;
+    if (!metadataFrom.isEmpty())
+        bytes = PictureMetadata::carryOver(metadataFrom, bytes, image.size());
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()) {
         file.cancelWriting();

@@ -14,7 +14,10 @@ enum class Result { Written, UnknownFormat, WriteFailed };
 // The format for a file name: "JPEG", "BMP", "PNG", "GIF", "MNG", "XBM", "XPM", "PNM",
 // or an empty string when the name has none of the extensions.
 QByteArray formatFor(const QString &fileName);
-Result write(const QImage &image, const QString &fileName, int jpegQuality = -1);
+// With `metadataFrom` (the original picture's file), its EXIF, IPTC and XMP go into the
+// written file where the format holds them, the orientation set to normal.
+Result write(const QImage &image, const QString &fileName, int jpegQuality = -1,
+             const QString &metadataFrom = QString());
 // The bytes of a single-frame MNG: the MNG signature, MHDR, the PNG's chunks, MEND.
 QByteArray encodeMng(const QImage &image);
 // What to tell the user when a write did not happen.

@@ -23,7 +23,8 @@ void SaveWorker::run()
             return;
         }
     }
-    result = PictureWriter::write(image, destination);
+    // The photograph's metadata (date, camera, GPS) stays with it.
+    result = PictureWriter::write(image, destination, -1, source.isEmpty() ? destination : source);
 }
 
 pleaseWait::pleaseWait(QWidget *parent)
@@ -319,8 +320,9 @@ void viewphoto::slot_saveAs()
                                                   QStringLiteral("Images (*.png *.jpg *.bmp)"));
     if (name.isEmpty())
         return;
-    const QImage picture = m_view->displayImage();
-    const PictureWriter::Result result = PictureWriter::write(picture, name);
+    // The whole picture with its effects, never the copy fitted to the screen.
+    const QImage picture = m_view->currentImage();
+    const PictureWriter::Result result = PictureWriter::write(picture, name, -1, m_fileName);
     if (result != PictureWriter::Result::Written) {
         m_prompter->warning(this, PictureWriter::message(result, name));
         return;

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <exiv2/exiv2.hpp>
+
 #include <csignal>
 #include <sys/resource.h>
 
@@ -41,6 +43,7 @@ private Q_SLOTS:
     void failedSaveKeepsTheChanges();
     void resizeDialogChoice();
     void mngAndGifFiles();
+    void savingKeepsThePhotographsMetadata();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -152,7 +155,7 @@ void TestViewer::saveFormats()
     QCOMPARE(PictureWriter::write(picture, m_dir->filePath("x.tiff")), PictureWriter::Result::UnknownFormat);
     QVERIFY(!QFile::exists(m_dir->filePath("x.tiff")));
 
-    // Save as: the display picture, in the format of any known extension.
+    // Save as, in the format of any known extension.
     viewphoto viewer;
     viewer.setPrompter(&m_prompter);
     viewer.resize(800, 600);
@@ -227,6 +230,69 @@ void TestViewer::mngAndGifFiles()
         QCOMPARE(back.pixel(3, 3), qRgb(255, 255, 0));
     }
     QVERIFY(readAll(m_dir->filePath("a.mng")).startsWith("\x8aMNG\r\n\x1a\n"));
+}
+
+void TestViewer::savingKeepsThePhotographsMetadata()
+{
+    // A camera picture stored on its side (orientation 6), with EXIF and XMP.
+    const QString path = m_dir->filePath("camera.jpg");
+    QImage picture(1200, 800, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 120, 40));
+    QVERIFY(picture.save(path, "JPEG"));
+    {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Make"] = "Testmaker";
+        exif["Exif.Image.Model"] = "TestCam 9";
+        exif["Exif.Image.Orientation"] = static_cast<uint16_t>(6);
+        exif["Exif.Photo.DateTimeOriginal"] = "2019:06:01 10:20:30";
+        exif["Exif.Photo.PixelXDimension"] = static_cast<uint32_t>(1200);
+        exif["Exif.Photo.PixelYDimension"] = static_cast<uint32_t>(800);
+        Exiv2::XmpData xmp;
+        xmp["Xmp.dc.title"] = "lang=x-default Harbour at dawn";
+        image->setExifData(exif);
+        image->setXmpData(xmp);
+        image->writeMetadata();
+    }
+    viewphoto viewer;
+    viewer.setPrompter(&m_prompter);
+    viewer.resize(800, 600);  // the picture is shown far smaller than it is
+    viewer.show();
+    viewer.setFile(path);
+    QCOMPARE(viewer.view()->currentImage().size(), QSize(800, 1200));  // shown upright
+    QVERIFY(viewer.view()->displayImage().size() != QSize(800, 1200));
+    viewer.EffectBlackAndWhite();
+    viewer.EffectUndo();
+
+    Exiv2::Image::AutoPtr saved = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    saved->readMetadata();
+    const Exiv2::ExifData &exif = saved->exifData();
+    auto text = [&exif](const char *key) {
+        const auto found = exif.findKey(Exiv2::ExifKey(key));
+        return found == exif.end() ? std::string() : found->toString();
+    };
+    QCOMPARE(text("Exif.Photo.DateTimeOriginal"), std::string("2019:06:01 10:20:30"));
+    QCOMPARE(text("Exif.Image.Model"), std::string("TestCam 9"));
+    QCOMPARE(text("Exif.Image.Make"), std::string("Testmaker"));
+    QCOMPARE(text("Exif.Image.Orientation"), std::string("1"));
+    QCOMPARE(text("Exif.Photo.PixelXDimension"), std::string("800"));
+    QCOMPARE(text("Exif.Photo.PixelYDimension"), std::string("1200"));
+    const auto title = saved->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.title"));
+    QVERIFY(title != saved->xmpData().end());
+    QVERIFY(QString::fromStdString(title->toString()).contains("Harbour at dawn"));
+    // The pixels are stored upright: opened again, the picture stands the same way.
+    QCOMPARE(QImageReader(path).size(), QSize(800, 1200));
+    viewer.setFile(path);
+    QCOMPARE(viewer.view()->currentImage().size(), QSize(800, 1200));
+
+    // Save as: the whole picture at full size, with the same metadata.
+    m_prompter.fileAnswers << m_dir->filePath("copy.jpg");
+    viewer.slot_saveAs();
+    QCOMPARE(QImageReader(m_dir->filePath("copy.jpg")).size(), QSize(800, 1200));
+    Exiv2::Image::AutoPtr copy = Exiv2::ImageFactory::open(QFile::encodeName(m_dir->filePath("copy.jpg")).toStdString());
+    copy->readMetadata();
+    QCOMPARE(copy->exifData().findKey(Exiv2::ExifKey("Exif.Image.Model"))->toString(), std::string("TestCam 9"));
 }
 
 QTEST_MAIN(TestViewer)
