@@ -1250,6 +1250,9 @@ void AmbrioMainWindow::slot_updateThumb()
         photo->makeThumbnail(false);
         m_photoView->repaintItem(photo);
         ui->trayBar->viewport()->update();
+        // The row's size follows the file (turned, resized).
+        if (PlayList *album = photo->ownerAlbum(); album && !album->isSmart() && album->updateRow(photo))
+            storeAlbum(album);
     }
 }
 

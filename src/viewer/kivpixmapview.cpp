@@ -1,5 +1,9 @@
 #include "kivpixmapview.h"
 
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <cmath>
+
 #include "imageeffects.h"
 
 #include <QImageReader>
@@ -95,13 +99,22 @@ void KIVPixmapView::setAutosize(bool on)
     refresh();
 }
 
+QSize KIVPixmapView::zoomedSize(int delta) const
+{
+    // From the size shown (fitted or zoomed already), `delta` pixels wider, the height
+    // following so the picture keeps its proportions.
+    const int shownWidth = m_display.isNull() ? m_current.width() : m_display.width();
+    const int width = qMax(1, shownWidth + delta);
+    const int height = qMax(1, int(std::lround(double(width) * m_current.height() / m_current.width())));
+    return {width, height};
+}
+
 void KIVPixmapView::zoomFast(int delta)
 {
     m_zoom += delta;
     if (m_current.isNull())
         return;
-    m_display = m_current.scaled(qMax(1, m_current.width() + m_zoom), qMax(1, m_current.height() + m_zoom),
-                                 Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    m_display = m_current.scaled(zoomedSize(delta), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     m_shown = QPixmap::fromImage(m_display);
     update();
 }
@@ -111,9 +124,34 @@ void KIVPixmapView::zoomSmooth(int delta)
     m_zoom += delta;
     if (m_current.isNull())
         return;
-    m_display = m_current.scaled(qMax(1, m_current.width() + m_zoom), qMax(1, m_current.height() + m_zoom),
-                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    m_display = m_current.scaled(zoomedSize(delta), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     m_shown = QPixmap::fromImage(m_display);
+    update();
+}
+
+void KIVPixmapView::wheelEvent(QWheelEvent *event)
+{
+    // Ctrl and the wheel zoom, a notch at a time.
+    if (!(event->modifiers() & Qt::ControlModifier) || event->angleDelta().y() == 0) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    zoomSmooth(event->angleDelta().y() > 0 ? 50 : -50);
+    event->accept();
+}
+
+void KIVPixmapView::mouseMoveEvent(QMouseEvent *event)
+{
+    // Dragging with the button held moves a picture larger than the view.
+    if (!(event->buttons() & Qt::LeftButton) || m_autosize) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    const QPoint now = event->position().toPoint();
+    const QPoint moved = m_dragFrom - now;
+    m_dragFrom = now;
+    m_scrollX = qBound(0, m_scrollX + moved.x(), qMax(0, m_display.width() - width()));
+    m_scrollY = qBound(0, m_scrollY + moved.y(), qMax(0, m_display.height() - height()));
     update();
 }
 
@@ -259,6 +297,7 @@ void KIVPixmapView::keyPressEvent(QKeyEvent *event)
 
 void KIVPixmapView::mousePressEvent(QMouseEvent *event)
 {
+    m_dragFrom = event->position().toPoint();
     Q_EMIT slideshowShowBar();
     QWidget::mousePressEvent(event);
 }

@@ -21,6 +21,8 @@ public:
     bool autosize() const { return m_autosize; }
     void setAutosize(bool on);
     int zoomOffset() const { return m_zoom; }
+    // Where a picture larger than the view is scrolled to.
+    QPoint scrollPosition() const { return {m_scrollX, m_scrollY}; }
     void zoomFast(int delta);
     void zoomSmooth(int delta);
     void clear();
@@ -52,12 +54,15 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     void loaded();
     void refresh();
     void fit();
+    QSize zoomedSize(int delta) const;
 
     QString m_fileName;
     QImage m_current;
@@ -68,4 +73,5 @@ private:
     bool m_autosize = true;
     int m_scrollX = 0;
     int m_scrollY = 0;
+    QPoint m_dragFrom;
 };

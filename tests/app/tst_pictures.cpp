@@ -513,6 +513,10 @@ void TestPictures::escapeEditTabAndAnotherAlbum()
     QVERIFY(surface->isVisible());
     QVERIFY(surface->parentWidget()->isVisible());
     QCOMPARE(m_page->viewer()->fileName(), m_pics + "/b.jpg");
+    // A picture turned and saved: its row's size follows the file.
+    m_page->findChild<QPushButton *>("pushButtonRotateLeft")->click();
+    m_page->findChild<QPushButton *>("pushButtonSaveChanges")->click();
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | | |1|1|-1|80*120|"));
     // The Edit tab keeps an open viewer's effect and counts no view.
     const QByteArray counted = readAll(m_db + "/Trip1.db");
     m_page->findChild<QPushButton *>("pushButtonBlackWhite")->click();

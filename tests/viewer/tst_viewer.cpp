@@ -84,12 +84,35 @@ void TestViewer::zoomWithoutAutosize()
     viewer.setFile(m_dir->filePath("p.png"));
     viewer.slot_autoresize();  // off
     QVERIFY(!viewer.view()->autosize());
+    // Each step is 50 pixels wider than what is shown, the height keeping 3:2.
     for (int i = 0; i < 3; ++i)
         viewer.slot_zoomin();
-    QCOMPARE(viewer.view()->displayImage().size(), QSize(450, 350));
+    QCOMPARE(viewer.view()->displayImage().size(), QSize(450, 300));
     QCOMPARE(viewer.view()->drawOrigin(), QPoint(0, 0));
     viewer.slot_zoomout();
-    QCOMPARE(viewer.view()->displayImage().size(), QSize(400, 300));
+    QCOMPARE(viewer.view()->displayImage().size(), QSize(400, 267));
+
+    // Ctrl and the wheel zoom in; the wheel alone does not.
+    KIVPixmapView *surface = viewer.view();
+    viewer.show();
+    QWheelEvent plain(QPointF(10, 10), surface->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(surface, &plain);
+    QCOMPARE(surface->displayImage().size(), QSize(400, 267));
+    QWheelEvent ctrl(QPointF(10, 10), surface->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                     Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(surface, &ctrl);
+    QCOMPARE(surface->displayImage().size(), QSize(450, 300));
+    // A picture larger than the view is moved by dragging it.
+    for (int i = 0; i < 20; ++i)
+        viewer.slot_zoomin();
+    QVERIFY(surface->displayImage().width() > surface->width());
+    QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(300, 300));
+    QMouseEvent move(QEvent::MouseMove, QPointF(250, 280), surface->mapToGlobal(QPointF(250, 280)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(surface, &move);
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(250, 280));
+    QCOMPARE(surface->scrollPosition(), QPoint(50, 20));
 }
 
 void TestViewer::fittingInTheView()
