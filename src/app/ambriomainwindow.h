@@ -90,6 +90,8 @@ public:
     // A stored album (not a computed entry, not a year row): the only kind an album
     // command may remove, clear, rename or date.
     static bool isStoredAlbum(const PlayList *album);
+    // False for the commands whose features are not built yet: they are hidden.
+    static bool isAvailable(void (AmbrioMainWindow::*command)());
     // The love hearts of the property panel.
     FavoritesWidget *hearts() const;
     // Shows a save failure (a text from CatalogueSave); nothing for an empty text.

@@ -38,6 +38,10 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     connect(ui->searchLine, &QLineEdit::returnPressed, this, &media::slot_fast_find);
     connect(ui->findButton, &QToolButton::clicked, this, &media::slot_find_advanced);
     connect(ui->locatorButton, &QPushButton::clicked, m_photo, &AmbrioMainWindow::showLocator);
+    // The locator, the mini window and the preferences are not built yet: not offered.
+    ui->locatorButton->setVisible(AmbrioMainWindow::isAvailable(&AmbrioMainWindow::showLocator));
+    ui->miniMeButton->setVisible(false);
+    ui->optionsButton->setVisible(false);
     connect(ui->miniMeButton, &QPushButton::clicked, this, &media::slot_minime);
     connect(ui->optionsButton, &QPushButton::clicked, this, &media::slot_pref);
     connect(m_photo, &AmbrioMainWindow::Addprogress, this, &media::slot_setProgress);

@@ -4,6 +4,8 @@
 #include "pixmaplookup.h"
 
 #include <QMenu>
+#include <algorithm>
+#include <type_traits>
 
 namespace {
 
@@ -12,6 +14,9 @@ QAction *add(QMenu *menu, const QString &text, const char *picture, AmbrioMainWi
 {
     QAction *action = picture ? menu->addAction(QIcon(kivPixmap(QLatin1String(picture))), text) : menu->addAction(text);
     QObject::connect(action, &QAction::triggered, page, slot);
+    // A command whose feature is not built yet is not offered at all.
+    if constexpr (std::is_same_v<Slot, void (AmbrioMainWindow::*)()>)
+        action->setVisible(AmbrioMainWindow::isAvailable(slot));
     return action;
 }
 
@@ -43,6 +48,9 @@ void OrganiserMenus::build(AmbrioMainWindow *page)
     add(share, QStringLiteral("Slideshow"), "lastplayed.png", page, &P::viewSlideShow);
     add(share, QStringLiteral("Print all these album's pictures"), "printer.png", page, &P::slot_printPhoto);
     add(share, QStringLiteral("Email all these album's pictures"), "composemail.png", page, &P::slot_sendItem);
+    // A menu whose every entry is hidden is hidden too.
+    share->menuAction()->setVisible(!std::all_of(share->actions().cbegin(), share->actions().cend(),
+                                                 [](const QAction *a) { return !a->isVisible(); }));
     album->addSeparator();
     add(album, QStringLiteral("Remove Album"), "rool_remove.png", page, &P::RemoveRollLibrary);
     album->addSeparator();
