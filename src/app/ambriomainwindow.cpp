@@ -293,6 +293,8 @@ void AmbrioMainWindow::connectWidgets()
              ui->pushButtonExternalPrint, ui->pushButtonSelectDevice, ui->pushButtonFromDevices,
              ui->pushButtonPasteToAlbum})
         missing->setVisible(false);
+    // Every command of the Share tab waits for its feature: the tab itself too.
+    ui->bring_export->setVisible(false);
     ui->toolButtonCopyPaste->setIcon(QIcon(kivPixmap(QStringLiteral("copy.png"))));
     ui->toolButtonPaste->setIcon(QIcon(kivPixmap(QStringLiteral("paste.png"))));
     ui->toolButtonFav->setIcon(QIcon(kivPixmap(QStringLiteral("favorites-large.png"))));

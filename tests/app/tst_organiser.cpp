@@ -256,6 +256,7 @@ void TestOrganiser::menus()
                                "pushButtonExternalEditor", "pushButtonSelectDevice", "pushButtonPasteToAlbum"})
         QVERIFY2(m_page->findChild<QWidget *>(button)->isHidden(), button);
     QVERIFY(!m_page->findChild<QWidget *>("pushButtonAdd")->isHidden());
+    QVERIFY(tab("bring_export")->isHidden());  // nothing in it leads anywhere yet
 
     // No menu on a year row or a smart entry.
     m_page->contextmenuLibrary(album("AllItem"), QPoint(10, 10), 1);
