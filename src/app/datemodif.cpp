@@ -4,6 +4,7 @@
 #include "pixmaplookup.h"
 
 #include <QCalendarWidget>
+#include <QSpinBox>
 
 DateModif::DateModif(QWidget *parent)
     : QDialog(parent)
@@ -34,4 +35,23 @@ void DateModif::setDate(int year, int month, int day)
 QDate DateModif::date() const
 {
     return m_calendar->selectedDate();
+}
+
+void DateModif::accept()
+{
+    // A year typed into the calendar's year field turns the page to that year without
+    // choosing a day of it: the chosen day moves to the year shown.
+    int year = m_calendar->yearShown();
+    auto *yearField = m_calendar->findChild<QSpinBox *>();
+    if (yearField && yearField->isVisible()) {
+        yearField->interpretText();
+        year = yearField->value();
+    }
+    const QDate chosen = m_calendar->selectedDate();
+    if (chosen.isValid() && year != chosen.year()) {
+        const QDate first(year, chosen.month(), 1);
+        if (first.isValid())
+            m_calendar->setSelectedDate(QDate(year, chosen.month(), qMin(chosen.day(), first.daysInMonth())));
+    }
+    QDialog::accept();
 }

@@ -15,6 +15,9 @@ public:
     void setDate(int year, int month, int day);
     QDate date() const;
     QCalendarWidget *calendar() const { return m_calendar; }
+    // A year typed into the calendar's year field and not yet taken (Return also
+    // presses the dialog's OK) becomes the chosen date's year first.
+    void accept() override;
 
 private:
     QCalendarWidget *m_calendar;

@@ -25,6 +25,9 @@
 #include "namelist.h"
 #include "smartplaylist.h"
 #include <QListWidget>
+#include <QCalendarWidget>
+#include <QSpinBox>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -58,6 +61,7 @@ private Q_SLOTS:
     void failedDeletionKeepsTheRow();
     void reorderIsStored();
     void rename();
+    void typedYearIsKept();
     void escapeEditTabAndAnotherAlbum();
     void renameReachesEveryAlbum();
     void lovesAndBadges();
@@ -530,6 +534,27 @@ void TestPictures::escapeEditTabAndAnotherAlbum()
     QVERIFY(!m_page->viewer()->isVisible());
     QVERIFY(view->isVisible());
     QCOMPARE(m_page->currentAlbum(), album("pics"));
+}
+
+void TestPictures::typedYearIsKept()
+{
+    // The year typed into the calendar's year field, then Return: that year is chosen.
+    DateModif dialog;
+    dialog.setDate(2004, 7, 14);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *yearButton = dialog.calendar()->findChild<QToolButton *>(QStringLiteral("qt_calendar_yearbutton"));
+    QVERIFY(yearButton);
+    QTest::mouseClick(yearButton, Qt::LeftButton);
+    auto *yearField = dialog.calendar()->findChild<QSpinBox *>();
+    QVERIFY(yearField && yearField->isVisible());
+    yearField->selectAll();
+    QTest::keyClicks(yearField, QStringLiteral("1998"));
+    QSignalSpy accepted(&dialog, &QDialog::accepted);
+    QTest::keyClick(yearField, Qt::Key_Return);
+    if (accepted.isEmpty())
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("buttonOk")), Qt::LeftButton);
+    QCOMPARE(dialog.date(), QDate(1998, 7, 14));
 }
 
 void TestPictures::peopleDialog()
