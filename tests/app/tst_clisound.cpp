@@ -234,7 +234,7 @@ void TestCliSound::hostileAlbumsTouchNothingOutside()
     QCOMPARE(albums.err.count("warning:"), 3);
     for (const QJsonValue &album : albums.json().array())
         QCOMPARE(album.toObject().value("valid").toBool(), false);
-    for (const QString &name : {"Up", "K", "L"}) {
+    for (const char *name : {"Up", "K", "L"}) {
         makePicture(m_dir->filePath("pics/new.jpg"));
         QCOMPARE(cli({"add", name, m_dir->filePath("pics/new.jpg")}).code, 1);
         QCOMPARE(cli({"remove-album", name}).code, 0);

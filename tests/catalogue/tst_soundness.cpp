@@ -158,7 +158,7 @@ void TestSoundness::onePropertyFilePerPicture()
     QVERIFY(QFile::exists(folder + "/IMG_0001.TIF.kiv"));
     QVERIFY(!QFile::exists(folder + "/2019.kiv"));
     love = 1;
-    for (const QString &name : {"2019.06.01_beach.jpg", "2019.07.15_party.jpg", "IMG_0001.JPG", "IMG_0001.TIF"}) {
+    for (const char *name : {"2019.06.01_beach.jpg", "2019.07.15_party.jpg", "IMG_0001.JPG", "IMG_0001.TIF"}) {
         PhotoItem back(name);
         back.setFileName(name);
         back.setAlbumFolder(folder);
@@ -228,7 +228,7 @@ void TestSoundness::olderPropertyFilesKeepTheirTags()
 void TestSoundness::rescanKeepsTags()
 {
     const QString pics = m_dir->path() + "/Trip";
-    for (const QString &name : {"a.jpg", "b.jpg", "c.jpg"})
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
         makePicture(pics + "/" + name);
     DirectoryPlaylist album;
     album.setContext(&m_context);
