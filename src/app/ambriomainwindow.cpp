@@ -199,6 +199,14 @@ void AmbrioMainWindow::connectWidgets()
     connect(view, &thumbsView::multiSelection, this, &AmbrioMainWindow::ToMultiSelection);
     connect(view, &thumbsView::cleartray, ui->trayBar, &trayBarPhoto::clear);
     connect(view, &thumbsView::cleartray, this, &AmbrioMainWindow::ToSingleSelection);
+    // From the keyboard: digits set the love as the hearts would, F2 renames.
+    connect(view, &thumbsView::loveTyped, this, [this](int love) {
+        if (!m_currentItem && ui->trayBar->count() < 2)
+            return;
+        ui->favoriteswid->setValue(love);
+        m_pictures->heartsChanged();
+    });
+    connect(view, &thumbsView::renameRequested, this, &AmbrioMainWindow::slot_renameItem);
 
     // The property panel.
     for (propertyTextLabel *field : {ui->propertyTextLabelTitle, ui->propertyTextLabelCategory,

@@ -6,6 +6,8 @@
 #include "librarylist.h"
 #include "pixmaplookup.h"
 #include "prefimplementation.h"
+
+#include <QShortcut>
 #include "prompter.h"
 #include "smartplaylist.h"
 
@@ -36,6 +38,12 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     buildMenus();
     ui->findButton->setIcon(QIcon(kivPixmap(QStringLiteral("find.png"))));
     connect(ui->searchLine, &QLineEdit::returnPressed, this, &media::slot_fast_find);
+    // Ctrl+F goes to the search field from anywhere in the window.
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        ui->searchLine->setFocus(Qt::ShortcutFocusReason);
+        ui->searchLine->selectAll();
+    });
     connect(ui->findButton, &QToolButton::clicked, this, &media::slot_find_advanced);
     connect(ui->locatorButton, &QPushButton::clicked, m_photo, &AmbrioMainWindow::showLocator);
     // The locator, the mini window and the preferences are not built yet: not offered.

@@ -594,6 +594,17 @@ void thumbsView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Backspace:
         Q_EMIT removePhoto();
         return;
+    case Qt::Key_0:
+    case Qt::Key_1:
+    case Qt::Key_2:
+    case Qt::Key_3:
+    case Qt::Key_4:
+    case Qt::Key_5:
+        Q_EMIT loveTyped(event->key() - Qt::Key_0);
+        return;
+    case Qt::Key_F2:
+        Q_EMIT renameRequested();
+        return;
     case Qt::Key_Up:
         if (current && current->row() > 0)
             selectCell(current->column(), current->row() - 1);

@@ -85,6 +85,10 @@ Q_SIGNALS:
     void itemDroped(KivViewItem *item, const QString &text);
     void removePhoto();
     void slideshow();
+    // A digit 0 to 5 typed over the pictures: the love for the chosen pictures.
+    void loveTyped(int love);
+    // F2 over the pictures: rename the current one.
+    void renameRequested();
 
 public Q_SLOTS:
     void KivRepaintCell();

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void renameReachesEveryAlbum();
     void lovesAndBadges();
     void loveButtonsMoveTheHearts();
+    void keyboardLoveAndRename();
     void editsReachOnlyThePicturesChosen();
     void copyAndPaste();
     void viewerCountsViewsAndSaves();
@@ -1093,6 +1094,33 @@ void TestPictures::aFileThatIsNoPictureIsNotTagged()
     QVERIFY(readAll(m_db + "/Pics1.dir").contains("|b.jpg|Second|"));
     QVERIFY(readAll(m_db + "/Pics1/b.jpg.kiv").contains("title=Second\r\n"));
     QVERIFY(!readAll(m_db + "/Pics1.dir").contains("Wrong"));
+}
+
+void TestPictures::keyboardLoveAndRename()
+{
+    start();
+    open("Trip");
+    thumbsView *view = m_page->photoView();
+    clickCell(view, record("b.jpg"));
+    // A digit sets the love of the chosen picture, as the hearts would.
+    QTest::keyClick(view, Qt::Key_4);
+    QCOMPARE(m_page->findChild<FavoritesWidget *>("favoriteswid")->value(), 4);
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | | |4|"));
+    QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("love=4\r\n"));
+    // Two pictures chosen: both get it.
+    clickCell(view, record("a.jpg"), Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_2);
+    QVERIFY(readAll(m_db + "/Trip1/a.jpg.kiv").contains("love=2\r\n"));
+    QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("love=2\r\n"));
+    // F2 renames the current picture.
+    clickCell(view, record("a.jpg"));
+    m_prompter.onExec = [](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("lineEditNewFilename")->setText(QStringLiteral("keys.jpg"));
+    };
+    m_prompter.dialogResults << QDialog::Accepted;
+    QTest::keyClick(view, Qt::Key_F2);
+    QVERIFY(QFile::exists(m_pics + "/keys.jpg"));
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("|keys.jpg|"));
 }
 
 void TestPictures::editsReachOnlyThePicturesChosen()

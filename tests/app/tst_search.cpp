@@ -25,6 +25,7 @@ private Q_SLOTS:
     void conditionLists();
     void searchBar();
     void advancedFind();
+    void ctrlFGoesToTheSearchField();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -121,6 +122,23 @@ void TestSearch::advancedFind()
     prompter.onExec = nullptr;
     window.slot_find_advanced();  // cancelled: the last search stays
     QCOMPARE(last->condition(), QStringLiteral("More Than"));
+    window.close();
+}
+
+void TestSearch::ctrlFGoesToTheSearchField()
+{
+    prefImplementation pref;
+    pref.setInstallPath(m_dir->filePath("install"));
+    pref.setFirstStartup(false);
+    ScriptedPrompter prompter;
+    media window(nullptr, QStringLiteral("ambrio"), {}, &pref, &prompter);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *search = window.findChild<QLineEdit *>(QStringLiteral("searchLine"));
+    QVERIFY(search);
+    window.organiser()->photoView()->setFocus();
+    QTest::keyClick(window.organiser()->photoView(), Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(search->hasFocus());
     window.close();
 }
 
