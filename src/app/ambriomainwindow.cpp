@@ -28,6 +28,8 @@
 #include "splash.h"
 #include "splashin.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QCoreApplication>
@@ -207,6 +209,7 @@ void AmbrioMainWindow::connectWidgets()
         m_pictures->heartsChanged();
     });
     connect(view, &thumbsView::renameRequested, this, &AmbrioMainWindow::slot_renameItem);
+    connect(view, &thumbsView::allSelected, this, &AmbrioMainWindow::selectAllPictures);
 
     // The property panel.
     for (propertyTextLabel *field : {ui->propertyTextLabelTitle, ui->propertyTextLabelCategory,
@@ -273,6 +276,8 @@ void AmbrioMainWindow::connectWidgets()
     connect(m_viewer, &viewphoto::back, this, &AmbrioMainWindow::slot_backtoOrganizer);
     connect(m_viewer, &viewphoto::previous, this, &AmbrioMainWindow::slot_previousItem);
     connect(m_viewer, &viewphoto::next, this, &AmbrioMainWindow::slot_nextItem);
+    connect(m_viewer, &viewphoto::first, this, &AmbrioMainWindow::slot_firstItem);
+    connect(m_viewer, &viewphoto::last, this, &AmbrioMainWindow::slot_lastItem);
     connect(this, &AmbrioMainWindow::updateRotatePreview, this, &AmbrioMainWindow::slot_updateRotatePreview);
     connect(this, &AmbrioMainWindow::updateProperty, this, &AmbrioMainWindow::setCurrentItemProperty);
     connect(this, &AmbrioMainWindow::insertItem, this, &AmbrioMainWindow::slot_insertItem);
@@ -669,6 +674,29 @@ void AmbrioMainWindow::ToMultiSelection()
 {
     m_multiSelection = true;
     updateMultiplePhotoPanel();
+}
+
+void AmbrioMainWindow::selectAllPictures()
+{
+    trayBarPhoto *tray = ui->trayBar;
+    tray->clear();
+    KivViewItem *first = nullptr;
+    for (KivViewItem *item : m_photoView->items()) {
+        if (item->fileType() != QLatin1String("Photo"))
+            continue;  // only pictures take tags
+        tray->add(item, first != nullptr);
+        if (!first)
+            first = item;
+    }
+    if (!first)
+        return;
+    if (!m_currentItem || !m_photoView->items().contains(m_currentItem))
+        m_currentItem = first;
+    m_multiSelection = true;
+    Q_EMIT updateProperty(m_currentItem);
+    showUpdateToolBay();
+    updateMultiplePhotoPanel();
+    updateEnabledCommands();
 }
 
 void AmbrioMainWindow::ToSingleSelection()
@@ -1242,39 +1270,75 @@ void AmbrioMainWindow::viewImage()
     m_viewer->giveFocus();
 }
 
-void AmbrioMainWindow::slot_previousItem()
+void AmbrioMainWindow::stepTo(KivViewItem *item)
 {
-    KivViewItem *previous = m_photoView->previousItem(m_currentItem);
-    if (!previous)
+    if (!item || item == m_currentItem || !m_currentItem)
         return;
-    // Stepping keeps the viewer open: the view's selection signal is not acted on.
+    // A changed picture is saved or dropped first, as the user answers; a save that
+    // failed keeps it on screen.
+    if (m_viewer->isVisible() && !m_viewer->settleChanges())
+        return;
+    // Stepping is a plain click on the next picture: a multiple selection ends, and the
+    // panel and the tray show (and edits reach) the picture stepped to. The viewer stays
+    // open, so the view's own selection signal is not acted on.
+    if (m_photoView->isMultipleSelection()) {
+        m_photoView->clearSelection();
+        ui->trayBar->clear();
+        ToSingleSelection();
+    }
     m_currentItem->setSelected(false);
     m_photoView->repaintItem(m_currentItem);
     {
         const QSignalBlocker quiet(m_photoView);
-        m_photoView->selectCell(previous->column(), previous->row());
+        m_photoView->selectCell(item->column(), item->row());
     }
-    m_currentItem = previous;
+    ui->trayBar->add(item, false);
+    m_currentItem = item;
+    Q_EMIT updateProperty(item);
+    updateMultiplePhotoPanel();
+    updateEnabledCommands();
     if (m_viewer->isVisible())
         viewImage();
 }
 
+namespace {
+bool isPicture(const KivViewItem *item)
+{
+    return item->fileType() == QLatin1String("Photo");
+}
+} // namespace
+
+void AmbrioMainWindow::slot_previousItem()
+{
+    // Files that are no pictures (films, sounds) are stepped over.
+    KivViewItem *item = m_photoView->previousItem(m_currentItem);
+    while (item && !isPicture(item))
+        item = m_photoView->previousItem(item);
+    stepTo(item);
+}
+
 void AmbrioMainWindow::slot_nextItem()
 {
-    KivViewItem *next = m_photoView->nextItem(m_currentItem);
-    if (!next)
-        return;
-    // Stepping keeps the viewer open: the view's selection signal is not acted on.
-    m_currentItem->setSelected(false);
-    m_photoView->repaintItem(m_currentItem);
-    {
-        const QSignalBlocker quiet(m_photoView);
-        m_photoView->selectCell(next->column(), next->row());
-    }
-    m_currentItem = next;
-    if (m_viewer->isVisible())
-        viewImage();
+    KivViewItem *item = m_photoView->nextItem(m_currentItem);
+    while (item && !isPicture(item))
+        item = m_photoView->nextItem(item);
+    stepTo(item);
 }
+
+void AmbrioMainWindow::slot_firstItem()
+{
+    const QList<KivViewItem *> &items = m_photoView->items();
+    const auto found = std::find_if(items.begin(), items.end(), isPicture);
+    stepTo(found == items.end() ? nullptr : *found);
+}
+
+void AmbrioMainWindow::slot_lastItem()
+{
+    const QList<KivViewItem *> &items = m_photoView->items();
+    const auto found = std::find_if(items.rbegin(), items.rend(), isPicture);
+    stepTo(found == items.rend() ? nullptr : *found);
+}
+
 void AmbrioMainWindow::slot_convertPhoto() { notYetAvailable(QStringLiteral("Saving as another format")); }
 void AmbrioMainWindow::slot_updateRotatePreview() {}
 void AmbrioMainWindow::slot_updateRotatePreviewTemp() {}

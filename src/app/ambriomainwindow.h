@@ -141,6 +141,8 @@ public Q_SLOTS:
     void slot_music_type();
     void slot_media_type();
     void ToMultiSelection();
+    // Ctrl+A over the thumbnails: every picture of the album goes into the tray.
+    void selectAllPictures();
     void ToSingleSelection();
     void slot_setProgress(int value);
 
@@ -212,6 +214,8 @@ public Q_SLOTS:
     void viewImage();
     void slot_previousItem();
     void slot_nextItem();
+    void slot_firstItem();
+    void slot_lastItem();
     void slot_convertPhoto();
     void slot_updateRotatePreview();
     void slot_updateRotatePreviewTemp();
@@ -237,6 +241,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Makes `item` the current picture, shown in the viewer when it is open.
+    void stepTo(KivViewItem *item);
     friend class AlbumCommands;
 
     void stageSystem();

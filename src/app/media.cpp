@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScreen>
 
 media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefImplementation *pref,
              Prompter *prompter)
@@ -64,6 +65,12 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     ui->widgetStack->setCurrentIndex(0);
 
     resize(800, 580);
+    // Smaller than this, the panels' text and buttons would be cut off; a screen smaller
+    // still keeps the whole window on it.
+    QSize least(800, 580);
+    if (const QScreen *screen = this->screen())
+        least = least.boundedTo(screen->availableGeometry().size());
+    setMinimumSize(least);
 }
 
 media::~media()

@@ -4,12 +4,28 @@
 #include "pixmaplookup.h"
 
 #include <QPainter>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 splashin::splashin(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::splashinBase)
 {
-    ui->setupUi(this);
+    // The text sits in a scroll area: in a window too low for it, it scrolls rather
+    // than being cut off.
+    auto *content = new QWidget;
+    ui->setupUi(content);
+    auto *area = new QScrollArea(this);
+    area->setObjectName(QStringLiteral("presentation scroll"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->viewport()->setAutoFillBackground(false);
+    area->setWidget(content);
+    content->setAutoFillBackground(false);  // the panel's own gradient shows through
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(area);
     setObjectName(QStringLiteral("presentation"));
     setWindowTitle(QStringLiteral("splashin"));
     ui->pixmapArrowLeft->setPixmap(kivPixmap(QStringLiteral("arrow-left.png")));

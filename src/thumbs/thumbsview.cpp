@@ -110,6 +110,18 @@ void thumbsView::arrange(bool reload, QTreeWidgetItem *album)
     viewport()->update();
 }
 
+void thumbsView::resizeEvent(QResizeEvent *event)
+{
+    KivGridView::resizeEvent(event);
+    // A wider or narrower window holds another number of cells per row: the pictures
+    // flow again, and the one the user works on stays in sight.
+    if (m_items.isEmpty() || viewport()->width() / cellWidth() == numCols())
+        return;
+    arrange(false, nullptr);
+    if (m_current)
+        ensureCellVisible(m_current->row(), m_current->column());
+}
+
 void thumbsView::repaintAll()
 {
     for (const KivViewItem *item : std::as_const(m_items))
@@ -150,6 +162,9 @@ KivViewItem *thumbsView::previousItem(const KivViewItem *item) const
 {
     if (!item)
         return nullptr;
+    // The record itself first: two pictures of several albums may share a file name.
+    if (const qsizetype i = m_items.indexOf(item); i >= 0)
+        return i > 0 ? m_items.at(i - 1) : nullptr;
     for (int i = 0; i < m_items.size(); ++i) {
         if (m_items.at(i)->fileName() == item->fileName())
             return i > 0 ? m_items.at(i - 1) : nullptr;
@@ -161,6 +176,9 @@ KivViewItem *thumbsView::nextItem(const KivViewItem *item) const
 {
     if (!item)
         return nullptr;
+    // The record itself first: two pictures of several albums may share a file name.
+    if (const qsizetype i = m_items.indexOf(item); i >= 0)
+        return i + 1 < m_items.size() ? m_items.at(i + 1) : nullptr;
     for (int i = 0; i < m_items.size(); ++i) {
         if (m_items.at(i)->fileName() == item->fileName())
             return i + 1 < m_items.size() ? m_items.at(i + 1) : nullptr;
@@ -453,6 +471,21 @@ void thumbsView::clearSelection()
     }
 }
 
+void thumbsView::selectAll()
+{
+    if (m_items.isEmpty())
+        return;
+    for (KivViewItem *item : std::as_const(m_items))
+        item->setSelected(true);
+    // The next plain click ends this selection, as it ends one made by Ctrl-clicks.
+    m_multiple = true;
+    if (!m_anchor)
+        m_anchor = m_items.first();
+    if (!m_current)
+        m_current = m_anchor;
+    viewport()->update();
+}
+
 QList<KivViewItem *> thumbsView::selectedItems() const
 {
     QList<KivViewItem *> selected;
@@ -576,6 +609,11 @@ void thumbsView::startDrag(KivViewItem *item)
 void thumbsView::keyPressEvent(QKeyEvent *event)
 {
     KivViewItem *current = m_current;
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        Q_EMIT allSelected();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Control:
         m_ctrl = true;

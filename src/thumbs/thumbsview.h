@@ -65,6 +65,8 @@ public:
 
     void selectCell(int column, int row);
     void clearSelection();
+    // Marks every record selected, as Ctrl-clicks on each would.
+    void selectAll();
     QList<KivViewItem *> selectedItems() const;
     KivViewItem *currentItem() const { return m_current; }
     KivViewItem *anchorItem() const { return m_anchor; }
@@ -89,6 +91,8 @@ Q_SIGNALS:
     void loveTyped(int love);
     // F2 over the pictures: rename the current one.
     void renameRequested();
+    // Ctrl+A: every picture of the view is chosen (they are all marked selected).
+    void allSelected();
 
 public Q_SLOTS:
     void KivRepaintCell();
@@ -101,6 +105,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;

@@ -21,8 +21,42 @@ KIVPixmapView::KIVPixmapView(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
+namespace {
+// What the pictures kept for undoing may take together; the latest step is always kept.
+constexpr qint64 kHistoryBytes = qint64(384) * 1024 * 1024;
+} // namespace
+
+void KIVPixmapView::remember()
+{
+    if (m_current.isNull())
+        return;
+    // The copy shares its pixels until the effect writes into the current picture.
+    m_history.append({m_current, m_state});
+    m_state = ++m_lastState;
+    qint64 bytes = 0;
+    for (const Step &step : std::as_const(m_history))
+        bytes += step.picture.sizeInBytes();
+    while (m_history.size() > 1 && bytes > kHistoryBytes) {
+        bytes -= m_history.first().picture.sizeInBytes();
+        m_history.removeFirst();
+    }
+}
+
+bool KIVPixmapView::undoLastEffect()
+{
+    if (m_history.isEmpty())
+        return false;
+    const Step step = m_history.takeLast();
+    m_current = step.picture;
+    m_state = step.state;
+    refresh();
+    return true;
+}
+
 void KIVPixmapView::loaded()
 {
+    m_history.clear();
+    m_state = m_lastState = 0;
     m_undo = m_current.copy();
     m_display = m_current;
     m_zoom = 0;
@@ -159,12 +193,15 @@ void KIVPixmapView::clear()
 {
     m_shown = QPixmap();
     m_current = m_display = m_undo = QImage();
+    m_history.clear();
+    m_state = m_lastState = 0;
     m_fileName.clear();
     update();
 }
 
 void KIVPixmapView::slotFadeToBlack(int n)
 {
+    remember();
     ImageEffects::fade(m_current, Qt::black, n * 0.1);
     m_shown = QPixmap::fromImage(m_current);
     update();
@@ -172,18 +209,21 @@ void KIVPixmapView::slotFadeToBlack(int n)
 
 void KIVPixmapView::slotMirror()
 {
+    remember();
     ImageEffects::mirror(m_current);
     refresh();
 }
 
 void KIVPixmapView::slotBlackAndWhite()
 {
+    remember();
     ImageEffects::grey(m_current);
     refresh();
 }
 
 void KIVPixmapView::slotUndo()
 {
+    remember();
     m_current = m_undo;
     m_display = m_undo;
     refresh();
@@ -191,6 +231,7 @@ void KIVPixmapView::slotUndo()
 
 void KIVPixmapView::slotIntensity(float percent)
 {
+    remember();
     ImageEffects::intensity(m_current, percent);
     m_undo = m_current;
     refresh();
@@ -198,42 +239,51 @@ void KIVPixmapView::slotIntensity(float percent)
 
 void KIVPixmapView::slotContrast(int)
 {
+    remember();
     ImageEffects::contrast(m_current, 1);
     refresh();
 }
 
 void KIVPixmapView::slotRotateClockWise()
 {
+    remember();
     ImageEffects::rotateClockwise(m_current);
     refresh();
 }
 
 void KIVPixmapView::slotRotateCounter()
 {
+    remember();
     ImageEffects::rotateCounterClockwise(m_current);
     refresh();
 }
 
 void KIVPixmapView::slotResize1024()
 {
+    remember();
     ImageEffects::reduce(m_current, 1024);
     refresh();
 }
 
 void KIVPixmapView::slotResize640()
 {
+    remember();
     ImageEffects::reduce(m_current, 640);
     refresh();
 }
 
 void KIVPixmapView::slotResize320()
 {
+    remember();
     ImageEffects::reduce(m_current, 320);
     refresh();
 }
 
 void KIVPixmapView::slotMoreEffect(int id)
 {
+    if (id < 0 || id > 7)
+        return;
+    remember();
     switch (id) {
     case 0:
         ImageEffects::intensity(m_current, 0.5f);
@@ -267,15 +317,32 @@ void KIVPixmapView::slotMoreEffect(int id)
 
 void KIVPixmapView::keyPressEvent(QKeyEvent *event)
 {
+    // Left, Right, Home and End step through the album; with Shift the arrows move a
+    // picture larger than the view, as Up and Down do.
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
     switch (event->key()) {
     case Qt::Key_Left:
+        if (!shift) {
+            Q_EMIT previousPressed();
+            return;
+        }
         if (m_scrollX >= 1)
             m_scrollX -= 10;
         break;
     case Qt::Key_Right:
+        if (!shift) {
+            Q_EMIT nextPressed();
+            return;
+        }
         if (m_scrollX < m_display.width() / 2)
             m_scrollX += 10;
         break;
+    case Qt::Key_Home:
+        Q_EMIT firstPressed();
+        return;
+    case Qt::Key_End:
+        Q_EMIT lastPressed();
+        return;
     case Qt::Key_Up:
         if (m_scrollY >= 1)
             m_scrollY -= 10;

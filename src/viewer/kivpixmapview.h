@@ -28,11 +28,22 @@ public:
     void clear();
     // Where the shown picture's top-left corner is drawn.
     QPoint drawOrigin() const;
+    // Takes back the last effect; false when there is none to take back.
+    bool undoLastEffect();
+    bool canUndo() const { return !m_history.isEmpty(); }
+    // Names the picture's state: a new one after each effect, the earlier one again
+    // after an undo. The loaded picture is state 0.
+    quint64 state() const { return m_state; }
 
 Q_SIGNALS:
     void slideshowShowBar();
     // Escape was pressed: whoever shows this surface decides where it goes back to.
     void escapePressed();
+    // Left, Right, Home and End: the previous, next, first or last picture is wanted.
+    void previousPressed();
+    void nextPressed();
+    void firstPressed();
+    void lastPressed();
 
 public Q_SLOTS:
     void slotSetFile(const QString &fileName);
@@ -63,6 +74,14 @@ private:
     void refresh();
     void fit();
     QSize zoomedSize(int delta) const;
+    // Keeps the picture as it is before an effect changes it.
+    void remember();
+
+    struct Step
+    {
+        QImage picture;
+        quint64 state;
+    };
 
     QString m_fileName;
     QImage m_current;
@@ -74,4 +93,7 @@ private:
     int m_scrollX = 0;
     int m_scrollY = 0;
     QPoint m_dragFrom;
+    QList<Step> m_history;
+    quint64 m_state = 0;
+    quint64 m_lastState = 0;
 };

@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMovie>
+#include <QShortcut>
 #include <QToolButton>
 
 void SaveWorker::run()
@@ -84,6 +85,16 @@ viewphoto::viewphoto(QWidget *parent)
     m_wait->hide();
     // Escape goes back to the organiser as the Back button does.
     connect(m_view, &KIVPixmapView::escapePressed, this, &viewphoto::back);
+    connect(m_view, &KIVPixmapView::previousPressed, this, &viewphoto::previous);
+    connect(m_view, &KIVPixmapView::nextPressed, this, &viewphoto::next);
+    connect(m_view, &KIVPixmapView::firstPressed, this, &viewphoto::first);
+    connect(m_view, &KIVPixmapView::lastPressed, this, &viewphoto::last);
+    // Undo and save answer wherever the focus is in the viewer's window, unless a text
+    // field takes the keys for itself.
+    auto *undo = new QShortcut(QKeySequence::Undo, this, this, &viewphoto::undoLastEffect, Qt::WindowShortcut);
+    undo->setObjectName(QStringLiteral("undo shortcut"));
+    auto *save = new QShortcut(QKeySequence::Save, this, this, &viewphoto::saveChanges, Qt::WindowShortcut);
+    save->setObjectName(QStringLiteral("save shortcut"));
 }
 
 bool viewphoto::setFile(const QString &fileName)
@@ -92,6 +103,7 @@ bool viewphoto::setFile(const QString &fileName)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_fileName = fileName;
     m_view->slotSetFile(fileName);
+    m_savedState = m_view->state();
     QApplication::restoreOverrideCursor();
     return true;
 }
@@ -101,6 +113,7 @@ bool viewphoto::setPixmap(const QPixmap &pixmap)
     m_modified = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_view->slotSetPixmap(pixmap);
+    m_savedState = m_view->state();
     QApplication::restoreOverrideCursor();
     return true;
 }
@@ -309,7 +322,35 @@ void viewphoto::EffectUndo()
         return;
     }
     m_modified = false;
+    m_savedState = m_view->state();
     Q_EMIT updateThumb();
+}
+
+void viewphoto::undoLastEffect()
+{
+    if (isHidden() || !m_view->undoLastEffect())
+        return;
+    // Back at the picture the file holds, there is nothing left to save.
+    m_modified = m_view->state() != m_savedState;
+}
+
+void viewphoto::saveChanges()
+{
+    if (isHidden() || !m_modified)
+        return;
+    EffectUndo();
+}
+
+bool viewphoto::settleChanges()
+{
+    if (!m_modified || !m_prompter)
+        return true;
+    if (!m_prompter->confirm(this, Prompter::Icon::Warning, QStringLiteral("Do you want to save photo modification ?"))) {
+        m_modified = false;
+        return true;
+    }
+    EffectUndo();
+    return !m_modified;
 }
 
 void viewphoto::slot_saveAs()

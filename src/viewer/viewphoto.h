@@ -63,6 +63,9 @@ public:
     QPixmap displayPixmap() const;
     // Asks whether to save changes, then clears and hides the viewer.
     void closeWithPrompt();
+    // Before another picture replaces this one: a changed picture asks whether to save
+    // it. False when saving was chosen and failed, so the picture stays in the viewer.
+    bool settleChanges();
     // The toolbar the main window lays into its action frame while the viewer is open.
     void buildToolbar(QWidget *frame);
     pleaseWait *waitDialog() const { return m_wait; }
@@ -75,6 +78,8 @@ Q_SIGNALS:
     void back();
     void previous();
     void next();
+    void first();
+    void last();
 
 public Q_SLOTS:
     void slot_zoomin();
@@ -88,6 +93,10 @@ public Q_SLOTS:
     void EffectMiror();
     void EffectBlackAndWhite();
     void EffectUndo();
+    // Ctrl+Z: takes back the last effect.
+    void undoLastEffect();
+    // Ctrl+S: saves a changed picture over its file.
+    void saveChanges();
     void EffectIntensity(int v);
     void EffectContrast(int);
     void EffectRotateClockWise();
@@ -104,5 +113,6 @@ private:
     pleaseWait *m_wait;
     QString m_fileName;
     bool m_modified = false;
+    quint64 m_savedState = 0;  // the view's state the file holds
     QToolButton *m_autosizeButton = nullptr;
 };

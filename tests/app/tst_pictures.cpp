@@ -24,6 +24,7 @@
 #include "datemodif.h"
 #include "namelist.h"
 #include "smartplaylist.h"
+#include <QImageReader>
 #include <QListWidget>
 #include <QCalendarWidget>
 #include <QSpinBox>
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void loveButtonsMoveTheHearts();
     void keyboardLoveAndRename();
     void editsReachOnlyThePicturesChosen();
+    void selectAllChoosesEveryPicture();
+    void viewerKeys();
     void copyAndPaste();
     void viewerCountsViewsAndSaves();
     void peopleDialog();
@@ -1144,6 +1147,111 @@ void TestPictures::editsReachOnlyThePicturesChosen()
     QVERIFY(!readAll(m_db + "/Trip1.db").contains("|a.jpg|Only this one|"));
     QCOMPARE(readAll(m_db + "/Pics1.dir"), before);
     QVERIFY(!QFile::exists(m_db + "/Pics1/a.jpg.kiv") || !readAll(m_db + "/Pics1/a.jpg.kiv").contains("Only"));
+}
+
+void TestPictures::selectAllChoosesEveryPicture()
+{
+    start();
+    open("pics");
+    thumbsView *view = m_page->photoView();
+    clickCell(view, record("b.jpg"));
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m_page->tray()->count(), 3);
+    QCOMPARE(view->selectedItems().size(), 3);
+    // A title typed now reaches all three pictures, and their other values stay.
+    type("propertyTextLabelTitle", "Whole folder");
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        QVERIFY2(readAll(m_db + "/Pics1.dir").contains(QByteArray("|") + name + "|Whole folder|"), name);
+    // The next plain click chooses one picture again.
+    clickCell(view, record("c.jpg"));
+    QCOMPARE(m_page->tray()->count(), 1);
+    QCOMPARE(view->selectedItems(), QList<KivViewItem *>{record("c.jpg")});
+    type("propertyTextLabelTitle", "Just c");
+    QVERIFY(readAll(m_db + "/Pics1.dir").contains("|a.jpg|Whole folder|"));
+    QVERIFY(readAll(m_db + "/Pics1.dir").contains("|c.jpg|Just c|"));
+}
+
+void TestPictures::viewerKeys()
+{
+    start();
+    open("pics");
+    thumbsView *view = m_page->photoView();
+    viewphoto *viewer = m_page->viewer();
+    auto *surface = viewer->findChild<KIVPixmapView *>();
+    clickCell(view, record("b.jpg"));
+    type("propertyTextLabelTitle", "Bee");
+    // Every picture chosen, then one opened: stepping chooses the picture stepped to.
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    clickCell(view, record("a.jpg"), Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Return);
+    QVERIFY(viewer->isVisible());
+    QCOMPARE(viewer->fileName(), m_pics + "/a.jpg");
+    // Left, Right, Home and End step through the album; the first has no previous.
+    QTest::keyClick(surface, Qt::Key_Right);
+    QCOMPARE(viewer->fileName(), m_pics + "/b.jpg");
+    // The panel shows the picture stepped to, and what is typed reaches it alone.
+    QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelTitle")->text(), QStringLiteral("Bee"));
+    QCOMPARE(m_page->tray()->count(), 1);
+    type("propertyTextLabelComment", "Seen");
+    QVERIFY(readAll(m_db + "/Pics1.dir").contains("|b.jpg|Bee|Undefined|Seen|"));
+    QVERIFY(!readAll(m_db + "/Pics1.dir").contains("|a.jpg|Bee|"));
+    QVERIFY(!readAll(m_db + "/Pics1.dir").contains("|c.jpg|Bee|"));
+    QTest::keyClick(surface, Qt::Key_End);
+    QCOMPARE(viewer->fileName(), m_pics + "/c.jpg");
+    QCOMPARE(m_page->currentItem(), record("c.jpg"));
+    QTest::keyClick(surface, Qt::Key_Home);
+    QTest::keyClick(surface, Qt::Key_Left);
+    QCOMPARE(viewer->fileName(), m_pics + "/a.jpg");
+    QVERIFY(viewer->isVisible());
+
+    // Ctrl+Z takes back one effect at a time, down to the picture as loaded.
+    const QImage loaded = surface->currentImage();
+    m_page->findChild<QPushButton *>("pushButtonBlackWhite")->click();
+    const QImage grey = surface->currentImage();
+    QCOMPARE(qRed(grey.pixel(5, 5)), qBlue(grey.pixel(5, 5)));
+    m_page->findChild<QPushButton *>("pushButtonRotateLeft")->click();
+    QCOMPARE(surface->currentImage().size(), QSize(80, 120));
+    QTest::keyClick(surface, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(surface->currentImage(), grey);
+    QVERIFY(viewer->isModified());
+    QTest::keyClick(surface, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(surface->currentImage(), loaded);
+    QVERIFY(!viewer->isModified());
+    QTest::keyClick(surface, Qt::Key_Z, Qt::ControlModifier);  // nothing left to take back
+    QCOMPARE(surface->currentImage(), loaded);
+
+    // Ctrl+S saves over the file; taking the effect back afterwards is a change again.
+    m_page->findChild<QPushButton *>("pushButtonRotateLeft")->click();
+    QTest::keyClick(surface, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(QImageReader(m_pics + "/a.jpg").size(), QSize(80, 120));
+    QVERIFY(!viewer->isModified());
+    QTest::keyClick(surface, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(viewer->isModified());
+
+    // Stepping away from a change asks first. A save that fails keeps the picture in
+    // the viewer, changes and all.
+    {
+        const FullDisk full(100);
+        m_prompter.answers << 1;  // OK: save
+        QTest::keyClick(surface, Qt::Key_Right);
+    }
+    QCOMPARE(m_prompter.messages.at(m_prompter.messages.size() - 2).text,
+             QStringLiteral("Do you want to save photo modification ?"));
+    QCOMPARE(viewer->fileName(), m_pics + "/a.jpg");
+    QCOMPARE(surface->currentImage().size(), QSize(120, 80));
+    QVERIFY(viewer->isModified());
+    QCOMPARE(QImageReader(m_pics + "/a.jpg").size(), QSize(80, 120));
+    // Cancel drops the change and steps on; the file keeps what was saved.
+    m_prompter.answers << 0;
+    QTest::keyClick(surface, Qt::Key_Right);
+    QCOMPARE(viewer->fileName(), m_pics + "/b.jpg");
+    QCOMPARE(QImageReader(m_pics + "/a.jpg").size(), QSize(80, 120));
+    // OK saves, then steps on.
+    m_page->findChild<QPushButton *>("pushButtonRotateLeft")->click();
+    m_prompter.answers << 1;
+    QTest::keyClick(surface, Qt::Key_Left);
+    QCOMPARE(viewer->fileName(), m_pics + "/a.jpg");
+    QCOMPARE(QImageReader(m_pics + "/b.jpg").size(), QSize(80, 120));
 }
 
 QTEST_MAIN(TestPictures)

@@ -12,6 +12,8 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -33,6 +35,7 @@ private Q_SLOTS:
     void noQuestionAfterFirstRun();
     void closeWritesSettingsOnce();
     void topLevelWindow();
+    void windowGrowsAndShrinks();
     void splashGeometry();
     void wholeProgramRun();
 
@@ -269,6 +272,35 @@ void TestStartup::topLevelWindow()
     media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
     window.show();
     QVERIFY(window.menuBar()->isVisible());
+}
+
+void TestStartup::windowGrowsAndShrinks()
+{
+    auto pref = freshPref();
+    pref->setFirstStartup(false);
+    ScriptedPrompter prompter;
+    media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    QVERIFY(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    splashin *panel = window.organiser()->startupPanel();
+    auto *scroll = panel->findChild<QScrollArea *>();
+    QVERIFY(scroll);
+    // As small as the window goes, and large: the start-up panel covers the thumbnail
+    // area and every line of its text is in sight.
+    for (const QSize size : {QSize(100, 100), QSize(1400, 950)}) {
+        window.resize(size);
+        QTRY_COMPARE(panel->size(), window.organiser()->thumbnailArea()->size());
+        QCOMPARE(scroll->verticalScrollBar()->maximum(), 0);
+        const QList<QLabel *> labels = panel->findChildren<QLabel *>();
+        QCOMPARE(labels.size(), 8);
+        for (const QLabel *label : labels) {
+            if (label->wordWrap())
+                QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->objectName()));
+        }
+    }
+    QVERIFY(window.width() >= 1400);
 }
 
 void TestStartup::splashGeometry()

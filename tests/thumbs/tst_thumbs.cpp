@@ -114,6 +114,16 @@ void TestThumbs::arrange()
     QCOMPARE(many.view.itemAt(2, 1), nullptr);
     // The cell geometry: 133 x 140 after the 3-pixel margins.
     QCOMPARE(many.view.cellGeometry(1, 2), QRect(3 + 266, 3 + 140, 133, 140));
+    // A wider window, then a narrower one: the pictures flow again to fill the rows.
+    const auto widthFor = [&](int columns) { return columns * 133 + 3 + many.view.frameWidth() * 2 + 20; };
+    many.view.resize(widthFor(5), 600);
+    QCOMPARE(many.view.numCols(), 5);
+    QCOMPARE(many.view.numRows(), 2);
+    QCOMPARE(QPoint(many.at(4)->column(), many.at(4)->row()), QPoint(4, 0));
+    QCOMPARE(many.view.itemAt(1, 1), many.at(6));
+    many.view.resize(widthFor(2), 600);
+    QCOMPARE(many.view.numRows(), 4);
+    QCOMPARE(QPoint(many.at(6)->column(), many.at(6)->row()), QPoint(0, 3));
 
     // Search results hold one picture name once per album: every record still gets
     // a cell of its own, in list order.
@@ -318,9 +328,12 @@ void TestThumbs::sameNameTwice()
     first->setThumbnail(QPixmap(10, 10));
     first->setFileTime(QDateTime(QDate(2003, 1, 5), QTime(10, 0)));
     second->setFileTime(QDateTime(QDate(2004, 1, 5), QTime(10, 0)));
-    // Every look-up by name acts on the first of the two.
-    QCOMPARE(grid.view.previousItem(second), a);
-    QCOMPARE(grid.view.nextItem(second), b);
+    // Stepping goes from the record itself: from the second, never back to the first's
+    // neighbours (which would step between the two for ever).
+    QCOMPARE(grid.view.previousItem(second), b);
+    QCOMPARE(grid.view.nextItem(second), c);
+    QCOMPARE(grid.view.nextItem(first), b);
+    // Look-ups by name act on the first of the two.
     QCOMPARE(grid.view.thumbnailOf("same.jpg").size(), QSize(10, 10));
     QCOMPARE(grid.view.dateOf("same.jpg"), QDateTime(QDate(2003, 1, 5), QTime(10, 0)));
     QCOMPARE(grid.view.previousItem(a), nullptr);
