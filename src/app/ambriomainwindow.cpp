@@ -140,8 +140,13 @@ void AmbrioMainWindow::stageSystem()
     m_menus.build(this);
     // The menu hides before its command runs: the album it was opened on is let go
     // once the command has taken it.
-    connect(m_menus.album, &QMenu::aboutToHide, this,
-            [this] { QTimer::singleShot(0, this, [this] { m_menuAlbum = nullptr; }); });
+    connect(m_menus.album, &QMenu::aboutToHide, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            m_menuAlbum = nullptr;
+            // The right-click marked the album it was on; the list marks the open one again.
+            ui->ListRoll->markOpen(m_currentAlbum);
+        });
+    });
     ui->add_roll->setMenu(m_menus.addAlbum);
     ui->viewBy->setMenu(m_menus.viewBy);
     ui->pushButtonActions->setMenu(m_menus.actions);

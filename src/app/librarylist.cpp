@@ -307,6 +307,17 @@ void libraryList::selectAndAnnounce(QTreeWidgetItem *item)
     Q_EMIT librarySelected(item);
 }
 
+void libraryList::markOpen(QTreeWidgetItem *album)
+{
+    if (album && album->treeWidget() == this) {
+        setCurrentItem(album);
+        album->setSelected(true);
+    } else {
+        clearSelection();
+        setCurrentItem(nullptr);
+    }
+}
+
 void libraryList::mousePressEvent(QMouseEvent *event)
 {
     QTreeWidget::mousePressEvent(event);

@@ -23,6 +23,8 @@ class libraryList : public QTreeWidget
 
 public:
     explicit libraryList(QWidget *parent = nullptr);
+    // Marks `album` as the open one without announcing it (none when it is not listed).
+    void markOpen(QTreeWidgetItem *album);
 
     void setPref(prefImplementation *pref) { m_pref = pref; }
     void setContext(const CatalogueContext *context) { m_context = context; }

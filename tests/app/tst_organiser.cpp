@@ -506,6 +506,7 @@ static void chooseFromAlbumMenu(AmbrioMainWindow *page, QTreeWidgetItem *item, c
     QTreeWidget *list = page->albumList();
     list->scrollToItem(item);
     const QPoint at = list->visualItemRect(item).center();
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
     QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
     QCoreApplication::sendEvent(list->viewport(), &click);
     auto *menu = page->findChild<QMenu *>(QStringLiteral("Menu Album"));
@@ -541,6 +542,9 @@ void TestOrganiser::albumMenuActsOnTheAlbumClicked()
     m_prompter.answers << 0;  // Cancel
     chooseFromAlbumMenu(m_page, album("Snow"), QStringLiteral("Clear Album's picture"));
     QVERIFY(m_prompter.messages.last().text.contains("\"Snow\""));
+    // The list marks the open album again, not the one right-clicked.
+    QTRY_COMPARE(m_page->albumList()->currentItem(), album("Trip"));
+    QVERIFY(album("Trip")->isSelected());
     // A button afterwards acts on the open album again.
     m_prompter.answers << 0;  // Cancel
     m_page->RemoveRollLibrary();
