@@ -577,7 +577,7 @@ void thumbsView::mouseMoveEvent(QMouseEvent *event)
         repaintItem(under);
     }
     if (m_buttonDown && (contents - m_pressPos).manhattanLength() > QApplication::startDragDistance())
-        startDrag(under);
+        startDrag(m_pressed);  // the picture pressed on, wherever the pointer is now
 }
 
 void thumbsView::leaveEvent(QEvent *event)

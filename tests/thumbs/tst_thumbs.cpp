@@ -8,6 +8,7 @@
 
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QDrag>
 #include <QtTest>
 
 namespace {
@@ -415,6 +416,19 @@ void TestThumbs::drops()
     QMimeData nothing;
     nothing.setData("application/x-unknown", "x");
     QVERIFY(!drop(&nothing, empty));
+
+    // A quick drag out of a cell carries the picture pressed on, though the pointer has
+    // left its cell by the time the drag starts.
+    QString carried;
+    QTimer::singleShot(0, this, [&] {
+        if (const auto *drag = grid.view.findChild<QDrag *>(QStringLiteral("dragitem")))
+            carried = drag->mimeData()->urls().value(0).fileName();
+        QDrag::cancel();
+    });
+    QTest::mousePress(grid.view.viewport(), Qt::LeftButton, {}, grid.centre(1));
+    QTest::mouseMove(grid.view.viewport(), empty);
+    QTest::mouseRelease(grid.view.viewport(), Qt::LeftButton, {}, empty);
+    QTRY_COMPARE(carried, QStringLiteral("p1.jpg"));
 }
 
 void TestThumbs::paintsSingleCells()
