@@ -55,6 +55,11 @@ void PropertyPanel::setUp()
         field->setText(QString());
     }
     ui->propertyTextLabelTitle->setTitleWidth(20);
+    // Room for the pixel size and the file size of any camera's photograph; a longer
+    // stored format is shortened in the label and shown whole in its tip.
+    const QFontMetrics metrics(ui->textLabelFormat->font());
+    ui->textLabelFormat->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00000*00000")));
+    ui->textLabelSize->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("0000000Ko")));
     ui->propertyTextLabelCategory->setKind(1);
     // The album page shows where the album lives and how big it is; only its title,
     // folder binding and date are changed there.
@@ -114,6 +119,7 @@ void PropertyPanel::fill(KivViewItem *record, bool multiple)
     ui->propertyTextLabelComment->setText(record->comment());
     ui->propertyTextLabelPlace->setText(photo ? photo->place() : QString());
     ui->textLabelFormat->setText(record->format());
+    ui->textLabelFormat->setToolTip(record->format());
     ui->favoriteswid->setValue(record->love());
     const QFileInfo file(record->picturePath());
     if (file.exists())

@@ -24,6 +24,8 @@ KIVPixmapView::KIVPixmapView(QWidget *parent)
 namespace {
 // What the pictures kept for undoing may take together; the latest step is always kept.
 constexpr qint64 kHistoryBytes = qint64(384) * 1024 * 1024;
+// How far an arrow key moves a picture larger than the view.
+constexpr int kKeyStep = 40;
 } // namespace
 
 void KIVPixmapView::remember()
@@ -104,9 +106,30 @@ void KIVPixmapView::refresh()
 
 QPoint KIVPixmapView::drawOrigin() const
 {
-    if (m_autosize)
-        return {width() / 2 - m_shown.width() / 2, height() / 2 - m_shown.height() / 2};
-    return {0, 0};
+    // Fitting centres a picture in each direction it is no larger than the view; a
+    // picture larger than the view (zoomed in) is drawn from its scroll position.
+    const auto axis = [this](int view, int shown, int scroll) {
+        return m_autosize && shown <= view ? view / 2 - shown / 2 : -scroll;
+    };
+    return {axis(width(), m_shown.width(), m_scrollX), axis(height(), m_shown.height(), m_scrollY)};
+}
+
+void KIVPixmapView::scrollTo(int x, int y)
+{
+    m_scrollX = qBound(0, x, qMax(0, m_shown.width() - width()));
+    m_scrollY = qBound(0, y, qMax(0, m_shown.height() - height()));
+    update();
+}
+
+void KIVPixmapView::zoomed(QSize before)
+{
+    // With fitting on, the point at the middle of the view stays there.
+    if (!m_autosize || before.isEmpty())
+        return;
+    const auto middle = [](int view, int shown, int scroll) { return shown <= view ? shown / 2.0 : scroll + view / 2.0; };
+    const double x = middle(width(), before.width(), m_scrollX) * m_shown.width() / before.width();
+    const double y = middle(height(), before.height(), m_scrollY) * m_shown.height() / before.height();
+    scrollTo(int(std::lround(x - width() / 2.0)), int(std::lround(y - height() / 2.0)));
 }
 
 void KIVPixmapView::paintEvent(QPaintEvent *)
@@ -114,10 +137,7 @@ void KIVPixmapView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     if (m_shown.isNull())
         return;
-    if (m_autosize)
-        painter.drawPixmap(drawOrigin(), m_shown);
-    else
-        painter.drawPixmap(QPoint(0, 0), m_shown, QRect(m_scrollX, m_scrollY, width(), height()));
+    painter.drawPixmap(drawOrigin(), m_shown);
 }
 
 void KIVPixmapView::resizeEvent(QResizeEvent *event)
@@ -125,6 +145,7 @@ void KIVPixmapView::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     if (m_autosize)
         fit();
+    scrollTo(m_scrollX, m_scrollY);  // a larger view may show more of the picture
 }
 
 void KIVPixmapView::setAutosize(bool on)
@@ -148,8 +169,10 @@ void KIVPixmapView::zoomFast(int delta)
     m_zoom += delta;
     if (m_current.isNull())
         return;
+    const QSize before = m_shown.size();
     m_display = m_current.scaled(zoomedSize(delta), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     m_shown = QPixmap::fromImage(m_display);
+    zoomed(before);
     update();
 }
 
@@ -158,8 +181,10 @@ void KIVPixmapView::zoomSmooth(int delta)
     m_zoom += delta;
     if (m_current.isNull())
         return;
+    const QSize before = m_shown.size();
     m_display = m_current.scaled(zoomedSize(delta), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     m_shown = QPixmap::fromImage(m_display);
+    zoomed(before);
     update();
 }
 
@@ -177,16 +202,14 @@ void KIVPixmapView::wheelEvent(QWheelEvent *event)
 void KIVPixmapView::mouseMoveEvent(QMouseEvent *event)
 {
     // Dragging with the button held moves a picture larger than the view.
-    if (!(event->buttons() & Qt::LeftButton) || m_autosize) {
+    if (!(event->buttons() & Qt::LeftButton)) {
         QWidget::mouseMoveEvent(event);
         return;
     }
     const QPoint now = event->position().toPoint();
     const QPoint moved = m_dragFrom - now;
     m_dragFrom = now;
-    m_scrollX = qBound(0, m_scrollX + moved.x(), qMax(0, m_display.width() - width()));
-    m_scrollY = qBound(0, m_scrollY + moved.y(), qMax(0, m_display.height() - height()));
-    update();
+    scrollTo(m_scrollX + moved.x(), m_scrollY + moved.y());
 }
 
 void KIVPixmapView::clear()
@@ -326,17 +349,15 @@ void KIVPixmapView::keyPressEvent(QKeyEvent *event)
             Q_EMIT previousPressed();
             return;
         }
-        if (m_scrollX >= 1)
-            m_scrollX -= 10;
-        break;
+        scrollTo(m_scrollX - kKeyStep, m_scrollY);
+        return;
     case Qt::Key_Right:
         if (!shift) {
             Q_EMIT nextPressed();
             return;
         }
-        if (m_scrollX < m_display.width() / 2)
-            m_scrollX += 10;
-        break;
+        scrollTo(m_scrollX + kKeyStep, m_scrollY);
+        return;
     case Qt::Key_Home:
         Q_EMIT firstPressed();
         return;
@@ -344,13 +365,11 @@ void KIVPixmapView::keyPressEvent(QKeyEvent *event)
         Q_EMIT lastPressed();
         return;
     case Qt::Key_Up:
-        if (m_scrollY >= 1)
-            m_scrollY -= 10;
-        break;
+        scrollTo(m_scrollX, m_scrollY - kKeyStep);
+        return;
     case Qt::Key_Down:
-        if (m_scrollY < m_display.height() / 2)
-            m_scrollY += 10;
-        break;
+        scrollTo(m_scrollX, m_scrollY + kKeyStep);
+        return;
     case Qt::Key_Escape:
         // Hiding the frame that holds the surface would leave the viewer blank for good.
         Q_EMIT escapePressed();
@@ -359,7 +378,6 @@ void KIVPixmapView::keyPressEvent(QKeyEvent *event)
         QWidget::keyPressEvent(event);
         return;
     }
-    update();
 }
 
 void KIVPixmapView::mousePressEvent(QMouseEvent *event)

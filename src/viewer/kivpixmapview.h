@@ -74,6 +74,10 @@ private:
     void refresh();
     void fit();
     QSize zoomedSize(int delta) const;
+    // Moves a picture larger than the view, within its edges.
+    void scrollTo(int x, int y);
+    // After a zoom from `before`: keeps the middle of the view on the same spot.
+    void zoomed(QSize before);
     // Keeps the picture as it is before an effect changes it.
     void remember();
 

@@ -679,6 +679,22 @@ void TestPictures::panelShowsAndSavesOnePicture()
     QCOMPARE(m_page->findChild<KivBadgeButton *>("itemUserBadge")->badgeValue(), 1);
     // Long values are shortened in their fields: the page keeps its designed width.
     QVERIFY(m_page->minimumSizeHint().width() <= 800);
+    // A photograph's pixel size and file size are shown whole, narrow or wide.
+    for (const int width : {800, 1500}) {
+        m_page->resize(width, 560);
+        writeFile(m_db + "/Trip1/b.jpg.kiv", "title=From disk\r\nformat=15640*10400\r\ncategory=Art\r\ncomment= \r\n"
+                                         "love=3\r\nauthor=\r\nfrom=\r\ndate=2001-02-03T04:05:06\r\nfiletype=Photo\r\n"
+                                         "personinit=Anna\r\nevent=\r\nplace=Brest\r\nuserbadge=1\r\n");
+        m_page->photoView()->selectCell(0, 0);
+        m_page->photoView()->selectCell(1, 0);
+        for (const char *name : {"textLabelFormat", "textLabelSize"}) {
+            auto *label = m_page->findChild<QLabel *>(name);
+            QTRY_VERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(label->text()), name);
+        }
+    }
+    m_page->resize(800, 560);
+    m_page->photoView()->selectCell(0, 0);
+    m_page->photoView()->selectCell(1, 0);
 
     // One picture: its title is written, and every other value stays as it was,
     // the time of day of its date included.

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void enhanceNormalizesAndMirorMirrors();
     void zoomWithoutAutosize();
     void fittingInTheView();
+    void zoomedFittedPictureMoves();
     void backAsksOnlyAfterChanges();
     void saveFormats();
     void failedSaveKeepsTheChanges();
@@ -128,6 +129,46 @@ void TestViewer::fittingInTheView()
     view.slotSetPixmap(QPixmap(400, 300));
     QCOMPARE(view.displayImage().size(), QSize(400, 300));
     QCOMPARE(view.drawOrigin(), QPoint(200, 150));
+}
+
+void TestViewer::zoomedFittedPictureMoves()
+{
+    // A 2000 x 1500 picture whose every column has its own red value.
+    QImage picture(2000, 1500, QImage::Format_RGB32);
+    for (int x = 0; x < picture.width(); ++x)
+        for (int y = 0; y < picture.height(); ++y)
+            picture.setPixel(x, y, qRgb(x % 256, x / 256 * 30, 0));
+    KIVPixmapView view;
+    view.resize(800, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.slotSetPixmap(QPixmap::fromImage(picture));
+    QVERIFY(view.autosize());
+    QCOMPARE(view.drawOrigin(), QPoint(0, 0));
+    // Zoomed to 1200 x 900: the middle of the picture stays in the middle of the view.
+    view.zoomSmooth(400);
+    QCOMPARE(view.displayImage().size(), QSize(1200, 900));
+    QCOMPARE(view.drawOrigin(), QPoint(-200, -150));
+    // Dragging, the arrow keys with Shift, and Up and Down move it, never past an edge.
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(300, 300));
+    QMouseEvent move(QEvent::MouseMove, QPointF(250, 280), view.mapToGlobal(QPointF(250, 280)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &move);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(250, 280));
+    QCOMPARE(view.scrollPosition(), QPoint(250, 170));
+    QTest::keyClick(&view, Qt::Key_Down);
+    QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(view.scrollPosition(), QPoint(290, 210));
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(view.scrollPosition(), QPoint(400, 210));
+    // What is on screen is the part scrolled to: view column 0 shows shown column 400.
+    const QImage screen = view.grab().toImage();
+    const QRgb expected = view.displayImage().pixel(400, 210 + 10);
+    QCOMPARE(screen.pixel(0, 10), expected);
+    for (int i = 0; i < 20; ++i)
+        QTest::keyClick(&view, Qt::Key_Up);
+    QCOMPARE(view.scrollPosition(), QPoint(400, 0));
 }
 
 void TestViewer::backAsksOnlyAfterChanges()
