@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <exiv2/exiv2.hpp>
 
@@ -16,6 +17,16 @@ void setIfPresent(Exiv2::ExifData &exif, const char *key, long value)
     const auto found = exif.findKey(Exiv2::ExifKey(key));
     if (found != exif.end())
         exif[key] = static_cast<uint32_t>(value);
+}
+
+// The packet with its orientation, in either of XMP's spellings, set to upright.
+std::string uprightPacket(const std::string &packet)
+{
+    QString text = QString::fromStdString(packet);
+    static const QRegularExpression orientation(
+        QStringLiteral("(?<=tiff:Orientation=[\"'])\\d+(?=[\"'])|(?<=<tiff:Orientation>)\\s*\\d+\\s*(?=</tiff:Orientation>)"));
+    text.replace(orientation, QStringLiteral("1"));
+    return text.toStdString();
 }
 
 } // namespace
@@ -31,7 +42,10 @@ QByteArray carryOver(const QString &original, const QByteArray &encoded, const Q
         Exiv2::ExifData exif = source->exifData();
         const Exiv2::IptcData iptc = source->iptcData();
         Exiv2::XmpData xmp = source->xmpData();
-        if (exif.empty() && iptc.empty() && xmp.empty())
+        // An XMP packet the toolkit cannot decode (some cameras and programs write
+        // duplicate properties) is carried over as it is, never dropped.
+        std::string packet = xmp.empty() ? source->xmpPacket() : std::string();
+        if (exif.empty() && iptc.empty() && xmp.empty() && packet.empty())
             return encoded;
 
         Exiv2::Image::AutoPtr target =
@@ -62,6 +76,10 @@ QByteArray carryOver(const QString &original, const QByteArray &encoded, const Q
             if (xmp.findKey(Exiv2::XmpKey("Xmp.tiff.Orientation")) != xmp.end())
                 xmp["Xmp.tiff.Orientation"] = "1";
             target->setXmpData(xmp);
+        } else if (xmpOk && !packet.empty()) {
+            // Set as text: setting it through the toolkit would decode it, and fail.
+            target->xmpPacket() = uprightPacket(packet);
+            target->writeXmpFromPacket(true);
         }
         target->writeMetadata();
         Exiv2::BasicIo &io = target->io();

@@ -357,6 +357,38 @@ void TestViewer::savingKeepsThePhotographsMetadata()
     Exiv2::Image::AutoPtr copy = Exiv2::ImageFactory::open(QFile::encodeName(m_dir->filePath("copy.jpg")).toStdString());
     copy->readMetadata();
     QCOMPARE(copy->exifData().findKey(Exiv2::ExifKey("Exif.Image.Model"))->toString(), std::string("TestCam 9"));
+
+    // An XMP packet the toolkit cannot decode (a property given twice) is kept whole,
+    // its orientation set upright.
+    const std::string odd =
+        "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+        "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+        "<rdf:Description rdf:about='' xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
+        "xmlns:tiff='http://ns.adobe.com/tiff/1.0/' xmp:Label='Keep me' tiff:Orientation='6'>"
+        "<xmp:Label>Keep me</xmp:Label></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
+    {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        image->xmpPacket() = odd;
+        image->writeXmpFromPacket(true);
+        image->writeMetadata();
+    }
+    {
+        Exiv2::Image::AutoPtr check = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        check->readMetadata();
+        QVERIFY(check->xmpData().empty());  // undecodable, as meant
+        QCOMPARE(check->xmpPacket(), odd);
+    }
+    viewer.setFile(path);
+    viewer.EffectBlackAndWhite();
+    viewer.EffectUndo();
+    Exiv2::Image::AutoPtr kept = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    kept->readMetadata();
+    const QString packet = QString::fromStdString(kept->xmpPacket());
+    QVERIFY2(packet.contains("xmp:Label='Keep me'") && packet.contains("<xmp:Label>Keep me</xmp:Label>"),
+             qPrintable(packet));
+    QVERIFY(packet.contains("tiff:Orientation='1'"));
+    QCOMPARE(kept->exifData().findKey(Exiv2::ExifKey("Exif.Image.Model"))->toString(), std::string("TestCam 9"));
 }
 
 QTEST_MAIN(TestViewer)
