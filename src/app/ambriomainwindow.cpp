@@ -602,8 +602,17 @@ void AmbrioMainWindow::slot_photo_pressed(KivViewItem *item)
         updateEnabledCommands();
         return;
     }
-    if (!item)
+    if (!item) {
+        // A plain click beside the pictures chooses none: the panel shows the album
+        // again, so nothing typed or pressed reaches a picture no longer marked.
+        if (!m_photoView->ctrlHeld() && m_currentItem) {
+            m_currentItem = nullptr;
+            showUpdateToolBay();
+            updateMultiplePhotoPanel();
+            updateEnabledCommands();
+        }
         return;
+    }
     ui->trayBar->add(item, m_photoView->ctrlHeld());
     m_currentItem = item;
     Q_EMIT updateProperty(item);

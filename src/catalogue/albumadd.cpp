@@ -15,11 +15,16 @@ namespace AlbumAdd {
 
 namespace {
 
-void cannotOpen(Prompter &prompter, QWidget *parent)
+// Names the file that cannot be added; true when the user asks to try it again (a
+// drive plugged in meanwhile), false to go on without it.
+bool retryCannotOpen(Prompter &prompter, QWidget *parent, const QString &path)
 {
-    prompter.message(parent, {Prompter::Icon::Warning, QStringLiteral("Vellaro"),
-                              QStringLiteral("Could not open this file.\nThis file cannot be added to the database\n\n"),
-                              {QStringLiteral("Retry"), QStringLiteral("Quit")}, 0, 1});
+    return prompter.message(parent, {Prompter::Icon::Warning, QStringLiteral("Vellaro"),
+                                     QStringLiteral("Could not open this file.\nThis file cannot be added to the "
+                                                    "database\n\n")
+                                         + path,
+                                     {QStringLiteral("Retry"), QStringLiteral("Quit")}, 0, 1})
+        == 0;
 }
 
 bool isReadablePicture(const QString &path)
@@ -51,9 +56,13 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
     const int rowsBefore = album->rowCount();
     QStringList copies;
     for (const QString &path : paths) {
-        const std::unique_ptr<KivViewItem> record = album->createRecord(path);
+        std::unique_ptr<KivViewItem> record = album->createRecord(path);
+        while (!record || !isReadablePicture(path)) {
+            if (!retryCannotOpen(prompter, parent, path))
+                break;
+            record = album->createRecord(path);
+        }
         if (!record || !isReadablePicture(path)) {
-            cannotOpen(prompter, parent);
             ++result.refused;
             continue;
         }

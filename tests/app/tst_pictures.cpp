@@ -1178,6 +1178,15 @@ void TestPictures::selectAllChoosesEveryPicture()
     type("propertyTextLabelTitle", "Whole folder");
     for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
         QVERIFY2(readAll(m_db + "/Pics1.dir").contains(QByteArray("|") + name + "|Whole folder|"), name);
+    // A click beside the pictures chooses none: a digit then changes nothing.
+    const QPoint beside(view->viewport()->width() - 5, view->viewport()->height() - 5);
+    QVERIFY(!view->itemAt(view->rowAt(beside.y()), view->columnAt(beside.x())));
+    const QByteArray tagged = readAll(m_db + "/Pics1.dir");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, beside);
+    QCOMPARE(m_page->tray()->count(), 0);
+    QVERIFY(!m_page->currentItem());
+    QTest::keyClick(view, Qt::Key_4);
+    QCOMPARE(readAll(m_db + "/Pics1.dir"), tagged);
     // The next plain click chooses one picture again.
     clickCell(view, record("c.jpg"));
     QCOMPARE(m_page->tray()->count(), 1);

@@ -676,13 +676,15 @@ void TestAlbums::addingFiles()
     m_library.insertAlbum(&album, nullptr);
 
     ScriptedPrompter prompter;
+    prompter.answers << 1;  // Quit: go on without it
     AlbumAdd::Result result = AlbumAdd::addFiles(
         &album, {one + "/IMG_1.jpg", m_dir->filePath("missing.jpg"), two + "/IMG_1.jpg"}, false, prompter);
     QCOMPARE(int(result.added.size()), 1);
     QCOMPARE(result.refused, 2);
     QCOMPARE(prompter.messages.size(), 2);
-    QCOMPARE(prompter.messages.at(0).text,
-             QStringLiteral("Could not open this file.\nThis file cannot be added to the database\n\n"));
+    QCOMPARE(prompter.messages.at(0).text, QStringLiteral("Could not open this file.\nThis file cannot be added to "
+                                                          "the database\n\n")
+                                               + m_dir->filePath("missing.jpg"));
     QCOMPARE(prompter.messages.at(0).buttons, (QStringList{"Retry", "Quit"}));
     QCOMPARE(prompter.messages.at(1).text,
              QStringLiteral("Unable to add this picture.\nA photo already have this filename."));
@@ -700,6 +702,20 @@ void TestAlbums::addingFiles()
     result = AlbumAdd::addFiles(&other, {two + "/IMG_1.jpg"}, true, prompter);
     QCOMPARE(int(result.added.size()), 1);
     QVERIFY(!QFile::exists(other.albumFolder() + "/IMG_1.jpg"));  // fast: no thumbnail file
+
+    // Retry tries the file again: asked twice while it is missing, added once it is there.
+    prompter.messages.clear();
+    prompter.answers << 0 << 0;
+    const QString late = m_dir->filePath("late/IMG_9.jpg");
+    prompter.onMessage = [&](const Prompter::Message &) {
+        if (prompter.messages.size() == 2)
+            makePicture(late);
+    };
+    result = AlbumAdd::addFiles(&other, {late}, true, prompter);
+    prompter.onMessage = nullptr;
+    QCOMPARE(prompter.messages.size(), 2);
+    QCOMPARE(int(result.added.size()), 1);
+    QCOMPARE(result.refused, 0);
 
     // A thumbnail already in the album folder may be another picture's: it is made again.
     PlayList third;

@@ -19,10 +19,14 @@ public:
     // Plays the user's part in a dialog (fills its fields) before its result is given.
     std::function<void(QDialog *)> onExec;
     QStringList choosers;         // captions of the file and folder choosers shown
+    // Plays what the user does while a box is open (plugs a drive in) before answering.
+    std::function<void(const Message &)> onMessage;
 
     int message(QWidget *, const Message &box) override
     {
         messages.append(box);
+        if (onMessage)
+            onMessage(box);
         return answers.isEmpty() ? box.escapeButton : answers.dequeue();
     }
     QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
