@@ -545,6 +545,9 @@ void TestOrganiser::albumMenuActsOnTheAlbumClicked()
     // The list marks the open album again, not the one right-clicked.
     QTRY_COMPARE(m_page->albumList()->currentItem(), album("Trip"));
     QVERIFY(album("Trip")->isSelected());
+    // Refreshing another album leaves the open one on screen.
+    chooseFromAlbumMenu(m_page, album("Snow"), QStringLiteral("Refresh thumbs"));
+    QCOMPARE(m_page->currentAlbum(), album("Trip"));
     // A button afterwards acts on the open album again.
     m_prompter.answers << 0;  // Cancel
     m_page->RemoveRollLibrary();

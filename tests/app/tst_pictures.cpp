@@ -1221,8 +1221,10 @@ void TestPictures::viewerKeys()
     QVERIFY(readAll(m_db + "/Pics1.dir").contains("|b.jpg|Bee|Undefined|Seen|"));
     QVERIFY(!readAll(m_db + "/Pics1.dir").contains("|a.jpg|Bee|"));
     QVERIFY(!readAll(m_db + "/Pics1.dir").contains("|c.jpg|Bee|"));
+    const int asked = int(m_prompter.messages.size());
     QTest::keyClick(surface, Qt::Key_End);
     QCOMPARE(viewer->fileName(), m_pics + "/c.jpg");
+    QCOMPARE(int(m_prompter.messages.size()), asked);  // nothing changed: no question
     QCOMPARE(m_page->currentItem(), record("c.jpg"));
     QTest::keyClick(surface, Qt::Key_Home);
     QTest::keyClick(surface, Qt::Key_Left);

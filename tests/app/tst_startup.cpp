@@ -267,6 +267,11 @@ void TestStartup::topLevelWindow()
         QCOMPARE(stack->widget(0), window.organiser());
         QCOMPARE(stack->currentIndex(), 0);
         QCOMPARE(window.organiser()->objectName(), QStringLiteral("photo"));
+        // Features not built yet offer no button.
+        window.show();
+        for (const char *name : {"locatorButton", "miniMeButton", "optionsButton"})
+            QVERIFY2(!window.findChild<QWidget *>(name)->isVisible(), name);
+        QVERIFY(window.findChild<QWidget *>("findButton")->isVisible());
     }
     pref->setMenuBar(true);
     media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);

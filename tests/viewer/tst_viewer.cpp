@@ -69,6 +69,12 @@ void TestViewer::enhanceNormalizesAndMirorMirrors()
     QCOMPARE(viewer.view()->currentImage().pixel(1, 0), qRgb(254, 254, 254));
     viewer.setFile(m_dir->filePath("g.png"));
     QVERIFY(!viewer.isModified());
+    // The first entry of the "Fx !" menu is an effect too, and can be taken back.
+    const QImage before = viewer.view()->currentImage();
+    viewer.EffectMore(0);
+    QVERIFY(viewer.view()->currentImage() != before);
+    QVERIFY(viewer.view()->undoLastEffect());
+    QCOMPARE(viewer.view()->currentImage(), before);
     viewer.EffectMore(4);  // "Miror" in the "Fx !" menu
     QCOMPARE(viewer.view()->currentImage().pixel(0, 0), qRgb(20, 20, 20));
     QCOMPARE(viewer.view()->currentImage().pixel(1, 0), qRgb(10, 10, 10));
