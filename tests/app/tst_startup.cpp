@@ -306,6 +306,10 @@ void TestStartup::windowGrowsAndShrinks()
         }
     }
     QVERIFY(window.width() >= 1400);
+    // Below the text the panel's own light blue shows, not the window's grey.
+    const QImage shot = panel->grab().toImage();
+    const QColor corner = shot.pixelColor(shot.width() - 30, shot.height() - 10);
+    QVERIFY2(corner.blue() > corner.red() + 10, qPrintable(corner.name()));
 }
 
 void TestStartup::splashGeometry()
