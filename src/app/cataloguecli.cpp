@@ -2,6 +2,8 @@
 
 #include "albumadd.h"
 #include "catalogueloader.h"
+#include "cataloguebackup.h"
+#include "cataloguecheck.h"
 #include "cataloguecontext.h"
 #include "cataloguelock.h"
 #include "cataloguesave.h"
@@ -112,6 +114,7 @@ struct CatalogueCli::Options
     QString installDir;
     bool json = false;
     bool fast = false;
+    bool repair = false;
     QString attribute;
     QString condition;
     QStringList positional;
@@ -141,7 +144,11 @@ QString CatalogueCli::usage()
         "  fx INPUT OUTPUT EFFECT...       grey, mirror, rotate-cw, rotate-ccw, resize1024, resize640,\n"
         "                                  resize320, intensity=F, blend, to-blue, desaturate, contrast,\n"
         "                                  normalize, equalize, edge, noise, fade-to-black=N\n"
-        "  thumb INPUT OUTPUT [--fast]     a 99 x 73 catalogue thumbnail\n");
+        "  thumb INPUT OUTPUT [--fast]     a 99 x 73 catalogue thumbnail\n"
+        "  check [--repair]                the catalogue's problems (exit 0 none, 1 some, 2 unreadable);\n"
+        "                                  --repair makes the safe repairs after a backup\n"
+        "  backup [FILE]                   a snapshot of the catalogue (default: into Backups/)\n"
+        "  restore ARCHIVE                 put a snapshot back (the present catalogue is backed up first)\n");
 }
 
 int CatalogueCli::effects(const QStringList &args)
@@ -263,6 +270,8 @@ int CatalogueCli::run(const QStringList &arguments)
                 return usageError(QStringLiteral("--condition needs a name"));
         } else if (arg == QLatin1String("--fast")) {
             options.fast = true;
+        } else if (arg == QLatin1String("--repair")) {
+            options.repair = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             m_out << usage();
             return Done;
@@ -291,6 +300,8 @@ int CatalogueCli::run(const QStringList &arguments)
             return Usage;
         }
     }
+    // Paths the commands write and compare are whole, wherever the tool is started.
+    options.installDir = QFileInfo(options.installDir).absoluteFilePath();
     const int code = dispatch(options);
     m_out.flush();
     m_err.flush();
@@ -301,6 +312,12 @@ int CatalogueCli::dispatch(const Options &options)
 {
     const QString command = options.positional.first();
     const QStringList args = options.positional.mid(1);
+    if (command == QLatin1String("check"))
+        return check(options);
+    if (command == QLatin1String("backup"))
+        return backup(options);
+    if (command == QLatin1String("restore"))
+        return restore(options);
     static const QStringList writing{"new-album", "new-dynamic-album", "remove-album", "add", "set"};
     static const QStringList reading{"albums", "rows", "smart", "search", "props"};
     if (!writing.contains(command) && !reading.contains(command))
@@ -489,19 +506,7 @@ int CatalogueCli::dispatch(const Options &options)
             m_err << "The album " << album->kivDir() << " has no picture named " << file << Qt::endl;
             return Refused;
         }
-        const QStringList row = album->rowTable().row(index);
-        *photo = std::make_unique<PhotoItem>(file);
-        (*photo)->setFileName(file);
-        (*photo)->setSourceFolder(row.value(AlbumRows::Folder));
-        (*photo)->setAlbumFolder(album->albumFolder());
-        (*photo)->setOwnerAlbum(album);
-        (*photo)->setFileType(row.value(AlbumRows::FileType));
-        (*photo)->setFormat(row.value(AlbumRows::Format));
-        (*photo)->setCategory(row.value(AlbumRows::Category));
-        (*photo)->setComment(row.value(AlbumRows::Comment));
-        (*photo)->setPersonInit(row.value(AlbumRows::Persons));
-        (*photo)->loadFromRow(row);
-        (*photo)->readProperties();
+        *photo = album->recordAt(index);
         return Done;
     };
 
@@ -739,5 +744,140 @@ int CatalogueCli::dispatch(const Options &options)
         m_err << error << Qt::endl;
         return Refused;
     }
+    return Done;
+}
+
+int CatalogueCli::check(const Options &options)
+{
+    if (options.positional.size() != 1)
+        return usageError(QStringLiteral("check takes no argument"));
+    const CatalogueCheck::Report report = CatalogueCheck::run(options.installDir);
+    if (!report.readable) {
+        m_err << report.unreadable << Qt::endl;
+        if (options.json)
+            m_out << QJsonDocument(QJsonObject{{"problems", QJsonArray()}, {"repaired", QJsonArray()},
+                                               {"error", report.unreadable}})
+                         .toJson(QJsonDocument::Indented);
+        return Usage;
+    }
+    QJsonArray problems;
+    for (const CatalogueCheck::Problem &problem : report.problems) {
+        problems.append(QJsonObject{
+            {"kind", problem.kind}, {"album", problem.album}, {"path", problem.path}, {"detail", problem.detail}});
+        if (!options.json)
+            m_out << problem.kind << '\t' << problem.album << '\t' << problem.path << '\t' << problem.detail << '\n';
+    }
+    if (report.inUse)
+        m_err << "The catalogue is open in Vellaro: what is found may be a change under way." << Qt::endl;
+    QJsonArray repaired;
+    int code = report.problems.isEmpty() ? Done : Refused;
+    if (options.repair && !report.problems.isEmpty()) {
+        const QStringList steps = CatalogueCheck::plan(report);
+        if (steps.isEmpty()) {
+            m_err << "None of these problems has a safe repair: they are left as they are." << Qt::endl;
+        } else {
+            m_err << "Repairing:" << Qt::endl;
+            for (const QString &step : steps)
+                m_err << "  " << step << Qt::endl;
+            // A mended index shows the albums it had lost, whose own problems are then
+            // found: a few rounds, the backup taken in the first.
+            CatalogueCheck::Report now = report;
+            for (int round = 0; round < 3; ++round) {
+                const CatalogueCheck::Repaired done = CatalogueCheck::repair(options.installDir, now, round == 0);
+                for (const QString &line : done.done) {
+                    repaired.append(line);
+                    m_err << "done: " << line << Qt::endl;
+                }
+                if (!done.error.isEmpty()) {
+                    m_err << done.error << Qt::endl;
+                    break;
+                }
+                now = CatalogueCheck::run(options.installDir);
+                if (!now.readable || CatalogueCheck::plan(now).isEmpty())
+                    break;
+                if (round < 2) {
+                    for (const QString &step : CatalogueCheck::plan(now).mid(1))
+                        m_err << "  " << step << Qt::endl;
+                }
+            }
+            // What is left once the repairs are made decides the exit code.
+            code = now.readable && now.problems.isEmpty() ? Done : Refused;
+            for (const CatalogueCheck::Problem &problem : now.problems)
+                m_err << "left: " << problem.kind << '\t' << problem.path << '\t' << problem.detail << Qt::endl;
+        }
+    }
+    if (options.json)
+        m_out << QJsonDocument(QJsonObject{{"problems", problems}, {"repaired", repaired}}).toJson(QJsonDocument::Indented);
+    else if (report.problems.isEmpty())
+        m_err << "The catalogue is sound." << Qt::endl;
+    return code;
+}
+
+int CatalogueCli::backup(const Options &options)
+{
+    if (options.positional.size() > 2)
+        return usageError(QStringLiteral("backup takes at most a file name"));
+    const QString file = options.positional.value(1);
+    const CatalogueBackup::Result result =
+        CatalogueBackup::write(options.installDir, file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath());
+    if (!result.error.isEmpty()) {
+        m_err << result.error << Qt::endl;
+        return Refused;
+    }
+    if (options.json)
+        m_out << QJsonDocument(QJsonObject{{"archive", result.path}, {"files", result.files}})
+                     .toJson(QJsonDocument::Indented);
+    else
+        m_out << result.path << '\n';
+    return Done;
+}
+
+int CatalogueCli::restore(const Options &options)
+{
+    if (options.positional.size() != 2)
+        return usageError(QStringLiteral("restore takes an archive"));
+    const QString archive = QFileInfo(options.positional.at(1)).absoluteFilePath();
+    if (const QString why = CatalogueBackup::refusal(archive); !why.isEmpty()) {
+        m_err << why << "\nNothing is changed." << Qt::endl;
+        return Refused;
+    }
+    const CatalogueContext context = CatalogueContext::forInstallation(options.installDir);
+    std::unique_ptr<CatalogueLock> lock;
+    if (QFileInfo(context.root).isDir()) {
+        // Never under a running window: it would write its own catalogue back over it.
+        lock = std::make_unique<CatalogueLock>(context.root);
+        switch (lock->lock(0)) {
+        case CatalogueLock::Result::Locked:
+            break;
+        case CatalogueLock::Result::Busy:
+            m_err << "The catalogue is open in Vellaro.\nClose Vellaro before restoring a backup. Nothing is changed."
+                  << Qt::endl;
+            return Refused;
+        case CatalogueLock::Result::CannotCreate:
+            m_err << lock->errorString() << "\nNothing is changed." << Qt::endl;
+            return Refused;
+        }
+        const CatalogueBackup::Result before = CatalogueBackup::write(options.installDir);
+        if (!before.error.isEmpty()) {
+            m_err << "The present catalogue could not be backed up first: " << before.error
+                  << "\nNothing is changed." << Qt::endl;
+            return Refused;
+        }
+        m_err << "The present catalogue was backed up into " << before.path << Qt::endl;
+    }
+    const CatalogueBackup::Result result = CatalogueBackup::restore(options.installDir, archive);
+    if (!result.error.isEmpty()) {
+        m_err << result.error << Qt::endl;
+        return Refused;
+    }
+    // The restored catalogue is held at once, before the old one's lock goes with it.
+    CatalogueLock restored(context.root);
+    restored.tryLock();
+    lock.reset();
+    if (options.json)
+        m_out << QJsonDocument(QJsonObject{{"restored", archive}, {"files", result.files}})
+                     .toJson(QJsonDocument::Indented);
+    else
+        m_out << "Restored " << result.files << " catalogue files from " << archive << '\n';
     return Done;
 }

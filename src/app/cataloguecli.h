@@ -20,6 +20,9 @@ private:
     int usageError(const QString &message);
     int effects(const QStringList &args);
     int thumbnail(const QStringList &args, bool fast);
+    int check(const Options &options);
+    int backup(const Options &options);
+    int restore(const Options &options);
 
     QTextStream &m_out;
     QTextStream &m_err;

@@ -54,6 +54,37 @@ CatalogueLock::~CatalogueLock()
     unlock();
 }
 
+CatalogueLock::Holder CatalogueLock::probe(const QString &catalogueRoot)
+{
+    const QByteArray path = QFile::encodeName(catalogueRoot + QLatin1Char('/') + fileName());
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return Holder::None;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return Holder::None;
+    }
+    bool held = false;
+#ifdef F_OFD_GETLK
+    struct flock range = {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_GETLK, &range) == 0)
+        held = range.l_type != F_UNLCK;
+#else
+    // flock() cannot ask: taking and letting go at once tells the same.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        ::flock(fd, LOCK_UN);
+    else
+        held = heldByAnother(errno);
+#endif
+    ::close(fd);
+    if (held)
+        return Holder::Live;
+    return info.st_size > 0 ? Holder::Stale : Holder::None;
+}
+
 int CatalogueLock::writerWaitMs()
 {
     bool ok = false;

@@ -41,6 +41,14 @@ public:
     QString filePath() const { return m_path; }
     static QString fileName() { return QStringLiteral("vellaro.lock"); }
 
+    // What the lock file says, found without taking the lock or writing anything.
+    enum class Holder {
+        None,   // no lock file, or the empty one a holder leaves when it lets go
+        Stale,  // a holder's details, but no holder: it ended without letting go (a kill)
+        Live    // a running program holds the catalogue
+    };
+    static Holder probe(const QString &catalogueRoot);
+
     // How long a writer waits for a busy catalogue before giving up: 10 s, or the
     // milliseconds in VELLARO_LOCK_WAIT_MS when it is set (the tests shorten the wait
     // with it).

@@ -193,3 +193,17 @@ void LibraryIndex::moveDown(const PlayList *album)
     m_rows.swapItemsAt(index, index + 1);
     m_dirty = true;
 }
+
+void LibraryIndex::replaceRows(const QList<QStringList> &rows)
+{
+    m_rows = rows;
+    m_damage.clear();
+    m_state = m_rows.isEmpty() ? State::Empty : State::Read;
+    m_dirty = true;
+}
+
+void LibraryIndex::appendRow(const QStringList &row)
+{
+    m_rows.append(row);
+    m_dirty = true;
+}

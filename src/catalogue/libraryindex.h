@@ -52,6 +52,11 @@ public:
     void setDirty(bool dirty) { m_dirty = dirty; }
 
     static QStringList rowFor(PlayList *album);
+    // Repair: these rows become the index, which is clean again and dirty (to be
+    // saved). Used to rebuild a damaged index from the album files present.
+    void replaceRows(const QList<QStringList> &rows);
+    // Repair: one more row, last (an album file the index did not list).
+    void appendRow(const QStringList &row);
 
 private:
     QString m_root;

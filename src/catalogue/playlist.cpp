@@ -107,6 +107,25 @@ QStringList PlayList::rowFor(const KivViewItem *record)
             photo ? photo->personInit() : QString()};
 }
 
+std::unique_ptr<PhotoItem> PlayList::recordAt(int index)
+{
+    const QStringList row = m_rows.row(index);
+    const QString file = row.value(AlbumRows::FileName);
+    auto photo = std::make_unique<PhotoItem>(file);
+    photo->setFileName(file);
+    photo->setSourceFolder(row.value(AlbumRows::Folder));
+    photo->setAlbumFolder(albumFolder());
+    photo->setOwnerAlbum(this);
+    photo->setFileType(row.value(AlbumRows::FileType));
+    photo->setFormat(row.value(AlbumRows::Format));
+    photo->setCategory(row.value(AlbumRows::Category));
+    photo->setComment(row.value(AlbumRows::Comment));
+    photo->setPersonInit(row.value(AlbumRows::Persons));
+    photo->loadFromRow(row);
+    photo->readProperties();
+    return photo;
+}
+
 QString PlayList::typeOfFile(const QString &fileName) const
 {
     const int index = m_rows.indexOfFile(fileName);

@@ -11,6 +11,7 @@
 
 struct CatalogueContext;
 class KivViewItem;
+class PhotoItem;
 
 // A plain album: a named, ordered set of pictures, kept as one text row per picture
 // (the album does not hold picture records) in the file <id>.db of the catalogue
@@ -102,6 +103,8 @@ public:
     // is never replaced: the album is invalid and refuses every write.
     enum class FileState { NotLoaded, Loaded, Missing, Damaged };
     FileState fileState() const { return m_fileState; }
+    // Why the album file was found damaged, in a few words.
+    QString damage() const { return m_damage; }
     // Why the album cannot be written or deleted through, or an empty text. Covers a
     // damaged file and a `KivDir` that would lead out of the catalogue folder.
     QString writeRefusal() const;
@@ -121,6 +124,9 @@ public:
     QString storedFilePath() const { return filePath(m_kivDir); }
     // The row of a record, in the order of the row table.
     static QStringList rowFor(const KivViewItem *record);
+    // The picture of row `index` as the window shows it: the row's values, then its
+    // property file's, which hold the last word.
+    std::unique_ptr<PhotoItem> recordAt(int index);
 
     QList<ThumbCacheEntry> &thumbCache() { return m_thumbCache; }
     const QList<ThumbCacheEntry> &thumbCache() const { return m_thumbCache; }

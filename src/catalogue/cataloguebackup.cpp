@@ -1,0 +1,333 @@
+#include "cataloguebackup.h"
+
+#include "cataloguecontext.h"
+#include "cataloguefile.h"
+#include "cataloguelock.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <memory>
+
+namespace CatalogueBackup {
+
+namespace {
+
+const QString kPrefix = QStringLiteral("vellaro-");
+const QString kSuffix = QStringLiteral(".tar.gz");
+// The largest file an archive may put back: more than any catalogue file can be.
+constexpr qint64 kMaxEntry = CatalogueFile::MaxFileSize;
+
+struct ArchiveFree
+{
+    void operator()(archive *a) const { archive_free(a); }
+};
+using ArchivePtr = std::unique_ptr<archive, ArchiveFree>;
+
+struct EntryFree
+{
+    void operator()(archive_entry *e) const { archive_entry_free(e); }
+};
+using EntryPtr = std::unique_ptr<archive_entry, EntryFree>;
+
+QString archiveError(archive *a)
+{
+    const char *text = archive_error_string(a);
+    return text ? QString::fromLocal8Bit(text) : QStringLiteral("unknown archive error");
+}
+
+// The catalogue files a snapshot holds, relative to the catalogue root: everything but
+// the thumbnails (the files of an album folder other than property files) and the lock.
+QStringList catalogueFiles(const QString &root, const std::atomic_bool *cancel)
+{
+    QStringList files;
+    const QDir base(QFileInfo(root).absoluteFilePath());
+    QDirIterator it(base.path(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        if (cancel && cancel->load())
+            return {};
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isSymLink() || !info.isFile())
+            continue;  // never follow a link out of the catalogue
+        const QString relative = base.relativeFilePath(path);
+        if (relative == CatalogueLock::fileName())
+            continue;
+        // db/<album>/<picture>: a thumbnail unless it is a property file.
+        if (relative.count(QLatin1Char('/')) >= 2 && relative.startsWith(QLatin1String("db/"))
+            && !relative.endsWith(QLatin1String(".kiv")))
+            continue;
+        files << relative;
+    }
+    files.sort();
+    return files;
+}
+
+QString snapshotName(const QString &dir, const QDateTime &when)
+{
+    const QString stamp = when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = dir + QLatin1Char('/') + kPrefix + stamp + kSuffix;
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = dir + QLatin1Char('/') + kPrefix + stamp + QLatin1Char('-') + QString::number(n) + kSuffix;
+    return name;
+}
+
+void prune(const QString &installDir)
+{
+    const QStringList all = snapshots(installDir);
+    for (int i = Kept; i < all.size(); ++i)
+        QFile::remove(all.at(i));
+}
+
+// An entry's path, checked: relative, under DataBase/, no "." or ".." parts.
+bool safeEntryPath(const QString &path)
+{
+    if (!path.startsWith(QLatin1String("DataBase/")) && path != QLatin1String("DataBase"))
+        return false;
+    for (const QString &part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return false;
+    }
+    return !path.contains(QChar(0)) && !path.contains(QLatin1Char('\\'));
+}
+
+ArchivePtr openForReading(const QString &archivePath, QString *error)
+{
+    ArchivePtr reader(archive_read_new());
+    archive_read_support_filter_all(reader.get());
+    archive_read_support_format_tar(reader.get());
+    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) != ARCHIVE_OK) {
+        *error = QStringLiteral("The archive %1 cannot be read: %2").arg(archivePath, archiveError(reader.get()));
+        return nullptr;
+    }
+    return reader;
+}
+
+bool removeTree(const QString &path)
+{
+    QDir dir(path);
+    return !dir.exists() || dir.removeRecursively();
+}
+
+} // namespace
+
+QString folder(const QString &installDir)
+{
+    return QDir::fromNativeSeparators(installDir) + QStringLiteral("/Backups");
+}
+
+QStringList snapshots(const QString &installDir)
+{
+    static const QRegularExpression pattern(QStringLiteral("^vellaro-\\d{8}-\\d{6}(-\\d+)?\\.tar\\.gz$"));
+    QStringList found;
+    const QDir dir(folder(installDir));
+    for (const QFileInfo &info : dir.entryInfoList(QDir::Files, QDir::Name)) {
+        if (pattern.match(info.fileName()).hasMatch())
+            found << info.filePath();
+    }
+    // The names sort by time; the newest first.
+    std::sort(found.begin(), found.end(), [](const QString &a, const QString &b) {
+        const QFileInfo fa(a), fb(b);
+        if (fa.lastModified() != fb.lastModified())
+            return fa.lastModified() > fb.lastModified();
+        return a > b;
+    });
+    return found;
+}
+
+bool isDue(const QString &installDir, const QDateTime &now)
+{
+    const QStringList all = snapshots(installDir);
+    if (all.isEmpty())
+        return true;
+    return QFileInfo(all.first()).lastModified().secsTo(now) >= EverySeconds;
+}
+
+Result write(const QString &installDir, const QString &archivePath, const std::atomic_bool *cancel)
+{
+    Result result;
+    const CatalogueContext context = CatalogueContext::forInstallation(installDir);
+    if (!QFileInfo(context.root).isDir()) {
+        result.error = QStringLiteral("There is no catalogue in %1 to back up.").arg(context.root);
+        return result;
+    }
+    const bool automatic = archivePath.isEmpty();
+    if (automatic && !QDir().mkpath(folder(installDir))) {
+        result.error = QStringLiteral("The folder %1 cannot be created.").arg(folder(installDir));
+        return result;
+    }
+    result.path = automatic ? snapshotName(folder(installDir), QDateTime::currentDateTime()) : archivePath;
+
+    const QStringList files = catalogueFiles(context.root, cancel);
+    // Written beside its place and renamed into it when whole.
+    QSaveFile out(result.path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        result.error = QStringLiteral("The archive %1 cannot be created: %2").arg(result.path, out.errorString());
+        return result;
+    }
+    ArchivePtr writer(archive_write_new());
+    archive_write_add_filter_gzip(writer.get());
+    archive_write_set_format_pax_restricted(writer.get());
+    // Fast compression: the catalogue is text and the window must not wait on it.
+    archive_write_set_filter_option(writer.get(), "gzip", "compression-level", "3");
+    if (archive_write_open_fd(writer.get(), out.handle()) != ARCHIVE_OK) {
+        result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, archiveError(writer.get()));
+        out.cancelWriting();
+        return result;
+    }
+    const QDir base(QFileInfo(context.root).absoluteFilePath());
+    QByteArray bytes;
+    for (const QString &relative : files) {
+        if (cancel && cancel->load()) {
+            out.cancelWriting();
+            result.error = QStringLiteral("The backup was stopped.");
+            return result;
+        }
+        QString why;
+        if (!CatalogueFile::readBytes(base.filePath(relative), &bytes, &why)) {
+            if (!QFileInfo::exists(base.filePath(relative)))
+                continue;  // gone since it was listed: a write renamed over it
+            out.cancelWriting();
+            result.error = QStringLiteral("The catalogue file %1 cannot be read (%2).").arg(base.filePath(relative), why);
+            return result;
+        }
+        EntryPtr entry(archive_entry_new());
+        archive_entry_set_pathname_utf8(entry.get(), (QStringLiteral("DataBase/") + relative).toUtf8().constData());
+        archive_entry_set_filetype(entry.get(), AE_IFREG);
+        archive_entry_set_perm(entry.get(), 0644);
+        archive_entry_set_size(entry.get(), bytes.size());
+        archive_entry_set_mtime(entry.get(), QFileInfo(base.filePath(relative)).lastModified().toSecsSinceEpoch(), 0);
+        if (archive_write_header(writer.get(), entry.get()) != ARCHIVE_OK
+            || archive_write_data(writer.get(), bytes.constData(), size_t(bytes.size())) != bytes.size()) {
+            result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, archiveError(writer.get()));
+            out.cancelWriting();
+            return result;
+        }
+        ++result.files;
+    }
+    if (archive_write_close(writer.get()) != ARCHIVE_OK) {
+        result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, archiveError(writer.get()));
+        out.cancelWriting();
+        return result;
+    }
+    if (!out.commit()) {
+        result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, out.errorString());
+        return result;
+    }
+    if (automatic)
+        prune(installDir);
+    return result;
+}
+
+QString refusal(const QString &archivePath)
+{
+    QString error;
+    ArchivePtr reader = openForReading(archivePath, &error);
+    if (!reader)
+        return error;
+    bool hasIndex = false;
+    archive_entry *entry = nullptr;
+    int rc;
+    while ((rc = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+        const char *raw = archive_entry_pathname_utf8(entry);
+        const QString path = raw ? QString::fromUtf8(raw) : QString();
+        const mode_t type = archive_entry_filetype(entry);
+        if (!safeEntryPath(path))
+            return QStringLiteral("The archive %1 holds %2, which is no catalogue file.").arg(archivePath, path);
+        if (type != AE_IFREG && type != AE_IFDIR)
+            return QStringLiteral("The archive %1 holds %2, which is neither a file nor a folder.").arg(archivePath, path);
+        if (archive_entry_size(entry) > kMaxEntry)
+            return QStringLiteral("The archive %1 holds %2, larger than any catalogue file.").arg(archivePath, path);
+        hasIndex = hasIndex || path == QLatin1String("DataBase/library.db");
+        archive_read_data_skip(reader.get());
+    }
+    if (rc != ARCHIVE_EOF)
+        return QStringLiteral("The archive %1 is damaged: %2").arg(archivePath, archiveError(reader.get()));
+    if (!hasIndex)
+        return QStringLiteral("The archive %1 holds no library index: it is no catalogue backup.").arg(archivePath);
+    return {};
+}
+
+Result restore(const QString &installDir, const QString &archivePath)
+{
+    Result result;
+    result.path = archivePath;
+    if (const QString why = refusal(archivePath); !why.isEmpty()) {
+        result.error = why;
+        return result;
+    }
+    const QString install = QDir::fromNativeSeparators(installDir);
+    const CatalogueContext context = CatalogueContext::forInstallation(install);
+    const QString staging = install + QStringLiteral("/DataBase.restoring");
+    if (!removeTree(staging) || !QDir().mkpath(staging)) {
+        result.error = QStringLiteral("The folder %1 cannot be prepared.").arg(staging);
+        return result;
+    }
+    auto fail = [&](const QString &why) {
+        removeTree(staging);
+        result.error = why + QStringLiteral("\nThe catalogue is left as it was.");
+        return result;
+    };
+    QString error;
+    ArchivePtr reader = openForReading(archivePath, &error);
+    if (!reader)
+        return fail(error);
+    archive_entry *entry = nullptr;
+    int rc;
+    while ((rc = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+        const QString path = QString::fromUtf8(archive_entry_pathname_utf8(entry));
+        // Checked above, and again: the file may have changed since.
+        if (!safeEntryPath(path) || archive_entry_size(entry) > kMaxEntry)
+            return fail(QStringLiteral("The archive %1 holds %2, which is no catalogue file.").arg(archivePath, path));
+        const QString target = staging + path.mid(QStringLiteral("DataBase").size());
+        if (archive_entry_filetype(entry) == AE_IFDIR) {
+            if (!QDir().mkpath(target))
+                return fail(QStringLiteral("The folder %1 cannot be created.").arg(target));
+            continue;
+        }
+        if (archive_entry_filetype(entry) != AE_IFREG)
+            return fail(QStringLiteral("The archive %1 holds %2, which is neither a file nor a folder.")
+                            .arg(archivePath, path));
+        QByteArray bytes;
+        bytes.reserve(qsizetype(archive_entry_size(entry)));
+        char buffer[64 * 1024];
+        la_ssize_t n;
+        while ((n = archive_read_data(reader.get(), buffer, sizeof buffer)) > 0) {
+            bytes.append(buffer, qsizetype(n));
+            if (bytes.size() > kMaxEntry)
+                return fail(QStringLiteral("The archive %1 holds %2, larger than any catalogue file.")
+                                .arg(archivePath, path));
+        }
+        if (n < 0)
+            return fail(QStringLiteral("The archive %1 is damaged: %2").arg(archivePath, archiveError(reader.get())));
+        if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !CatalogueFile::writeBytes(target, bytes))
+            return fail(QStringLiteral("The file %1 cannot be written: %2").arg(target, CatalogueFile::lastWriteError()));
+        ++result.files;
+    }
+    if (rc != ARCHIVE_EOF)
+        return fail(QStringLiteral("The archive %1 is damaged: %2").arg(archivePath, archiveError(reader.get())));
+    reader.reset();
+
+    // The swap: the old catalogue steps aside, the new one takes its name.
+    const QString aside = install + QStringLiteral("/DataBase.replaced");
+    if (!removeTree(aside))
+        return fail(QStringLiteral("The folder %1 cannot be cleared.").arg(aside));
+    const bool hadCatalogue = QFileInfo(context.root).isDir();
+    if (hadCatalogue && !QDir().rename(context.root, aside))
+        return fail(QStringLiteral("The catalogue folder %1 cannot be moved aside.").arg(context.root));
+    if (!QDir().rename(staging, context.root)) {
+        if (hadCatalogue)
+            QDir().rename(aside, context.root);
+        return fail(QStringLiteral("The restored catalogue cannot be put in place of %1.").arg(context.root));
+    }
+    removeTree(aside);
+    return result;
+}
+
+} // namespace CatalogueBackup

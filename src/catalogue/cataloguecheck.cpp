@@ -1,0 +1,370 @@
+#include "cataloguecheck.h"
+
+#include "cataloguebackup.h"
+#include "cataloguecontext.h"
+#include "cataloguefile.h"
+#include "cataloguelock.h"
+#include "catalogueloader.h"
+#include "directoryplaylist.h"
+#include "kivviewitem.h"
+#include "libraryindex.h"
+#include "photoitem.h"
+#include "playlist.h"
+#include "playlistgroup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTreeWidget>
+#include <memory>
+
+namespace CatalogueCheck {
+
+namespace {
+
+// The file of an album of each stored class.
+QString suffixOf(const QString &className)
+{
+    if (className == QLatin1String("Playlist"))
+        return QStringLiteral(".db");
+    if (className == QLatin1String("DirectoryPlaylist"))
+        return QStringLiteral(".dir");
+    if (className == QLatin1String("PlayListGroup"))
+        return QStringLiteral(".group");
+    return {};
+}
+
+// The album files lying in the catalogue folder, by id.
+QStringList albumFilesIn(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.db"), QStringLiteral("*.dir"), QStringLiteral("*.group")},
+                                  QDir::Files | QDir::System, QDir::Name);
+}
+
+// An album made from its file alone, for an index row: its name is its id less the
+// 23-character time stamp the window gives every new album.
+std::unique_ptr<PlayList> albumFromFile(const QString &file, const CatalogueContext &context)
+{
+    const QFileInfo info(file);
+    const QString id = info.completeBaseName();
+    const QString suffix = QLatin1Char('.') + info.suffix();
+    std::unique_ptr<PlayList> album;
+    if (suffix == QLatin1String(".db"))
+        album = std::make_unique<PlayList>();
+    else if (suffix == QLatin1String(".dir"))
+        album = std::make_unique<DirectoryPlaylist>();
+    else
+        album = std::make_unique<PlayListGroup>();
+    album->setContext(&context);
+    album->resetRows();
+    album->load(file);
+    album->setKivDir(id);
+    album->setName(id.size() > 23 ? id.left(id.size() - 23) : id);
+    return album;
+}
+
+// The values a row shares with its picture's property file, so that a row and a
+// property file can be compared (views, size and kind live only in the row).
+QStringList tagsOf(const QStringList &row)
+{
+    const int love = row.value(AlbumRows::Love).toInt();
+    return {row.value(AlbumRows::Title),     row.value(AlbumRows::Category),
+            row.value(AlbumRows::Comment),   QString::number(love < 1 ? 1 : love),
+            row.value(AlbumRows::Badge),     row.value(AlbumRows::Persons)};
+}
+
+void lookAtPictures(PlayList *album, Report *report)
+{
+    const QString id = album->kivDir();
+    QSet<QString> names, stems;
+    for (int i = 0; i < album->rowTable().count(); ++i) {
+        const QStringList row = album->rowTable().row(i);
+        const QString file = row.value(AlbumRows::FileName);
+        names.insert(file);
+        stems.insert(KivViewItem::legacyPropertyFileNameFor(file));
+        const QString picture = row.value(AlbumRows::Folder) + QLatin1Char('/') + file;
+        if (!QFileInfo::exists(picture))
+            report->problems.append({Kind::PictureMissing, id, picture,
+                                     QStringLiteral("The picture %1 of the album is not on disk (its drive may be "
+                                                    "unplugged); its row and tags are kept.")
+                                         .arg(file)});
+        const std::unique_ptr<PhotoItem> record = album->recordAt(i);
+        if (record->propertiesExist() && tagsOf(PlayList::rowFor(record.get())) != tagsOf(row))
+            report->problems.append({Kind::RowDisagrees, id, record->propertyReadPath(),
+                                     QStringLiteral("The album row of %1 differs from its property file (a write "
+                                                    "was cut short); the property file holds the last word.")
+                                         .arg(file)});
+    }
+    if (album->albumFolderEscapes())
+        return;
+    const QDir folder(album->albumFolder());
+    for (const QString &name : folder.entryList(QDir::Files | QDir::System, QDir::Name)) {
+        if (name.endsWith(QLatin1String(".kiv"))) {
+            if (!names.contains(name.chopped(4)) && !stems.contains(name))
+                report->problems.append({Kind::OrphanPropertyFile, id, folder.filePath(name),
+                                         QStringLiteral("The property file %1 belongs to no picture of the album; "
+                                                        "it is kept, its tags may still be wanted.")
+                                             .arg(name)});
+        } else if (!names.contains(name)) {
+            report->problems.append({Kind::OrphanThumbnail, id, folder.filePath(name),
+                                     QStringLiteral("The thumbnail %1 belongs to no picture of the album.").arg(name)});
+        }
+    }
+}
+
+} // namespace
+
+Report run(const QString &installDir)
+{
+    Report report;
+    const CatalogueContext context = CatalogueContext::forInstallation(installDir);
+    const QFileInfo root(context.root);
+    if (!root.isDir() || !root.isReadable() || !root.isExecutable()) {
+        report.readable = false;
+        report.unreadable = QStringLiteral("There is no readable catalogue in %1.").arg(context.root);
+        return report;
+    }
+    LibraryIndex index;
+    index.setRoot(context.root);
+    const QFileInfo indexFile(index.filePath());
+    if (indexFile.exists() && (!indexFile.isReadable() || indexFile.isDir())) {
+        report.readable = false;
+        report.unreadable = QStringLiteral("The library index %1 cannot be read.").arg(index.filePath());
+        return report;
+    }
+    const CatalogueLock::Holder holder = CatalogueLock::probe(context.root);
+    report.inUse = holder == CatalogueLock::Holder::Live;
+    if (holder == CatalogueLock::Holder::Stale)
+        report.problems.append({Kind::StaleLock, QString(), context.root + QLatin1Char('/') + CatalogueLock::fileName(),
+                                QStringLiteral("A program that held the catalogue ended without letting it go; "
+                                               "the lock no longer keeps anyone out.")});
+
+    index.load();
+    if (index.isDamaged())
+        report.problems.append({Kind::IndexDamaged, QString(), index.filePath(), index.damage()});
+
+    QSet<QString> listed;
+    for (int i = 0; i < index.rowCount(); ++i) {
+        const QStringList row = index.row(i);
+        const QString name = row.value(2), className = row.value(3), id = row.value(4);
+        listed.insert(id);
+        if (!PlayList::isSafeKivDir(id)) {
+            report.problems.append({Kind::AlbumOutsideCatalogue, name, id,
+                                    QStringLiteral("The album \"%1\" names a place outside the catalogue; it is "
+                                                   "left as it is.")
+                                        .arg(name)});
+            continue;
+        }
+        const QString suffix = suffixOf(className);
+        if (suffix.isEmpty())
+            continue;
+        const QString file = context.folder + QLatin1Char('/') + id + suffix;
+        if (!QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
+            report.problems.append({Kind::AlbumFileMissing, id, file,
+                                    QStringLiteral("The file of the album \"%1\" is missing; its row is kept.")
+                                        .arg(name)});
+    }
+    for (const QString &file : albumFilesIn(context.folder)) {
+        const QString id = QFileInfo(file).completeBaseName();
+        if (!listed.contains(id))
+            report.problems.append({Kind::AlbumNotInIndex, id, context.folder + QLatin1Char('/') + file,
+                                    QStringLiteral("The album file %1 is not listed in the library index.")
+                                        .arg(file)});
+    }
+
+    QTreeWidget list;
+    const QList<PlayList *> albums = CatalogueLoader::load(&list, index, context, QStringLiteral("media"));
+    for (PlayList *album : albums) {
+        if (!PlayList::isSafeKivDir(album->kivDir()) && album->fileState() != PlayList::FileState::Loaded)
+            continue;  // told above
+        const QString file = album->storedFilePath();
+        if (album->fileState() == PlayList::FileState::Damaged) {
+            report.problems.append({Kind::AlbumFileUnreadable, album->kivDir(), file,
+                                    QStringLiteral("The file of the album \"%1\" cannot be read (%2); it is left as "
+                                                   "it is.")
+                                        .arg(album->name(), album->damage())});
+            continue;
+        }
+        if (album->fileState() != PlayList::FileState::Loaded)
+            continue;
+        if (!album->writeRefusal().isEmpty()) {
+            report.problems.append({Kind::AlbumOutsideCatalogue, album->kivDir(), file, album->writeRefusal()});
+            continue;
+        }
+        if (album->className() == QLatin1String("Playlist") || album->className() == QLatin1String("DirectoryPlaylist"))
+            lookAtPictures(album, &report);
+    }
+    return report;
+}
+
+QStringList plan(const Report &report)
+{
+    QStringList steps;
+    if (report.problems.isEmpty())
+        return steps;
+    bool backup = false;
+    auto step = [&](const QString &text) {
+        if (!backup) {
+            steps << QStringLiteral("Back up the catalogue first (into Backups/ of the installation folder).");
+            backup = true;
+        }
+        steps << text;
+    };
+    for (const Problem &problem : report.problems) {
+        if (problem.kind == Kind::IndexDamaged)
+            step(QStringLiteral("Rebuild the library index from its readable rows and the album files present."));
+    }
+    for (const Problem &problem : report.problems) {
+        if (problem.kind == Kind::AlbumNotInIndex)
+            step(QStringLiteral("List the album file %1 in the library index.").arg(problem.path));
+        else if (problem.kind == Kind::RowDisagrees)
+            step(QStringLiteral("Take the row of %1 in album %2 from its property file.")
+                     .arg(QFileInfo(problem.path).fileName(), problem.album));
+        else if (problem.kind == Kind::OrphanThumbnail)
+            step(QStringLiteral("Delete the orphan thumbnail %1.").arg(problem.path));
+        else if (problem.kind == Kind::StaleLock)
+            step(QStringLiteral("Empty the stale lock file %1.").arg(problem.path));
+    }
+    return steps;
+}
+
+Repaired repair(const QString &installDir, const Report &report, bool backupFirst)
+{
+    Repaired result;
+    if (plan(report).isEmpty())
+        return result;
+    const CatalogueContext context = CatalogueContext::forInstallation(installDir);
+    CatalogueLock lock(context.root);
+    switch (lock.lock(CatalogueLock::writerWaitMs())) {
+    case CatalogueLock::Result::Locked:
+        break;
+    case CatalogueLock::Result::Busy:
+        result.error = QStringLiteral("The catalogue is open in Vellaro: close it before repairing. Nothing is changed.");
+        return result;
+    case CatalogueLock::Result::CannotCreate:
+        result.error = lock.errorString() + QStringLiteral("\nNothing is changed.");
+        return result;
+    }
+    if (backupFirst) {
+        const CatalogueBackup::Result backup = CatalogueBackup::write(installDir);
+        if (!backup.error.isEmpty()) {
+            result.error = QStringLiteral("The backup taken before repairing failed: %1\nNothing is changed.")
+                               .arg(backup.error);
+            return result;
+        }
+        result.done << QStringLiteral("Backed up the catalogue into %1.").arg(backup.path);
+    }
+
+    auto has = [&report](const QString &kind) {
+        for (const Problem &problem : report.problems)
+            if (problem.kind == kind)
+                return true;
+        return false;
+    };
+
+    LibraryIndex index;
+    index.setRoot(context.root);
+    index.load();
+    if (has(Kind::IndexDamaged) || has(Kind::AlbumNotInIndex)) {
+        // Every row that could be read keeps its place (and its group); album files the
+        // rows do not name follow, in the order of their names. No album is dropped.
+        QList<QStringList> rows;
+        QSet<QString> ids;
+        const QStringList present = albumFilesIn(context.folder);
+        // A row cut short by the damage names a shorter id than an album file present:
+        // that file's own row takes its place.
+        auto cutShort = [&](const QString &id) {
+            for (const QString &file : present) {
+                const QString whole = QFileInfo(file).completeBaseName();
+                if (whole != id && whole.startsWith(id))
+                    return true;
+            }
+            return false;
+        };
+        for (int i = 0; i < index.rowCount(); ++i) {
+            const QStringList row = index.row(i);
+            if (row.size() != 5 || ids.contains(row.at(4)))
+                continue;
+            const bool fileThere = QFileInfo::exists(context.folder + QLatin1Char('/') + row.at(4) + suffixOf(row.at(3)));
+            if (!fileThere && cutShort(row.at(4))) {
+                result.done << QStringLiteral("Dropped the row cut short in the damaged index (%1).").arg(row.join(QLatin1Char(',')));
+                continue;
+            }
+            rows << row;
+            ids.insert(row.at(4));
+        }
+        QStringList added;
+        for (const QString &file : present) {
+            const QString id = QFileInfo(file).completeBaseName();
+            if (ids.contains(id) || !PlayList::isSafeKivDir(id))
+                continue;
+            const std::unique_ptr<PlayList> album = albumFromFile(context.folder + QLatin1Char('/') + file, context);
+            rows << LibraryIndex::rowFor(album.get());
+            ids.insert(id);
+            added << file;
+        }
+        index.replaceRows(rows);
+        if (!index.save()) {
+            result.error = QStringLiteral("The library index cannot be written: %1").arg(CatalogueFile::lastWriteError());
+            return result;
+        }
+        if (has(Kind::IndexDamaged))
+            result.done << QStringLiteral("Rebuilt the library index: %1 albums.").arg(rows.size());
+        for (const QString &file : std::as_const(added))
+            result.done << QStringLiteral("Listed %1 in the library index.").arg(file);
+    }
+
+    if (has(Kind::RowDisagrees)) {
+        QTreeWidget list;
+        const QList<PlayList *> albums = CatalogueLoader::load(&list, index, context, QStringLiteral("media"));
+        for (PlayList *album : albums) {
+            QStringList fixed;
+            for (const Problem &problem : report.problems) {
+                if (problem.kind != Kind::RowDisagrees || problem.album != album->kivDir())
+                    continue;
+                for (int i = 0; i < album->rowTable().count(); ++i) {
+                    const std::unique_ptr<PhotoItem> record = album->recordAt(i);
+                    if (record->propertyReadPath() != problem.path)
+                        continue;
+                    album->updateRow(record.get());
+                    fixed << record->fileName();
+                }
+            }
+            if (fixed.isEmpty())
+                continue;
+            if (!album->writeRefusal().isEmpty() || !album->save(album->kivDir())) {
+                result.error = QStringLiteral("The album %1 cannot be written: %2")
+                                   .arg(album->kivDir(), album->lastError().isEmpty() ? album->writeRefusal()
+                                                                                      : album->lastError());
+                return result;
+            }
+            for (const QString &file : std::as_const(fixed))
+                result.done << QStringLiteral("Took the row of %1 in album %2 from its property file.")
+                                   .arg(file, album->kivDir());
+        }
+    }
+
+    for (const Problem &problem : report.problems) {
+        if (problem.kind != Kind::OrphanThumbnail)
+            continue;
+        // Only a regular file inside the catalogue folder, never through a link.
+        const QFileInfo file(problem.path);
+        if (!file.isFile() || file.isSymLink()
+            || !file.absoluteFilePath().startsWith(QFileInfo(context.folder).absoluteFilePath() + QLatin1Char('/')))
+            continue;
+        if (!QFile::remove(problem.path)) {
+            result.error = QStringLiteral("The orphan thumbnail %1 cannot be deleted.").arg(problem.path);
+            return result;
+        }
+        result.done << QStringLiteral("Deleted the orphan thumbnail %1.").arg(problem.path);
+    }
+    if (has(Kind::StaleLock)) {
+        // Held now, the lock file is emptied when it is let go.
+        lock.unlock();
+        result.done << QStringLiteral("Emptied the stale lock file.");
+    }
+    return result;
+}
+
+} // namespace CatalogueCheck
