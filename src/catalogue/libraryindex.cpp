@@ -94,6 +94,9 @@ bool LibraryIndex::load()
         return damaged(broken);
     if (count != lines.size() - 1)
         return damaged(QStringLiteral("it counts %1 albums but holds %2 rows").arg(count).arg(lines.size() - 1));
+    // Every line is written with its line end: a last row without one was cut short.
+    if (count > 0 && !bytes.endsWith('\n'))
+        return damaged(QStringLiteral("its last row was cut short"));
     m_state = count == 0 ? State::Empty : State::Read;
     return count > 0;
 }

@@ -1,0 +1,386 @@
+// vellaro-cli check, backup and restore, run as a process on catalogues the tests
+// make and damage by hand.
+#include "cataloguebackup.h"
+#include "cataloguelock.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <csignal>
+#include <sys/resource.h>
+
+#include "testfiles.h"
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QString err;
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+    QSet<QString> kinds() const
+    {
+        QSet<QString> found;
+        for (const QJsonValue &problem : json().value("problems").toArray())
+            found.insert(problem.toObject().value("kind").toString());
+        return found;
+    }
+};
+
+const QByteArray kTrip = "Trip01.01.2005.00.00.00.000";
+const QByteArray kPics = "Pics01.01.2005.00.00.00.000";
+const QByteArray kSnow = "Snow01.01.2005.00.00.00.000";
+
+QByteArray propertyFile(const QByteArray &title, int love)
+{
+    return "title=" + title + "\r\nformat=64*48\r\ncategory=Art\r\ncomment= \r\nlove=" + QByteArray::number(love)
+           + "\r\nauthor=\r\nfrom=\r\ndate=2004-05-06\r\nfiletype=Photo\r\npersoninit=Anna\r\nevent=\r\nplace=Brest\r\n"
+             "userbadge=-1\r\n";
+}
+
+// Every file under `root` with its bytes: what "changes nothing" is checked against.
+QMap<QString, QByteArray> everything(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(path, readAll(path));
+    }
+    return files;
+}
+
+} // namespace
+
+class TestCheck : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void soundCatalogue();
+    void everyKindFoundAndNothingChanged();
+    void repairMendsWhatIsSafe();
+    void damagedIndexIsRebuilt();
+    void unreadableCatalogue();
+    void nothingIsRepairedUnderARunningProgram();
+    void backupAndRestore();
+    void hostileArchivesAreRefused();
+    void snapshotsAreKeptTen();
+    void fullDiskBackupIsAFailure();
+
+private:
+    Run cli(const QStringList &args, rlim_t fileSizeLimit = 0);
+    QString db() const { return m_install + "/DataBase/db/"; }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_install;
+    QString m_pics;
+};
+
+void TestCheck::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_install = m_dir->filePath("install");
+    m_pics = m_dir->filePath("pics");
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"}) {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::green);
+        QDir().mkpath(m_pics);
+        QVERIFY(image.save(m_pics + "/" + name, "JPEG"));
+    }
+    const QByteArray pics = m_pics.toUtf8();
+    writeFile(m_install + "/DataBase/library.db",
+              "NUMLIB=3\r\nLIBRARY=NONE,Photo,Trip,Playlist," + kTrip + "\r\nLIBRARY=NONE,media,pics,DirectoryPlaylist,"
+                  + kPics + "\r\nLIBRARY=NONE,Photo,Snow,Playlist," + kSnow + "\r\n");
+    writeFile(db() + kTrip + ".db", "KivDir=" + kTrip + "\r\nTitle=Trip\r\nDirty=False\r\nCreationDate=2005-01-01\r\n"
+                                    "NumFile=2\r\nFile=Photo|" + pics + "|a.jpg|Harbour|Art| |4|0|-1|64*48|Anna|\r\n"
+                                    "File=Photo|" + pics + "|b.jpg| | | |1|0|-1|64*48||\r\n");
+    writeFile(db() + kTrip + "/a.jpg.kiv", propertyFile("Harbour", 4));
+    writeFile(db() + kTrip + "/a.jpg", "thumbnail");
+    writeFile(db() + kTrip + "/b.jpg", "thumbnail");
+    writeFile(db() + kPics + ".dir", "KivDir=" + kPics + "\r\nFrom=" + pics + "\r\nTitle=pics\r\nDirty=False\r\n"
+                                     "CreationDate=2005-01-01\r\nNumFile=1\r\nFile=Photo|" + pics + "|c.jpg| | | |1|0|-1|64*48||\r\n");
+    writeFile(db() + kSnow + ".db", "KivDir=" + kSnow + "\r\nTitle=Snow\r\nDirty=False\r\nCreationDate=2005-01-01\r\n"
+                                    "NumFile=1\r\nFile=Photo|" + pics + "|c.jpg|Cold| | |1|0|-1|64*48||\r\n");
+}
+
+Run TestCheck::cli(const QStringList &args, rlim_t fileSizeLimit)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", m_dir->path());
+    env.insert("XDG_CONFIG_HOME", m_dir->filePath(".config"));
+    env.insert("VELLARO_LOCK_WAIT_MS", "200");
+    process.setProcessEnvironment(env);
+    if (fileSizeLimit > 0) {
+        process.setChildProcessModifier([fileSizeLimit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = fileSizeLimit;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    process.start(QStringLiteral(VELLARO_CLI), QStringList{"--install-dir", m_install} + args);
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+void TestCheck::soundCatalogue()
+{
+    const Run run = cli({"--json", "check"});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.json().value("problems").toArray().size(), 0);
+    QCOMPARE(run.json().value("repaired").toArray().size(), 0);
+    // A lock file a program emptied when it let go is no problem.
+    writeFile(m_install + "/DataBase/vellaro.lock", "");
+    QCOMPARE(cli({"check"}).code, 0);
+}
+
+void TestCheck::everyKindFoundAndNothingChanged()
+{
+    // A kill between a property file and its row: the property file says "Lighthouse".
+    writeFile(db() + kTrip + "/a.jpg.kiv", propertyFile("Lighthouse", 4));
+    QFile::remove(m_pics + "/b.jpg");                                      // picture-missing
+    writeFile(db() + kTrip + "/ghost.jpg", "thumbnail");                   // orphan-thumbnail
+    writeFile(db() + kTrip + "/ghost.jpg.kiv", propertyFile("Ghost", 2));  // orphan-property-file
+    QFile::remove(db() + kSnow + ".db");                                   // album-file-missing
+    writeFile(db() + "Lost01.01.2005.00.00.00.000.db",                     // album-not-in-index
+              "KivDir=Lost01.01.2005.00.00.00.000\r\nTitle=Lost\r\nDirty=False\r\nCreationDate=2005-01-01\r\nNumFile=0\r\n");
+    writeFile(db() + kPics + ".dir", "garbage\r\n");                       // album-file-unreadable
+    writeFile(m_install + "/DataBase/vellaro.lock", "4242\nvellaro\nhost\n");  // stale-lock
+    QByteArray index = readAll(m_install + "/DataBase/library.db");
+    index.replace("NUMLIB=3", "NUMLIB=4");
+    index.append("LIBRARY=NONE,Photo,Evil,Playlist,..\r\n");               // album-outside-catalogue
+    writeFile(m_install + "/DataBase/library.db", index);
+
+    const auto before = everything(m_install);
+    const Run run = cli({"--json", "check"});
+    QCOMPARE(run.code, 1);
+    const QSet<QString> expected{"picture-missing",      "row-disagrees",      "orphan-thumbnail",
+                                 "orphan-property-file", "album-file-missing", "album-not-in-index",
+                                 "album-file-unreadable", "stale-lock",        "album-outside-catalogue"};
+    QCOMPARE(run.kinds(), expected);
+    for (const QJsonValue &value : run.json().value("problems").toArray()) {
+        const QJsonObject problem = value.toObject();
+        QVERIFY(!problem.value("detail").toString().isEmpty());
+        if (problem.value("kind") == "row-disagrees") {
+            QCOMPARE(problem.value("album").toString(), QString(kTrip));
+            QCOMPARE(problem.value("path").toString(), db() + kTrip + "/a.jpg.kiv");
+        }
+        if (problem.value("kind") == "picture-missing")
+            QCOMPARE(problem.value("path").toString(), m_pics + "/b.jpg");
+    }
+    QCOMPARE(everything(m_install), before);  // a check writes nothing
+    // The same in words, one line per problem, kind first.
+    const Run text = cli({"check"});
+    QCOMPARE(text.code, 1);
+    QCOMPARE(text.out.count('\n'), run.json().value("problems").toArray().size());
+    QVERIFY(text.out.startsWith("album-") || text.out.startsWith("stale-lock"));
+}
+
+void TestCheck::repairMendsWhatIsSafe()
+{
+    writeFile(db() + kTrip + "/a.jpg.kiv", propertyFile("Lighthouse", 5));
+    QFile::remove(m_pics + "/b.jpg");
+    writeFile(db() + kTrip + "/ghost.jpg", "thumbnail");
+    writeFile(db() + kTrip + "/ghost.jpg.kiv", propertyFile("Ghost", 2));
+    writeFile(db() + "Lost01.01.2005.00.00.00.000.db",
+              "KivDir=Lost01.01.2005.00.00.00.000\r\nTitle=Lost\r\nDirty=False\r\nCreationDate=2005-01-01\r\nNumFile=0\r\n");
+    writeFile(m_install + "/DataBase/vellaro.lock", "4242\nvellaro\nhost\n");
+
+    const Run run = cli({"--json", "check", "--repair"});
+    // The missing picture and the orphan property file are left to the user: still a problem.
+    QCOMPARE(run.code, 1);
+    QVERIFY2(run.err.indexOf("Repairing:") < run.err.indexOf("done: "), qPrintable(run.err));  // the plan first
+    QVERIFY(run.json().value("repaired").toArray().size() >= 5);
+    // The row takes the property file's values; the other row and its tags stay.
+    const QByteArray trip = readAll(db() + kTrip + ".db");
+    QVERIFY2(trip.contains("|a.jpg|Lighthouse|Art| |5|0|-1|"), trip.constData());
+    QVERIFY(trip.contains("|b.jpg|"));
+    QVERIFY(!QFile::exists(db() + kTrip + "/ghost.jpg"));
+    QVERIFY(QFile::exists(db() + kTrip + "/ghost.jpg.kiv"));
+    QVERIFY(QFile::exists(db() + kTrip + "/a.jpg"));  // a thumbnail of its own picture stays
+    QVERIFY(readAll(m_install + "/DataBase/library.db").contains(",Lost,Playlist,Lost01.01.2005.00.00.00.000"));
+    QCOMPARE(readAll(m_install + "/DataBase/vellaro.lock"), QByteArray());
+    // A backup was taken before anything changed: it holds the row as it was.
+    const QStringList backups = CatalogueBackup::snapshots(m_install);
+    QCOMPARE(backups.size(), 1);
+    // What is left is only what must be left.
+    const Run after = cli({"--json", "check"});
+    QCOMPARE(after.kinds(), (QSet<QString>{"picture-missing", "orphan-property-file"}));
+}
+
+void TestCheck::damagedIndexIsRebuilt()
+{
+    // Cut in the middle of its last row, as a full disk without atomic writes would.
+    const QByteArray index = readAll(m_install + "/DataBase/library.db");
+    writeFile(m_install + "/DataBase/library.db", index.left(index.lastIndexOf("Snow") + 6));
+    const Run run = cli({"--json", "check"});
+    QCOMPARE(run.code, 1);
+    QVERIFY(run.kinds().contains("index-damaged"));
+
+    const Run repair = cli({"check", "--repair"});
+    QCOMPARE(repair.code, 0);
+    // Every album file is listed once, the order of the readable rows kept; the tags are there.
+    const QByteArray rebuilt = readAll(m_install + "/DataBase/library.db");
+    QVERIFY2(rebuilt.startsWith("NUMLIB=3\r\nLIBRARY=NONE,Photo,Trip,Playlist," + kTrip + "\r\n"), rebuilt.constData());
+    QCOMPARE(rebuilt.count("LIBRARY="), 3);
+    QCOMPARE(rebuilt.count(kSnow), 1);
+    QVERIFY(rebuilt.contains(",pics,DirectoryPlaylist," + kPics));
+    const Run props = cli({"--json", "props", "Trip", "a.jpg"});
+    QCOMPARE(props.code, 0);
+    QCOMPARE(props.json().value("title").toString(), QStringLiteral("Harbour"));
+    QCOMPARE(cli({"check"}).code, 0);
+}
+
+void TestCheck::unreadableCatalogue()
+{
+    const QString install = m_install;
+    m_install = m_dir->filePath("nothing-here");
+    QCOMPARE(cli({"check"}).code, 2);
+    m_install = install;
+    QFile::remove(m_install + "/DataBase/library.db");
+    QDir().mkpath(m_install + "/DataBase/library.db");
+    const Run run = cli({"--json", "check"});
+    QCOMPARE(run.code, 2);
+    QVERIFY(run.err.contains("library.db"));
+}
+
+void TestCheck::nothingIsRepairedUnderARunningProgram()
+{
+    writeFile(db() + kTrip + "/ghost.jpg", "thumbnail");
+    CatalogueLock window(m_install + "/DataBase");
+    QVERIFY(window.tryLock());
+    const auto before = everything(m_install);
+    const Run run = cli({"check", "--repair"});
+    QCOMPARE(run.code, 1);
+    QVERIFY2(run.err.contains("open in Vellaro"), qPrintable(run.err));
+    QCOMPARE(everything(m_install), before);
+    QVERIFY(!QDir(m_install + "/Backups").exists());
+    // Restoring is refused too.
+    const Run backup = cli({"backup", m_dir->filePath("b.tar.gz")});
+    QCOMPARE(backup.code, 0);
+    QCOMPARE(cli({"restore", m_dir->filePath("b.tar.gz")}).code, 1);
+}
+
+void TestCheck::backupAndRestore()
+{
+    const QString archive = m_dir->filePath("saved.tar.gz");
+    const Run backup = cli({"--json", "backup", archive});
+    QCOMPARE(backup.code, 0);
+    QCOMPARE(backup.json().value("archive").toString(), archive);
+    // What the archive holds: the catalogue's text files, no thumbnail, no lock.
+    QProcess tar;
+    tar.start("tar", {"tzf", archive});
+    QVERIFY(tar.waitForFinished());
+    QStringList listed = QString::fromUtf8(tar.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    listed.sort();
+    QCOMPARE(listed, (QStringList{"DataBase/db/" + kPics + ".dir", "DataBase/db/" + kSnow + ".db",
+                                  "DataBase/db/" + kTrip + ".db", "DataBase/db/" + kTrip + "/a.jpg.kiv",
+                                  "DataBase/library.db"}));
+
+    // Changes after the backup, then the restore: the tags are those of the backup.
+    QCOMPARE(cli({"set", "Trip", "a.jpg", "title=Changed"}).code, 0);
+    QCOMPARE(cli({"remove-album", "Snow"}).code, 0);
+    const Run restore = cli({"restore", archive});
+    QCOMPARE(restore.code, 0);
+    QCOMPARE(cli({"--json", "props", "Trip", "a.jpg"}).json().value("title").toString(), QStringLiteral("Harbour"));
+    QVERIFY(readAll(db() + kTrip + ".db").contains("|a.jpg|Harbour|"));
+    QVERIFY(QFile::exists(db() + kSnow + ".db"));
+    QVERIFY(!QFile::exists(db() + kTrip + "/a.jpg"));  // thumbnails are made again when shown
+    QCOMPARE(cli({"check"}).code, 0);
+    // The catalogue as it was before the restore was backed up first.
+    const QStringList before = CatalogueBackup::snapshots(m_install);
+    QCOMPARE(before.size(), 1);
+    QCOMPARE(cli({"restore", before.first()}).code, 0);
+    QCOMPARE(cli({"--json", "props", "Trip", "a.jpg"}).json().value("title").toString(), QStringLiteral("Changed"));
+    QVERIFY(!QFile::exists(db() + kSnow + ".db"));
+    QVERIFY(!QFileInfo::exists(m_install + "/DataBase.restoring"));
+    QVERIFY(!QFileInfo::exists(m_install + "/DataBase.replaced"));
+}
+
+void TestCheck::hostileArchivesAreRefused()
+{
+    // Hand-made archives: a way out of the catalogue, a link, no index, not an archive.
+    auto make = [&](const QString &name, const QList<QPair<QByteArray, int>> &entries) {
+        const QString path = m_dir->filePath(name);
+        archive *a = archive_write_new();
+        archive_write_add_filter_gzip(a);
+        archive_write_set_format_pax_restricted(a);
+        archive_write_open_filename(a, QFile::encodeName(path).constData());
+        for (const auto &[entryPath, type] : entries) {
+            archive_entry *e = archive_entry_new();
+            archive_entry_set_pathname(e, entryPath.constData());
+            archive_entry_set_filetype(e, type);
+            archive_entry_set_perm(e, 0644);
+            if (type == AE_IFLNK)
+                archive_entry_set_symlink(e, "/etc/passwd");
+            archive_entry_set_size(e, type == AE_IFREG ? 4 : 0);
+            archive_write_header(a, e);
+            if (type == AE_IFREG)
+                archive_write_data(a, "NUML", 4);
+            archive_entry_free(e);
+        }
+        archive_write_close(a);
+        archive_write_free(a);
+        return path;
+    };
+    const QStringList hostile{
+        make("escape.tar.gz", {{"DataBase/library.db", AE_IFREG}, {"DataBase/../../outside.txt", AE_IFREG}}),
+        make("link.tar.gz", {{"DataBase/library.db", AE_IFREG}, {"DataBase/db/x.db", AE_IFLNK}}),
+        make("noindex.tar.gz", {{"DataBase/db/x.db", AE_IFREG}}),
+        make("elsewhere.tar.gz", {{"etc/library.db", AE_IFREG}}),
+    };
+    writeFile(m_dir->filePath("junk.tar.gz"), "not an archive at all");
+    const auto before = everything(m_install);
+    for (const QString &archive : hostile + QStringList{m_dir->filePath("junk.tar.gz")}) {
+        const Run run = cli({"restore", archive});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains("Nothing is changed"), qPrintable(run.err));
+    }
+    QCOMPARE(everything(m_install), before);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath("outside.txt")));
+}
+
+void TestCheck::snapshotsAreKeptTen()
+{
+    QVERIFY(CatalogueBackup::isDue(m_install));
+    for (int i = 0; i < 12; ++i)
+        QVERIFY(CatalogueBackup::write(m_install).error.isEmpty());
+    QCOMPARE(CatalogueBackup::snapshots(m_install).size(), 10);
+    QCOMPARE(QDir(m_install + "/Backups").entryList(QDir::Files).size(), 10);
+    QVERIFY(!CatalogueBackup::isDue(m_install));
+    QVERIFY(!CatalogueBackup::isDue(m_install, QDateTime::currentDateTime().addSecs(23 * 3600)));
+    QVERIFY(CatalogueBackup::isDue(m_install, QDateTime::currentDateTime().addSecs(25 * 3600)));
+}
+
+void TestCheck::fullDiskBackupIsAFailure()
+{
+    const QString archive = m_dir->filePath("full.tar.gz");
+    const Run run = cli({"backup", archive}, 64);
+    QCOMPARE(run.code, 1);
+    QVERIFY(!run.err.isEmpty());
+    QVERIFY(!QFileInfo::exists(archive));
+    QCOMPARE(QDir(m_dir->path()).entryList({"full.tar.gz*"}, QDir::Files), QStringList());
+}
+
+QTEST_MAIN(TestCheck)
+#include "tst_check.moc"
