@@ -531,6 +531,11 @@ static void chooseFromAlbumMenu(AmbrioMainWindow *page, QTreeWidgetItem *item, c
 void TestOrganiser::albumMenuActsOnTheAlbumClicked()
 {
     start();
+    // With no album open, the list marks none once the menu is gone.
+    m_prompter.answers << 0;  // Cancel
+    chooseFromAlbumMenu(m_page, album("Snow"), QStringLiteral("Clear Album's picture"));
+    QTRY_VERIFY(!m_page->albumList()->currentItem());
+    QVERIFY(!m_page->currentAlbum());
     m_page->slot_selectLibrary(album("Trip"));
     // Remove, on Party while Trip is open: Party goes, Trip stays open and stored.
     m_prompter.answers << 1;  // OK
