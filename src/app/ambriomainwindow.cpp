@@ -11,6 +11,7 @@
 #include "thumbsview.h"
 #include "viewphoto.h"
 #include "catalogueloader.h"
+#include "cataloguebackup.h"
 #include "cataloguefile.h"
 #include "cataloguesave.h"
 #include "cataloguelock.h"
@@ -31,6 +32,8 @@
 #include <algorithm>
 
 #include <QCloseEvent>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QFileInfo>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -70,6 +73,9 @@ AmbrioMainWindow::AmbrioMainWindow(QWidget *parent)
 
 AmbrioMainWindow::~AmbrioMainWindow()
 {
+    // A snapshot under way stops between two files; its partial archive is dropped.
+    m_backupCancel = true;
+    m_backup.waitForFinished();
     delete m_splash;
     delete ui;
 }
@@ -399,7 +405,25 @@ void AmbrioMainWindow::stageUi()
                          + QStringLiteral("\nThe albums that could be read are shown; no change is saved until the "
                                           "library index is repaired."));
     if (!problems.isEmpty() && m_prompter)
-        m_prompter->warning(this, problems.join(QStringLiteral("\n\n")));
+        m_prompter->warning(this, problems.join(QStringLiteral("\n\n"))
+                                      + QStringLiteral("\n\nTo mend the catalogue, close Vellaro and run:\n"
+                                                       "vellaro-cli check --repair"));
+    // A catalogue that loaded cleanly is kept once a day, in the background.
+    const QString install = m_pref->installPath();
+    if (problems.isEmpty() && !CatalogueFile::isReadOnly() && CatalogueBackup::isDue(install)) {
+        m_backupStarted = true;
+        m_backup = QtConcurrent::run([install, cancel = &m_backupCancel] {
+            return CatalogueBackup::write(install, QString(), cancel).error;
+        });
+        auto *watcher = new QFutureWatcher<QString>(this);
+        connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
+            watcher->deleteLater();
+            const QString error = m_backup.result();
+            if (!error.isEmpty() && !m_backupCancel && m_prompter)
+                m_prompter->warning(this, QStringLiteral("The daily backup of the catalogue failed:\n") + error);
+        });
+        watcher->setFuture(m_backup);
+    }
 }
 
 void AmbrioMainWindow::finishStartup()

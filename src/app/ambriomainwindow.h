@@ -4,10 +4,12 @@
 #include "libraryindex.h"
 #include "organisermenus.h"
 
+#include <QFuture>
 #include <QPixmap>
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -58,6 +60,10 @@ public:
     QString currentAlbumKind() const { return m_currentAlbumKind; }
     QString currentMediaKind() const { return m_currentMediaKind; }
     splashin *startupPanel() const { return m_presentation; }
+    // Whether a snapshot was started at start-up, and its outcome once done (an error
+    // text, empty when it worked).
+    bool startupBackupStarted() const { return m_backupStarted; }
+    QString waitForStartupBackup() { return m_backupStarted ? m_backup.result() : QString(); }
     splash *splashWindow() const { return m_splash; }
     QWidget *thumbnailArea() const;
     libraryList *albumList() const;
@@ -294,6 +300,10 @@ private:
     QStringList m_subjects;
     QStringList m_hiddenDirs;
     std::unique_ptr<CatalogueLock> m_lock;
+    // The snapshot taken in the background at start-up (at most once a day).
+    QFuture<QString> m_backup;
+    std::atomic_bool m_backupCancel{false};
+    bool m_backupStarted = false;
     std::function<int()> m_selectionCount;
     std::function<bool(const QUrl &)> m_openUrl;
 };

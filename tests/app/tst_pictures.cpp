@@ -32,7 +32,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "cataloguebackup.h"
 #include "fulldisk.h"
+#include <QProcess>
 #include "testfiles.h"
 
 namespace {
@@ -71,6 +73,7 @@ private Q_SLOTS:
     void editsReachOnlyThePicturesChosen();
     void selectAllChoosesEveryPicture();
     void viewerKeys();
+    void dailyBackupAtStart();
     void copyAndPaste();
     void viewerCountsViewsAndSaves();
     void peopleDialog();
@@ -1032,6 +1035,29 @@ void TestPictures::damagedIndexRefusesEveryWrite()
     QVERIFY(!album("Fresh"));
     QCOMPARE(readAll(m_dir->filePath("install/DataBase/library.db")), damaged);
     QCOMPARE(QDir(m_db).entryList({"Fresh*"}, QDir::AllEntries), QStringList());
+    // The message says how to mend it; no backup is taken of a damaged catalogue.
+    QVERIFY(m_prompter.messages.first().text.contains("vellaro-cli check --repair"));
+    QVERIFY(!m_page->startupBackupStarted());
+    QVERIFY(!QDir(m_dir->filePath("install/Backups")).exists());
+}
+
+void TestPictures::dailyBackupAtStart()
+{
+    start();
+    QVERIFY(m_page->startupBackupStarted());
+    QCOMPARE(m_page->waitForStartupBackup(), QString());
+    const QStringList taken = CatalogueBackup::snapshots(m_dir->filePath("install"));
+    QCOMPARE(taken.size(), 1);
+    // The archive holds the catalogue as loaded.
+    QProcess tar;
+    tar.start("tar", {"tzf", taken.first()});
+    QVERIFY(tar.waitForFinished());
+    QVERIFY(tar.readAllStandardOutput().contains("DataBase/db/Trip1.db"));
+    // Started again the same day: no second one.
+    cleanup();
+    start();
+    QVERIFY(!m_page->startupBackupStarted());
+    QCOMPARE(CatalogueBackup::snapshots(m_dir->filePath("install")).size(), 1);
 }
 
 void TestPictures::editedPicturesGetNewThumbnails()
