@@ -371,6 +371,7 @@ void AmbrioMainWindow::stageUi()
     }
     if (locked == CatalogueLock::Result::Locked) {
         CatalogueFile::setReadOnly(false);
+        CatalogueFile::sweepUnfinished(m_pref->catalogueRoot());
     } else {
         const bool busy = locked == CatalogueLock::Result::Busy;
         CatalogueFile::setReadOnly(

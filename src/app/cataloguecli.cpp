@@ -6,6 +6,7 @@
 #include "cataloguecheck.h"
 #include "cataloguecontext.h"
 #include "cataloguelock.h"
+#include "cataloguefile.h"
 #include "cataloguesave.h"
 #include "cataloguetext.h"
 #include "directoryplaylist.h"
@@ -357,6 +358,8 @@ int CatalogueCli::dispatch(const Options &options)
             m_err << lock->errorString() << "\nNothing is changed." << Qt::endl;
             return Refused;
         }
+        // Whatever a writer killed between its last two steps left unused goes first.
+        CatalogueFile::sweepUnfinished(cat.context.root);
     }
     cat.load();
     StreamPrompter prompter(m_err);

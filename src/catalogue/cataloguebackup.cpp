@@ -57,7 +57,7 @@ QStringList catalogueFiles(const QString &root, const std::atomic_bool *cancel)
         if (info.isSymLink() || !info.isFile())
             continue;  // never follow a link out of the catalogue
         const QString relative = base.relativeFilePath(path);
-        if (relative == CatalogueLock::fileName())
+        if (relative == CatalogueLock::fileName() || relative.endsWith(CatalogueFile::unfinishedSuffix()))
             continue;
         // db/<album>/<picture>: a thumbnail unless it is a property file.
         if (relative.count(QLatin1Char('/')) >= 2 && relative.startsWith(QLatin1String("db/"))

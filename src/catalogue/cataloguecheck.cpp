@@ -13,6 +13,7 @@
 #include "playlistgroup.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -140,6 +141,17 @@ Report run(const QString &installDir)
                                 QStringLiteral("A program that held the catalogue ended without letting it go; "
                                                "the lock no longer keeps anyone out.")});
 
+    {
+        QDirIterator it(context.root, {QStringLiteral("*") + CatalogueFile::unfinishedSuffix()},
+                        QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            report.problems.append({Kind::UnfinishedWrite, QString(), path,
+                                    QStringLiteral("A write cut short left its new version unused; the file it was "
+                                                   "to replace is whole as it was.")});
+        }
+    }
+
     index.load();
     if (index.isDamaged())
         report.problems.append({Kind::IndexDamaged, QString(), index.filePath(), index.damage()});
@@ -225,6 +237,8 @@ QStringList plan(const Report &report)
             step(QStringLiteral("Delete the orphan thumbnail %1.").arg(problem.path));
         else if (problem.kind == Kind::StaleLock)
             step(QStringLiteral("Empty the stale lock file %1.").arg(problem.path));
+        else if (problem.kind == Kind::UnfinishedWrite)
+            step(QStringLiteral("Delete the unused new version %1.").arg(problem.path));
     }
     return steps;
 }
@@ -246,6 +260,7 @@ Repaired repair(const QString &installDir, const Report &report, bool backupFirs
         result.error = lock.errorString() + QStringLiteral("\nNothing is changed.");
         return result;
     }
+    const int swept = CatalogueFile::sweepUnfinished(context.root);
     if (backupFirst) {
         const CatalogueBackup::Result backup = CatalogueBackup::write(installDir);
         if (!backup.error.isEmpty()) {
@@ -255,6 +270,8 @@ Repaired repair(const QString &installDir, const Report &report, bool backupFirs
         }
         result.done << QStringLiteral("Backed up the catalogue into %1.").arg(backup.path);
     }
+    if (swept > 0)
+        result.done << QStringLiteral("Deleted %1 unused new versions left by cut writes.").arg(swept);
 
     auto has = [&report](const QString &kind) {
         for (const Problem &problem : report.problems)

@@ -31,6 +31,7 @@ inline const QString RowDisagrees = QStringLiteral("row-disagrees");
 inline const QString OrphanThumbnail = QStringLiteral("orphan-thumbnail");
 inline const QString OrphanPropertyFile = QStringLiteral("orphan-property-file");
 inline const QString StaleLock = QStringLiteral("stale-lock");
+inline const QString UnfinishedWrite = QStringLiteral("unfinished-write");
 } // namespace Kind
 
 struct Report

@@ -1,4 +1,8 @@
 #include "cataloguefile.h"
+#include <unistd.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <QDirIterator>
 
 #include <QFile>
 #include <QFileInfo>
@@ -107,10 +111,40 @@ bool Snapshot::restore() const
     return !QFileInfo::exists(m_path) || QFile::remove(m_path);
 }
 
+namespace {
+
+// Writes all of `bytes` to `fd`; false with errno set on a short write.
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+QString unfinishedSuffix()
+{
+    return QStringLiteral(".vellaro-new");
+}
+
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
-    // The save file would follow a link and replace what it points at, which may lie
-    // outside the catalogue.
     auto fail = [](const QString &why) {
         t_lastWriteError = why;
         return false;
@@ -119,27 +153,79 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     if (g_readOnly)
         return fail(QStringLiteral("the catalogue is open read-only"));
     const QFileInfo info(path);
+    // A link would lead the write to what it points at, which may lie outside the
+    // catalogue; a FIFO, a device or a folder standing there is not replaced.
     if (info.isSymLink())
         return fail(QStringLiteral("it is a symbolic link"));
-    // A FIFO, a device or a folder standing there is not replaced.
     if (info.exists() && !info.isFile())
         return fail(QStringLiteral("it is not a regular file"));
-    QSaveFile file(path);
-    // Unbuffered, so a short write (a full disk, a file size limit) shows in the count
-    // returned here; a buffered flush at commit time may not report it.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(file.errorString());
-    errno = 0;
-    if (file.write(bytes) != bytes.size()) {
-        // A short write leaves the system's reason (a full disk, a size limit) in errno.
-        const int error = errno;
-        const QString why = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : file.errorString();
-        file.cancelWriting();
-        return fail(why);
+
+    // The new version is written whole into a file without a name, made durable, then
+    // given the name "<file>.vellaro-new" and renamed over the file: a kill leaves the
+    // old version or the new one. Only between naming and renaming (microseconds) can a
+    // kill leave the unused new version under its own name, which the next writer
+    // removes (sweepUnfinished).
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const QByteArray name = QFile::encodeName(info.fileName());
+    const QByteArray staged = name + QFile::encodeName(unfinishedSuffix());
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return fail(systemError(errno));
+    struct stat old;
+    const mode_t mode = ::fstatat(dir, name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0 ? (old.st_mode & 07777) : 0;
+    bool unnamed = true;
+    int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // A file system without unnamed files: the staged name from the start.
+        unnamed = false;
+        ::unlinkat(dir, staged.constData(), 0);
+        fd = ::openat(dir, staged.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
     }
-    if (!file.commit())
-        return fail(file.errorString());
+    if (fd < 0) {
+        const int error = errno;
+        ::close(dir);
+        return fail(systemError(error));
+    }
+    auto abandon = [&](int error) {
+        ::close(fd);
+        if (!unnamed)
+            ::unlinkat(dir, staged.constData(), 0);
+        ::close(dir);
+        return fail(systemError(error));
+    };
+    if (mode != 0 && ::fchmod(fd, mode) != 0)
+        return abandon(errno);
+    if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
+        return abandon(errno);
+    if (unnamed) {
+        ::unlinkat(dir, staged.constData(), 0);
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        if (::linkat(AT_FDCWD, self.constData(), dir, staged.constData(), AT_SYMLINK_FOLLOW) != 0)
+            return abandon(errno);
+    }
+    ::close(fd);
+    if (::renameat(dir, staged.constData(), dir, name.constData()) != 0) {
+        const int error = errno;
+        ::unlinkat(dir, staged.constData(), 0);
+        ::close(dir);
+        return fail(systemError(error));
+    }
+    ::fsync(dir);  // the new name survives a power cut too
+    ::close(dir);
     return true;
+}
+
+int sweepUnfinished(const QString &root)
+{
+    int removed = 0;
+    QDirIterator it(root, {QStringLiteral("*") + unfinishedSuffix()}, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!it.fileInfo().isSymLink() && QFile::remove(path))
+            ++removed;
+    }
+    return removed;
 }
 
 QString lastWriteError()

@@ -47,12 +47,18 @@ private:
     QByteArray m_bytes;
 };
 
-// Writes the lines, each followed by CR LF. The file is written whole to a temporary
-// file beside it and renamed into place: a crash, a kill or a full disk leaves the old
-// file, never a half-written one. Returns false (and leaves the old file) on failure.
+// Writes the lines, each followed by CR LF. The file is written whole, made durable and
+// renamed into place: a crash, a kill or a full disk leaves the old file, never a
+// half-written one. Returns false (and leaves the old file) on failure.
 // A path that is a symbolic link is never written through: it is refused.
 bool writeLines(const QString &path, const QStringList &lines);
 bool writeBytes(const QString &path, const QByteArray &bytes);
+// What a write cut short between its two last steps can leave beside its file: the
+// unused new version, named "<file>.vellaro-new". The writer that next holds the
+// catalogue's lock removes them; the number removed is returned.
+QString unfinishedSuffix();
+int sweepUnfinished(const QString &catalogueRoot);
+
 // Why the last write of this thread failed ("No space left on device", "it is a
 // symbolic link"), for the message that tells it.
 QString lastWriteError();
