@@ -395,6 +395,37 @@ void TestViewer::savingKeepsThePhotographsMetadata()
              qPrintable(packet));
     QVERIFY(packet.contains("tiff:Orientation='1'"));
     QCOMPARE(kept->exifData().findKey(Exiv2::ExifKey("Exif.Image.Model"))->toString(), std::string("TestCam 9"));
+
+    // A picture with EXIF alone, and one with XMP alone: each keeps what it has.
+    auto roundTrip = [&](const QString &name, bool withExif, bool withXmp) {
+        const QString file = m_dir->filePath(name);
+        QImage plain(60, 40, QImage::Format_RGB32);
+        plain.fill(Qt::darkCyan);
+        plain.save(file, "JPEG");
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(file).toStdString());
+        image->readMetadata();
+        if (withExif) {
+            Exiv2::ExifData exif;
+            exif["Exif.Image.Model"] = "OnlyExif";
+            image->setExifData(exif);
+        }
+        if (withXmp) {
+            Exiv2::XmpData xmp;
+            xmp["Xmp.dc.title"] = "lang=x-default Only XMP";
+            image->setXmpData(xmp);
+        }
+        image->writeMetadata();
+        viewer.setFile(file);
+        viewer.EffectBlackAndWhite();
+        viewer.EffectUndo();
+        Exiv2::Image::AutoPtr saved = Exiv2::ImageFactory::open(QFile::encodeName(file).toStdString());
+        saved->readMetadata();
+        return std::move(saved);
+    };
+    auto exifOnly = roundTrip("exif-only.jpg", true, false);
+    QCOMPARE(exifOnly->exifData().findKey(Exiv2::ExifKey("Exif.Image.Model"))->toString(), std::string("OnlyExif"));
+    auto xmpOnly = roundTrip("xmp-only.jpg", false, true);
+    QVERIFY(QString::fromStdString(xmpOnly->xmpPacket()).contains("Only XMP"));
 }
 
 QTEST_MAIN(TestViewer)
