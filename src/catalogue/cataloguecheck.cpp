@@ -101,6 +101,8 @@ void lookAtPictures(PlayList *album, Report *report)
         return;
     const QDir folder(album->albumFolder());
     for (const QString &name : folder.entryList(QDir::Files | QDir::System, QDir::Name)) {
+        if (name.endsWith(CatalogueFile::unfinishedSuffix()))
+            continue;  // told as an unfinished write
         if (name.endsWith(QLatin1String(".kiv"))) {
             if (!names.contains(name.chopped(4)) && !stems.contains(name))
                 report->problems.append({Kind::OrphanPropertyFile, id, folder.filePath(name),

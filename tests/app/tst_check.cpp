@@ -77,6 +77,7 @@ private Q_SLOTS:
     void hostileArchivesAreRefused();
     void snapshotsAreKeptTen();
     void fullDiskBackupIsAFailure();
+    void unfinishedWritesAreToldAndSwept();
 
 private:
     Run cli(const QStringList &args, rlim_t fileSizeLimit = 0);
@@ -380,6 +381,23 @@ void TestCheck::fullDiskBackupIsAFailure()
     QVERIFY(!run.err.isEmpty());
     QVERIFY(!QFileInfo::exists(archive));
     QCOMPARE(QDir(m_dir->path()).entryList({"full.tar.gz*"}, QDir::Files), QStringList());
+}
+
+void TestCheck::unfinishedWritesAreToldAndSwept()
+{
+    // What a kill between naming a new version and renaming it over its file leaves.
+    writeFile(m_install + "/DataBase/library.db.vellaro-new", "NUMLIB=0\r\n");
+    writeFile(db() + kTrip + "/a.jpg.kiv.vellaro-new", propertyFile("Unused", 1));
+    const Run run = cli({"--json", "check"});
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.kinds(), QSet<QString>{"unfinished-write"});
+    QCOMPARE(run.json().value("problems").toArray().size(), 2);
+    // The next writer removes them before it writes; the files they were to replace stand.
+    QCOMPARE(cli({"set", "Trip", "b.jpg", "title=Next"}).code, 0);
+    QVERIFY(!QFile::exists(m_install + "/DataBase/library.db.vellaro-new"));
+    QVERIFY(!QFile::exists(db() + kTrip + "/a.jpg.kiv.vellaro-new"));
+    QCOMPARE(readAll(db() + kTrip + "/a.jpg.kiv"), propertyFile("Harbour", 4));
+    QCOMPARE(cli({"check"}).code, 0);
 }
 
 QTEST_MAIN(TestCheck)

@@ -36,6 +36,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <thread>
 #include <unistd.h>
@@ -97,38 +98,50 @@ private:
     int m_finished = 0;
     int m_killedAfterAWrite = 0;  // killed with some of its writes made
     int m_unfinished = 0;         // unused new versions left (between naming and renaming)
+    int m_runs = 0;               // runs of the tool
     QMap<QString, int> m_kinds;  // problems seen after kills, by kind
     int m_repairs = 0;
     QMap<QString, qint64> m_durations;  // microseconds each command writes for, once it holds the lock
 };
 
 namespace {
-// Whether the watched folders saw a change other than to the lock file.
-bool catalogueChanged(int watch)
+// What the watched folders saw since last asked: the lock file written, and changes
+// of anything else.
+struct Seen
+{
+    bool lock = false;
+    bool catalogue = false;
+};
+
+Seen drain(int watch)
 {
     alignas(inotify_event) char buffer[8192];
-    bool changed = false;
+    Seen seen;
     ssize_t n;
     while ((n = ::read(watch, buffer, sizeof buffer)) > 0) {
         for (ssize_t at = 0; at < n;) {
             const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
-            if (event->len == 0 || QByteArray(event->name) != "vellaro.lock")
-                changed = true;
+            if (event->len > 0 && QByteArray(event->name) == "vellaro.lock")
+                seen.lock = true;
+            else
+                seen.catalogue = true;
             at += ssize_t(sizeof(inotify_event) + event->len);
         }
     }
-    return changed;
+    return seen;
 }
 } // namespace
 
 Run Harness::cli(const QStringList &args, qint64 killAfterUs)
 {
     using Clock = std::chrono::steady_clock;
-    // While a command is let run, the catalogue folders are watched: the last change
-    // tells how long after taking the lock its writes go on.
+    // The catalogue folders are watched (no busy waiting: the machine has few cores, and
+    // the command must not be starved): the lock file naming the command says its writes
+    // are near, the first change of anything else that they have begun.
+    ++m_runs;
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (watch >= 0) {
-        const uint32_t events = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_DELETE | IN_MOVED_FROM;
+        const uint32_t events = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_DELETE | IN_MOVED_FROM | IN_MODIFY;
         QStringList folders{m_install + "/DataBase", m_install + "/DataBase/db"};
         for (const QFileInfo &album : QDir(m_install + "/DataBase/db").entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
             folders << album.filePath();
@@ -150,60 +163,50 @@ Run Harness::cli(const QStringList &args, qint64 killAfterUs)
             ::close(watch);
         return run;
     }
-    // Its writes begin once it holds the lock, whose file then names it.
     const QByteArray pid = QByteArray::number(process.processId()) + '\n';
     const QByteArray lockPath = QFile::encodeName(m_install + "/DataBase/vellaro.lock");
-    const Clock::time_point started = Clock::now();
-    Clock::time_point locked;
-    bool isLocked = false;
-    char head[32];
-    for (int spin = 0; Clock::now() - started < std::chrono::seconds(120); ++spin) {
+    auto holdsLock = [&] {
         const int fd = ::open(lockPath.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            const ssize_t n = ::pread(fd, head, sizeof head, 0);
-            ::close(fd);
-            if (n >= pid.size() && QByteArray(head, int(pid.size())) == pid) {
-                locked = Clock::now();
-                isLocked = true;
-                break;
-            }
-        }
-        if (spin % 64 == 0 && process.waitForFinished(0))
-            break;
-        std::this_thread::sleep_for(std::chrono::microseconds(20));
-    }
-    // The kill falls `killAfterUs` after the command's first change of the catalogue (so
-    // within its writes, which take a few milliseconds after a much longer start).
-    Clock::time_point firstChange;
-    bool changed = false;
-    if (isLocked && watch >= 0) {
-        for (int spin = 0; Clock::now() - locked < std::chrono::seconds(60); ++spin) {
-            if (catalogueChanged(watch)) {
-                firstChange = Clock::now();
-                changed = true;
-                break;
-            }
-            if (spin % 64 == 0 && process.waitForFinished(0))
-                break;
-            std::this_thread::sleep_for(std::chrono::microseconds(10));
-        }
-    }
-    if (killAfterUs >= 0 && changed) {
-        std::this_thread::sleep_until(firstChange + std::chrono::microseconds(killAfterUs));
-        ::kill(pid_t(process.processId()), SIGKILL);
-    }
-    Clock::time_point lastChange = firstChange;
-    while (process.state() != QProcess::NotRunning && !process.waitForFinished(1)) {
+        if (fd < 0)
+            return false;
+        char head[32];
+        const ssize_t n = ::pread(fd, head, sizeof head, 0);
+        ::close(fd);
+        return n >= pid.size() && QByteArray(head, int(pid.size())) == pid;
+    };
+    const Clock::time_point started = Clock::now();
+    Clock::time_point firstChange, lastChange;
+    bool locked = false, changed = false, killSent = false;
+    while (process.state() != QProcess::NotRunning) {
         if (Clock::now() - started > std::chrono::seconds(120)) {
             process.kill();
-            process.waitForFinished();
             break;
         }
-        if (watch >= 0 && catalogueChanged(watch))
-            lastChange = Clock::now();
+        pollfd ready{watch, POLLIN, 0};
+        const int events = watch >= 0 ? ::poll(&ready, 1, 5) : 0;
+        if (events > 0) {
+            const Seen seen = drain(watch);
+            if (!locked && seen.lock && holdsLock())
+                locked = true;
+            if (locked && seen.catalogue) {
+                lastChange = Clock::now();
+                if (!changed) {
+                    changed = true;
+                    firstChange = lastChange;
+                }
+            }
+        }
+        if (changed && killAfterUs >= 0 && !killSent) {
+            std::this_thread::sleep_until(firstChange + std::chrono::microseconds(killAfterUs));
+            ::kill(pid_t(process.processId()), SIGKILL);
+            killSent = true;
+        }
+        if (events <= 0)
+            process.waitForFinished(0);
     }
+    process.waitForFinished();
     if (watch >= 0) {
-        if (catalogueChanged(watch))
+        if (locked && drain(watch).catalogue)
             lastChange = Clock::now();
         ::close(watch);
     }
@@ -452,7 +455,7 @@ void Harness::report(int kills) const
         << m_killedAfterAWrite << "; finished first " << m_finished << ")\nwrites last (us):";
     for (auto it = m_durations.begin(); it != m_durations.end(); ++it)
         out << ' ' << it.key() << '=' << it.value();
-    out << "\nunused new versions left: " << m_unfinished << "\nrepairs needed: " << m_repairs << "\nproblems found after kills:";
+    out << "\nruns of the tool: " << m_runs << "\nunused new versions left: " << m_unfinished << "\nrepairs needed: " << m_repairs << "\nproblems found after kills:";
     if (m_kinds.isEmpty())
         out << " none";
     for (auto it = m_kinds.begin(); it != m_kinds.end(); ++it)
