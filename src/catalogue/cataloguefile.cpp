@@ -56,11 +56,19 @@ bool readBytes(const QString &path, QByteArray *bytes, QString *why)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString());
-    *bytes = file.read(MaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
+    // Read in pieces: asking for the largest size at once would reserve that much for
+    // every small file.
+    bytes->clear();
+    bytes->reserve(qsizetype(info.size()));
+    char piece[64 * 1024];
+    qint64 n;
+    while ((n = file.read(piece, sizeof piece)) > 0) {
+        bytes->append(piece, qsizetype(n));
+        if (bytes->size() > MaxFileSize)
+            return fail(QStringLiteral("it is too large for a catalogue file"));
+    }
+    if (n < 0 || file.error() != QFileDevice::NoError)
         return fail(file.errorString());
-    if (bytes->size() > MaxFileSize)
-        return fail(QStringLiteral("it is too large for a catalogue file"));
     return true;
 }
 

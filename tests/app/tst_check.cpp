@@ -17,6 +17,7 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include "clirun.h"
 #include "testfiles.h"
 
 namespace {
@@ -116,31 +117,11 @@ void TestCheck::init()
 
 Run TestCheck::cli(const QStringList &args, rlim_t fileSizeLimit)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", m_dir->path());
-    env.insert("XDG_CONFIG_HOME", m_dir->filePath(".config"));
-    env.insert("VELLARO_LOCK_WAIT_MS", "200");
-    process.setProcessEnvironment(env);
-    if (fileSizeLimit > 0) {
-        process.setChildProcessModifier([fileSizeLimit] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit{};
-            getrlimit(RLIMIT_FSIZE, &limit);
-            limit.rlim_cur = fileSizeLimit;
-            setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    }
-    process.start(QStringLiteral(VELLARO_CLI), QStringList{"--install-dir", m_install} + args);
+    const CliOutput output = runCli(m_dir->path(), m_install, args, fileSizeLimit, {"VELLARO_LOCK_WAIT_MS=200"});
     Run run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
+    run.code = output.code;
+    run.out = output.out;
+    run.err = output.err;
     return run;
 }
 

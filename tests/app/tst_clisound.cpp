@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "clirun.h"
 #include "testfiles.h"
 
 namespace {
@@ -67,32 +68,8 @@ void TestCliSound::init()
 
 Run TestCliSound::cli(const QStringList &args, rlim_t fileSizeLimit)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", m_dir->path());
-    env.insert("XDG_CONFIG_HOME", m_dir->filePath(".config"));
-    env.insert("XDG_DATA_HOME", m_dir->filePath("data"));
-    process.setProcessEnvironment(env);
-    if (fileSizeLimit > 0) {
-        process.setChildProcessModifier([fileSizeLimit] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit{};
-            getrlimit(RLIMIT_FSIZE, &limit);
-            limit.rlim_cur = fileSizeLimit;
-            setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    }
-    process.start(QStringLiteral(VELLARO_CLI), QStringList{"--install-dir", m_install} + args);
-    Run run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.code = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    const CliOutput output = runCli(m_dir->path(), m_install, args, fileSizeLimit);
+    return {output.code, output.out, output.err};
 }
 
 QString TestCliSound::id(const QString &name)

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <csignal>
+#include <sys/resource.h>
+
+// Runs vellaro-cli as a process on a test's catalogue, with the test's own home and
+// settings, optionally with a file size limit (a full disk). Its exit status and its
+// words are what scripts rely on.
+struct CliOutput
+{
+    int code = -1;  // -1: it did not end, or crashed
+    QByteArray out;
+    QString err;
+};
+
+inline CliOutput runCli(const QString &home, const QString &install, const QStringList &args,
+                        rlim_t fileSizeLimit = 0, const QStringList &environment = {})
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("XDG_DATA_HOME", home + "/data");
+    for (const QString &pair : environment)
+        env.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    process.setProcessEnvironment(env);
+    if (fileSizeLimit > 0) {
+        process.setChildProcessModifier([fileSizeLimit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = fileSizeLimit;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    process.start(QStringLiteral(VELLARO_CLI), QStringList{"--install-dir", install} + args);
+    CliOutput run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
