@@ -338,17 +338,20 @@ Repaired repair(const QString &installDir, const Report &report, bool backupFirs
         QTreeWidget list;
         const QList<PlayList *> albums = CatalogueLoader::load(&list, index, context, QStringLiteral("media"));
         for (PlayList *album : albums) {
-            QStringList fixed;
+            QSet<QString> paths;  // the property files whose rows are to follow them
             for (const Problem &problem : report.problems) {
-                if (problem.kind != Kind::RowDisagrees || problem.album != album->kivDir())
+                if (problem.kind == Kind::RowDisagrees && problem.album == album->kivDir())
+                    paths.insert(problem.path);
+            }
+            if (paths.isEmpty())
+                continue;
+            QStringList fixed;
+            for (int i = 0; i < album->rowTable().count(); ++i) {
+                const std::unique_ptr<PhotoItem> record = album->recordAt(i);
+                if (!paths.contains(record->propertyReadPath()))
                     continue;
-                for (int i = 0; i < album->rowTable().count(); ++i) {
-                    const std::unique_ptr<PhotoItem> record = album->recordAt(i);
-                    if (record->propertyReadPath() != problem.path)
-                        continue;
-                    album->updateRow(record.get());
-                    fixed << record->fileName();
-                }
+                album->updateRow(record.get());
+                fixed << record->fileName();
             }
             if (fixed.isEmpty())
                 continue;
