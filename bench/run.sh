@@ -204,7 +204,7 @@ PY
     touch "$dir/done"
   fi
   local files; files=$(find "$dir/DataBase" -type f | wc -l)
-  cat $(find "$dir/DataBase" -type f) >/dev/null  # warm the page cache for both
+  find "$dir/DataBase" -type f -exec cat {} + >/dev/null  # warm the page cache for both
   local v t best_v=999 best_t=999 i t0 t1
   for i in 1 2 3; do
     rm -f "$WORK/b.tar.gz" "$WORK/t.tar.gz"
