@@ -44,9 +44,15 @@ QString archiveError(archive *a)
 
 // The catalogue files a snapshot holds, relative to the catalogue root: everything but
 // the thumbnails (the files of an album folder other than property files) and the lock.
-QStringList catalogueFiles(const QString &root, const std::atomic_bool *cancel)
+struct CatalogueFileEntry
 {
-    QStringList files;
+    QString relative;
+    qint64 modified = 0;  // seconds since the epoch
+};
+
+QList<CatalogueFileEntry> catalogueFiles(const QString &root, const std::atomic_bool *cancel)
+{
+    QList<CatalogueFileEntry> files;
     const QDir base(QFileInfo(root).absoluteFilePath());
     QDirIterator it(base.path(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -63,9 +69,10 @@ QStringList catalogueFiles(const QString &root, const std::atomic_bool *cancel)
         if (relative.count(QLatin1Char('/')) >= 2 && relative.startsWith(QLatin1String("db/"))
             && !relative.endsWith(QLatin1String(".kiv")))
             continue;
-        files << relative;
+        files.append({relative, info.lastModified().toSecsSinceEpoch()});
     }
-    files.sort();
+    std::sort(files.begin(), files.end(),
+              [](const CatalogueFileEntry &a, const CatalogueFileEntry &b) { return a.relative < b.relative; });
     return files;
 }
 
@@ -164,7 +171,7 @@ Result write(const QString &installDir, const QString &archivePath, const std::a
     }
     result.path = automatic ? snapshotName(folder(installDir), QDateTime::currentDateTime()) : archivePath;
 
-    const QStringList files = catalogueFiles(context.root, cancel);
+    const QList<CatalogueFileEntry> files = catalogueFiles(context.root, cancel);
     // Written beside its place and renamed into it when whole.
     QSaveFile out(result.path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
@@ -183,18 +190,26 @@ Result write(const QString &installDir, const QString &archivePath, const std::a
     }
     const QDir base(QFileInfo(context.root).absoluteFilePath());
     QByteArray bytes;
-    for (const QString &relative : files) {
+    for (const CatalogueFileEntry &file : files) {
+        const QString &relative = file.relative;
         if (cancel && cancel->load()) {
             out.cancelWriting();
             result.error = QStringLiteral("The backup was stopped.");
             return result;
         }
-        QString why;
-        if (!CatalogueFile::readBytes(base.filePath(relative), &bytes, &why)) {
-            if (!QFileInfo::exists(base.filePath(relative)))
-                continue;  // gone since it was listed: a write renamed over it
+        // Listed as a regular file a moment ago: read without asking again.
+        QFile in(base.filePath(relative));
+        if (!in.open(QIODevice::ReadOnly)) {
+            if (in.error() == QFileDevice::OpenError && !in.exists())
+                continue;  // gone since it was listed
             out.cancelWriting();
-            result.error = QStringLiteral("The catalogue file %1 cannot be read (%2).").arg(base.filePath(relative), why);
+            result.error = QStringLiteral("The catalogue file %1 cannot be read (%2).").arg(in.fileName(), in.errorString());
+            return result;
+        }
+        bytes = in.read(CatalogueFile::MaxFileSize + 1 > in.size() ? in.size() + 1 : CatalogueFile::MaxFileSize + 1);
+        if (in.error() != QFileDevice::NoError || bytes.size() > in.size() || bytes.size() > CatalogueFile::MaxFileSize) {
+            out.cancelWriting();
+            result.error = QStringLiteral("The catalogue file %1 cannot be read whole.").arg(in.fileName());
             return result;
         }
         EntryPtr entry(archive_entry_new());
@@ -202,7 +217,7 @@ Result write(const QString &installDir, const QString &archivePath, const std::a
         archive_entry_set_filetype(entry.get(), AE_IFREG);
         archive_entry_set_perm(entry.get(), 0644);
         archive_entry_set_size(entry.get(), bytes.size());
-        archive_entry_set_mtime(entry.get(), QFileInfo(base.filePath(relative)).lastModified().toSecsSinceEpoch(), 0);
+        archive_entry_set_mtime(entry.get(), file.modified, 0);
         if (archive_write_header(writer.get(), entry.get()) != ARCHIVE_OK
             || archive_write_data(writer.get(), bytes.constData(), size_t(bytes.size())) != bytes.size()) {
             result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, archiveError(writer.get()));
