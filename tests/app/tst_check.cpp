@@ -22,11 +22,8 @@
 
 namespace {
 
-struct Run
+struct Run : CliOutput
 {
-    int code = -1;
-    QByteArray out;
-    QString err;
     QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
     QSet<QString> kinds() const
     {
@@ -117,12 +114,7 @@ void TestCheck::init()
 
 Run TestCheck::cli(const QStringList &args, rlim_t fileSizeLimit)
 {
-    const CliOutput output = runCli(m_dir->path(), m_install, args, fileSizeLimit, {"VELLARO_LOCK_WAIT_MS=200"});
-    Run run;
-    run.code = output.code;
-    run.out = output.out;
-    run.err = output.err;
-    return run;
+    return {runCli(m_dir->path(), m_install, args, fileSizeLimit, {"VELLARO_LOCK_WAIT_MS=200"})};
 }
 
 void TestCheck::soundCatalogue()
