@@ -12,6 +12,7 @@
 #include "viewphoto.h"
 #include "catalogueloader.h"
 #include "cataloguebackup.h"
+#include "picturerename.h"
 #include "cataloguefile.h"
 #include "cataloguesave.h"
 #include "cataloguelock.h"
@@ -400,6 +401,13 @@ void AmbrioMainWindow::stageUi()
     std::fflush(stdout);
     QStringList problems;
     CatalogueLoader::load(ui->ListRoll, m_library, m_context, QStringLiteral("media"), m_prompter, &problems);
+    // A picture rename cut short is finished before anything else is changed.
+    if (!CatalogueFile::isReadOnly() && !m_library.isDamaged()) {
+        QString why;
+        if (!PictureRename::finishInterrupted(m_context.root, CatalogueLoader::storedAlbums(ui->ListRoll), &m_library,
+                                              &why))
+            problems << QStringLiteral("A picture rename cut short could not be finished: ") + why;
+    }
     // What could not be read is said once, at start; those files are left as they are.
     if (m_library.isDamaged())
         problems.prepend(m_library.damage()

@@ -4,6 +4,7 @@
 #include "catalogueloader.h"
 #include "cataloguebackup.h"
 #include "cataloguecheck.h"
+#include "picturerename.h"
 #include "cataloguecontext.h"
 #include "cataloguelock.h"
 #include "cataloguefile.h"
@@ -140,6 +141,7 @@ QString CatalogueCli::usage()
         "  new-dynamic-album FOLDER\n"
         "  remove-album ALBUM\n"
         "  add ALBUM FILE...\n"
+        "  rename ALBUM FILE NEWNAME       rename a picture file; every album holding it follows\n"
         "  set ALBUM FILE KEY=VALUE...     title, category, comment, love, badge, persons, place,\n"
         "                                  event, date, author, from\n"
         "  fx INPUT OUTPUT EFFECT...       grey, mirror, rotate-cw, rotate-ccw, resize1024, resize640,\n"
@@ -319,7 +321,7 @@ int CatalogueCli::dispatch(const Options &options)
         return backup(options);
     if (command == QLatin1String("restore"))
         return restore(options);
-    static const QStringList writing{"new-album", "new-dynamic-album", "remove-album", "add", "set"};
+    static const QStringList writing{"new-album", "new-dynamic-album", "remove-album", "add", "set", "rename"};
     static const QStringList reading{"albums", "rows", "smart", "search", "props"};
     if (!writing.contains(command) && !reading.contains(command))
         return usageError(QStringLiteral("unknown command: ") + command);
@@ -370,6 +372,16 @@ int CatalogueCli::dispatch(const Options &options)
             return Usage;
         m_err << "Nothing is changed until the library index is repaired." << Qt::endl;
         return Refused;
+    }
+    // A picture rename cut short is finished before anything else is changed.
+    if (writing.contains(command)) {
+        QString why;
+        if (!PictureRename::finishInterrupted(cat.context.root, CatalogueLoader::storedAlbums(&cat.list), &cat.library,
+                                              &why)) {
+            m_err << "A picture rename cut short could not be finished: " << why << "\nNothing else is changed."
+                  << Qt::endl;
+            return Refused;
+        }
     }
 
     auto print = [&](const QJsonValue &json, const QStringList &lines) {
@@ -674,6 +686,36 @@ int CatalogueCli::dispatch(const Options &options)
             m_err << result.saveError << Qt::endl;
         print(QJsonObject{{"added", array}, {"refused", result.refused}}, lines);
         return result.refused == 0 && result.saveError.isEmpty() ? Done : Refused;
+    }
+
+    if (command == QLatin1String("rename")) {
+        if (args.size() != 3)
+            return usageError(QStringLiteral("rename takes an album, a file name and its new name"));
+        PlayList *album = nullptr;
+        if (const int code = findAlbum(args.at(0), &album))
+            return code;
+        if (album->isSmart() || album->className() == QLatin1String("PlayListGroup")) {
+            m_err << "Pictures are renamed in albums, not in groups or smart albums." << Qt::endl;
+            return Refused;
+        }
+        if (CatalogueLoader::refuseInvalidAlbum(album, prompter))
+            return Refused;
+        std::unique_ptr<PhotoItem> photo;
+        if (const int code = pictureOf(album, args.at(1), &photo))
+            return code;
+        if (args.at(2) == args.at(1))
+            return Done;
+        const PictureRename::Result result =
+            PictureRename::rename(photo.get(), album, CatalogueLoader::storedAlbums(&cat.list), args.at(2), &cat.library);
+        if (!result.renamed) {
+            m_err << (result.message.isEmpty() ? QStringLiteral("The folder of %1 is not there: nothing is renamed.")
+                                                      .arg(args.at(1))
+                                                : result.message)
+                  << Qt::endl;
+            return Refused;
+        }
+        print(QJsonObject{{"renamed", args.at(1)}, {"to", args.at(2)}}, {args.at(2)});
+        return Done;
     }
 
     // set ALBUM FILE KEY=VALUE...

@@ -1,5 +1,6 @@
 #include "picturecommands.h"
 
+#include "picturerename.h"
 #include "ui_renameitembase.h"
 
 #include "albumadd.h"
@@ -565,52 +566,14 @@ void PictureCommands::rename()
     const QString newName = form.lineEditNewFilename->text();
     if (newName == item->fileName())
         return;
-    // The file itself is renamed: every album naming it (same folder, same name) follows,
-    // so none must hold the new name already.
-    const QString oldName = item->fileName();
-    const QString folder = item->sourceFolder();
-    QList<PlayList *> holders;
-    for (PlayList *other : CatalogueLoader::storedAlbums(m_page->albumList())) {
-        const int row = other->indexOfFile(oldName);
-        if (row < 0 || other->rowTable().field(row, AlbumRows::Folder) != folder)
-            continue;
-        if (other->indexOfFile(newName) >= 0 || !other->writeRefusal().isEmpty()) {
-            m_page->prompter()->information(m_page, QStringLiteral("Unable to rename this photo.\nA photo already "
-                                                                   "have this filename."));
-            return;
-        }
-        if (other != album)
-            holders << other;
-    }
-    if (album->indexOfFile(newName) >= 0) {
-        m_page->prompter()->information(m_page, QStringLiteral("Unable to rename this photo.\nA photo already have "
-                                                               "this filename."));
+    // The file itself is renamed: every album naming it (same folder, same name) follows.
+    const PictureRename::Result result = PictureRename::rename(
+        item, album, CatalogueLoader::storedAlbums(m_page->albumList()), newName, m_page->getDataBase());
+    if (!result.renamed) {
+        if (!result.message.isEmpty())
+            m_page->prompter()->information(m_page, result.message);
         return;
     }
-    const KivViewItem::RenameResult result = item->rename(newName);
-    if (result != KivViewItem::RenameResult::Renamed) {
-        const QString refusal = KivViewItem::renameRefusal(result);
-        if (!refusal.isEmpty())
-            m_page->prompter()->information(m_page, refusal);
-        return;
-    }
-    album->replaceRow(oldName, item);
-    m_page->storeAlbum(album);
-    for (PlayList *other : std::as_const(holders)) {
-        PhotoItem stored(oldName);
-        stored.setFileName(oldName);
-        stored.setSourceFolder(folder);
-        stored.setOwnerAlbum(other);
-        stored.setAlbumFolderPath(other->albumFolder());
-        stored.followRename(newName);
-        // Only the name changes in that album's row: its tags stay its own.
-        const int row = other->indexOfFile(oldName);
-        QStringList texts = other->rowTable().row(row);
-        texts[AlbumRows::FileName] = newName;
-        other->setRow(row, texts);
-        m_page->storeAlbum(other);
-    }
-    item->setCaption(KivViewItem::captionFor(newName));
     view()->repaintItem(item);
     // The panel shows the new name at once.
     Q_EMIT m_page->updateProperty(item);

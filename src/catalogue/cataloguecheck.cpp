@@ -10,6 +10,7 @@
 #include "libraryindex.h"
 #include "photoitem.h"
 #include "playlist.h"
+#include "picturerename.h"
 #include "playlistgroup.h"
 
 #include <QDir>
@@ -75,7 +76,20 @@ QStringList tagsOf(const QStringList &row)
             row.value(AlbumRows::Badge),     row.value(AlbumRows::Persons)};
 }
 
-void lookAtPictures(PlayList *album, Report *report)
+// What a rename cut short leaves until it is finished (a row naming the picture by
+// its old name, files under either name) is told once, as the unfinished rename.
+struct Excused
+{
+    PictureRename::Pending rename;
+    bool covers(const PlayList *album, const QString &folder, const QString &file) const
+    {
+        return rename.isValid() && rename.albums.contains(album->kivDir())
+               && (folder.isEmpty() || folder == rename.folder)
+               && (file == rename.from || file == rename.to);
+    }
+};
+
+void lookAtPictures(PlayList *album, const Excused &excused, Report *report)
 {
     const QString id = album->kivDir();
     QSet<QString> names, stems;
@@ -85,7 +99,7 @@ void lookAtPictures(PlayList *album, Report *report)
         names.insert(file);
         stems.insert(KivViewItem::legacyPropertyFileNameFor(file));
         const QString picture = row.value(AlbumRows::Folder) + QLatin1Char('/') + file;
-        if (!QFileInfo::exists(picture))
+        if (!QFileInfo::exists(picture) && !excused.covers(album, row.value(AlbumRows::Folder), file))
             report->problems.append({Kind::PictureMissing, id, picture,
                                      QStringLiteral("The picture %1 of the album is not on disk (its drive may be "
                                                     "unplugged); its row and tags are kept.")
@@ -104,12 +118,13 @@ void lookAtPictures(PlayList *album, Report *report)
         if (name.endsWith(CatalogueFile::unfinishedSuffix()))
             continue;  // told as an unfinished write
         if (name.endsWith(QLatin1String(".kiv"))) {
-            if (!names.contains(name.chopped(4)) && !stems.contains(name))
+            if (!names.contains(name.chopped(4)) && !stems.contains(name)
+                && !excused.covers(album, QString(), name.chopped(4)))
                 report->problems.append({Kind::OrphanPropertyFile, id, folder.filePath(name),
                                          QStringLiteral("The property file %1 belongs to no picture of the album; "
                                                         "it is kept, its tags may still be wanted.")
                                              .arg(name)});
-        } else if (!names.contains(name)) {
+        } else if (!names.contains(name) && !excused.covers(album, QString(), name)) {
             report->problems.append({Kind::OrphanThumbnail, id, folder.filePath(name),
                                      QStringLiteral("The thumbnail %1 belongs to no picture of the album.").arg(name)});
         }
@@ -152,6 +167,19 @@ Report run(const QString &installDir)
                                     QStringLiteral("A write cut short left its new version unused; the file it was "
                                                    "to replace is whole as it was.")});
         }
+    }
+
+    Excused excused;
+    const QString journal = PictureRename::journalPath(context.root);
+    if (QFileInfo::exists(journal) || QFileInfo(journal).isSymLink()) {
+        excused.rename = PictureRename::pending(context.root);
+        report.problems.append(
+            {Kind::UnfinishedWrite, QString(), journal,
+             excused.rename.isValid()
+                 ? QStringLiteral("Renaming the picture %1 to %2 was cut short; the next change, or check "
+                                  "--repair, finishes it.")
+                       .arg(excused.rename.from, excused.rename.to)
+                 : QStringLiteral("A rename journal that cannot be read tells of nothing to finish.")});
     }
 
     index.load();
@@ -207,7 +235,7 @@ Report run(const QString &installDir)
             continue;
         }
         if (album->className() == QLatin1String("Playlist") || album->className() == QLatin1String("DirectoryPlaylist"))
-            lookAtPictures(album, &report);
+            lookAtPictures(album, excused, &report);
     }
     return report;
 }
@@ -239,6 +267,8 @@ QStringList plan(const Report &report)
             step(QStringLiteral("Delete the orphan thumbnail %1.").arg(problem.path));
         else if (problem.kind == Kind::StaleLock)
             step(QStringLiteral("Empty the stale lock file %1.").arg(problem.path));
+        else if (problem.kind == Kind::UnfinishedWrite && problem.path.endsWith(QLatin1String("/rename.journal")))
+            step(QStringLiteral("Finish the picture rename the journal %1 tells of.").arg(problem.path));
         else if (problem.kind == Kind::UnfinishedWrite)
             step(QStringLiteral("Delete the unused new version %1.").arg(problem.path));
     }
@@ -332,6 +362,18 @@ Repaired repair(const QString &installDir, const Report &report, bool backupFirs
             result.done << QStringLiteral("Rebuilt the library index: %1 albums.").arg(rows.size());
         for (const QString &file : std::as_const(added))
             result.done << QStringLiteral("Listed %1 in the library index.").arg(file);
+    }
+
+    if (QFileInfo::exists(PictureRename::journalPath(context.root))
+        || QFileInfo(PictureRename::journalPath(context.root)).isSymLink()) {
+        QTreeWidget list;
+        CatalogueLoader::load(&list, index, context, QStringLiteral("media"));
+        QString why;
+        if (!PictureRename::finishInterrupted(context.root, CatalogueLoader::storedAlbums(&list), &index, &why)) {
+            result.error = QStringLiteral("The picture rename cut short cannot be finished: %1").arg(why);
+            return result;
+        }
+        result.done << QStringLiteral("Finished the picture rename cut short.");
     }
 
     if (has(Kind::RowDisagrees)) {

@@ -279,23 +279,34 @@ void KivViewItem::setAlbumFolder(const QString &folder)
         QDir().mkdir(folder);
 }
 
-KivViewItem::RenameResult KivViewItem::rename(const QString &newFileName)
+KivViewItem::RenameResult KivViewItem::checkRename(const QString &sourceFolder, const QString &oldFileName,
+                                                  const QString &newFileName)
 {
-    if (m_sourceFolder.isEmpty() || !QFileInfo(m_sourceFolder).isDir())
+    if (sourceFolder.isEmpty() || !QFileInfo(sourceFolder).isDir())
         return RenameResult::NoSourceFolder;
     if (newFileName.isEmpty() || newFileName == QLatin1String(".") || newFileName == QLatin1String("..")
         || newFileName.contains(QLatin1Char('/')) || newFileName.contains(QLatin1Char('\\'))
         || newFileName.contains(QLatin1Char('\n')) || newFileName.contains(QLatin1Char('\r'))
         || newFileName.contains(QLatin1Char('|')))
         return RenameResult::InvalidName;
+    const QString oldPicture = joinPath(sourceFolder, oldFileName);
+    const QString newPicture = joinPath(sourceFolder, newFileName);
+    // A name differing only in case is the same file on case-insensitive disks.
+    if (newFileName != oldFileName && QFileInfo::exists(newPicture)
+        && newPicture.compare(oldPicture, Qt::CaseInsensitive) != 0)
+        return RenameResult::NameExists;
+    return RenameResult::Renamed;
+}
+
+KivViewItem::RenameResult KivViewItem::rename(const QString &newFileName)
+{
+    if (const RenameResult check = checkRename(m_sourceFolder, m_fileName, newFileName); check != RenameResult::Renamed)
+        return check;
     if (newFileName == m_fileName)
         return RenameResult::Renamed;
 
     const QString oldPicture = picturePath();
     const QString newPicture = joinPath(m_sourceFolder, newFileName);
-    // A name differing only in case is the same file on case-insensitive disks.
-    if (QFileInfo::exists(newPicture) && newPicture.compare(oldPicture, Qt::CaseInsensitive) != 0)
-        return RenameResult::NameExists;
     if (QFile::exists(oldPicture)) {
         // QFile::rename is an atomic rename within the folder: the picture is never
         // deleted before a complete copy exists under the new name.

@@ -53,6 +53,9 @@ public:
     virtual bool writeProperties() const;
     // Title, love, view count and user badge from an album row (11 texts).
     void loadFromRow(const QStringList &row);
+    // Whether `oldFileName` of `sourceFolder` may take `newFileName`: Renamed when it may.
+    static RenameResult checkRename(const QString &sourceFolder, const QString &oldFileName,
+                                    const QString &newFileName);
     RenameResult rename(const QString &newFileName);
     // The picture was renamed elsewhere: this record's property file and thumbnail take
     // the new name in its album folder, and so does the record.

@@ -76,6 +76,9 @@ private Q_SLOTS:
     void snapshotsAreKeptTen();
     void fullDiskBackupIsAFailure();
     void unfinishedWritesAreToldAndSwept();
+    void renameReachesEveryAlbumOrNothing();
+    void cutShortRenameIsFinished_data();
+    void cutShortRenameIsFinished();
 
 private:
     Run cli(const QStringList &args, rlim_t fileSizeLimit = 0);
@@ -370,6 +373,89 @@ void TestCheck::unfinishedWritesAreToldAndSwept()
     QVERIFY(!QFile::exists(m_install + "/DataBase/library.db.vellaro-new"));
     QVERIFY(!QFile::exists(db() + kTrip + "/a.jpg.kiv.vellaro-new"));
     QCOMPARE(readAll(db() + kTrip + "/a.jpg.kiv"), propertyFile("Harbour", 4));
+    QCOMPARE(cli({"check"}).code, 0);
+}
+
+void TestCheck::renameReachesEveryAlbumOrNothing()
+{
+    // c.jpg is in the folder album and in Snow, whose file is long enough that a small
+    // file size limit lets the rename's first writes through and stops Snow's.
+    QByteArray snow = "KivDir=" + kSnow + "\r\nTitle=Snow\r\nDirty=False\r\nCreationDate=2005-01-01\r\nNumFile=41\r\n"
+                      "File=Photo|" + m_pics.toUtf8() + "|c.jpg|Cold|Art| |1|0|-1|64*48|Anna|\r\n";
+    for (int i = 0; i < 40; ++i)
+        snow += "File=Photo|/elsewhere|x" + QByteArray::number(i) + ".jpg|Padding padding padding| | |1|0|-1|64*48||\r\n";
+    writeFile(db() + kSnow + ".db", snow);
+    writeFile(db() + kSnow + "/c.jpg.kiv", propertyFile("Cold", 1));
+    writeFile(db() + kSnow + "/c.jpg", "thumbnail");
+    CatalogueLock(m_install + "/DataBase").tryLock();  // the lock file every writer leaves
+    const QMap<QString, QByteArray> before = everything(m_dir->path());
+
+    // Refusals change nothing: a name an album already holds, a name that is no file name,
+    // a picture the album does not have.
+    for (const QStringList &args : {QStringList{"rename", "Trip", "a.jpg", "b.jpg"},
+                                    QStringList{"rename", "Trip", "a.jpg", "../a.jpg"},
+                                    QStringList{"rename", "Trip", "a.jpg", "a|b.jpg"},
+                                    QStringList{"rename", "Trip", "zz.jpg", "y.jpg"}}) {
+        const Run run = cli(args);
+        QCOMPARE(run.code, 1);
+        QVERIFY2(!run.err.isEmpty(), qPrintable(args.join(' ')));
+        QCOMPARE(everything(m_dir->path()), before);
+    }
+    QVERIFY(cli({"rename", "Trip", "a.jpg", "b.jpg"}).err.contains("already have this filename"));
+
+    // A full disk stops it at Snow's file: the folder album written before it is put
+    // back, and so are the picture, its property file and thumbnail.
+    const Run full = cli({"rename", "pics", "c.jpg", "d.jpg"}, 3000);
+    QCOMPARE(full.code, 1);
+    QVERIFY2(full.err.contains(kSnow), qPrintable(full.err));
+    QCOMPARE(everything(m_dir->path()), before);
+
+    const Run run = cli({"rename", "pics", "c.jpg", "d.jpg"});
+    QCOMPARE(run.code, 0);
+    QVERIFY(!QFile::exists(m_pics + "/c.jpg"));
+    QCOMPARE(readAll(m_pics + "/d.jpg"), before.value(m_pics + "/c.jpg"));
+    // Each album's row follows with its own tags, and so do Snow's files.
+    QVERIFY(readAll(db() + kSnow + ".db").contains("|d.jpg|Cold|Art|"));
+    QVERIFY(!readAll(db() + kSnow + ".db").contains("|c.jpg|"));
+    QVERIFY(readAll(db() + kPics + ".dir").contains("|d.jpg| |"));
+    QCOMPARE(readAll(db() + kSnow + "/d.jpg.kiv"), propertyFile("Cold", 1));
+    QCOMPARE(readAll(db() + kSnow + "/d.jpg"), QByteArray("thumbnail"));
+    QVERIFY(!QFile::exists(db() + kSnow + "/c.jpg.kiv"));
+    QVERIFY(!QFile::exists(m_install + "/DataBase/rename.journal"));
+    QCOMPARE(cli({"--json", "check"}).kinds(), QSet<QString>{"picture-missing"});  // the padding rows
+}
+
+void TestCheck::cutShortRenameIsFinished_data()
+{
+    QTest::addColumn<QStringList>("next");
+    QTest::newRow("by the next change") << QStringList{"set", "Trip", "b.jpg", "title=Next"};
+    QTest::newRow("by the repair") << QStringList{"check", "--repair"};
+}
+
+void TestCheck::cutShortRenameIsFinished()
+{
+    QFETCH(QStringList, next);
+    // Killed after the picture and Snow's thumbnail took the new name, before any album
+    // file was written.
+    writeFile(db() + kSnow + "/c.jpg", "thumbnail");
+    writeFile(m_install + "/DataBase/rename.journal",
+              "Folder=" + m_pics.toUtf8() + "\r\nFrom=c.jpg\r\nTo=d.jpg\r\nAlbum=" + kSnow + "\r\nAlbum=" + kPics + "\r\n");
+    QVERIFY(QFile::rename(m_pics + "/c.jpg", m_pics + "/d.jpg"));
+    QVERIFY(QFile::rename(db() + kSnow + "/c.jpg", db() + kSnow + "/d.jpg"));
+
+    // Told once as the rename cut short, not as a missing picture and a stray file.
+    const Run found = cli({"--json", "check"});
+    QCOMPARE(found.code, 1);
+    QCOMPARE(found.kinds(), QSet<QString>{"unfinished-write"});
+    QCOMPARE(found.json().value("problems").toArray().size(), 1);
+
+    const Run run = cli(next);
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QVERIFY(readAll(db() + kSnow + ".db").contains("|d.jpg|Cold|"));
+    QVERIFY(readAll(db() + kPics + ".dir").contains("|d.jpg|"));
+    QVERIFY(!readAll(db() + kPics + ".dir").contains("|c.jpg|"));
+    QCOMPARE(readAll(db() + kSnow + "/d.jpg"), QByteArray("thumbnail"));
+    QVERIFY(!QFile::exists(m_install + "/DataBase/rename.journal"));
     QCOMPARE(cli({"check"}).code, 0);
 }
 

@@ -1,11 +1,13 @@
-// The kill harness: runs the writing commands of vellaro-cli against a generated
-// catalogue and kills them with SIGKILL at random moments. After every kill:
+// The kill harness: runs the writing commands of vellaro-cli (new albums, adds, sets,
+// removals of albums, renames of pictures) against a generated catalogue and kills
+// them with SIGKILL at random moments. After every kill:
 //  - every catalogue file is its old version or a whole new one (never empty, never
 //    cut), and no temporary file is left beside one;
 //  - the lock keeps no next writer out;
 //  - `check` finds nothing but rows that disagree with their property files, album
 //    files the index misses, and the killed holder's details in the lock file, and
-//    `check --repair` clears them, losing no album and no tag.
+//    `check --repair` clears them, losing no album and no tag;
+//  - a renamed picture is under one of its two names, and every row names that one.
 //
 //   killharness --cli PATH [--kills N] [--seed S] [--keep]
 //
@@ -247,10 +249,11 @@ bool Harness::setUp()
     const QList<QStringList> samples{{"set", "Alpha", "p00.jpg", "title=Start"},
                                      {"add", "Beta", m_pictures.at(0), m_pictures.at(1)},
                                      {"new-album", "Warmup"},
-                                     {"remove-album", "Warmup"}};
+                                     {"remove-album", "Warmup"},
+                                     {"rename", "Beta", "p00.jpg", "p00-r.jpg"}};
     for (const QStringList &sample : samples)
         m_durations.insert(sample.first(), qMax<qint64>(100, cli(sample).writesUs));
-    return cli({"check"}).code == 0;
+    return cli({"rename", "Alpha", "p00-r.jpg", "p00.jpg"}).code == 0 && cli({"check"}).code == 0;
 }
 
 QMap<QString, QByteArray> Harness::catalogueFiles() const
@@ -358,7 +361,22 @@ bool Harness::oneKill(int n)
     QString album = m_albums.at(int(m_random.bounded(m_albums.size())));
     const int pick = int(m_random.bounded(100));
     QString kind;
-    if (pick < 50) {
+    QString renamedFrom, renamedTo;  // a rename's two names
+    int renamed = -1;                // and its picture
+    const QMap<QString, QString> tagsBefore = tags();
+    if (pick >= 45 && pick < 55 && !tagsBefore.isEmpty()) {
+        // A picture of some album (the others holding it follow): to its other name.
+        kind = QStringLiteral("rename");
+        const QString key = tagsBefore.keys().at(int(m_random.bounded(tagsBefore.size())));
+        renamedFrom = key.section('|', 1);
+        renamedTo = renamedFrom.contains(QLatin1String("-r.")) ? QString(renamedFrom).replace(QLatin1String("-r."), QLatin1String("."))
+                                                               : QFileInfo(renamedFrom).completeBaseName() + QLatin1String("-r.jpg");
+        for (int i = 0; i < m_pictures.size(); ++i) {
+            if (QFileInfo(m_pictures.at(i)).fileName() == renamedFrom)
+                renamed = i;
+        }
+        args = QStringList{"rename", key.section('|', 0, 0), renamedFrom, renamedTo};
+    } else if (pick < 50) {
         kind = QStringLiteral("set");
         const QString file = QFileInfo(m_pictures.at(int(m_random.bounded(m_pictures.size())))).fileName();
         const QString title = QStringLiteral("T%1").arg(n);
@@ -381,7 +399,6 @@ bool Harness::oneKill(int n)
     }
     const QString command = args.join(' ');
     const QMap<QString, QByteArray> before = catalogueFiles();
-    const QMap<QString, QString> tagsBefore = tags();
     const QSet<QString> albumsBefore = albumIds();
 
     // Anywhere in the time the command's writes usually take, and a little past it.
@@ -436,11 +453,29 @@ bool Harness::oneKill(int n)
     }
     if (removed)
         m_albums.removeAll(album);
+    // A rename is done whole or not at all: one picture file, and every row names it.
+    bool renameDone = false;
+    if (!renamedFrom.isEmpty()) {
+        const QString folder = QFileInfo(m_pictures.at(renamed)).path();
+        const bool oldThere = QFile::exists(folder + '/' + renamedFrom), newThere = QFile::exists(folder + '/' + renamedTo);
+        if (oldThere == newThere)
+            return fail(n, QStringLiteral("the renamed picture is %1").arg(oldThere ? "there twice" : "gone"), command);
+        renameDone = newThere;
+        if (renameDone)
+            m_pictures[renamed] = folder + '/' + renamedTo;
+    }
     const QMap<QString, QString> tagsAfter = tags();
+    for (auto it = tagsAfter.begin(); it != tagsAfter.end(); ++it) {
+        if (!renamedFrom.isEmpty() && it.key().section('|', 1) == (renameDone ? renamedFrom : renamedTo))
+            return fail(n, QStringLiteral("the row %1 names a picture that is not there").arg(it.key()), command);
+    }
     for (auto it = tagsBefore.begin(); it != tagsBefore.end(); ++it) {
         if (!albumsAfter.contains(it.key().section('|', 0, 0)))
             continue;
-        const QString now = tagsAfter.value(it.key());
+        QString key = it.key();
+        if (renameDone && key.section('|', 1) == renamedFrom)
+            key = key.section('|', 0, 0) + '|' + renamedTo;
+        const QString now = tagsAfter.value(key);
         const bool target = !changedKey.isEmpty() && it.key().section('|', 1) == changedKey
                             && nameOf(it.key().section('|', 0, 0)) == album;
         if (now != it.value() && !(target && now == newTags))
