@@ -105,7 +105,13 @@ void lookAtPictures(PlayList *album, const Excused &excused, Report *report)
                                                     "unplugged); its row and tags are kept.")
                                          .arg(file)});
         const std::unique_ptr<PhotoItem> record = album->recordAt(i);
-        if (record->propertiesExist() && tagsOf(PlayList::rowFor(record.get())) != tagsOf(row))
+        if (!record->propertiesDamage().isEmpty())
+            report->problems.append({Kind::PropertyFileDamaged, id, record->propertyReadPath(),
+                                     QStringLiteral("The property file of %1 is damaged (%2); it is kept as it is, and "
+                                                    "the album row's tags are used. Put it back from a backup, or "
+                                                    "delete it to edit the picture's tags again.")
+                                         .arg(file, record->propertiesDamage())});
+        else if (record->propertiesExist() && tagsOf(PlayList::rowFor(record.get())) != tagsOf(row))
             report->problems.append({Kind::RowDisagrees, id, record->propertyReadPath(),
                                      QStringLiteral("The album row of %1 differs from its property file (a write "
                                                     "was cut short); the property file holds the last word.")

@@ -32,6 +32,7 @@ inline const QString OrphanThumbnail = QStringLiteral("orphan-thumbnail");
 inline const QString OrphanPropertyFile = QStringLiteral("orphan-property-file");
 inline const QString StaleLock = QStringLiteral("stale-lock");
 inline const QString UnfinishedWrite = QStringLiteral("unfinished-write");
+inline const QString PropertyFileDamaged = QStringLiteral("property-file-damaged");
 } // namespace Kind
 
 struct Report

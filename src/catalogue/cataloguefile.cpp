@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <QDirIterator>
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace CatalogueFile {
@@ -175,7 +177,13 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     // removes (sweepUnfinished).
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     const QByteArray name = QFile::encodeName(info.fileName());
-    const QByteArray staged = name + QFile::encodeName(unfinishedSuffix());
+    // Where "<file>.vellaro-new" would be longer than a file name may be (255 bytes), the
+    // new version is named by a hash of the file's name, ending alike: every file the
+    // catalogue can name can be written.
+    QByteArray staged = name + QFile::encodeName(unfinishedSuffix());
+    if (staged.size() > NAME_MAX)
+        staged = '.' + QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex()
+                 + QFile::encodeName(unfinishedSuffix());
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return fail(systemError(errno));
@@ -234,6 +242,11 @@ int sweepUnfinished(const QString &root)
             ++removed;
     }
     return removed;
+}
+
+void refuseWrite(const QString &why)
+{
+    t_lastWriteError = why;
 }
 
 QString lastWriteError()

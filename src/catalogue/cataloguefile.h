@@ -54,14 +54,17 @@ private:
 bool writeLines(const QString &path, const QStringList &lines);
 bool writeBytes(const QString &path, const QByteArray &bytes);
 // What a write cut short between its two last steps can leave beside its file: the
-// unused new version, named "<file>.vellaro-new". The writer that next holds the
-// catalogue's lock removes them; the number removed is returned.
+// unused new version, named "<file>.vellaro-new" (for a file whose name is within 12
+// bytes of the longest, "." and a hash of the name before ".vellaro-new"). The writer
+// that next holds the catalogue's lock removes them; the number removed is returned.
 QString unfinishedSuffix();
 int sweepUnfinished(const QString &catalogueRoot);
 
 // Why the last write of this thread failed ("No space left on device", "it is a
 // symbolic link"), for the message that tells it.
 QString lastWriteError();
+// A write refused before it began, for the reason given (as lastWriteError() tells).
+void refuseWrite(const QString &why);
 
 // Reads every line whole, without its line end (CR LF, or a bare LF). A file that does
 // not exist or cannot be read gives no lines; `ok` tells the two cases apart.

@@ -179,15 +179,45 @@ void KivViewItem::applyPropertyLines(const QStringList &lines)
 
 bool KivViewItem::writeProperties() const
 {
+    if (!m_propertiesDamage.isEmpty()) {
+        CatalogueFile::refuseWrite(QStringLiteral("it is damaged: %1; it is kept as it is").arg(m_propertiesDamage));
+        return false;
+    }
     return CatalogueFile::writeLines(propertyFilePath(), propertyLines());
 }
 
 void KivViewItem::readProperties()
 {
-    bool ok = false;
-    const QStringList lines = CatalogueFile::readLines(propertyReadPath(), &ok);
-    if (!ok)
+    m_propertiesDamage.clear();
+    const QString path = propertyReadPath();
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return;
+    QByteArray bytes;
+    QString why;
+    if (!CatalogueFile::readBytes(path, &bytes, &why)) {
+        m_propertiesDamage = why;
+        return;
+    }
+    if (bytes.isEmpty() || !bytes.endsWith('\n')) {
+        m_propertiesDamage = bytes.isEmpty() ? QStringLiteral("it is empty") : QStringLiteral("it is cut short");
+        return;
+    }
+    if (bytes.contains('\0')) {
+        m_propertiesDamage = QStringLiteral("it holds NUL bytes");
+        return;
+    }
+    // Keys are not compared (older programs wrote them in other cases), but every line
+    // is a key and its value, and a bare CR would end a value in the middle.
+    QStringList lines;
+    CatalogueFile::LineReader reader(bytes);
+    while (!reader.atEnd()) {
+        const QByteArrayView line = reader.next();
+        if (!line.contains('=') || line.contains('\r')) {
+            m_propertiesDamage = QStringLiteral("its line %1 is not a key and its value").arg(lines.size() + 1);
+            return;
+        }
+        lines.append(reader.text(line));
+    }
     applyPropertyLines(lines);
 }
 

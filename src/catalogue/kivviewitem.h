@@ -49,8 +49,12 @@ public:
 
     virtual int rtti() const { return 0; }
     virtual QPixmap makeThumbnail(bool fast);
+    // A property file that is not one (empty, cut short, junk, not a regular file) is
+    // not applied: the record keeps its row's values, and the file is never written
+    // over; `propertiesDamage()` says why.
     virtual void readProperties();
     virtual bool writeProperties() const;
+    QString propertiesDamage() const { return m_propertiesDamage; }
     // Title, love, view count and user badge from an album row (11 texts).
     void loadFromRow(const QStringList &row);
     // Whether `oldFileName` of `sourceFolder` may take `newFileName`: Renamed when it may.
@@ -168,6 +172,7 @@ private:
     int m_viewCount = 0;
     QString m_caption;
     QString m_fileName;
+    QString m_propertiesDamage;
     QString m_sourceFolder;
     QString m_albumFolder;
     PlayList *m_ownerAlbum = nullptr;

@@ -11,7 +11,11 @@ namespace NameList {
 // `list` unchanged; a file that cannot be read leaves it empty.
 bool load(const QString &path, QStringList &list);
 // False when the file cannot be written.
+// A list on disk that is damaged (see damage()) is never written over: save() then
+// refuses, CatalogueFile::lastWriteError() saying why.
 bool save(const QString &path, const QStringList &list);
+// Why the list at `path` is not a whole list; empty when it is, or is not there.
+QString damage(const QString &path);
 
 QString subjectsPath(const QString &catalogueRoot);
 QString hiddenDirsPath(const QString &catalogueRoot);

@@ -91,20 +91,36 @@ QString PlayList::filePath(const QString &kivDir) const
     return m_context ? m_context->folder + QLatin1Char('/') + kivDir + fileSuffix() : QString();
 }
 
+namespace {
+
+// A value as it can stand in a row, whose texts are joined with "|": nobody can type a
+// "|" (it is refused), but a property file written by hand or by an older program may
+// hold one, which would push every later text of the row out of its place. In the row
+// it becomes the broken bar; the property file keeps the value as it is, and holds the
+// last word when the picture is shown.
+QString rowText(QString value)
+{
+    return value.replace(QLatin1Char('|'), QChar(0x00A6));
+}
+
+} // namespace
+
 QStringList PlayList::rowFor(const KivViewItem *record)
 {
     const auto *photo = dynamic_cast<const PhotoItem *>(record);
-    return {record->fileType(),
+    // The folder and the file name are never changed: a picture whose path holds "|"
+    // is refused before it gets a row.
+    return {rowText(record->fileType()),
             record->sourceFolder(),
             record->fileName(),
-            record->title(),
-            record->category(),
-            record->comment(),
+            rowText(record->title()),
+            rowText(record->category()),
+            rowText(record->comment()),
             QString::number(record->love()),
             QString::number(record->viewCount()),
             QString::number(record->userBadge()),
-            record->format(),
-            photo ? photo->personInit() : QString()};
+            rowText(record->format()),
+            rowText(photo ? photo->personInit() : QString())};
 }
 
 std::unique_ptr<PhotoItem> PlayList::recordAt(int index)
@@ -277,6 +293,15 @@ bool PlayList::readAlbumFile(const QString &path, QString *from)
         return false;
     }
     const QString kivDir = lines.text(first.sliced(7));
+    // The album is written back to the file its KivDir names, and read from the file its
+    // id names: a file naming another album would take every change to that one, and
+    // the next start would read this one without them.
+    const QString fileName = QFileInfo(path).fileName();
+    if (fileName != kivDir + fileSuffix()) {
+        setFileState(FileState::Damaged,
+                     QStringLiteral("its \"KivDir=\" line names another album file, \"%1\"").arg(kivDir + fileSuffix()));
+        return false;
+    }
     if (from)
         *from = lines.value(5);
     const QString title = lines.value(6);
@@ -303,6 +328,14 @@ bool PlayList::readAlbumFile(const QString &path, QString *from)
         m_rows.reset();
         setFileState(FileState::Damaged, QStringLiteral("it is cut short in the middle of a row"));
         return false;
+    }
+    // More rows than counted: those past the count would be dropped by the next write.
+    while (!lines.atEnd()) {
+        if (lines.next().startsWith("File=")) {
+            m_rows.reset();
+            setFileState(FileState::Damaged, QStringLiteral("it holds more rows than its \"NumFile=\" line counts"));
+            return false;
+        }
     }
     m_kivDir = kivDir;
     m_title = title;

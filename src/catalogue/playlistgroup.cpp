@@ -4,6 +4,7 @@
 #include "pixmaplookup.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 
 QPixmap PlayListGroup::icon(bool)
@@ -15,21 +16,39 @@ bool PlayListGroup::save(const QString &kivDir)
 {
     if (!context())
         return false;
+    // A group named by an id that climbs out of the catalogue folder writes nothing.
+    if (const QString refusal = writeRefusal(); !refusal.isEmpty() || !isSafeKivDir(kivDir)) {
+        setLastError(refusal.isEmpty() ? QStringLiteral("\"%1\" cannot name an album file.").arg(kivDir) : refusal);
+        return false;
+    }
     return CatalogueFile::writeLines(filePath(kivDir), {QStringLiteral("Title=") + title()});
 }
 
 bool PlayListGroup::load(const QString &path)
 {
-    bool ok = false;
-    const QStringList lines = CatalogueFile::readLines(path, &ok);
-    if (!ok)
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return false;
-    setTitle(lines.isEmpty() ? QString() : lines.first().mid(6));
+    QByteArray bytes;
+    QString why;
+    if (!CatalogueFile::readBytes(path, &bytes, &why)) {
+        setFileState(FileState::Damaged, why);
+        return false;
+    }
+    CatalogueFile::LineReader lines(bytes);
+    const QByteArrayView first = lines.next();
+    if (!first.startsWith("Title=") || !bytes.endsWith('\n')) {
+        setFileState(FileState::Damaged, QStringLiteral("its first line is not a whole \"Title=\" line"));
+        return false;
+    }
+    setTitle(lines.text(first.sliced(6)));
+    setFileState(FileState::Loaded);
     return true;
 }
 
 bool PlayListGroup::removeFiles()
 {
+    if (!writeRefusal().isEmpty())
+        return false;
     if (!kivDir().isEmpty() && context())
         QFile::remove(filePath(kivDir()));
     return true;

@@ -10,7 +10,8 @@ public:
 
     QString className() const override { return QStringLiteral("PlayListGroup"); }
     QPixmap icon(bool open) override;
-    // Written whatever the dirty flag says; false only when the file cannot be written.
+    // Written whatever the dirty flag says; false when the file cannot be written, or when
+    // the id would lead out of the catalogue folder (writeRefusal()).
     bool save(const QString &kivDir) override;
     bool load(const QString &path) override;
     bool removeFiles() override;
