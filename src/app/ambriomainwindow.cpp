@@ -13,6 +13,7 @@
 #include "catalogueloader.h"
 #include "cataloguebackup.h"
 #include "picturerename.h"
+#include "slideshow.h"
 #include "cataloguefile.h"
 #include "cataloguesave.h"
 #include "cataloguelock.h"
@@ -310,16 +311,11 @@ void AmbrioMainWindow::connectWidgets()
 
     // Buttons of features not built yet are not shown (a button must lead somewhere).
     for (QWidget *missing : std::initializer_list<QWidget *>{
-             ui->pushButtonSlideshowAlbum, ui->pushButtonSlideshowFavorites, ui->pushButtonSlideshowStats,
-             ui->pushButtonSlideshowSearch, ui->pushButtonSlideshowAll, ui->pushButtonShareSlideshow,
-             ui->pushButtonPhotoSlideshow, ui->pushButtonSlideshowBrowse, ui->pushButtonSharePrint,
-             ui->pushButtonPhotoPrint, ui->pushButtonShareMail, ui->pushButtonPhotoMail, ui->pushButtonShareSaveAs,
+             ui->pushButtonSharePrint, ui->pushButtonPhotoPrint, ui->pushButtonShareMail, ui->pushButtonPhotoMail, ui->pushButtonShareSaveAs,
              ui->pushButtonPhotoSaveAs, ui->pushButtonExternalEditor, ui->pushButtonExternalEdit,
              ui->pushButtonExternalPrint, ui->pushButtonSelectDevice, ui->pushButtonFromDevices,
              ui->pushButtonPasteToAlbum})
         missing->setVisible(false);
-    // Every command of the Share tab waits for its feature: the tab itself too.
-    ui->bring_export->setVisible(false);
     ui->toolButtonCopyPaste->setIcon(QIcon(kivPixmap(QStringLiteral("copy.png"))));
     ui->toolButtonPaste->setIcon(QIcon(kivPixmap(QStringLiteral("paste.png"))));
     ui->toolButtonFav->setIcon(QIcon(kivPixmap(QStringLiteral("favorites-large.png"))));
@@ -1059,7 +1055,7 @@ void AmbrioMainWindow::setPasteMark(bool marked)
 bool AmbrioMainWindow::isAvailable(void (AmbrioMainWindow::*command)())
 {
     using P = AmbrioMainWindow;
-    for (auto missing : {&P::viewSlideShow, &P::slot_printPhoto, &P::slot_sendItem, &P::slot_convertPhoto,
+    for (auto missing : {&P::slot_printPhoto, &P::slot_sendItem, &P::slot_convertPhoto,
                          &P::ViewExternal, &P::slot_printPhotoExternal, &P::showLocator, &P::selectTwain,
                          &P::ImportTwain, &P::ImportCopyToCurrent}) {
         if (command == missing)
@@ -1407,7 +1403,35 @@ void AmbrioMainWindow::effectMore(int id)
     m_viewer->EffectMore(id);
 }
 // Slideshow, printing, mail, external programs, locator and import.
-void AmbrioMainWindow::viewSlideShow() { notYetAvailable(QStringLiteral("The slideshow")); }
+slideshow *AmbrioMainWindow::runningSlideshow() const
+{
+    return m_slideshow;
+}
+
+void AmbrioMainWindow::viewSlideShow()
+{
+    // A browse branch is no album of pictures to show.
+    if (auto *smart = dynamic_cast<SmartPlaylist *>(m_currentAlbum);
+        smart && smart->kind() == QLatin1String("ByCategory"))
+        return;
+    if (ui->trayBar->count() < 2 && !m_currentAlbum) {
+        m_prompter->information(this, QStringLiteral("You need to select an album before click here.\n"));
+        return;
+    }
+    if (m_slideshow)
+        m_slideshow->close();
+    // On the screen that holds this window.
+    auto *show = new slideshow(screen());
+    if (ui->trayBar->count() < 2) {
+        show->setAlbum(m_currentAlbum);
+        show->setStartPicture(m_currentItem ? m_currentItem->fileName() : QString());
+    } else {
+        show->setOwnedAlbum(ui->trayBar->makeSlideshowAlbum());
+    }
+    m_slideshow = show;
+    show->show();
+    show->activateWindow();
+}
 void AmbrioMainWindow::slot_printPhoto() { notYetAvailable(QStringLiteral("Printing")); }
 void AmbrioMainWindow::slot_sendItem() { notYetAvailable(QStringLiteral("E-mail")); }
 void AmbrioMainWindow::ViewExternal() { notYetAvailable(QStringLiteral("Editing with another program")); }

@@ -32,6 +32,7 @@ class libraryList;
 class prefImplementation;
 class splash;
 class splashin;
+class slideshow;
 
 namespace Ui {
 class AmbrioMainWindowBase;
@@ -84,6 +85,8 @@ public:
     void clearCurrentItem() { m_currentItem = nullptr; }
 
     PlayList *currentAlbum() const { return m_currentAlbum; }
+    // The slideshow running, if any (it deletes itself when it closes).
+    slideshow *runningSlideshow() const;
     KivViewItem *currentItem() const { return m_currentItem; }
     // The library index and the current album, for the parts that need them.
     LibraryIndex *getDataBase() { return &m_library; }
@@ -291,6 +294,7 @@ private:
     QPixmap m_selectedPixmap;
     QPixmap m_noBadgePixmap;
     PlayList *m_currentAlbum = nullptr;
+    QPointer<slideshow> m_slideshow;
     PlayList *m_menuAlbum = nullptr;  // the album the album menu was opened on
     KivViewItem *m_currentItem = nullptr;
     bool m_multiSelection = false;

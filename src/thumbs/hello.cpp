@@ -92,8 +92,7 @@ void Hello::paintEvent(QPaintEvent *)
     // Letters are drawn into one picture that is copied at once, so the 25 repaints a
     // second do not flicker.
     QPixmap canvas(size());
-    const QWidget *back = parentWidget() ? parentWidget() : this;
-    canvas.fill(back->palette().color(back->backgroundRole()));
+    canvas.fill(Qt::transparent);
     {
         QPainter painter(&canvas);
         painter.setFont(font());
@@ -102,8 +101,12 @@ void Hello::paintEvent(QPaintEvent *)
         for (int i = 0; i < m_text.size(); ++i)
             painter.drawText(positions.at(i), QString(m_text.at(i)));
     }
+    // The parent's background behind the letters, a picture of it (the slideshow's bar)
+    // laid as the parent lays it.
+    const QWidget *back = parentWidget() ? parentWidget() : this;
     QPainter widget(this);
-    widget.fillRect(rect(), back->palette().color(back->backgroundRole()));
+    widget.setBrushOrigin(back == this ? QPoint() : -pos());
+    widget.fillRect(rect(), back->palette().brush(back->backgroundRole()));
     widget.drawPixmap(0, height() / 2 - p / 2 + 5, canvas);
 }
 

@@ -120,8 +120,10 @@ std::unique_ptr<PlayList> trayBarPhoto::makeSlideshowAlbum() const
     album->setName(QStringLiteral("TrayBar Slideshow"));
     album->setKivDir(QStringLiteral("TrayBar Slideshow"));
     album->setCreationDate(QDate::currentDate());
-    for (const KivViewItem *record : m_records)
+    for (const KivViewItem *record : m_records) {
         album->addRecord(record);
+        album->thumbCache().append({record->thumbnail(), record->fileName(), QDateTime()});
+    }
     album->setDirty(false);
     return album;
 }
