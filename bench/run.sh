@@ -10,6 +10,8 @@
 #   bench/run.sh add        adding 1,000 pictures to an empty album and to one of 100,000 rows only
 #   bench/run.sh effects    the viewer's effects against ImageMagick and memcpy
 #   bench/run.sh backup     a snapshot of a 50,000-picture catalogue against tar -czf
+#   bench/run.sh slideshow  "Next" to the next 12-megapixel photograph on a 1920 x 1080
+#                           screen, against decoding it at screen size alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -178,6 +180,17 @@ OPS
   done
 }
 
+bench_slideshow() {
+  "$BIN/bench_thumbs" generate "$WORK/synthetic" 12
+  local out
+  out=$(xvfb-run -a -s "-screen 0 1920x1080x24" "$BIN/bench_slideshow" "$WORK"/synthetic/synthetic-0{0..7}.jpg 2>/dev/null)
+  local next decode
+  next=$(echo "$out" | awk '$1 == "next_ms" {print $2}'); decode=$(echo "$out" | awk '$1 == "decode_ms" {print $2}')
+  echo "slideshow, 12-megapixel photographs on a $(echo "$out" | awk '$1 == "screen" {print $2}') screen, median ms:"
+  echo "  Next to the next picture on screen, prepared   $next   (target < 50)"
+  echo "  decoding it at screen size alone (the floor)    $decode   (x$(ratio "$next" "$decode") of the floor)"
+}
+
 bench_backup() {
   # A catalogue of 50,000 pictures, each with its property file, as years of tagging
   # leave it; thumbnails are no part of a snapshot.
@@ -227,6 +240,7 @@ case $what in
   effects) bench_effects ;;
   add) bench_add ;;
   backup) bench_backup ;;
-  all) bench_thumbs; bench_startup; bench_catalogue; bench_open; bench_add; bench_effects; bench_backup ;;
-  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|open|add|effects|all]" >&2; exit 2 ;;
+  slideshow) bench_slideshow ;;
+  all) bench_thumbs; bench_startup; bench_catalogue; bench_open; bench_add; bench_effects; bench_backup; bench_slideshow ;;
+  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|open|add|effects|backup|slideshow|all]" >&2; exit 2 ;;
 esac

@@ -1420,8 +1420,8 @@ void AmbrioMainWindow::viewSlideShow()
     }
     if (m_slideshow)
         m_slideshow->close();
-    // On the screen that holds this window.
-    auto *show = new slideshow(screen());
+    // On the screen that holds this window; a window of its own that goes with this one.
+    auto *show = new slideshow(screen(), this);
     if (ui->trayBar->count() < 2) {
         show->setAlbum(m_currentAlbum);
         show->setStartPicture(m_currentItem ? m_currentItem->fileName() : QString());
