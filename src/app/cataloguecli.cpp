@@ -534,6 +534,9 @@ int CatalogueCli::dispatch(const Options &options)
         std::unique_ptr<PhotoItem> p;
         if (const int code = pictureOf(album, args.at(1), &p))
             return code;
+        if (!p->propertiesDamage().isEmpty())
+            m_err << "warning: the property file of " << args.at(1) << " is damaged (" << p->propertiesDamage()
+                  << "); the album row's values are shown." << Qt::endl;
         const QJsonObject object{{"title", p->title()},       {"format", p->format()},     {"category", p->category()},
                                  {"comment", p->comment()},   {"love", p->love()},         {"author", p->author()},
                                  {"from", p->from()},         {"date", p->date()},         {"filetype", p->fileType()},
@@ -902,7 +905,8 @@ int CatalogueCli::restore(const Options &options)
             m_err << lock->errorString() << "\nNothing is changed." << Qt::endl;
             return Refused;
         }
-        const CatalogueBackup::Result before = CatalogueBackup::write(options.installDir);
+        // Nothing is pruned now: the archive to restore may be the oldest snapshot.
+        const CatalogueBackup::Result before = CatalogueBackup::write(options.installDir, QString(), nullptr, false);
         if (!before.error.isEmpty()) {
             m_err << "The present catalogue could not be backed up first: " << before.error
                   << "\nNothing is changed." << Qt::endl;
@@ -923,6 +927,7 @@ int CatalogueCli::restore(const Options &options)
         m_out << QJsonDocument(QJsonObject{{"restored", archive}, {"files", result.files}})
                      .toJson(QJsonDocument::Indented);
     else
-        m_out << "Restored " << result.files << " catalogue files from " << archive << '\n';
+        m_out << "Restored " << result.files << (result.files == 1 ? " catalogue file from " : " catalogue files from ")
+              << archive << '\n';
     return Done;
 }

@@ -3,6 +3,7 @@
 #include "cataloguecontext.h"
 #include "cataloguefile.h"
 #include "cataloguelock.h"
+#include "libraryindex.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -156,7 +157,7 @@ bool isDue(const QString &installDir, const QDateTime &now)
     return QFileInfo(all.first()).lastModified().secsTo(now) >= EverySeconds;
 }
 
-Result write(const QString &installDir, const QString &archivePath, const std::atomic_bool *cancel)
+Result write(const QString &installDir, const QString &archivePath, const std::atomic_bool *cancel, bool pruneOld)
 {
     Result result;
     const CatalogueContext context = CatalogueContext::forInstallation(installDir);
@@ -165,6 +166,20 @@ Result write(const QString &installDir, const QString &archivePath, const std::a
         return result;
     }
     const bool automatic = archivePath.isEmpty();
+    if (!automatic) {
+        // Never over a file: it may be a picture, an album file, an earlier backup.
+        const QFileInfo target(archivePath);
+        if (target.exists() || target.isSymLink()) {
+            result.error = QStringLiteral("The file %1 already exists; give the backup a new name.").arg(archivePath);
+            return result;
+        }
+        const QString root = QFileInfo(context.root).absoluteFilePath() + QLatin1Char('/');
+        const QString inside = QFileInfo(target.absolutePath()).canonicalFilePath() + QLatin1Char('/');
+        if (inside.startsWith(root) || (target.absolutePath() + QLatin1Char('/')).startsWith(root)) {
+            result.error = QStringLiteral("A backup cannot be written inside the catalogue (%1).").arg(context.root);
+            return result;
+        }
+    }
     if (automatic && !QDir().mkpath(folder(installDir))) {
         result.error = QStringLiteral("The folder %1 cannot be created.").arg(folder(installDir));
         return result;
@@ -235,7 +250,7 @@ Result write(const QString &installDir, const QString &archivePath, const std::a
         result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, out.errorString());
         return result;
     }
-    if (automatic)
+    if (automatic && pruneOld)
         prune(installDir);
     return result;
 }
@@ -328,6 +343,15 @@ Result restore(const QString &installDir, const QString &archivePath)
     if (rc != ARCHIVE_EOF)
         return fail(QStringLiteral("The archive %1 is damaged: %2").arg(archivePath, archiveError(reader.get())));
     reader.reset();
+    // A backup whose library index cannot be read would put a catalogue in place that
+    // takes no change.
+    {
+        LibraryIndex index;
+        index.setRoot(staging);
+        index.load();
+        if (index.isDamaged())
+            return fail(QStringLiteral("The library index in the archive %1 is damaged: %2").arg(archivePath, index.damage()));
+    }
 
     // The swap: the old catalogue steps aside, the new one takes its name.
     const QString aside = install + QStringLiteral("/DataBase.replaced");

@@ -29,11 +29,12 @@ QStringList snapshots(const QString &installDir);
 // True when there is no snapshot yet or the newest is older than EverySeconds.
 bool isDue(const QString &installDir, const QDateTime &now = QDateTime::currentDateTime());
 
-// Writes a snapshot of the catalogue: into `archive` when given, else as a new file of
-// Backups/ (then only the newest Kept snapshots stay). The archive appears whole or not
-// at all. `cancel` stops it between two files (the partial archive is dropped).
+// Writes a snapshot of the catalogue: into `archive` when given (a file that exists,
+// or one inside the catalogue, is refused), else as a new file of Backups/ (then, with
+// `prune`, only the newest Kept snapshots stay). The archive appears whole or not at
+// all. `cancel` stops it between two files (the partial archive is dropped).
 Result write(const QString &installDir, const QString &archive = QString(),
-             const std::atomic_bool *cancel = nullptr);
+             const std::atomic_bool *cancel = nullptr, bool prune = true);
 
 // What an archive holds, checked: every entry a regular file or folder under
 // "DataBase/", no way out of it, the library index among them. Empty when usable.

@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTreeWidget>
+#include <algorithm>
 #include <memory>
 
 namespace CatalogueCheck {
@@ -147,6 +148,11 @@ Report run(const QString &installDir)
     if (!root.isDir() || !root.isReadable() || !root.isExecutable()) {
         report.readable = false;
         report.unreadable = QStringLiteral("There is no readable catalogue in %1.").arg(context.root);
+        const QString aside = context.root + QStringLiteral(".replaced");
+        if (!root.exists() && QFileInfo(aside).isDir())
+            report.unreadable += QStringLiteral("\nA restore was cut short: the catalogue as it was stands in %1. Rename "
+                                                "it back to %2, or run vellaro-cli restore again.")
+                                     .arg(aside, context.root);
         return report;
     }
     LibraryIndex index;
@@ -155,14 +161,34 @@ Report run(const QString &installDir)
     if (indexFile.exists() && (!indexFile.isReadable() || indexFile.isDir())) {
         report.readable = false;
         report.unreadable = QStringLiteral("The library index %1 cannot be read.").arg(index.filePath());
+        if (indexFile.isDir())
+            report.unreadable += QStringLiteral("\nIt is a folder: move it out of the catalogue (it may hold files "
+                                                "someone wants), then vellaro-cli check --repair rebuilds the index "
+                                                "from the album files.");
         return report;
     }
     const CatalogueLock::Holder holder = CatalogueLock::probe(context.root);
     report.inUse = holder == CatalogueLock::Holder::Live;
-    if (holder == CatalogueLock::Holder::Stale)
-        report.problems.append({Kind::StaleLock, QString(), context.root + QLatin1Char('/') + CatalogueLock::fileName(),
+    const QString lockPath = context.root + QLatin1Char('/') + CatalogueLock::fileName();
+    const QFileInfo lockFile(lockPath);
+    if ((lockFile.exists() || lockFile.isSymLink()) && (!lockFile.isFile() || lockFile.isSymLink()))
+        report.problems.append({Kind::LockUnusable, QString(), lockPath,
+                                QStringLiteral("The lock file is not a plain file (a folder, a link or a device); no "
+                                               "program can take the catalogue, so nothing can be changed. Remove it "
+                                               "by hand once you know what it is.")});
+    else if (holder == CatalogueLock::Holder::Stale)
+        report.problems.append({Kind::StaleLock, QString(), lockPath,
                                 QStringLiteral("A program that held the catalogue ended without letting it go; "
                                                "the lock no longer keeps anyone out.")});
+    // What a restore cut short leaves beside the catalogue.
+    for (const char *leftover : {".restoring", ".replaced"}) {
+        const QString path = context.root + QLatin1String(leftover);
+        if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink())
+            report.problems.append({Kind::UnfinishedWrite, QString(), path,
+                                    QStringLiteral("A restore cut short left this copy beside the catalogue, which is "
+                                                   "whole; the backup taken before the restore holds the catalogue as "
+                                                   "it was.")});
+    }
 
     {
         QDirIterator it(context.root, {QStringLiteral("*") + CatalogueFile::unfinishedSuffix()},
@@ -193,6 +219,7 @@ Report run(const QString &installDir)
         report.problems.append({Kind::IndexDamaged, QString(), index.filePath(), index.damage()});
 
     QSet<QString> listed;
+    const QStringList present = albumFilesIn(context.folder);
     for (int i = 0; i < index.rowCount(); ++i) {
         const QStringList row = index.row(i);
         const QString name = row.value(2), className = row.value(3), id = row.value(4);
@@ -208,12 +235,18 @@ Report run(const QString &installDir)
         if (suffix.isEmpty())
             continue;
         const QString file = context.folder + QLatin1Char('/') + id + suffix;
-        if (!QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
+        // The row a damage cut short names the start of an album file's id: told as the
+        // damaged index, whose repair drops it.
+        const bool cutShort = index.isDamaged() && std::any_of(present.cbegin(), present.cend(), [&](const QString &f) {
+            const QString whole = QFileInfo(f).completeBaseName();
+            return whole != id && whole.startsWith(id);
+        });
+        if (!cutShort && !QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
             report.problems.append({Kind::AlbumFileMissing, id, file,
                                     QStringLiteral("The file of the album \"%1\" is missing; its row is kept.")
                                         .arg(name)});
     }
-    for (const QString &file : albumFilesIn(context.folder)) {
+    for (const QString &file : present) {
         const QString id = QFileInfo(file).completeBaseName();
         if (!listed.contains(id))
             report.problems.append({Kind::AlbumNotInIndex, id, context.folder + QLatin1Char('/') + file,
@@ -273,6 +306,9 @@ QStringList plan(const Report &report)
             step(QStringLiteral("Delete the orphan thumbnail %1.").arg(problem.path));
         else if (problem.kind == Kind::StaleLock)
             step(QStringLiteral("Empty the stale lock file %1.").arg(problem.path));
+        else if (problem.kind == Kind::UnfinishedWrite && !problem.path.endsWith(CatalogueFile::unfinishedSuffix())
+                 && !problem.path.endsWith(QLatin1String("/rename.journal")))
+            step(QStringLiteral("Delete the copy %1 a restore cut short left.").arg(problem.path));
         else if (problem.kind == Kind::UnfinishedWrite && problem.path.endsWith(QLatin1String("/rename.journal")))
             step(QStringLiteral("Finish the picture rename the journal %1 tells of.").arg(problem.path));
         else if (problem.kind == Kind::UnfinishedWrite)
@@ -428,6 +464,18 @@ Repaired repair(const QString &installDir, const Report &report, bool backupFirs
             return result;
         }
         result.done << QStringLiteral("Deleted the orphan thumbnail %1.").arg(problem.path);
+    }
+    for (const Problem &problem : report.problems) {
+        const QFileInfo info(problem.path);
+        if (problem.kind != Kind::UnfinishedWrite || !info.isDir() || info.isSymLink()
+            || (problem.path != context.root + QStringLiteral(".restoring")
+                && problem.path != context.root + QStringLiteral(".replaced")))
+            continue;
+        if (!QDir(problem.path).removeRecursively()) {
+            result.error = QStringLiteral("The copy %1 cannot be deleted.").arg(problem.path);
+            return result;
+        }
+        result.done << QStringLiteral("Deleted the copy %1 a restore cut short left.").arg(problem.path);
     }
     if (has(Kind::StaleLock)) {
         // Held now, the lock file is emptied when it is let go.

@@ -33,6 +33,7 @@ inline const QString OrphanPropertyFile = QStringLiteral("orphan-property-file")
 inline const QString StaleLock = QStringLiteral("stale-lock");
 inline const QString UnfinishedWrite = QStringLiteral("unfinished-write");
 inline const QString PropertyFileDamaged = QStringLiteral("property-file-damaged");
+inline const QString LockUnusable = QStringLiteral("lock-unusable");
 } // namespace Kind
 
 struct Report

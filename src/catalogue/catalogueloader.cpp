@@ -67,6 +67,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         // An unsafe id is never used to name a file: such an album reads nothing.
         const QString base = context.folder + QLatin1Char('/') + id;
         PlayList *album = nullptr;
+        QString missing;
         if (className == QLatin1String("Playlist")) {
             album = new PlayList(list);
             album->setContext(&context);
@@ -74,6 +75,12 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album->setName(name);
             if (!safeId || !album->load(base + QStringLiteral(".db")))
                 album->setKivDir(id);
+            // A listed album whose file is gone stays usable, shown empty; but it is
+            // said, for its pictures may be wanted back from a backup.
+            if (safeId && album->fileState() == PlayList::FileState::Missing)
+                missing = QStringLiteral("The file of the album \"%1\" is missing (%2); it is shown empty. Its "
+                                         "pictures can be put back from a backup (vellaro-cli restore).")
+                              .arg(name, base + QStringLiteral(".db"));
         } else if (className == QLatin1String("DirectoryPlaylist")) {
             QTreeWidgetItem *parent = group == QLatin1String("NONE") ? nullptr : findGroup(list, group);
             auto *dynamic = parent ? new DirectoryPlaylist(parent) : new DirectoryPlaylist(list);
@@ -109,10 +116,15 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         if (album->kivDir().isEmpty())
             album->setKivDir(id);
         album->setGroup(group);
-        const QString refusal = safeId ? album->writeRefusal()
-                                       : QStringLiteral("The album \"%1\" names a place outside the catalogue "
+        QString refusal = safeId ? album->writeRefusal()
+                                 : QStringLiteral("The album \"%1\" names a place outside the catalogue "
                                                         "(\"%2\"); it is left as it is.")
                                              .arg(name, id);
+        if (!missing.isEmpty()) {
+            if (problems)
+                *problems << missing;
+            qCWarning(lcCatalogue) << missing;
+        }
         if (!refusal.isEmpty()) {
             album->setValid(false);
             if (problems)

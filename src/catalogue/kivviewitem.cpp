@@ -198,8 +198,8 @@ void KivViewItem::readProperties()
         m_propertiesDamage = why;
         return;
     }
-    if (bytes.isEmpty() || !bytes.endsWith('\n')) {
-        m_propertiesDamage = bytes.isEmpty() ? QStringLiteral("it is empty") : QStringLiteral("it is cut short");
+    if (bytes.isEmpty()) {
+        m_propertiesDamage = QStringLiteral("it is empty");
         return;
     }
     if (bytes.contains('\0')) {
@@ -217,6 +217,10 @@ void KivViewItem::readProperties()
             return;
         }
         lines.append(reader.text(line));
+    }
+    if (!bytes.endsWith('\n')) {
+        m_propertiesDamage = QStringLiteral("it is cut short");
+        return;
     }
     applyPropertyLines(lines);
 }

@@ -75,6 +75,8 @@ private Q_SLOTS:
     void hostileArchivesAreRefused();
     void snapshotsAreKeptTen();
     void fullDiskBackupIsAFailure();
+    void backupsNeverOverwriteAndRestoresNeedAnIndex();
+    void damageAroundTheCatalogue();
     void unfinishedWritesAreToldAndSwept();
     void renameReachesEveryAlbumOrNothing();
     void cutShortRenameIsFinished_data();
@@ -347,6 +349,45 @@ void TestCheck::snapshotsAreKeptTen()
     QVERIFY(!CatalogueBackup::isDue(m_install));
     QVERIFY(!CatalogueBackup::isDue(m_install, QDateTime::currentDateTime().addSecs(23 * 3600)));
     QVERIFY(CatalogueBackup::isDue(m_install, QDateTime::currentDateTime().addSecs(25 * 3600)));
+
+    // Restoring the oldest of them: the backup taken first prunes nothing, so the
+    // archive is still there to be read, and after.
+    const QString oldest = CatalogueBackup::snapshots(m_install).last();
+    QCOMPARE(cli({"set", "Trip", "a.jpg", "title=Later"}).code, 0);
+    const Run restore = cli({"restore", oldest});
+    QVERIFY2(restore.code == 0, qPrintable(restore.err));
+    QVERIFY(QFile::exists(oldest));
+    QVERIFY(readAll(db() + kTrip + ".db").contains("|a.jpg|Harbour|"));
+}
+
+void TestCheck::backupsNeverOverwriteAndRestoresNeedAnIndex()
+{
+    // A backup never goes over a file (a picture, an album file) nor into the catalogue.
+    const QByteArray picture = readAll(m_pics + "/a.jpg");
+    const QByteArray album = readAll(db() + kTrip + ".db");
+    for (const QString &target : {m_pics + "/a.jpg", db() + kTrip + ".db", db() + "new.tar.gz"}) {
+        const Run run = cli({"backup", target});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(!run.err.isEmpty(), qPrintable(target));
+    }
+    QCOMPARE(readAll(m_pics + "/a.jpg"), picture);
+    QCOMPARE(readAll(db() + kTrip + ".db"), album);
+    QVERIFY(!QFile::exists(db() + "new.tar.gz"));
+    QCOMPARE(cli({"check"}).code, 0);
+
+    // An archive whose index is junk is refused; the catalogue stays.
+    const QString junk = m_dir->filePath("junk.tar.gz");
+    {
+        QTemporaryDir staging;
+        writeFile(staging.filePath("DataBase/library.db"), "this is junk");
+        QCOMPARE(QProcess::execute("tar", {"czf", junk, "-C", staging.path(), "DataBase"}), 0);
+    }
+    CatalogueLock(m_install + "/DataBase").tryLock();  // the lock file every writer leaves
+    const QMap<QString, QByteArray> before = everything(m_install + "/DataBase");
+    const Run restore = cli({"restore", junk});
+    QCOMPARE(restore.code, 1);
+    QVERIFY2(restore.err.contains("damaged"), qPrintable(restore.err));
+    QCOMPARE(everything(m_install + "/DataBase"), before);
 }
 
 void TestCheck::fullDiskBackupIsAFailure()
@@ -374,6 +415,39 @@ void TestCheck::unfinishedWritesAreToldAndSwept()
     QVERIFY(!QFile::exists(db() + kTrip + "/a.jpg.kiv.vellaro-new"));
     QCOMPARE(readAll(db() + kTrip + "/a.jpg.kiv"), propertyFile("Harbour", 4));
     QCOMPARE(cli({"check"}).code, 0);
+}
+
+void TestCheck::damageAroundTheCatalogue()
+{
+    // An album file gone: shown empty, and said.
+    QVERIFY(QFile::remove(db() + kSnow + ".db"));
+    const Run albums = cli({"albums"});
+    QCOMPARE(albums.code, 0);
+    QVERIFY2(albums.err.contains("warning:") && albums.err.contains("is missing"), qPrintable(albums.err));
+    QCOMPARE(cli({"--json", "check"}).kinds(), QSet<QString>{"album-file-missing"});
+
+    // A lock file that is a folder: nothing can change, and the check says so.
+    QFile::remove(m_install + "/DataBase/vellaro.lock");
+    QVERIFY(QDir().mkpath(m_install + "/DataBase/vellaro.lock"));
+    QVERIFY(cli({"--json", "check"}).kinds().contains("lock-unusable"));
+    QVERIFY(QDir(m_install + "/DataBase/vellaro.lock").removeRecursively());
+
+    // What a restore cut short leaves beside the catalogue is told, and the repair
+    // deletes it.
+    writeFile(m_install + "/DataBase.restoring/library.db", "NUMLIB=0\r\n");
+    writeFile(m_install + "/DataBase.replaced/library.db", "NUMLIB=0\r\n");
+    const Run found = cli({"--json", "check"});
+    QCOMPARE(found.kinds(), (QSet<QString>{"album-file-missing", "unfinished-write"}));
+    QCOMPARE(cli({"check", "--repair"}).code, 1);  // the missing album file stays for the user
+    QVERIFY(!QFileInfo::exists(m_install + "/DataBase.restoring"));
+    QVERIFY(!QFileInfo::exists(m_install + "/DataBase.replaced"));
+
+    // An index that is a folder: the check says what to do with it.
+    QVERIFY(QFile::remove(m_install + "/DataBase/library.db"));
+    QVERIFY(QDir().mkpath(m_install + "/DataBase/library.db"));
+    const Run folder = cli({"check"});
+    QCOMPARE(folder.code, 2);
+    QVERIFY2(folder.err.contains("It is a folder"), qPrintable(folder.err));
 }
 
 void TestCheck::renameReachesEveryAlbumOrNothing()
