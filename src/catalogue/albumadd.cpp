@@ -6,6 +6,7 @@
 #include "directoryplaylist.h"
 #include "libraryindex.h"
 #include "prompter.h"
+#include "thumbnailmaker.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,7 +31,25 @@ bool retryCannotOpen(Prompter &prompter, QWidget *parent, const QString &path)
 bool isReadablePicture(const QString &path)
 {
     QImageReader reader(path);
-    return reader.canRead() && reader.size().isValid();
+    return reader.canRead() && !reader.size().isEmpty();
+}
+
+// Why a picture whose header was read could not be decoded. Qt decodes no picture
+// whose pixels would need more than its allocation limit (a header may claim
+// 60,000 x 60,000 pixels, 14 GB, in a file of a few bytes): that one is told as too
+// large; the others as damaged.
+QString undecodableText(const QString &path)
+{
+    const QSize size = ThumbnailMaker::pictureSize(path);
+    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    if (limit > 0 && size.isValid() && qint64(size.width()) * size.height() * 4 > limit)
+        return QStringLiteral("Unable to add this picture.\nIt is too large to be shown (%1 x %2 pixels):\n%3")
+            .arg(size.width())
+            .arg(size.height())
+            .arg(path);
+    return QStringLiteral("Unable to add this picture.\nIts pixels cannot be read (the file may be damaged or cut "
+                          "short):\n")
+           + path;
 }
 
 } // namespace
@@ -84,7 +103,8 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
         }
 
         auto photo = std::make_unique<PhotoItem>(record->fileName());
-        photo->setAlbumFolder(album->albumFolder());
+        // The album's folder is made only for a picture that is added.
+        photo->setAlbumFolderPath(album->albumFolder());
         photo->setFileName(record->fileName());
         photo->setSourceFolder(record->sourceFolder());
         photo->setOwnerAlbum(album);
@@ -93,8 +113,16 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
         if (type.isEmpty() || type == QLatin1String("Undefined"))
             photo->setFileType(KivViewItem::kindOfFile(photo->picturePath()));
         // Always from the picture: a thumbnail file of that name may be left from a
-        // different picture that once had the name.
-        photo->makeThumbnail(fastThumbs);
+        // different picture that once had the name. A picture that cannot be decoded
+        // would be catalogued as a blank without its size: it is refused.
+        const ThumbnailMaker::Result made = ThumbnailMaker::make(photo->picturePath(), fastThumbs);
+        if (!made.loaded) {
+            prompter.information(parent, undecodableText(path));
+            ++result.refused;
+            continue;
+        }
+        photo->setAlbumFolder(album->albumFolder());
+        photo->applyThumbnail(made, !fastThumbs);
         if (fastThumbs)
             QFile::remove(photo->thumbnailPath());
         photo->setUserBadge(-1);

@@ -25,10 +25,12 @@ struct Result
 };
 
 // `paths` are local file names. Refusals (a missing file, a file that is no readable
-// picture, a name that cannot stand in an album row, a file name the album already
-// has, a different file of that name in a dynamic album's folder) are told through
-// `prompter` and the next file is handled. Every thumbnail is made from its picture.
-// `duplicateText` replaces the message for a file name the album already has.
+// picture, a picture whose pixels cannot be decoded, being damaged or too large for
+// Qt's image allocation limit, a name that cannot stand in an album row, a file name
+// the album already has, a different file of that name in a dynamic album's folder)
+// are told through `prompter` and the next file is handled. Every thumbnail is made
+// from its picture. `duplicateText` replaces the message for a file name the album
+// already has.
 Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prompter &prompter,
                 QWidget *parent = nullptr, const QString &duplicateText = QString());
 

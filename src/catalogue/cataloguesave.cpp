@@ -40,6 +40,10 @@ QString albumAndIndex(PlayList *album, LibraryIndex *library)
 {
     if (!album)
         return {};
+    // A damaged index takes no row until it is repaired: the album is not written
+    // either (putting it back afterwards would still leave the folder a first write makes).
+    if (library && library->isDamaged())
+        return message(indexFailure(library));
     const bool wasDirty = album->isDirty();
     const CatalogueFile::Snapshot before(album->storedFilePath());
     if (!album->save(album->kivDir()))
@@ -60,6 +64,8 @@ QString albumAndIndex(PlayList *album, LibraryIndex *library)
 QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
                             LibraryIndex *library)
 {
+    if (library && library->isDamaged())
+        return message(indexFailure(library));
     std::vector<std::unique_ptr<CatalogueFile::Snapshot>> written;
     auto undo = [&written] {
         for (auto it = written.rbegin(); it != written.rend(); ++it)

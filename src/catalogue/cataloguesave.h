@@ -15,12 +15,12 @@ namespace CatalogueSave {
 
 // The album file, then the library index with the album's row. When the index cannot
 // be written the album file is put back and the album stays dirty, so the next change
-// writes it again.
+// writes it again. A damaged index refuses at once: nothing is written.
 QString albumAndIndex(PlayList *album, LibraryIndex *library);
 
 // The property files of `records`, then the rows of `albums` (already updated by the
 // caller) and the library index. When an album cannot be written, the property files
-// and the albums written before it are put back.
+// and the albums written before it are put back. A damaged index refuses at once.
 QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
                             LibraryIndex *library);
 

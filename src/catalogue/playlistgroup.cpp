@@ -16,9 +16,14 @@ bool PlayListGroup::save(const QString &kivDir)
 {
     if (!context())
         return false;
-    // A group named by an id that climbs out of the catalogue folder writes nothing.
-    if (const QString refusal = writeRefusal(); !refusal.isEmpty() || !isSafeKivDir(kivDir)) {
-        setLastError(refusal.isEmpty() ? QStringLiteral("\"%1\" cannot name an album file.").arg(kivDir) : refusal);
+    // A damaged file is kept as it is, and an id that climbs out of the catalogue folder
+    // names no file to write.
+    if (fileState() == FileState::Damaged) {
+        setLastError(writeRefusal());
+        return false;
+    }
+    if (!isSafeKivDir(kivDir)) {
+        setLastError(QStringLiteral("\"%1\" cannot name an album file.").arg(kivDir));
         return false;
     }
     return CatalogueFile::writeLines(filePath(kivDir), {QStringLiteral("Title=") + title()});
@@ -47,7 +52,7 @@ bool PlayListGroup::load(const QString &path)
 
 bool PlayListGroup::removeFiles()
 {
-    if (!writeRefusal().isEmpty())
+    if (!kivDir().isEmpty() && !writeRefusal().isEmpty())
         return false;
     if (!kivDir().isEmpty() && context())
         QFile::remove(filePath(kivDir()));

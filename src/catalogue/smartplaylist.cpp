@@ -16,6 +16,11 @@ bool SmartPlaylist::save(const QString &kivDir)
         return true;
     if (kivDir.isEmpty() || !context())
         return false;
+    // A KivDir read from a file may climb out of the catalogue folder or hold a line end.
+    if (!isSafeKivDir(kivDir)) {
+        setLastError(QStringLiteral("\"%1\" cannot name an album file.").arg(kivDir));
+        return false;
+    }
     // The dirty flag stays set: a smart album is written whenever it is asked to.
     return CatalogueFile::writeLines(filePath(kivDir),
                                      {QStringLiteral("KivDir=") + kivDir, QStringLiteral("Title=") + title(),

@@ -589,6 +589,12 @@ void TestAlbums::nameLists()
     writeFile(path, "NUMSUB=0\r\nAnna\r\n");
     QVERIFY(!NameList::load(path, subjects));
     QVERIFY(subjects.isEmpty());
+    // Cut short before its first name, a list holds none, and says so: the window then
+    // offers its default persons instead of an empty list.
+    writeFile(path, "NUMSUB=2\r\n");
+    subjects = QStringList{"kept"};
+    QVERIFY(!NameList::load(path, subjects));
+    QVERIFY(subjects.isEmpty());
     QCOMPARE(NameList::persons(QStringLiteral("Anna,,Bob")), (QStringList{"Anna", "Bob"}));
 }
 

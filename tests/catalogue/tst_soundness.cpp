@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "fulldisk.h"
@@ -69,6 +70,8 @@ private Q_SLOTS:
     void clearTrashesOnlyTheAlbumsPictures();
     void thumbnailsShowThePicture();
     void addRefusesWhatCannotBeStored();
+    void picturesThatCannotBeDecodedAreRefused();
+    void barsInPropertyFilesKeepRowsWhole();
     void failedWritesAreUndone();
     void fullDiskAddIsNotAdded();
     void damagedAlbumFiles_data();
@@ -76,6 +79,8 @@ private Q_SLOTS:
     void damagedLibraryIndex_data();
     void damagedLibraryIndex();
     void nothingOutsideTheCatalogue();
+    void groupsAndQueriesStayInside();
+    void albumFileNamingAnotherAlbum();
     void numbersAreBounded();
     void windowsTextSurvives();
     void longNamesAndCommas();
@@ -414,6 +419,86 @@ void TestSoundness::addRefusesWhatCannotBeStored()
     QVERIFY(!QFileInfo::exists(m_dir->path() + "/nowhere"));
 }
 
+void TestSoundness::picturesThatCannotBeDecodedAreRefused()
+{
+    PlayList album;
+    album.setContext(&m_context);
+    album.setName(QStringLiteral("Big"));
+    album.setKivDir(QStringLiteral("Big05.01.2003.14.22.10.123"));
+    m_library.insertAlbum(&album, nullptr);
+    const QString p = m_dir->path() + "/p";
+    // 69 bytes of PNG whose header claims 60,000 x 60,000 pixels (10.8 GB as RGB): its
+    // IHDR, an IDAT of 64 zero bytes and IEND, each with its CRC.
+    writeFile(p + "/huge.png", QByteArray::fromHex("89504e470d0a1a0a0000000d494844520000ea600000ea6008020000000fb0e2150000"
+                                                   "000c49444154789c6360a00c000000400001b7347cef0000000049454e44ae426082"));
+    // A WBMP header of no width and 36 rows.
+    writeFile(p + "/flat.wbmp", QByteArray("\0\0\0\x24", 4));
+    makePicture(p + "/fine.png");
+
+    struct rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
+    ScriptedPrompter prompter;
+    const AlbumAdd::Result result =
+        AlbumAdd::addFiles(&album, {p + "/huge.png", p + "/flat.wbmp", p + "/fine.png"}, false, prompter);
+    getrusage(RUSAGE_SELF, &after);
+    // Nothing near the 10.8 GB the pixels would need was taken (ru_maxrss is in KiB).
+    QVERIFY2(after.ru_maxrss - before.ru_maxrss < 256 * 1024,
+             qPrintable(QStringLiteral("peak grew by %1 MiB").arg((after.ru_maxrss - before.ru_maxrss) / 1024)));
+
+    QCOMPARE(result.refused, 2);
+    QCOMPARE(int(result.added.size()), 1);
+    QCOMPARE(prompter.messages.size(), 2);
+    QCOMPARE(prompter.messages.at(0).text, QStringLiteral("Unable to add this picture.\nIt is too large to be shown "
+                                                          "(60000 x 60000 pixels):\n")
+                                               + p + "/huge.png");
+    QVERIFY(prompter.messages.at(1).text.startsWith("Could not open this file."));
+    QVERIFY(prompter.messages.at(1).text.endsWith(p + "/flat.wbmp"));
+    // Only the picture that could be shown is in the album, its file and its folder.
+    QCOMPARE(names(album.rowTable()), QStringList{"fine.png"});
+    PlayList back;
+    back.setContext(&m_context);
+    QVERIFY(back.load(album.storedFilePath()));
+    QCOMPARE(names(back.rowTable()), QStringList{"fine.png"});
+    QCOMPARE(back.rowTable().fieldText(0, AlbumRows::Format), QStringLiteral("40*30"));
+    QCOMPARE(QDir(album.albumFolder()).entryList(QDir::Files), QStringList{"fine.png"});
+}
+
+void TestSoundness::barsInPropertyFilesKeepRowsWhole()
+{
+    // A property file written by hand, whose title and comment hold "|" (which nobody
+    // can type), for a picture that a rescan of its folder finds.
+    const QString pics = m_dir->path() + "/Family";
+    makePicture(pics + "/a.jpg");
+    DirectoryPlaylist album;
+    album.setContext(&m_context);
+    album.setName(QStringLiteral("Family"));
+    album.setKivDir(QStringLiteral("Family05.01.2003.14.22.10.123"));
+    album.setFrom(pics);
+    const QByteArray properties = "title=Dad | Mum\r\nformat=40*30\r\ncategory=Family\r\ncomment=a|b\r\nlove=4\r\n"
+                                  "author=\r\nfrom=\r\ndate=\r\nfiletype=Photo\r\npersoninit=Anna,Bob\r\nevent=\r\n"
+                                  "place=\r\nuserbadge=2\r\n";
+    writeFile(album.albumFolder() + "/a.jpg.kiv", properties);
+    QCOMPARE(names(album.rows()), QStringList{"a.jpg"});
+    m_library.insertAlbum(&album, nullptr);
+    QVERIFY(CatalogueSave::albumAndIndex(&album, &m_library).isEmpty());
+
+    // After a restart each text is in its own place: the love, the badge and the persons
+    // were not pushed out of theirs. In the row a "|" stands as a broken bar.
+    const QList<PlayList *> albums = loadAll();
+    QCOMPARE(albums.size(), 1);
+    PlayList *back = albums.first();
+    QVERIFY(back->isValid());
+    QCOMPARE(back->rowTable().row(0), (QStringList{"Photo", pics, "a.jpg", QStringLiteral("Dad \u00a6 Mum"), "Family",
+                                                   QStringLiteral("a\u00a6b"), "4", "0", "2", "40*30", "Anna,Bob"}));
+    BySubject bob;
+    bob.setKeyword(QStringLiteral("Bob"));
+    bob.setSource(back);
+    QCOMPARE(names(bob.rows()), QStringList{"a.jpg"});
+    // The property file is left as it was, and the picture is shown with its own title.
+    QCOMPARE(readAll(back->albumFolder() + "/a.jpg.kiv"), properties);
+    QCOMPARE(back->recordAt(0)->title(), QStringLiteral("Dad | Mum"));
+}
+
 void TestSoundness::failedWritesAreUndone()
 {
     // Album file written, library index not: the album file is put back.
@@ -542,16 +627,19 @@ void TestSoundness::damagedAlbumFiles_data()
     QTest::addColumn<QString>("special");
     QTest::newRow("binary junk") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << QString();
     QTest::newRow("no KivDir line") << QByteArray("Title=x\r\nDirty=True\r\n") << QString();
-    QTest::newRow("count not a number") << QByteArray("KivDir=A\r\nTitle=A\r\nDirty=True\r\nCreationDate=2003-01-05\r\n"
+    QTest::newRow("count not a number") << QByteArray("KivDir=A05.01.2003.14.22.10.123\r\nTitle=A\r\nDirty=True\r\n"
+                                                      "CreationDate=2003-01-05\r\n"
                                                       "NumFile=lots\r\n")
                                         << QString();
     QTest::newRow("fifo") << QByteArray() << QStringLiteral("fifo");
     QTest::newRow("link to a device") << QByteArray() << QStringLiteral("device");
     QTest::newRow("folder") << QByteArray() << QStringLiteral("folder");
-    QTest::newRow("cut in a row") << QByteArray("KivDir=A\r\nTitle=A\r\nDirty=True\r\nCreationDate=2003-01-05\r\n"
+    QTest::newRow("cut in a row") << QByteArray("KivDir=A05.01.2003.14.22.10.123\r\nTitle=A\r\nDirty=True\r\n"
+                                                "CreationDate=2003-01-05\r\n"
                                                 "NumFile=3\r\nFile=Photo|/p|a.jpg|Sunset| | |5|0|-1|4000*3000|Anna\r\n"
                                                 "File=Photo|/p|b.jpg|Boat| | |4|0|-1|40")
                                   << QString();
+    QTest::newRow("naming another album") << albumFile(QStringLiteral("B05.01.2003.14.22.10.123"), "B", {}) << QString();
 }
 
 void TestSoundness::damagedAlbumFiles()
@@ -640,6 +728,14 @@ void TestSoundness::damagedLibraryIndex()
     m_library.insertAlbum(&album, nullptr);
     QVERIFY(!m_library.save());
     QCOMPARE(readAll(m_library.filePath()), content);
+    // Nor is an album stored through it: the user is told, and neither the album's file
+    // nor its folder appears.
+    album.setContext(&m_context);
+    album.setDirty(true);
+    QVERIFY(CatalogueSave::albumAndIndex(&album, &m_library).contains("damaged"));
+    QVERIFY(!QFileInfo::exists(album.storedFilePath()));
+    QVERIFY(!QFileInfo::exists(album.albumFolder()));
+    QVERIFY(album.isDirty());
 }
 
 void TestSoundness::nothingOutsideTheCatalogue()
@@ -696,6 +792,67 @@ void TestSoundness::nothingOutsideTheCatalogue()
     QVERIFY(!y.writeProperties());
     QVERIFY(!QFileInfo(folder + "/y.jpg.kiv").isFile());
     QVERIFY(QFileInfo::exists(folder + "/y.jpg.kiv"));
+}
+
+void TestSoundness::groupsAndQueriesStayInside()
+{
+    // Files outside the catalogue folder where an id "../../victim" would lead a group
+    // or a query album.
+    const QString group = QDir::cleanPath(m_context.folder + "/../../victim.group");
+    const QString query = QDir::cleanPath(m_context.folder + "/../../victim.smart");
+    writeFile(group, "Title=keep\r\n");
+    writeFile(m_library.filePath(), "NUMLIB=1\r\nLIBRARY=NONE,media,Up,PlayListGroup,../../victim\r\n");
+    QStringList problems;
+    m_library.load();
+    const QList<PlayList *> albums = CatalogueLoader::load(&m_list, m_library, m_context, QStringLiteral("media"),
+                                                           nullptr, &problems);
+    QCOMPARE(albums.size(), 1);
+    PlayList *up = albums.first();
+    QVERIFY(!up->isValid());
+    QCOMPARE(problems.size(), 1);
+    QVERIFY(problems.first().contains("outside the catalogue"));
+    up->setTitle(QStringLiteral("changed"));
+    QVERIFY(!up->save(up->kivDir()));
+    QVERIFY(!up->removeFiles());
+    QCOMPARE(readAll(group), QByteArray("Title=keep\r\n"));
+
+    // A query album whose file names such a place writes nothing there either.
+    writeFile(m_context.folder + "/Q1.smart", "KivDir=../../victim\r\nTitle=Q\r\nDirty=True\r\nSearch=sun\r\n");
+    Search search;
+    search.setContext(&m_context);
+    QVERIFY(search.load(m_context.folder + "/Q1.smart"));
+    search.setDirty(true);
+    QVERIFY(!search.commit());
+    QVERIFY(!search.lastError().isEmpty());
+    QVERIFY(!QFileInfo::exists(query));
+}
+
+void TestSoundness::albumFileNamingAnotherAlbum()
+{
+    // A's file names B (a copy made by hand): a change to A would be written over B's
+    // file, and A would come back without it at the next start.
+    const QString a = QStringLiteral("A05.01.2003.14.22.10.123"), b = QStringLiteral("B05.01.2003.14.22.10.123");
+    const QByteArray bFile = albumFile(b, "B", {"Photo|/p|b.jpg|Boat| | |4|0|-1|40*30|"});
+    writeFile(m_context.folder + "/" + a + ".db", albumFile(b, "A", {"Photo|/p|a.jpg|Sunset| | |5|0|-1|40*30|"}));
+    writeFile(m_context.folder + "/" + b + ".db", bFile);
+    writeFile(m_library.filePath(), "NUMLIB=2\r\nLIBRARY=NONE,Photo,A,Playlist," + a.toUtf8()
+                                        + "\r\nLIBRARY=NONE,Photo,B,Playlist," + b.toUtf8() + "\r\n");
+    QStringList problems;
+    m_library.load();
+    const QList<PlayList *> albums = CatalogueLoader::load(&m_list, m_library, m_context, QStringLiteral("media"),
+                                                           nullptr, &problems);
+    QCOMPARE(albums.size(), 2);
+    // A is listed, told and left alone; B is as it was.
+    QVERIFY(!albums.at(0)->isValid());
+    QCOMPARE(problems.size(), 1);
+    QVERIFY2(problems.first().contains("names another album file"), qPrintable(problems.first()));
+    QVERIFY(albums.at(1)->isValid());
+    QCOMPARE(names(albums.at(1)->rowTable()), QStringList{"b.jpg"});
+    makePicture(m_dir->path() + "/p/new.jpg");
+    ScriptedPrompter prompter;
+    QCOMPARE(AlbumAdd::addFiles(albums.at(0), {m_dir->path() + "/p/new.jpg"}, true, prompter).refused, 1);
+    QCOMPARE(prompter.messages.first().caption, QStringLiteral("Album non valid"));
+    QCOMPARE(readAll(m_context.folder + "/" + b + ".db"), bFile);
 }
 
 void TestSoundness::numbersAreBounded()
@@ -767,6 +924,34 @@ void TestSoundness::longNamesAndCommas()
     QVERIFY(CatalogueText::albumNameRefusal(QString(200, u'x')).isEmpty());
     // Two-byte letters count twice against the file name's 255 bytes.
     QVERIFY(!CatalogueText::albumNameRefusal(QString(120, u'é')).isEmpty());
+
+    // The longest name accepted is stored, as an album and as a group (".group" is the
+    // longest ending), and reads back.
+    QString longest(200, u'x');
+    while (CatalogueText::albumNameRefusal(longest + u'x').isEmpty())
+        longest += u'x';
+    PlayList longAlbum;
+    PlayListGroup longGroup;
+    for (PlayList *named : {static_cast<PlayList *>(&longAlbum), static_cast<PlayList *>(&longGroup)}) {
+        named->setContext(&m_context);
+        named->setName(longest);
+        named->setId(QDateTime(QDate(2003, 1, 5), QTime(14, 22, 10, 123)));
+        named->setKivDir(named->id());
+        named->setDirty(true);
+        m_library.insertAlbum(named, nullptr);
+        QCOMPARE(CatalogueSave::albumAndIndex(named, &m_library), QString());
+    }
+    QCOMPARE(loadAll().size(), 2);
+    for (PlayList *named : CatalogueLoader::topLevelAlbums(&m_list)) {
+        QCOMPARE(named->name(), longest);
+        QVERIFY(named->isValid());
+    }
+    m_list.clear();
+    QVERIFY(longAlbum.removeFiles());
+    QVERIFY(longGroup.removeFiles());
+    QFile::remove(m_library.filePath());
+    m_library = LibraryIndex();
+    m_library.setRoot(m_context.root);
 
     // A name the file system refuses leaves no empty folder behind.
     PlayList album;
