@@ -14,6 +14,10 @@
 #include "cataloguebackup.h"
 #include "picturerename.h"
 #include "slideshow.h"
+#include "pagecomposition.h"
+#include "printerdialog.h"
+#include "printprogress.h"
+#include "progressloadprinter.h"
 #include "cataloguefile.h"
 #include "cataloguesave.h"
 #include "cataloguelock.h"
@@ -311,7 +315,7 @@ void AmbrioMainWindow::connectWidgets()
 
     // Buttons of features not built yet are not shown (a button must lead somewhere).
     for (QWidget *missing : std::initializer_list<QWidget *>{
-             ui->pushButtonSharePrint, ui->pushButtonPhotoPrint, ui->pushButtonShareMail, ui->pushButtonPhotoMail, ui->pushButtonShareSaveAs,
+             ui->pushButtonShareMail, ui->pushButtonPhotoMail, ui->pushButtonShareSaveAs,
              ui->pushButtonPhotoSaveAs, ui->pushButtonExternalEditor, ui->pushButtonExternalEdit,
              ui->pushButtonExternalPrint, ui->pushButtonSelectDevice, ui->pushButtonFromDevices,
              ui->pushButtonPasteToAlbum})
@@ -1055,7 +1059,7 @@ void AmbrioMainWindow::setPasteMark(bool marked)
 bool AmbrioMainWindow::isAvailable(void (AmbrioMainWindow::*command)())
 {
     using P = AmbrioMainWindow;
-    for (auto missing : {&P::slot_printPhoto, &P::slot_sendItem, &P::slot_convertPhoto,
+    for (auto missing : {&P::slot_sendItem, &P::slot_convertPhoto,
                          &P::ViewExternal, &P::slot_printPhotoExternal, &P::showLocator, &P::selectTwain,
                          &P::ImportTwain, &P::ImportCopyToCurrent}) {
         if (command == missing)
@@ -1432,7 +1436,42 @@ void AmbrioMainWindow::viewSlideShow()
     show->show();
     show->activateWindow();
 }
-void AmbrioMainWindow::slot_printPhoto() { notYetAvailable(QStringLiteral("Printing")); }
+void AmbrioMainWindow::slot_printPhoto()
+{
+    // The current picture, else the current album; the tray's pictures when it holds two
+    // or more.
+    QStringList paths;
+    if (ui->trayBar->count() >= 2) {
+        for (const KivViewItem *record : ui->trayBar->records())
+            paths << record->picturePath();
+    } else if (m_currentItem) {
+        paths << m_currentItem->picturePath();
+    } else if (m_currentAlbum) {
+        paths = PageComposition::picturePaths(m_currentAlbum->rowTable());
+    } else {
+        m_prompter->information(this, QStringLiteral("You need to select an album before click here.\n"));
+        return;
+    }
+    if (paths.isEmpty()) {
+        m_prompter->information(this, QStringLiteral("This album holds no picture to print."));
+        return;
+    }
+    ProgressLoadPrinter loading(this);
+    for (const QString &path : std::as_const(paths)) {
+        const QFileInfo file(path);
+        loading.addPhoto(file.path(), file.fileName());
+    }
+    const QList<PageComposition::Picture> previews = loading.load();
+    if (previews.isEmpty())
+        return;
+    PrinterDialog dialog(m_prompter, this);
+    dialog.setPictures(loading.paths(), previews);
+    if (m_prompter->exec(&dialog) != QDialog::Accepted)
+        return;
+    const PrintRun::Result result = PrintProgress::print(this, dialog.printRun(), dialog.printer());
+    if (!result.printed && !result.cancelled)
+        m_prompter->warning(this, result.error);
+}
 void AmbrioMainWindow::slot_sendItem() { notYetAvailable(QStringLiteral("E-mail")); }
 void AmbrioMainWindow::ViewExternal() { notYetAvailable(QStringLiteral("Editing with another program")); }
 void AmbrioMainWindow::slot_printPhotoExternal() { notYetAvailable(QStringLiteral("Printing with another program")); }

@@ -5,6 +5,8 @@
 #include "cataloguebackup.h"
 #include "cataloguecheck.h"
 #include "picturerename.h"
+#include "pagecomposition.h"
+#include "printrun.h"
 #include "cataloguecontext.h"
 #include "cataloguelock.h"
 #include "cataloguefile.h"
@@ -30,6 +32,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QHash>
+#include <QPageSize>
+#include <QPrinter>
 #include <QTreeWidget>
 #include <memory>
 
@@ -119,8 +124,60 @@ struct CatalogueCli::Options
     bool repair = false;
     QString attribute;
     QString condition;
+    // print
+    QString pdf;
+    QString layout = QStringLiteral("four");
+    QString mode = QStringLiteral("preserve");
+    QString pageSize = QStringLiteral("A4");
+    QString copies = QStringLiteral("1");
     QStringList positional;
 };
+
+namespace {
+
+// The print command's choices, read from its options.
+struct PrintChoice
+{
+    PageComposition::Layout layout = PageComposition::Layout::FourPerPage;
+    PageComposition::Dimension mode = PageComposition::Dimension::PreserveRatio;
+    QPageSize pageSize{QPageSize::A4};
+    int copies = 1;
+
+    template<typename Options>
+    QString read(const Options &options)
+    {
+        if (options.pdf.isEmpty())
+            return QStringLiteral("print needs --pdf OUT.pdf");
+        static const QHash<QString, PageComposition::Layout> layouts{
+            {"one", PageComposition::Layout::OnePerPage},
+            {"two", PageComposition::Layout::TwoPerPage},
+            {"four", PageComposition::Layout::FourPerPage},
+            {"sheet", PageComposition::Layout::MiniatureSheet}};
+        static const QHash<QString, PageComposition::Dimension> modes{
+            {"nochange", PageComposition::Dimension::NoChange},
+            {"fullpage", PageComposition::Dimension::FullPage},
+            {"preserve", PageComposition::Dimension::PreserveRatio}};
+        if (!layouts.contains(options.layout))
+            return QStringLiteral("unknown layout: ") + options.layout;
+        layout = layouts.value(options.layout);
+        if (!modes.contains(options.mode))
+            return QStringLiteral("unknown mode: ") + options.mode;
+        mode = modes.value(options.mode);
+        if (options.pageSize.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0)
+            pageSize = QPageSize(QPageSize::A4);
+        else if (options.pageSize.compare(QLatin1String("Letter"), Qt::CaseInsensitive) == 0)
+            pageSize = QPageSize(QPageSize::Letter);
+        else
+            return QStringLiteral("unknown page size: ") + options.pageSize;
+        bool number = false;
+        copies = options.copies.toInt(&number);
+        if (!number || copies < 1 || copies > 999)
+            return QStringLiteral("--copies takes a number from 1 to 999: ") + options.copies;
+        return {};
+    }
+};
+
+} // namespace
 
 CatalogueCli::CatalogueCli(QTextStream &out, QTextStream &err)
     : m_out(out)
@@ -151,7 +208,11 @@ QString CatalogueCli::usage()
         "  check [--repair]                the catalogue's problems (exit 0 none, 1 some, 2 unreadable);\n"
         "                                  --repair makes the safe repairs after a backup\n"
         "  backup [FILE]                   a snapshot of the catalogue (default: into Backups/)\n"
-        "  restore ARCHIVE                 put a snapshot back (the present catalogue is backed up first)\n");
+        "  restore ARCHIVE                 put a snapshot back (the present catalogue is backed up first)\n"
+        "  print ALBUM --pdf OUT.pdf [--layout one|two|four|sheet] [--mode nochange|fullpage|preserve]\n"
+        "        [--page-size A4|Letter] [--copies N]\n"
+        "                                  the album's pictures laid out as the print dialog does, into a\n"
+        "                                  PDF (defaults: four, preserve, A4, 1)\n");
 }
 
 int CatalogueCli::effects(const QStringList &args)
@@ -271,6 +332,21 @@ int CatalogueCli::run(const QStringList &arguments)
         } else if (arg == QLatin1String("--condition")) {
             if (!valueOf(&options.condition))
                 return usageError(QStringLiteral("--condition needs a name"));
+        } else if (arg == QLatin1String("--pdf")) {
+            if (!valueOf(&options.pdf))
+                return usageError(QStringLiteral("--pdf needs a file name"));
+        } else if (arg == QLatin1String("--layout")) {
+            if (!valueOf(&options.layout))
+                return usageError(QStringLiteral("--layout needs one, two, four or sheet"));
+        } else if (arg == QLatin1String("--mode")) {
+            if (!valueOf(&options.mode))
+                return usageError(QStringLiteral("--mode needs nochange, fullpage or preserve"));
+        } else if (arg == QLatin1String("--page-size")) {
+            if (!valueOf(&options.pageSize))
+                return usageError(QStringLiteral("--page-size needs A4 or Letter"));
+        } else if (arg == QLatin1String("--copies")) {
+            if (!valueOf(&options.copies))
+                return usageError(QStringLiteral("--copies needs a number"));
         } else if (arg == QLatin1String("--fast")) {
             options.fast = true;
         } else if (arg == QLatin1String("--repair")) {
@@ -322,9 +398,15 @@ int CatalogueCli::dispatch(const Options &options)
     if (command == QLatin1String("restore"))
         return restore(options);
     static const QStringList writing{"new-album", "new-dynamic-album", "remove-album", "add", "set", "rename"};
-    static const QStringList reading{"albums", "rows", "smart", "search", "props"};
+    static const QStringList reading{"albums", "rows", "smart", "search", "props", "print"};
     if (!writing.contains(command) && !reading.contains(command))
         return usageError(QStringLiteral("unknown command: ") + command);
+    PrintChoice printChoice;
+    if (command == QLatin1String("print")) {
+        const QString wrong = printChoice.read(options);
+        if (!wrong.isEmpty())
+            return usageError(wrong);
+    }
 
     Loaded cat(options.installDir);
     if (reading.contains(command)) {
@@ -549,6 +631,38 @@ int CatalogueCli::dispatch(const Options &options)
             lines << QLatin1String(key) + QLatin1Char('=') + (v.isDouble() ? QString::number(v.toInt()) : v.toString());
         }
         print(object, lines);
+        return Done;
+    }
+
+    if (command == QLatin1String("print")) {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("print takes one album"));
+        PlayList *album = nullptr;
+        if (const int code = findAlbum(args.first(), &album))
+            return code;
+        if (CatalogueLoader::refuseInvalidAlbum(album, prompter))
+            return Refused;
+        const QStringList paths = PageComposition::picturePaths(album->rowTable());
+        if (paths.isEmpty()) {
+            m_err << "The album " << album->name() << " holds no picture to print: nothing is written." << Qt::endl;
+            return Refused;
+        }
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QFileInfo(options.pdf).absoluteFilePath());
+        printer.setPageSize(printChoice.pageSize);
+        // The page's own margins are the only ones: the PDF's page is the whole sheet.
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        printer.setCreator(QStringLiteral("Vellaro"));
+        printer.setDocName(album->title().trimmed().isEmpty() ? album->name() : album->title());
+        const PrintRun run(paths, printChoice.layout, printChoice.mode, printChoice.copies);
+        const PrintRun::Result result = run.print(printer);
+        if (!result.printed) {
+            m_err << result.error << Qt::endl;
+            return Refused;
+        }
+        print(QJsonObject{{"pdf", printer.outputFileName()}, {"pages", result.pages}, {"pictures", paths.size()}},
+              {QStringLiteral("%1 pages written to %2").arg(result.pages).arg(printer.outputFileName())});
         return Done;
     }
 
