@@ -1414,11 +1414,13 @@ slideshow *AmbrioMainWindow::runningSlideshow() const
 
 void AmbrioMainWindow::viewSlideShow()
 {
+    // The album right-clicked, else the open one.
+    PlayList *album = commandAlbum();
+    const bool other = album && album != m_currentAlbum;
     // A browse branch is no album of pictures to show.
-    if (auto *smart = dynamic_cast<SmartPlaylist *>(m_currentAlbum);
-        smart && smart->kind() == QLatin1String("ByCategory"))
+    if (auto *smart = dynamic_cast<SmartPlaylist *>(album); smart && smart->kind() == QLatin1String("ByCategory"))
         return;
-    if (ui->trayBar->count() < 2 && !m_currentAlbum) {
+    if (ui->trayBar->count() < 2 && !album) {
         m_prompter->information(this, QStringLiteral("You need to select an album before click here.\n"));
         return;
     }
@@ -1426,9 +1428,9 @@ void AmbrioMainWindow::viewSlideShow()
         m_slideshow->close();
     // On the screen that holds this window; a window of its own that goes with this one.
     auto *show = new slideshow(screen(), this);
-    if (ui->trayBar->count() < 2) {
-        show->setAlbum(m_currentAlbum);
-        show->setStartPicture(m_currentItem ? m_currentItem->fileName() : QString());
+    if (ui->trayBar->count() < 2 || other) {
+        show->setAlbum(album);
+        show->setStartPicture(m_currentItem && !other ? m_currentItem->fileName() : QString());
     } else {
         show->setOwnedAlbum(ui->trayBar->makeSlideshowAlbum());
     }
@@ -1440,14 +1442,17 @@ void AmbrioMainWindow::slot_printPhoto()
 {
     // The current picture, else the current album; the tray's pictures when it holds two
     // or more.
+    // A right-clicked album that is not the open one: all its pictures.
+    PlayList *album = commandAlbum();
+    const bool other = album && album != m_currentAlbum;
     QStringList paths;
-    if (ui->trayBar->count() >= 2) {
+    if (ui->trayBar->count() >= 2 && !other) {
         for (const KivViewItem *record : ui->trayBar->records())
             paths << record->picturePath();
-    } else if (m_currentItem) {
+    } else if (m_currentItem && !other) {
         paths << m_currentItem->picturePath();
-    } else if (m_currentAlbum) {
-        paths = PageComposition::picturePaths(m_currentAlbum->rowTable());
+    } else if (album) {
+        paths = PageComposition::picturePaths(album->rowTable());
     } else {
         m_prompter->information(this, QStringLiteral("You need to select an album before click here.\n"));
         return;

@@ -4,6 +4,7 @@
 #include <QFutureWatcher>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QThreadPool>
 #include <QtConcurrent>
 
 #include <atomic>
@@ -34,7 +35,11 @@ PrintRun::Result print(QWidget *parent, const PrintRun &run, QPrinter &printer)
         if (done < total)
             progress.setLabelText(QStringLiteral("Printing page %1 of %2...").arg(done + 1).arg(total));
     });
-    watcher.setFuture(QtConcurrent::run([&run, &printer, &stop](QPromise<PrintRun::Result> &promise) {
+    // A thread of its own: the shared pool's threads also serve the window's painting,
+    // which would wait behind a print that takes minutes.
+    QThreadPool thread;
+    thread.setMaxThreadCount(1);
+    watcher.setFuture(QtConcurrent::run(&thread, [&run, &printer, &stop](QPromise<PrintRun::Result> &promise) {
         promise.setProgressRange(0, 1 << 30);
         promise.addResult(run.print(printer, [&promise, &stop](int done, int) {
             promise.setProgressValue(done);

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QPromise>
+#include <QThreadPool>
 #include <QtConcurrent>
 
 using PageComposition::Picture;
@@ -49,7 +50,10 @@ QList<Picture> ProgressLoadPrinter::load()
     connect(&watcher, &QFutureWatcherBase::finished, &wait, &QEventLoop::quit);
     connect(this, &QProgressDialog::canceled, &watcher, &QFutureWatcherBase::cancel);
     const QStringList paths = m_paths;
-    watcher.setFuture(QtConcurrent::run([paths](QPromise<Picture> &promise) {
+    // A thread of its own, as the shared pool's threads also serve the window's painting.
+    QThreadPool thread;
+    thread.setMaxThreadCount(1);
+    watcher.setFuture(QtConcurrent::run(&thread, [paths](QPromise<Picture> &promise) {
         for (const QString &path : paths) {
             if (promise.isCanceled())
                 return;

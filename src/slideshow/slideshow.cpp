@@ -80,6 +80,12 @@ slideshow::slideshow(QScreen *screen, QWidget *parent)
 
     m_timer.setInterval(m_interval);
     connect(&m_timer, &QTimer::timeout, this, &slideshow::next);
+    m_barTimer.setSingleShot(true);
+    m_barTimer.setInterval(BarShownMs);
+    connect(&m_barTimer, &QTimer::timeout, this, &slideshow::hideBar);
+    // A button of the bar pressed keeps the bar up.
+    for (QToolButton *button : m_bar->findChildren<QToolButton *>())
+        connect(button, &QToolButton::pressed, this, &slideshow::keepBar);
     QTimer::singleShot(FadeStepMs, this, &slideshow::fade);
 }
 
@@ -89,6 +95,10 @@ void slideshow::setAlbum(PlayList *album)
 {
     m_album = album;
     m_index = -1;
+    m_rows = album ? album->rowTable() : AlbumRows();
+    m_thumbs = album ? album->thumbCache() : QList<PlayList::ThumbCacheEntry>();
+    m_thumbFolder = album && album->context() && !album->isSmart() ? album->albumFolder() : QString();
+    m_fileNameCaptions = album && album->isLoaded();
     // Smart albums' rows carry no thumbnails of their own.
     m_bar->setThumbnailsVisible(!(album && album->isSmart()));
     prepareAround();
@@ -104,7 +114,7 @@ void slideshow::setStartPicture(const QString &fileName)
 {
     if (!m_album)
         return;
-    m_index = fileName.isEmpty() ? -1 : m_album->rowTable().indexOfFile(fileName) - 1;
+    m_index = fileName.isEmpty() ? -1 : m_rows.indexOfFile(fileName) - 1;
     if (m_index < -1)
         m_index = -1;
     prepareAround();
@@ -112,16 +122,15 @@ void slideshow::setStartPicture(const QString &fileName)
 
 int slideshow::entryCount() const
 {
-    return m_album ? m_album->rowTable().count() : 0;
+    return m_rows.count();
 }
 
 QString slideshow::pathAt(int index) const
 {
-    if (!m_album || index < 0 || index >= entryCount())
+    if (index < 0 || index >= entryCount())
         return {};
-    const AlbumRows &rows = m_album->rowTable();
-    const QString folder = rows.fieldText(index, AlbumRows::Folder);
-    const QString file = rows.fieldText(index, AlbumRows::FileName);
+    const QString folder = m_rows.fieldText(index, AlbumRows::Folder);
+    const QString file = m_rows.fieldText(index, AlbumRows::FileName);
     return folder.endsWith(QLatin1Char('/')) ? folder + file : folder + QLatin1Char('/') + file;
 }
 
@@ -141,7 +150,7 @@ void slideshow::fade()
     }
     m_bar->show();
     m_bar->raise();
-    QTimer::singleShot(BarShownMs, this, &slideshow::clickPhoto);
+    m_barTimer.start();
     next();
 }
 
@@ -167,6 +176,13 @@ void slideshow::step(int to, int direction)
     showCurrent();
 }
 
+int slideshow::pictureFrom(int from, int direction) const
+{
+    while (from >= 0 && from < entryCount() && !isPicture(from))
+        from += direction;
+    return qBound(-1, from, entryCount());
+}
+
 void slideshow::next()
 {
     step(m_index + 1, 1);
@@ -174,7 +190,8 @@ void slideshow::next()
 
 void slideshow::nextnext()
 {
-    step(m_index + 2, 1);
+    // Two pictures on, entries that are not pictures not counted.
+    step(pictureFrom(m_index + 1, 1) + 1, 1);
 }
 
 void slideshow::previous()
@@ -185,11 +202,12 @@ void slideshow::previous()
 
 void slideshow::previousprevious()
 {
-    // From the second picture, two back is the first.
-    if (m_index >= 2)
-        step(m_index - 2, -1);
-    else if (m_index == 1)
-        step(0, 1);
+    // Two pictures back; from the second picture, that is the first.
+    const int oneBack = pictureFrom(m_index - 1, -1);
+    if (oneBack < 0)
+        return;
+    const int twoBack = pictureFrom(oneBack - 1, -1);
+    step(twoBack >= 0 ? twoBack : oneBack, twoBack >= 0 ? -1 : 1);
 }
 
 void slideshow::showCurrent()
@@ -233,14 +251,9 @@ void slideshow::prepareAround()
     // The picture wanted now, then the next one and the one before, so that stepping
     // either way finds its picture ready.
     QStringList keep;
-    auto pictureFrom = [this](int from, int direction) {
-        while (from >= 0 && from < entryCount() && !isPicture(from))
-            from += direction;
-        return pathAt(from);
-    };
     const int current = qMax(0, m_index);
-    for (const QString &path : {pictureFrom(m_index < 0 ? 0 : current, 1), pictureFrom(current + 1, 1),
-                                pictureFrom(current - 1, -1)}) {
+    for (const QString &path : {pathAt(pictureFrom(current, 1)), pathAt(pictureFrom(current + 1, 1)),
+                                pathAt(pictureFrom(current - 1, -1))}) {
         if (path.isEmpty() || keep.contains(path))
             continue;
         keep << path;
@@ -251,10 +264,10 @@ void slideshow::prepareAround()
 
 QPixmap slideshow::thumbnailAt(int index) const
 {
-    if (!m_album || index < 0 || index >= entryCount())
+    if (index < 0 || index >= entryCount())
         return {};
-    const QString file = m_album->rowTable().fieldText(index, AlbumRows::FileName);
-    const QList<PlayList::ThumbCacheEntry> &cache = m_album->thumbCache();
+    const QString file = m_rows.fieldText(index, AlbumRows::FileName);
+    const QList<PlayList::ThumbCacheEntry> &cache = m_thumbs;
     // The cache is in row order when it is whole; else it is searched by name.
     if (index < cache.size() && cache.at(index).fileName == file && !cache.at(index).pixmap.isNull())
         return cache.at(index).pixmap;
@@ -263,8 +276,8 @@ QPixmap slideshow::thumbnailAt(int index) const
             return entry.pixmap;
     }
     // Not cached: the thumbnail file in the album's folder, when the album has one.
-    if (m_album->context() && !m_album->isSmart()) {
-        const QString thumbnail = m_album->albumFolder() + QLatin1Char('/') + file;
+    if (!m_thumbFolder.isEmpty()) {
+        const QString thumbnail = m_thumbFolder + QLatin1Char('/') + file;
         if (QFileInfo(thumbnail).isFile())
             return QPixmap(thumbnail);
     }
@@ -273,17 +286,21 @@ QPixmap slideshow::thumbnailAt(int index) const
 
 void slideshow::showMiniThumbs()
 {
-    m_bar->setThumbnail(0, thumbnailAt(m_index - 2));
-    m_bar->setThumbnail(1, thumbnailAt(m_index - 1));
-    m_bar->setThumbnail(2, thumbnailAt(m_index + 2));
-    m_bar->setThumbnail(3, thumbnailAt(m_index + 1));
-    if (!m_album || m_index < 0 || m_index >= entryCount())
+    // The neighbouring pictures: entries that are not pictures are stepped over.
+    const int oneBack = pictureFrom(m_index - 1, -1), oneOn = pictureFrom(m_index + 1, 1);
+    m_bar->setThumbnail(0, thumbnailAt(oneBack < 0 ? -1 : pictureFrom(oneBack - 1, -1)));
+    m_bar->setThumbnail(1, thumbnailAt(oneBack));
+    m_bar->setThumbnail(2, thumbnailAt(oneOn >= entryCount() ? -1 : pictureFrom(oneOn + 1, 1)));
+    m_bar->setThumbnail(3, thumbnailAt(oneOn));
+    if (m_index < 0 || m_index >= entryCount())
         return;
-    const AlbumRows &rows = m_album->rowTable();
-    const QString file = rows.fieldText(m_index, AlbumRows::FileName);
-    // A smart album's rows hold no title: its caption is the file name.
-    const QString title = m_album->isSmart() ? QString() : rows.fieldText(m_index, AlbumRows::Title);
-    m_bar->caption()->setText(title.isEmpty() || title == QLatin1String(" ") ? file : title);
+    const QString file = m_rows.fieldText(m_index, AlbumRows::FileName);
+    // Albums with the entry-kind flag (the query albums but All Photos) show file names.
+    const QString title = m_fileNameCaptions ? QString() : m_rows.fieldText(m_index, AlbumRows::Title);
+    const QString caption = title.isEmpty() || title == QLatin1String(" ") ? file : title;
+    Hello *hello = m_bar->caption();
+    hello->setToolTip(caption);
+    hello->setText(QFontMetrics(hello->font()).elidedText(caption, Qt::ElideRight, hello->width()));
 }
 
 void slideshow::hideBar()
@@ -298,8 +315,14 @@ void slideshow::showBar()
     m_bar->setBarVisible(true);
 }
 
+void slideshow::keepBar()
+{
+    m_barTimer.stop();
+}
+
 void slideshow::clickPhoto()
 {
+    keepBar();
     if (m_bar->isBarVisible())
         hideBar();
     else

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "albumrows.h"
+#include "playlist.h"
+
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
 
-class PlayList;
 class QScreen;
 class SlidePictures;
 class slideshowbar;
@@ -28,8 +30,9 @@ public:
     explicit slideshow(QScreen *screen = nullptr, QWidget *parent = nullptr);
     ~slideshow() override;
 
-    // The album shown, kept by its owner for as long as the show runs; a smart album
-    // shows no neighbour thumbnails.
+    // The album shown: its rows and thumbnails are copied, so the album may change or go
+    // while the show runs (album() then only names it). A smart album shows no
+    // neighbour thumbnails.
     void setAlbum(PlayList *album);
     // An album made for the show alone (the tray's pictures): the show keeps it.
     void setOwnedAlbum(std::unique_ptr<PlayList> album);
@@ -84,15 +87,25 @@ private:
     void showCurrent();
     void display(const QString &path);
     void prepareAround();
+    // The nearest picture from entry `from` on in `direction` (from itself included):
+    // -1 before the first entry, entryCount() past the last.
+    int pictureFrom(int from, int direction) const;
     QPixmap thumbnailAt(int index) const;
     void setInterval(int ms);
+    // The user is using the bar: it is no longer hidden by the timer of the show's start.
+    void keepBar();
 
     PlayList *m_album = nullptr;
+    AlbumRows m_rows;
+    QList<PlayList::ThumbCacheEntry> m_thumbs;
+    QString m_thumbFolder;         // where the album keeps its thumbnail files, if it does
+    bool m_fileNameCaptions = false;  // the album's entry-kind flag
     std::unique_ptr<PlayList> m_ownedAlbum;
     int m_index = -1;
     int m_interval = 5000;
     int m_fadeStep = 0;
     QTimer m_timer;
+    QTimer m_barTimer;  // hides the bar shown at the end of the fade
     QRect m_screen;
     viewphoto *m_picture;
     slideshowbar *m_bar;

@@ -38,7 +38,13 @@ slideshowbar::slideshowbar(QWidget *parent)
     setObjectName(QStringLiteral("slideshowbar"));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
-    palette.setBrush(QPalette::Window, kivPixmap(QStringLiteral("back-slideshow.png")));
+    // The bar's picture; a light grey where the theme lacks it, so that the bar never
+    // lets the photograph through under its dark text.
+    const QPixmap back = kivPixmap(QStringLiteral("back-slideshow.png"));
+    if (back.isNull())
+        palette.setColor(QPalette::Window, QColor(214, 214, 214));
+    else
+        palette.setBrush(QPalette::Window, back);
     palette.setColor(QPalette::WindowText, Qt::black);
     setPalette(palette);
 
@@ -57,6 +63,8 @@ slideshowbar::slideshowbar(QWidget *parent)
         m_thumbs[i]->setIconSize(kThumbIcon);
     }
     setSeconds(5);
+    // Room for long intervals: "-" and "+" stay where they are while the text grows.
+    m_time->setMinimumWidth(m_time->fontMetrics().horizontalAdvance(QStringLiteral("100000 seconds by picture")));
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 0, 4, 0);

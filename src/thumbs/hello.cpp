@@ -85,6 +85,16 @@ QList<QPoint> Hello::letterPositions() const
 
 void Hello::paintEvent(QPaintEvent *)
 {
+    // The parent's background behind the letters, a picture of it (the slideshow's bar)
+    // laid as the parent lays it; its colour where the picture is missing. Painted with
+    // no text too: the widget is opaque, and the last text must go.
+    const QWidget *back = parentWidget() ? parentWidget() : this;
+    QBrush brush = back->palette().brush(back->backgroundRole());
+    if (brush.style() == Qt::TexturePattern && brush.texture().isNull())
+        brush = QBrush(brush.color().isValid() ? brush.color() : QColor(Qt::lightGray));
+    QPainter widget(this);
+    widget.setBrushOrigin(back == this ? QPoint() : -pos());
+    widget.fillRect(rect(), brush);
     if (m_text.isEmpty())
         return;
     const QFontMetrics fm(font());
@@ -101,12 +111,6 @@ void Hello::paintEvent(QPaintEvent *)
         for (int i = 0; i < m_text.size(); ++i)
             painter.drawText(positions.at(i), QString(m_text.at(i)));
     }
-    // The parent's background behind the letters, a picture of it (the slideshow's bar)
-    // laid as the parent lays it.
-    const QWidget *back = parentWidget() ? parentWidget() : this;
-    QPainter widget(this);
-    widget.setBrushOrigin(back == this ? QPoint() : -pos());
-    widget.fillRect(rect(), back->palette().brush(back->backgroundRole()));
     widget.drawPixmap(0, height() / 2 - p / 2 + 5, canvas);
 }
 

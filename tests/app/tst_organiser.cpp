@@ -252,10 +252,17 @@ void TestOrganiser::menus()
     }
     // The Share menu comes with its features; no entry leads nowhere.
     QCOMPARE(albumMenu, (QStringList{"Slideshow", "-", "Edit Tools", "Share", "-", "Remove Album", "-", "Add Album"}));
-    for (const char *button : {"pushButtonSharePrint", "pushButtonShareMail", "pushButtonExternalEditor",
-                               "pushButtonSelectDevice", "pushButtonPasteToAlbum"})
+    for (const char *button : {"pushButtonShareMail", "pushButtonExternalEditor", "pushButtonSelectDevice",
+                               "pushButtonPasteToAlbum"})
         QVERIFY2(m_page->findChild<QWidget *>(button)->isHidden(), button);
     QVERIFY(!m_page->findChild<QWidget *>("pushButtonAdd")->isHidden());
+    QVERIFY(!m_page->findChild<QWidget *>("pushButtonSharePrint")->isHidden());
+    QVERIFY(!m_page->findChild<QWidget *>("pushButtonPhotoPrint")->isHidden());
+    QVERIFY(m.actions->actions().at(1)->isVisible());  // "Print all Pictures..."
+    for (const QAction *a : m.icons->actions()) {
+        if (a->text() == QLatin1String("Print..."))
+            QVERIFY(a->isVisible());
+    }
     QVERIFY(!m_page->findChild<QWidget *>("pushButtonShareSlideshow")->isHidden());
     QVERIFY(!tab("bring_export")->isHidden());
     QVERIFY(album("Statistics")->isHidden());  // its view is not built yet

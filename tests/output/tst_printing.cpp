@@ -5,6 +5,7 @@
 #include "ambriomainwindow.h"
 #include "fulldisk.h"
 #include "organiserfixture.h"
+#include "organisermenus.h"
 #include "pagecomposition.h"
 #include "pixmaplookup.h"
 #include "printerdialog.h"
@@ -22,6 +23,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QMenu>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -517,7 +519,11 @@ void TestPrinting::printedFromTheOrganiser()
         rows += "File=Photo|" + m_dir->filePath("pics").toUtf8() + QStringLiteral("|p%1.png| | | |1|0|-1|400*300|\r\n")
                                                                         .arg(i, 3, 10, QLatin1Char('0'))
                                                                         .toUtf8();
-    writeFile(install + "/DataBase/library.db", "NUMLIB=1\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\n");
+    writeFile(install + "/DataBase/library.db",
+              "NUMLIB=2\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\nLIBRARY=NONE,Photo,Sea,Playlist,Sea1\r\n");
+    writeFile(install + "/DataBase/db/Sea1.db",
+              "KivDir=Sea1\r\nTitle=Sea\r\nDirty=False\r\nCreationDate=2004-01-02\r\nNumFile=2\r\n" + rows.mid(0, rows.indexOf("File=", 10))
+                  + rows.mid(rows.lastIndexOf("File=")));
     writeFile(install + "/DataBase/db/Trip1.db",
               "KivDir=Trip1\r\nTitle=Trip\r\nDirty=False\r\nCreationDate=2003-12-31\r\nNumFile=5\r\n" + rows);
     ScriptedPrompter prompter;
@@ -578,6 +584,22 @@ void TestPrinting::printedFromTheOrganiser()
     QVERIFY(printedPaths.contains(paths[4]) && printedPaths.contains(paths[1]));
     // Cancelled: the PDF of the tray was not written over the earlier one.
     QCOMPARE(render(pdfPath(), 12).size(), 2);
+
+    // Another album right-clicked: "Print all these album's pictures" prints its own,
+    // whatever the tray and the open album hold.
+    PlayList *sea = nullptr;
+    for (PlayList *p : page->albumList()->storedAlbums())
+        sea = p->name() == QLatin1String("Sea") ? p : sea;
+    QVERIFY(sea);
+    page->contextmenuLibrary(sea, page->mapToGlobal(QPoint(20, 20)), 0);
+    QAction *printAll = nullptr;
+    for (QAction *action : page->menus().album->findChildren<QAction *>())
+        printAll = action->text() == QLatin1String("Print all these album's pictures") ? action : printAll;
+    QVERIFY(printAll);
+    prompter.dialogResults << QDialog::Rejected;
+    printAll->trigger();
+    page->menus().album->hide();
+    QCOMPARE(printedPaths, (QStringList{paths[0], paths[4]}));
     fixture.reset();
 }
 

@@ -20,6 +20,7 @@
 #include "viewphoto.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QPointer>
 #include <QScreen>
@@ -195,18 +196,15 @@ void TestSlideshow::steppingSkipsAndEnds()
     QTest::mouseClick(bar->previousButton(), Qt::LeftButton);
     QTRY_COMPARE(show->shownFile(), pics("p0.jpg"));  // and skipped backwards too
     QVERIFY(!bar->previousButton()->isEnabled());
-    // Two on: the thumbnail button right of the middle.
+    // Two on: the thumbnail button right of the middle. Entries that are not pictures
+    // are not counted, as the thumbnails show none of them.
     show->nextnext();
-    QTRY_COMPARE(show->shownFile(), pics("p1.jpg"));
-    show->nextnext();
-    QTRY_COMPARE(show->shownFile(), pics("p3.jpg"));
-    show->previousprevious();
-    QTRY_COMPARE(show->shownFile(), pics("p1.jpg"));
-    show->next();
     QTRY_COMPARE(show->shownFile(), pics("p2.jpg"));
-    // From the second picture, two back is the first.
-    show->previous();
+    show->previousprevious();
+    QTRY_COMPARE(show->shownFile(), pics("p0.jpg"));
+    show->next();
     QTRY_COMPARE(show->shownFile(), pics("p1.jpg"));
+    // From the second picture, two back is the first.
     show->previousprevious();
     QTRY_COMPARE(show->shownFile(), pics("p0.jpg"));
     show->previousprevious();  // nothing before the first
@@ -215,6 +213,12 @@ void TestSlideshow::steppingSkipsAndEnds()
         QTest::mouseClick(bar->nextButton(), Qt::LeftButton);
         QTRY_COMPARE(show->shownFile(), pics(file));
     }
+    // At the last picture the neighbours are the pictures before it (rows 2 and 3); the
+    // entries after it are no pictures, so nothing shows on.
+    QVERIFY(near(bar->thumbnail(0).toImage().pixelColor(10, 10), kColours[2]));
+    QVERIFY(near(bar->thumbnail(1).toImage().pixelColor(10, 10), kColours[3]));
+    QVERIFY(bar->thumbnail(2).isNull());
+    QVERIFY(bar->thumbnail(3).isNull());
     // Past the last picture only entries that are not pictures: Next ends the show.
     QTest::mouseClick(bar->nextButton(), Qt::LeftButton);
     QTRY_VERIFY(!m_show);
@@ -301,6 +305,19 @@ void TestSlideshow::captionAndNeighbours()
     QCOMPARE(show->bar()->caption()->text(), QStringLiteral("p2.jpg"));
     for (int i = 0; i < 4; ++i)
         QVERIFY(show->bar()->thumbButton(i)->isHidden());
+    delete m_show;
+
+    // All Photos shows its pictures' titles; one too long for the caption ends in "…",
+    // and the whole title is the caption's tooltip.
+    AllPhoto all;
+    const QString longTitle = QStringLiteral("The harbour at dawn with the fishing boats coming home, seen from the hill");
+    record.setTitle(longTitle);
+    all.addRecord(&record);
+    show = startShow(&all);
+    QTRY_COMPARE(show->shownFile(), pics("p2.jpg"));
+    const QString caption = show->bar()->caption()->text();
+    QVERIFY2(caption.endsWith(QChar(0x2026)) && longTitle.startsWith(caption.chopped(1)), qPrintable(caption));
+    QCOMPARE(show->bar()->caption()->toolTip(), longTitle);
 }
 
 void TestSlideshow::barShownThenHiddenAndToggled()
@@ -325,6 +342,20 @@ void TestSlideshow::barShownThenHiddenAndToggled()
     QTest::mousePress(m_show->pictureWindow()->view(), Qt::LeftButton, {}, QPoint(100, 100));
     QVERIFY(!bar->isBarVisible());
     QCOMPARE(bar->y(), m_show->height());
+    delete m_show;
+
+    // Sent away and brought back by the user soon after the fade, the bar stays: the
+    // start's three seconds no longer hide it.
+    m_show = new slideshow(QGuiApplication::primaryScreen());
+    m_show->setAlbum(pictures.get());
+    m_show->show();
+    bar = m_show->bar();
+    QTRY_VERIFY(!bar->isHidden());
+    QTest::mousePress(m_show->pictureWindow()->view(), Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mousePress(m_show->pictureWindow()->view(), Qt::LeftButton, {}, QPoint(100, 100));
+    QVERIFY(bar->isBarVisible());
+    QTest::qWait(slideshow::BarShownMs + 500);
+    QVERIFY(bar->isBarVisible());
 }
 
 void TestSlideshow::unreadablePictureShowsBlack()
@@ -365,7 +396,12 @@ void TestSlideshow::openedFromTheOrganiser()
     ScriptedPrompter prompter;
     const QString install = m_dir->filePath("install");
     const QByteArray folder = m_dir->filePath("pics").toUtf8();
-    writeFile(install + "/DataBase/library.db", "NUMLIB=1\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\n");
+    writeFile(install + "/DataBase/library.db", "NUMLIB=2\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\n"
+                                                "LIBRARY=NONE,Photo,Sea,Playlist,Sea1\r\n");
+    writeFile(install + "/DataBase/db/Sea1.db",
+              "KivDir=Sea1\r\nTitle=Sea\r\nDirty=False\r\nCreationDate=2004-01-02\r\nNumFile=2\r\n"
+              "File=Photo|" + folder + "|p4.jpg| | | |1|0|-1|64*48|\r\nFile=Photo|" + folder
+                  + "|p3.jpg| | | |1|0|-1|64*48|\r\n");
     writeFile(install + "/DataBase/db/Trip1.db",
               "KivDir=Trip1\r\nTitle=Trip\r\nDirty=False\r\nCreationDate=2003-12-31\r\nNumFile=3\r\n"
               "File=Photo|" + folder + "|p0.jpg| | | |1|0|-1|64*48|\r\nFile=Photo|" + folder
@@ -425,8 +461,41 @@ void TestSlideshow::openedFromTheOrganiser()
     m_show->next();
     QTRY_VERIFY(!page->runningSlideshow());
 
+    // An album that is not the open one, right-clicked: its "Slideshow" shows it, from
+    // its first picture, whatever the tray holds.
+    PlayList *other = nullptr;
+    for (PlayList *p : page->albumList()->storedAlbums())
+        other = p->name() == QLatin1String("Sea") ? p : other;
+    QVERIFY(other);
+    QVERIFY(page->tray()->count() >= 2);
+    page->contextmenuLibrary(other, page->mapToGlobal(QPoint(20, 20)), 0);
+    QAction *slideshowAction = nullptr;
+    for (QAction *action : page->menus().album->actions())
+        slideshowAction = action->text() == QLatin1String("Slideshow") ? action : slideshowAction;
+    QVERIFY(slideshowAction);
+    slideshowAction->trigger();
+    page->menus().album->hide();
+    m_show = page->runningSlideshow();
+    QVERIFY(m_show);
+    QCOMPARE(m_show->album(), other);
+    QTRY_COMPARE(m_show->shownFile(), pics("p4.jpg"));
+
+    // The album goes while its show runs (removed from the list): the show goes on
+    // with the pictures it had, and ends past them.
+    prompter.answers << 1;  // OK
+    page->contextmenuLibrary(other, page->mapToGlobal(QPoint(20, 20)), 0);
+    page->RemoveRollLibrary();
+    QVERIFY(!page->albumList()->storedAlbums().contains(other));
+    QVERIFY(m_show);
+    m_show->next();
+    QTRY_COMPARE(m_show->shownFile(), pics("p3.jpg"));
+    m_show->showMiniThumbs();
+    m_show->next();
+    QTRY_VERIFY(!page->runningSlideshow());
+
     // A browse branch has nothing to show, whatever the tray holds.
     click(record("p2.jpg"), Qt::ControlModifier);
+    click(record("p0.jpg"), Qt::ControlModifier);
     QVERIFY(page->tray()->count() >= 2);
     QTreeWidgetItem *browse = nullptr;
     for (int i = 0; i < page->albumList()->topLevelItemCount(); ++i) {
