@@ -15,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-vellaro_install_deps libvips-tools mate-backgrounds ukui-wallpapers
+vellaro_install_deps libvips-tools mate-backgrounds ukui-wallpapers time
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$(nproc)" >/dev/null
 BIN=build/release/bin
@@ -232,6 +232,39 @@ PY
   echo "  tar -czf             $(printf %.2f "$best_t")   (vellaro / tar = $(ratio "$best_v" "$best_t"))"
 }
 
+bench_print() {
+  # 100 photographs of 12 megapixels, one a page, into a PDF through the print command;
+  # its peak memory and time a page beside decoding the same pictures at the size the
+  # page needs (vipsthumbnail, the floor) and ImageMagick holding one of them whole.
+  "$BIN/bench_thumbs" generate "$WORK/synthetic" 12
+  local dir="$WORK/print-100" i
+  rm -rf "$dir"; mkdir -p "$dir/pictures"
+  for i in $(seq -w 0 99); do
+    ln -s "$WORK/synthetic/synthetic-$(printf %02d $((10#$i % 12))).jpg" "$dir/pictures/p$i.jpg"
+  done
+  "$BIN/vellaro-cli" --install-dir "$dir/inst" new-album Print >/dev/null
+  "$BIN/vellaro-cli" --install-dir "$dir/inst" add Print "$dir"/pictures/*.jpg >/dev/null
+  local t0 t1 rss secs pages floor im
+  t0=$(now)
+  /usr/bin/time -f "%M" -o "$dir/rss" "$BIN/vellaro-cli" --install-dir "$dir/inst" print Print --pdf "$dir/out.pdf" \
+    --layout one >/dev/null 2>&1
+  rss=$(tail -n 1 "$dir/rss")
+  t1=$(now)
+  secs=$(python3 -c "print($t1-$t0)")
+  pages=$(gs -q -dNODISPLAY -dNOSAFER -c "($dir/out.pdf) (r) file runpdfbegin pdfpagecount = quit")
+  mkdir -p "$dir/vips"
+  t0=$(now)
+  VIPS_CONCURRENCY=1 vipsthumbnail --size 2334x3321 -o "$dir/vips/%s.jpg" "$dir"/pictures/*.jpg
+  t1=$(now)
+  floor=$(python3 -c "print(($t1-$t0)/100*1000)")
+  /usr/bin/time -f "%M" -o "$dir/rss-im" /usr/bin/convert "$WORK/synthetic/synthetic-00.jpg" null: >/dev/null 2>&1
+  im=$(tail -n 1 "$dir/rss-im")
+  echo "printing 100 photographs of 12 megapixels one a page into a PDF ($pages pages, $(du -m "$dir/out.pdf" | cut -f1) MB):"
+  echo "  peak memory          $((rss / 1024)) MB   (target < 500 MB; ImageMagick holding one of them: $((im / 1024)) MB)"
+  echo "  time a page          $(python3 -c "print(f'{$secs/100*1000:.0f}')") ms"
+  echo "  decoding a picture at the page's size alone (vipsthumbnail, 1 thread)  $(printf %.0f "$floor") ms   (x$(ratio "$(python3 -c "print($secs/100*1000)")" "$floor") of the floor)"
+}
+
 case $what in
   thumbs) bench_thumbs ;;
   startup) bench_startup ;;
@@ -241,6 +274,7 @@ case $what in
   add) bench_add ;;
   backup) bench_backup ;;
   slideshow) bench_slideshow ;;
-  all) bench_thumbs; bench_startup; bench_catalogue; bench_open; bench_add; bench_effects; bench_backup; bench_slideshow ;;
-  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|open|add|effects|backup|slideshow|all]" >&2; exit 2 ;;
+  print) bench_print ;;
+  all) bench_thumbs; bench_startup; bench_catalogue; bench_open; bench_add; bench_effects; bench_backup; bench_slideshow; bench_print ;;
+  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|open|add|effects|backup|slideshow|print|all]" >&2; exit 2 ;;
 esac
