@@ -20,6 +20,7 @@
 #include "viewphoto.h"
 
 #include <QLabel>
+#include <algorithm>
 #include <QMenu>
 #include <QPushButton>
 #include <QPointer>
@@ -292,6 +293,17 @@ void TestSlideshow::captionAndNeighbours()
     QTRY_COMPARE(show->shownFile(), pics("p1.jpg"));
     delete m_show;
 
+    // A cache out of row order (the album's pictures moved since it was made): each
+    // thumbnail is found by its file name.
+    std::reverse(pictures->thumbCache().begin(), pictures->thumbCache().end());
+    show = startShow(pictures.get(), QStringLiteral("p1.jpg"));
+    QTRY_COMPARE(show->shownFile(), pics("p1.jpg"));
+    bar = show->bar();
+    QVERIFY(near(iconColour(bar->thumbButton(1)), kColours[0]));
+    QVERIFY(near(iconColour(bar->thumbButton(3)), kColours[2]));
+    QVERIFY(near(iconColour(bar->thumbButton(2)), kColours[3]));
+    delete m_show;
+
     // A search's rows hold no title: the caption is the file name, and there are no
     // thumbnail buttons.
     Search search;
@@ -389,6 +401,18 @@ void TestSlideshow::largePhotographDecodedAtScreenSize()
     const QSize shown = show->pictureWindow()->view()->currentImage().size();
     QVERIFY(shown.width() <= show->width() && shown.height() <= show->height());
     QCOMPARE(shown.width(), show->width());
+    delete m_show;
+
+    // Two on, to a photograph not prepared yet: the picture before stays on the screen
+    // until the new one is decoded, with no black between them.
+    picture(pics("large2.jpg"), Qt::darkRed, QSize(6000, 4000));
+    pictures = album({"p0.jpg", "p1.jpg", "large2.jpg"});
+    show = startShow(pictures.get());
+    QTRY_COMPARE(show->shownFile(), pics("p0.jpg"));
+    show->nextnext();
+    QCOMPARE(show->shownFile(), pics("p0.jpg"));
+    QVERIFY(!show->pictureWindow()->view()->currentImage().isNull());
+    QTRY_COMPARE(show->shownFile(), pics("large2.jpg"));
 }
 
 void TestSlideshow::openedFromTheOrganiser()
