@@ -32,8 +32,7 @@ PrintRun::Result print(QWidget *parent, const PrintRun &run, QPrinter &printer)
     // Told from the worker; shown on the window's thread.
     QObject::connect(&watcher, &QFutureWatcherBase::progressValueChanged, &progress, [&progress, total](int done) {
         progress.setValue(done);
-        if (done < total)
-            progress.setLabelText(QStringLiteral("Printing page %1 of %2...").arg(done + 1).arg(total));
+        progress.setLabelText(QStringLiteral("Printing page %1 of %2...").arg(qMin(done + 1, total)).arg(total));
     });
     // A thread of its own: the shared pool's threads also serve the window's painting,
     // which would wait behind a print that takes minutes.

@@ -189,6 +189,14 @@ void TestCheck::repairMendsWhatIsSafe()
     // The missing picture and the orphan property file are left to the user: still a problem.
     QCOMPARE(run.code, 1);
     QVERIFY2(run.err.indexOf("Repairing:") < run.err.indexOf("done: "), qPrintable(run.err));  // the plan first
+    // The plan names each safe repair once, and nothing left to the user.
+    const QString plan = run.err.mid(run.err.indexOf("Repairing:"), run.err.indexOf("done: ") - run.err.indexOf("Repairing:"));
+    QCOMPARE(plan.count("Delete the orphan thumbnail " + db() + kTrip + "/ghost.jpg"), 1);
+    QCOMPARE(plan.count("Empty the stale lock file"), 1);
+    QCOMPARE(plan.count("Take the row of a.jpg"), 1);
+    QCOMPARE(plan.count("Lost01.01.2005.00.00.00.000.db"), 1);
+    QCOMPARE(plan.count("Back up the catalogue first"), 1);
+    QVERIFY2(!plan.contains("b.jpg") && !plan.contains("ghost.jpg.kiv"), qPrintable(plan));
     QVERIFY(run.json().value("repaired").toArray().size() >= 5);
     // The row takes the property file's values; the other row and its tags stay.
     const QByteArray trip = readAll(db() + kTrip + ".db");
