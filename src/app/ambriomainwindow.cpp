@@ -1476,6 +1476,11 @@ void AmbrioMainWindow::slot_printPhoto()
     const PrintRun::Result result = PrintProgress::print(this, dialog.printRun(), dialog.printer());
     if (!result.printed && !result.cancelled)
         m_prompter->warning(this, result.error);
+    else if (result.printed && !result.unreadable.isEmpty())
+        m_prompter->information(this, QStringLiteral("These pictures could not be read; their places are left "
+                                                     "blank:\n")
+                                          + result.unreadable.mid(0, 10).join(QLatin1Char('\n'))
+                                          + (result.unreadable.size() > 10 ? QStringLiteral("\n...") : QString()));
 }
 void AmbrioMainWindow::slot_sendItem() { notYetAvailable(QStringLiteral("E-mail")); }
 void AmbrioMainWindow::ViewExternal() { notYetAvailable(QStringLiteral("Editing with another program")); }

@@ -157,12 +157,12 @@ struct PrintChoice
             {"nochange", PageComposition::Dimension::NoChange},
             {"fullpage", PageComposition::Dimension::FullPage},
             {"preserve", PageComposition::Dimension::PreserveRatio}};
-        if (!layouts.contains(options.layout))
+        if (!layouts.contains(options.layout.toLower()))
             return QStringLiteral("unknown layout: ") + options.layout;
-        layout = layouts.value(options.layout);
-        if (!modes.contains(options.mode))
+        layout = layouts.value(options.layout.toLower());
+        if (!modes.contains(options.mode.toLower()))
             return QStringLiteral("unknown mode: ") + options.mode;
-        mode = modes.value(options.mode);
+        mode = modes.value(options.mode.toLower());
         if (options.pageSize.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0)
             pageSize = QPageSize(QPageSize::A4);
         else if (options.pageSize.compare(QLatin1String("Letter"), Qt::CaseInsensitive) == 0)
@@ -635,6 +635,10 @@ int CatalogueCli::dispatch(const Options &options)
     }
 
     if (command == QLatin1String("print")) {
+        for (const QString &arg : args) {
+            if (arg.startsWith(QLatin1String("--")))
+                return usageError(QStringLiteral("unknown option: ") + arg);
+        }
         if (args.size() != 1)
             return usageError(QStringLiteral("print takes one album"));
         PlayList *album = nullptr;
@@ -661,8 +665,12 @@ int CatalogueCli::dispatch(const Options &options)
             m_err << result.error << Qt::endl;
             return Refused;
         }
+        for (const QString &unread : result.unreadable)
+            m_err << "warning: cannot read " << unread << ": its place is left blank" << Qt::endl;
         print(QJsonObject{{"pdf", printer.outputFileName()}, {"pages", result.pages}, {"pictures", paths.size()}},
-              {QStringLiteral("%1 pages written to %2").arg(result.pages).arg(printer.outputFileName())});
+              {QStringLiteral("%1 %2 written to %3")
+                   .arg(result.pages)
+                   .arg(result.pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"), printer.outputFileName())});
         return Done;
     }
 

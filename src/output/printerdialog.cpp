@@ -90,7 +90,7 @@ void PrinterDialog::setupPrinterDialog()
     if (m_prompter->exec(&setup) != QDialog::Accepted)
         return;
     // The set-up dialog's own copies field counts too.
-    m_copies = qMax(1, m_printer.copyCount());
+    m_copies = qBound(1, m_printer.copyCount(), MaxCopies);
     showPrinter();
     showCopies();
     makeLayoutPictures();
@@ -113,8 +113,24 @@ void PrinterDialog::slot_pluspage()
 
 void PrinterDialog::slot_minusCopypage()
 {
-    ++m_copies;
+    // As many as the printer set-up dialog and the tool allow.
+    if (m_copies < MaxCopies)
+        ++m_copies;
     showCopies();
+}
+
+void PrinterDialog::accept()
+{
+    // Nowhere to print to: the user chooses a printer or a file, and the dialog stays
+    // with the choices made.
+    if (m_printer.outputFormat() == QPrinter::PdfFormat && m_printer.outputFileName().isEmpty()) {
+        m_prompter->information(this, QStringLiteral("No printer is set up on this computer.\nChoose a printer, "
+                                                     "or \"Print to File (PDF)\" and a file name."));
+        setupPrinterDialog();
+        if (m_printer.outputFormat() == QPrinter::PdfFormat && m_printer.outputFileName().isEmpty())
+            return;
+    }
+    QDialog::accept();
 }
 
 void PrinterDialog::slot_plusCopypage()

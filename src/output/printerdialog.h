@@ -23,6 +23,8 @@ class PrinterDialog : public QDialog
     Q_OBJECT
 
 public:
+    static constexpr int MaxCopies = 999;
+
     // `prompter` runs the printer set-up dialog.
     explicit PrinterDialog(Prompter *prompter, QWidget *parent = nullptr);
     ~PrinterDialog() override;
@@ -39,6 +41,8 @@ public:
     int copies() const { return m_copies; }
     // What Print prints with the choices made.
     PrintRun printRun() const;
+    // With no printer and no file chosen, asks for one first.
+    void accept() override;
 
 public Q_SLOTS:
     void passToTwo();

@@ -11,7 +11,9 @@
 #include <QThreadPool>
 #include <QtConcurrent>
 
+#include <algorithm>
 #include <cstdio>
+#include <numeric>
 
 using PageComposition::Picture;
 
@@ -94,35 +96,44 @@ QFileDevice::Permissions newFilePermissions()
     return permissions;
 }
 
+PrintRun::Result refused(const QString &why)
+{
+    PrintRun::Result result;
+    result.error = why;
+    return result;
+}
+
 } // namespace
 
 PrintRun::Result PrintRun::print(QPrinter &printer, const Progress &progress) const
 {
     if (m_paths.isEmpty())
-        return {false, false, 0, QStringLiteral("There is no picture to print.")};
+        return refused(QStringLiteral("There is no picture to print."));
     if (printer.outputFormat() != QPrinter::PdfFormat) {
         Result result = paintAll(printer, progress);
         if (result.cancelled)
             printer.abort();
         return result;
     }
-    const QString target = printer.outputFileName();
+    const QString named = printer.outputFileName();
+    QString target = named;
+    // A link is written through: the file it leads to is the one replaced.
+    if (QFileInfo(target).isSymLink())
+        target = QFileInfo(target).symLinkTarget();
     if (target.isEmpty())
-        return {false, false, 0,
-                QStringLiteral("No printer is set up on this computer.\nChoose \"Select and setup printer\" to "
-                               "print into a PDF file.")};
+        return refused(QStringLiteral("No printer is set up on this computer.\nChoose \"Select and setup printer\" to "
+                                       "print into a PDF file."));
     const QFileInfo info(target);
     if (info.isDir())
-        return {false, false, 0, QStringLiteral("Cannot print into %1: it is a folder.").arg(target)};
+        return refused(QStringLiteral("Cannot print into %1: it is a folder.").arg(target));
     // Written beside the target, in its folder, then renamed over it in one step.
     QTemporaryFile part(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
     if (!part.open())
-        return {false, false, 0,
-                QStringLiteral("Cannot write a PDF file in %1:\n%2").arg(info.absolutePath(), part.errorString())};
+        return refused(QStringLiteral("Cannot write a PDF file in %1:\n%2").arg(info.absolutePath(), part.errorString()));
     part.close();
     printer.setOutputFileName(part.fileName());
     Result result = paintAll(printer, progress);
-    printer.setOutputFileName(target);
+    printer.setOutputFileName(named);
     if (!result.printed)
         return result;
     if (!wholePdf(part.fileName())) {
@@ -158,21 +169,40 @@ PrintRun::Result PrintRun::paintAll(QPrinter &printer, const Progress &progress)
     }
     const QSize page(printer.width(), printer.height());
     const int pages = pageCount();
-    const int total = pages * copies;
+    // The pages in the order they go out. A printer that makes copies keeps its own
+    // order and collation; for a file, the last page first when asked, and copies
+    // collated (1 2 3, 1 2 3) or not (1 1, 2 2, 3 3) as the set-up dialog says.
+    QList<int> order(pages);
+    std::iota(order.begin(), order.end(), 0);
+    if (!printer.supportsMultipleCopies() && printer.pageOrder() == QPrinter::LastPageFirst)
+        std::reverse(order.begin(), order.end());
+    QList<int> sequence;
+    for (int i = 0; i < pages * copies; ++i)
+        sequence << (printer.collateCopies() ? order.at(i % pages) : order.at(i / copies));
+    const int total = int(sequence.size());
+    const int per = PageComposition::perPage(m_layout);
     // The next page's pictures are read while this one is drawn, side by side on a pool
     // of this print's own (waiting on the shared pool from one of its threads could wait
     // for ever).
     QThreadPool pool;
-    QFuture<Picture> loading = startPage(&pool, 0, page);
+    QFuture<Picture> loading = startPage(&pool, sequence.first(), page);
+    QList<Picture> pictures;
     for (int done = 0; done < total; ++done) {
-        const QList<Picture> pictures = loading.results();
-        if (done + 1 < total)
-            loading = startPage(&pool, (done + 1) % pages, page);
+        // The same page again (copies not collated) keeps its pictures.
+        if (done == 0 || sequence.at(done) != sequence.at(done - 1))
+            pictures = loading.results();
+        if (done + 1 < total && sequence.at(done + 1) != sequence.at(done))
+            loading = startPage(&pool, sequence.at(done + 1), page);
         if (done > 0 && !printer.newPage()) {
             result.error = QStringLiteral("The printer stopped after %1 pages.").arg(done);
             break;
         }
         PageComposition::paint(painter, page, m_layout, m_mode, PageComposition::pageMargins(), pictures);
+        for (int i = 0; i < pictures.size(); ++i) {
+            const QString path = m_paths.at(sequence.at(done) * per + i);
+            if (pictures.at(i).isNull() && !result.unreadable.contains(path))
+                result.unreadable << path;
+        }
         result.pages = done + 1;
         qCDebug(lcOutput) << "printed page" << done + 1 << "of" << total;
         if (progress && !progress(done + 1, total) && done + 1 < total) {

@@ -27,6 +27,7 @@ public:
         bool cancelled = false;
         int pages = 0;   // pages given to the printer, copies included
         QString error;   // what went wrong, for the user
+        QStringList unreadable;  // pictures that could not be read: their cells are blank
     };
     // Told after each page: pages done and pages in all; false stops the print.
     using Progress = std::function<bool(int done, int total)>;

@@ -335,6 +335,8 @@ void TestCheck::hostileArchivesAreRefused()
         make("link.tar.gz", {{"DataBase/library.db", AE_IFREG}, {"DataBase/db/x.db", AE_IFLNK}}),
         make("noindex.tar.gz", {{"DataBase/db/x.db", AE_IFREG}}),
         make("elsewhere.tar.gz", {{"etc/library.db", AE_IFREG}}),
+        // A Windows path separator would name a file of another folder once written.
+        make("backslash.tar.gz", {{"DataBase/library.db", AE_IFREG}, {"DataBase/db\\..\\..\\outside.txt", AE_IFREG}}),
     };
     writeFile(m_dir->filePath("junk.tar.gz"), "not an archive at all");
     const auto before = everything(m_install);

@@ -109,6 +109,7 @@ private Q_SLOTS:
     void everyPageHoldsEachPictureOnce();
     void dimensionModes();
     void failedPrintsKeepWhatWasThere();
+    void copiesOrderLinksAndUnreadable();
     void commandLine();
     void dialogButtonsAndPreviews();
     void loadingCanBeCancelled();
@@ -353,6 +354,47 @@ void TestPrinting::failedPrintsKeepWhatWasThere()
     QVERIFY(!QFileInfo::exists(m_dir->filePath("nowhere")));
 }
 
+void TestPrinting::copiesOrderLinksAndUnreadable()
+{
+    const QStringList paths = pictures(3);
+    auto sequence = [this, &paths](bool collate, QPrinter::PageOrder order) {
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdfPath());
+        printer.setCollateCopies(collate);
+        printer.setPageOrder(order);
+        const PrintRun::Result result = PrintRun(paths, Layout::OnePerPage, Dimension::FullPage, 2).print(printer);
+        QList<int> shown;
+        if (!result.printed)
+            return shown;
+        for (const QImage &page : render(pdfPath(), 12))
+            shown << pictureAt(page, {50, 70});
+        return shown;
+    };
+    QCOMPARE(sequence(true, QPrinter::FirstPageFirst), (QList<int>{0, 1, 2, 0, 1, 2}));
+    QCOMPARE(sequence(false, QPrinter::FirstPageFirst), (QList<int>{0, 0, 1, 1, 2, 2}));
+    QCOMPARE(sequence(true, QPrinter::LastPageFirst), (QList<int>{2, 1, 0, 2, 1, 0}));
+    QCOMPARE(sequence(false, QPrinter::LastPageFirst), (QList<int>{2, 2, 1, 1, 0, 0}));
+
+    // Into a link: the file it leads to takes the print, and the link stays a link.
+    const QString real = m_dir->filePath("out/real.pdf"), link = m_dir->filePath("out/link.pdf");
+    writeFile(real, "older");
+    QVERIFY(QFile::link(real, link));
+    // A picture that cannot be read is named in the result, once.
+    writeFile(m_dir->filePath("pics/junk.jpg"), "no picture here");
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(link);
+    const QStringList withJunk{paths[0], m_dir->filePath("pics/junk.jpg"), paths[1]};
+    const PrintRun::Result result = PrintRun(withJunk, Layout::OnePerPage, Dimension::FullPage, 2).print(printer);
+    QVERIFY(result.printed);
+    QCOMPARE(result.unreadable, QStringList{m_dir->filePath("pics/junk.jpg")});
+    QVERIFY(QFileInfo(link).isSymLink());
+    QVERIFY(readAll(real).startsWith("%PDF"));
+    QCOMPARE(printer.outputFileName(), link);
+    QCOMPARE(render(link, 12).size(), 6);
+}
+
 void TestPrinting::commandLine()
 {
     const QString install = m_dir->filePath("install");
@@ -427,9 +469,40 @@ void TestPrinting::dialogButtonsAndPreviews()
     QCOMPARE(dialog.copies(), 3);
     QTest::mouseClick(button("pushButtonCopyMinus"), Qt::LeftButton);
     QCOMPARE(label("textLabelCopy"), QStringLiteral("2 Copy"));
+    // No more than the printer set-up dialog allows.
+    for (int i = 0; i < 1000; ++i)
+        dialog.slot_minusCopypage();
+    QCOMPARE(label("textLabelCopy"), QStringLiteral("999 Copy"));
+    for (int i = 0; i < 997; ++i)
+        QTest::mouseClick(button("pushButtonCopyMinus"), Qt::LeftButton);
+    QCOMPARE(label("textLabelCopy"), QStringLiteral("2 Copy"));
+
+    // Print with nowhere to print to: the user is told and asked for a printer; the
+    // dialog stays, its choices kept.
+    dialog.printer().setOutputFormat(QPrinter::PdfFormat);
+    dialog.printer().setOutputFileName(QString());
+    QStringList asked;
+    prompter.onExec = [&asked](QDialog *setup) { asked << setup->metaObject()->className(); };
+    QTest::mouseClick(button("pushButtonPrint"), Qt::LeftButton);
+    QCOMPARE(asked, QStringList{"QPrintDialog"});
+    QCOMPARE(prompter.messages.size(), 1);
+    QVERIFY(prompter.messages.first().text.contains("No printer"));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(dialog.copies(), 2);
+    // A file chosen in the set-up dialog: Print then goes on.
+    prompter.onExec = [&dialog, this](QDialog *) { dialog.printer().setOutputFileName(pdfPath()); };
+    prompter.dialogResults << QDialog::Accepted;
+    QTest::mouseClick(button("pushButtonPrint"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    prompter.onExec = nullptr;
+    dialog.show();
 
     // Forty pictures four to a page: "+" goes up to page 10 and no further, "-" back.
     QStringList paths = pictures(40);
+    dialog.setPictures(paths.mid(0, 1), {PageComposition::loadPreview(paths[0], 64)});
+    QVERIFY(!button("pushButtonPagePlus")->isEnabled());
+    QVERIFY(!button("pushButtonPageMinus")->isEnabled());
     QList<PageComposition::Picture> previews;
     for (const QString &path : std::as_const(paths))
         previews << PageComposition::loadPreview(path, 64);
