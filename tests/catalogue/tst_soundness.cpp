@@ -17,6 +17,7 @@
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QImageReader>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -461,6 +462,20 @@ void TestSoundness::picturesThatCannotBeDecodedAreRefused()
     QCOMPARE(names(back.rowTable()), QStringList{"fine.png"});
     QCOMPARE(back.rowTable().fieldText(0, AlbumRows::Format), QStringLiteral("40*30"));
     QCOMPARE(QDir(album.albumFolder()).entryList(QDir::Files), QStringList{"fine.png"});
+
+    // With Qt's allocation limit switched off nothing is too large: a small picture whose
+    // pixels are damaged (its IDAT is junk) is told as damaged.
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(0);
+    writeFile(p + "/damaged.png", QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000000280000001e08020000"
+                                                      "00d1bfcb8a0000000c49444154deadbeefdeadbeefdeadbeef00000000"
+                                                      "0000000049454e44ae426082"));
+    ScriptedPrompter unlimited;
+    const AlbumAdd::Result damaged = AlbumAdd::addFiles(&album, {p + "/damaged.png"}, false, unlimited);
+    QImageReader::setAllocationLimit(limit);
+    QCOMPARE(damaged.refused, 1);
+    QCOMPARE(unlimited.messages.size(), 1);
+    QVERIFY2(unlimited.messages.first().text.contains("cannot be read"), qPrintable(unlimited.messages.first().text));
 }
 
 void TestSoundness::barsInPropertyFilesKeepRowsWhole()
