@@ -283,7 +283,13 @@ QStringList readLines(const QString &path, bool *ok)
 
 QString valueAfterKey(const QString &line, int keyLength)
 {
-    return line.mid(keyLength);
+    QString value = line.mid(keyLength);
+    // A key of another length may end inside a character written as two UTF-16 units;
+    // its second half alone is no character (it would be written back as "?").
+    if (keyLength > 0 && keyLength < line.size() && line.at(keyLength).isLowSurrogate()
+        && line.at(keyLength - 1).isHighSurrogate())
+        value.remove(0, 1);
+    return value;
 }
 
 int leadingCount(const QStringList &lines, int keyLength)

@@ -274,6 +274,24 @@ void TestPictureRecord::longValuesReadBackWhole()
     QCOMPARE(back.comment(), comment);
     QCOMPARE(back.place(), QStringLiteral("Ærøskøbing"));
     QCOMPARE(back.love(), 1);
+
+    // Values are read by their place after a key of known length. A comment key one
+    // character short, followed by a form feed, ends inside a character outside the
+    // Basic Multilingual Plane (U+1F600, two UTF-16 units): its second half alone is no
+    // character and is not kept, so what is written back reads back the same.
+    QFile file(back.propertyFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("title=\r\nformat=\r\ncategory=\r\ncomme=\x0c\xf0\x9f\x98\x80 smile\r\nlove=3\r\n");
+    file.close();
+    back.readProperties();
+    QCOMPARE(back.comment(), QStringLiteral(" smile"));
+    QVERIFY(back.writeProperties());
+    PhotoItem again(QStringLiteral("long.jpg"));
+    again.setFileName(QStringLiteral("long.jpg"));
+    again.setAlbumFolder(dir.path());
+    again.readProperties();
+    QCOMPARE(again.comment(), QStringLiteral(" smile"));
+    QCOMPARE(again.love(), 3);
 }
 
 void TestPictureRecord::loadFromRow()
