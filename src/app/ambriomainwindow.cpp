@@ -82,6 +82,9 @@ AmbrioMainWindow::~AmbrioMainWindow()
     // A snapshot under way stops between two files; its partial archive is dropped.
     m_backupCancel = true;
     m_backup.waitForFinished();
+    // Conversions under way finish (each writes a whole file or nothing).
+    for (SaveWorker *conversion : findChildren<SaveWorker *>(Qt::FindDirectChildrenOnly))
+        conversion->wait();
     delete m_splash;
     delete ui;
 }
@@ -315,10 +318,7 @@ void AmbrioMainWindow::connectWidgets()
 
     // Buttons of features not built yet are not shown (a button must lead somewhere).
     for (QWidget *missing : std::initializer_list<QWidget *>{
-             ui->pushButtonShareMail, ui->pushButtonPhotoMail, ui->pushButtonShareSaveAs,
-             ui->pushButtonPhotoSaveAs, ui->pushButtonExternalEditor, ui->pushButtonExternalEdit,
-             ui->pushButtonExternalPrint, ui->pushButtonSelectDevice, ui->pushButtonFromDevices,
-             ui->pushButtonPasteToAlbum})
+             ui->pushButtonSelectDevice, ui->pushButtonFromDevices, ui->pushButtonPasteToAlbum})
         missing->setVisible(false);
     ui->toolButtonCopyPaste->setIcon(QIcon(kivPixmap(QStringLiteral("copy.png"))));
     ui->toolButtonPaste->setIcon(QIcon(kivPixmap(QStringLiteral("paste.png"))));
@@ -1059,9 +1059,7 @@ void AmbrioMainWindow::setPasteMark(bool marked)
 bool AmbrioMainWindow::isAvailable(void (AmbrioMainWindow::*command)())
 {
     using P = AmbrioMainWindow;
-    for (auto missing : {&P::slot_sendItem, &P::slot_convertPhoto,
-                         &P::ViewExternal, &P::slot_printPhotoExternal, &P::showLocator, &P::selectTwain,
-                         &P::ImportTwain, &P::ImportCopyToCurrent}) {
+    for (auto missing : {&P::showLocator, &P::selectTwain, &P::ImportTwain, &P::ImportCopyToCurrent}) {
         if (command == missing)
             return false;
     }
@@ -1386,7 +1384,6 @@ void AmbrioMainWindow::slot_lastItem()
     stepTo(found == items.rend() ? nullptr : *found);
 }
 
-void AmbrioMainWindow::slot_convertPhoto() { notYetAvailable(QStringLiteral("Saving as another format")); }
 void AmbrioMainWindow::slot_updateRotatePreview() {}
 void AmbrioMainWindow::slot_updateRotatePreviewTemp() {}
 void AmbrioMainWindow::slot_updateThumb()
@@ -1482,9 +1479,6 @@ void AmbrioMainWindow::slot_printPhoto()
                                           + result.unreadable.mid(0, 10).join(QLatin1Char('\n'))
                                           + (result.unreadable.size() > 10 ? QStringLiteral("\n...") : QString()));
 }
-void AmbrioMainWindow::slot_sendItem() { notYetAvailable(QStringLiteral("E-mail")); }
-void AmbrioMainWindow::ViewExternal() { notYetAvailable(QStringLiteral("Editing with another program")); }
-void AmbrioMainWindow::slot_printPhotoExternal() { notYetAvailable(QStringLiteral("Printing with another program")); }
 void AmbrioMainWindow::showLocator() { notYetAvailable(QStringLiteral("The locator")); }
 void AmbrioMainWindow::MediaDetectorAdd(const QString &) {}
 void AmbrioMainWindow::ClipBoardChanged() {}

@@ -101,6 +101,9 @@ public:
     static bool isStoredAlbum(const PlayList *album);
     // False for the commands whose features are not built yet: they are hidden.
     static bool isAvailable(void (AmbrioMainWindow::*command)());
+    // The name a conversion writes: `name`, with the extension of the chosen filter entry
+    // when it has none.
+    static QString convertedName(const QString &name, const QString &selectedFilter);
     // The love hearts of the property panel.
     FavoritesWidget *hearts() const;
     // Shows a save failure (a text from CatalogueSave); nothing for an empty text.
@@ -125,6 +128,8 @@ Q_SIGNALS:
     void runTitle();
     void updateRotatePreview();
     void updateProperty(KivViewItem *item);
+    // A conversion (Save as) ended: the file written, or not.
+    void conversionFinished(const QString &destination, bool written);
     void insertItem(const QString &albumFolder, const QString &fileName, const QString &sourceFolder, bool fast,
                     PlayList *album, int index);
 
@@ -234,6 +239,8 @@ public Q_SLOTS:
     void viewSlideShow();
     void slot_printPhoto();
     void slot_sendItem();
+    // Mail from a command that names the whole album ("Email all these album's pictures").
+    void slot_sendAlbum();
     void ViewExternal();
     void slot_printPhotoExternal();
     void showLocator();
@@ -268,6 +275,11 @@ private:
     void updateMultiplePhotoPanel();
     void showAlbumTitle();
     void notYetAvailable(const QString &feature);
+    // The pictures the external programs are given; `albumless` when there is nothing to
+    // take them from.
+    QStringList externalPictures(bool *albumless);
+    void startExternal(const QString &setting, const QString &notConfigured);
+    void composeMail(bool wholeAlbum);
     void leaveViewer();
     // The pictures a property change applies to: the tray's when it holds several.
     QList<KivViewItem *> propertyTargets() const;

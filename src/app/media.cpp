@@ -95,7 +95,7 @@ void media::buildMenus()
     connect(album->addAction(QStringLiteral("Refresh Thumbs")), &QAction::triggered, page, &P::updateRollLibrary);
     album->addSeparator();
     connect(album->addAction(QStringLiteral("Email all photos in this Playlist")), &QAction::triggered, page,
-            &P::slot_sendItem);
+            &P::slot_sendAlbum);
     connect(album->addAction(QStringLiteral("Slideshow")), &QAction::triggered, page, &P::viewSlideShow);
 
     QMenu *photo = ui->MenuBar->addMenu(QStringLiteral("Photo"));

@@ -47,7 +47,7 @@ void OrganiserMenus::build(AmbrioMainWindow *page)
     QMenu *share = album->addMenu(QIcon(kivPixmap(QStringLiteral("drive-mini.png"))), QStringLiteral("Share"));
     add(share, QStringLiteral("Slideshow"), "lastplayed.png", page, &P::viewSlideShow);
     add(share, QStringLiteral("Print all these album's pictures"), "printer.png", page, &P::slot_printPhoto);
-    add(share, QStringLiteral("Email all these album's pictures"), "composemail.png", page, &P::slot_sendItem);
+    add(share, QStringLiteral("Email all these album's pictures"), "composemail.png", page, &P::slot_sendAlbum);
     // A menu whose every entry is hidden is hidden too.
     share->menuAction()->setVisible(!std::all_of(share->actions().cbegin(), share->actions().cend(),
                                                  [](const QAction *a) { return !a->isVisible(); }));
@@ -134,7 +134,7 @@ void OrganiserMenus::build(AmbrioMainWindow *page)
     actions->setObjectName(QStringLiteral("actions"));
     add(actions, QStringLiteral("SlideShow"), "slideshow.png", page, &P::viewSlideShow);
     add(actions, QStringLiteral("Print all Pictures..."), "printer.png", page, &P::slot_printPhoto);
-    add(actions, QStringLiteral("E-Mail all Pictures..."), "composemail.png", page, &P::slot_sendItem);
+    add(actions, QStringLiteral("E-Mail all Pictures..."), "composemail.png", page, &P::slot_sendAlbum);
     actions->addSeparator();
     add(actions, QStringLiteral("Locate on Disk"), "playlist.png", page, &P::slot_locateOnDisk);
     add(actions, QStringLiteral("Refresh Thumbs"), "rool_update.png", page, &P::updateRollLibrary);

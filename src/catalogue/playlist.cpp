@@ -536,3 +536,20 @@ bool PlayList::commit()
 {
     return save(m_kivDir);
 }
+
+QPixmap PlayList::cachedThumbnail(const QList<ThumbCacheEntry> &cache, const QString &thumbnailFolder, int index,
+                                  const QString &fileName)
+{
+    if (index >= 0 && index < cache.size() && cache.at(index).fileName == fileName && !cache.at(index).pixmap.isNull())
+        return cache.at(index).pixmap;
+    for (const ThumbCacheEntry &entry : cache) {
+        if (entry.fileName == fileName && !entry.pixmap.isNull())
+            return entry.pixmap;
+    }
+    if (!thumbnailFolder.isEmpty()) {
+        const QString thumbnail = thumbnailFolder + QLatin1Char('/') + fileName;
+        if (QFileInfo(thumbnail).isFile())
+            return QPixmap(thumbnail);
+    }
+    return {};
+}

@@ -129,6 +129,14 @@ public:
     std::unique_ptr<PhotoItem> recordAt(int index);
 
     QList<ThumbCacheEntry> &thumbCache() { return m_thumbCache; }
+    // The folder of the album's thumbnail files; empty for an album without one (a query
+    // album, an album made in memory).
+    QString thumbnailFolder() const { return m_context && !isSmart() ? albumFolder() : QString(); }
+    // The thumbnail of row `index`, file `fileName`: from `cache` (in row order when it is
+    // whole, else searched by name), else the file in `thumbnailFolder`; null when neither
+    // holds it.
+    static QPixmap cachedThumbnail(const QList<ThumbCacheEntry> &cache, const QString &thumbnailFolder, int index,
+                                   const QString &fileName);
     const QList<ThumbCacheEntry> &thumbCache() const { return m_thumbCache; }
 
 protected:

@@ -97,7 +97,7 @@ void slideshow::setAlbum(PlayList *album)
     m_index = -1;
     m_rows = album ? album->rowTable() : AlbumRows();
     m_thumbs = album ? album->thumbCache() : QList<PlayList::ThumbCacheEntry>();
-    m_thumbFolder = album && album->context() && !album->isSmart() ? album->albumFolder() : QString();
+    m_thumbFolder = album ? album->thumbnailFolder() : QString();
     m_fileNameCaptions = album && album->isLoaded();
     // Smart albums' rows carry no thumbnails of their own.
     m_bar->setThumbnailsVisible(!(album && album->isSmart()));
@@ -266,22 +266,7 @@ QPixmap slideshow::thumbnailAt(int index) const
 {
     if (index < 0 || index >= entryCount())
         return {};
-    const QString file = m_rows.fieldText(index, AlbumRows::FileName);
-    const QList<PlayList::ThumbCacheEntry> &cache = m_thumbs;
-    // The cache is in row order when it is whole; else it is searched by name.
-    if (index < cache.size() && cache.at(index).fileName == file && !cache.at(index).pixmap.isNull())
-        return cache.at(index).pixmap;
-    for (const PlayList::ThumbCacheEntry &entry : cache) {
-        if (entry.fileName == file && !entry.pixmap.isNull())
-            return entry.pixmap;
-    }
-    // Not cached: the thumbnail file in the album's folder, when the album has one.
-    if (!m_thumbFolder.isEmpty()) {
-        const QString thumbnail = m_thumbFolder + QLatin1Char('/') + file;
-        if (QFileInfo(thumbnail).isFile())
-            return QPixmap(thumbnail);
-    }
-    return {};
+    return PlayList::cachedThumbnail(m_thumbs, m_thumbFolder, index, m_rows.fieldText(index, AlbumRows::FileName));
 }
 
 void slideshow::showMiniThumbs()

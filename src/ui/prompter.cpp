@@ -7,6 +7,12 @@
 
 Prompter::~Prompter() = default;
 
+QString Prompter::saveFileNameAndFilter(QWidget *parent, const QString &caption, const QString &dir,
+                                        const QString &filter, QString *)
+{
+    return saveFileName(parent, caption, dir, filter);
+}
+
 void Prompter::information(QWidget *parent, const QString &text, const QString &caption)
 {
     message(parent, {Icon::Information, caption, text, {QStringLiteral("OK")}, 0, 0});
@@ -65,6 +71,12 @@ QString WidgetPrompter::saveFileName(QWidget *parent, const QString &caption, co
                                      const QString &filter)
 {
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+QString WidgetPrompter::saveFileNameAndFilter(QWidget *parent, const QString &caption, const QString &dir,
+                                              const QString &filter, QString *selectedFilter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
 }
 
 QString WidgetPrompter::existingDirectory(QWidget *parent, const QString &caption, const QString &dir)

@@ -37,6 +37,10 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
                                  const QString &filter) = 0;
     virtual QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir) = 0;
+    // A save chooser that also tells which of the filter's entries the user picked:
+    // `selectedFilter` names the entry shown first and receives the one chosen.
+    virtual QString saveFileNameAndFilter(QWidget *parent, const QString &caption, const QString &dir,
+                                          const QString &filter, QString *selectedFilter);
     // Runs `dialog` modally and returns its result code (QDialog::Accepted or Rejected).
     virtual int exec(QDialog *dialog) = 0;
 
@@ -64,5 +68,7 @@ public:
     QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
                          const QString &filter) override;
     QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir) override;
+    QString saveFileNameAndFilter(QWidget *parent, const QString &caption, const QString &dir, const QString &filter,
+                                  QString *selectedFilter) override;
     int exec(QDialog *dialog) override;
 };

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QFrame>
+#include <QImageReader>
 #include <QHBoxLayout>
 #include <QMovie>
 #include <QShortcut>
@@ -18,8 +19,11 @@ void SaveWorker::run()
 {
     QImage image = picture;
     if (image.isNull()) {
-        image = QImage(source);
+        QImageReader reader(source);
+        reader.setAutoTransform(true);
+        image = reader.read();
         if (image.isNull()) {
+            unreadable = true;
             result = PictureWriter::Result::WriteFailed;
             return;
         }

@@ -10,7 +10,8 @@ class KIVPixmapView;
 class Prompter;
 class QToolButton;
 
-// Writes a picture on a thread of its own; the caller waits for it.
+// Writes a picture on a thread of its own: the one given, else the source file's, turned
+// upright as its orientation says.
 class SaveWorker : public QThread
 {
     Q_OBJECT
@@ -20,6 +21,7 @@ public:
     QString destination;  // the file written, in the format its name names
     QImage picture;
     PictureWriter::Result result = PictureWriter::Result::WriteFailed;
+    bool unreadable = false;  // the source could not be read (damaged, not a picture)
 
 protected:
     void run() override;

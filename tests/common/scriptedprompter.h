@@ -42,6 +42,16 @@ public:
     {
         return nextFile();
     }
+    // The filter entry the user picks in a save chooser that tells it; none: left as offered.
+    QQueue<QString> filterAnswers;
+    QString saveFileNameAndFilter(QWidget *, const QString &caption, const QString &, const QString &,
+                                  QString *selectedFilter) override
+    {
+        choosers << caption;
+        if (selectedFilter && !filterAnswers.isEmpty())
+            *selectedFilter = filterAnswers.dequeue();
+        return nextFile();
+    }
     QString existingDirectory(QWidget *, const QString &caption, const QString &) override
     {
         choosers << caption;
