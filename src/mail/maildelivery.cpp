@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
-#include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -65,8 +65,16 @@ int runOpener(const QString &program, const QStringList &arguments)
     for (QByteArray &item : storage)
         argv.push_back(item.data());
     argv.push_back(nullptr);
+    // The client it starts may outlive us: it gets no pipe of ours, whose closing would
+    // end it on its next message.
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    for (int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&files, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0)
         return -1;
     for (int waited = 0; waited < ClientWaitMs; waited += 50) {
         int status = 0;

@@ -14,6 +14,7 @@
 namespace {
 
 QString s_companion;  // set by tests; empty: beside the program
+constexpr qint64 LargeMail = qint64(25) << 20;
 
 QString joinPath(const QString &folder, const QString &fileName)
 {
@@ -239,6 +240,18 @@ void Composemail::sendMail()
         if (!m_prompter->confirm(this, Prompter::Icon::Warning,
                                  QStringLiteral("These pictures cannot be found (is their drive plugged in?):\n")
                                      + listed(missing) + QStringLiteral("\n\nSend the mail without them?")))
+            return;
+    }
+    // Most mail services refuse mails past about 25 MB.
+    qint64 bytes = 0;
+    for (qsizetype i = 0; i < attachments.size(); i += 2)
+        bytes += QFileInfo(attachments.at(i)).size();
+    if (bytes > LargeMail) {
+        cursor.restore();
+        if (!m_prompter->confirm(this, Prompter::Icon::Warning,
+                                 QStringLiteral("These pictures make a mail of %1 MB; most mail services refuse mails "
+                                                "over 25 MB.\n\nSend it anyway?")
+                                     .arg((bytes + (1 << 20) - 1) >> 20)))
             return;
     }
     const QStringList command = commandLine(companionPath(), to, ui->lineEditSubject->text(), attachments);

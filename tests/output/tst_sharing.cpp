@@ -112,14 +112,18 @@ void TestSharing::start()
         rows += "File=Photo|" + m_folder.toUtf8() + "|" + names[i].toUtf8() + "|" + titles[i].toUtf8()
                 + "| | |1|0|-1|64*48|\r\n";
     }
+    // Sea also holds a film.
+    writeFile(m_folder + "/clip.avi", "RIFF\0\0\0\0AVI not really a film");
+    rows += "File=Movie|" + m_folder.toUtf8() + "|clip.avi| | | |1|0|-1| |\r\n";
     const QString install = path("install");
-    const qsizetype seaRow = rows.lastIndexOf("File=");
+    const qsizetype seaRow = rows.indexOf("|sea.jpg|") - m_folder.toUtf8().size() - 11;
+    QVERIFY(rows.mid(seaRow).startsWith("File=Photo|"));
     writeFile(install + "/DataBase/library.db",
               "NUMLIB=2\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\nLIBRARY=NONE,Photo,Sea,Playlist,Sea1\r\n");
     writeFile(install + "/DataBase/db/Trip1.db",
               "KivDir=Trip1\r\nTitle=Trip\r\nDirty=False\r\nCreationDate=2003-12-31\r\nNumFile=3\r\n" + rows.left(seaRow));
     writeFile(install + "/DataBase/db/Sea1.db",
-              "KivDir=Sea1\r\nTitle=Sea\r\nDirty=False\r\nCreationDate=2004-01-02\r\nNumFile=1\r\n" + rows.mid(seaRow));
+              "KivDir=Sea1\r\nTitle=Sea\r\nDirty=False\r\nCreationDate=2004-01-02\r\nNumFile=2\r\n" + rows.mid(seaRow));
     m_page = m_fixture.start(install, &m_prompter);
     QVERIFY(QTest::qWaitForWindowExposed(m_page));
 }
@@ -280,7 +284,8 @@ void TestSharing::whichPicturesAMailCarries()
     m_page->contextmenuLibrary(album("Sea"), m_page->mapToGlobal(QPoint(20, 20)), 0);
     all->trigger();
     m_page->menus().album->hide();
-    QCOMPARE(attachments, (QStringList{m_pictures[3], "Waves.jpg"}));
+    // Every entry of the album goes, the film too.
+    QCOMPARE(attachments, (QStringList{m_pictures[3], "Waves.jpg", m_folder + "/clip.avi", "clip.avi"}));
     QCOMPARE(m_prompter.messages.size(), 0);
 }
 
@@ -338,12 +343,28 @@ void TestSharing::mailFailuresAreTold()
     QCOMPARE(QDir(path("home/Documents")).entryList({"*.eml"}, QDir::Files).size(), 2);
     qputenv("HOME", qgetenv("XDG_RUNTIME_DIR"));
 
-    // A picture gone from its drive: asked whether to send without it; Cancel keeps the
-    // dialog, OK sends the others.
+    // A mail larger than mail services take: asked first; Cancel keeps the dialog.
     qputenv("PATH", QFile::encodeName(path("bin")) + ":" + m_path);
     qunsetenv("VELLARO_SENDMAIL");
     fake("sendmail", "/bin/cat > \"" + path("message").toUtf8() + "\"\n");
+    const QString big = m_folder + "/IMG_0014.jpg";
+    const QByteArray picture = readAll(big);
+    {
+        QFile grown(big);
+        QVERIFY(grown.open(QIODevice::ReadWrite) && grown.resize(26 << 20));
+    }
     m_page->clearCurrentItem();
+    m_prompter.answers << 0;
+    send("zoe@example.org", &open);
+    QVERIFY(open);
+    QCOMPARE(m_prompter.messages.takeLast().text,
+             QStringLiteral("These pictures make a mail of 27 MB; most mail services refuse mails over 25 MB.\n\nSend "
+                            "it anyway?"));
+    QVERIFY(!QFileInfo::exists(path("message")));
+    writeFile(big, picture);
+
+    // A picture gone from its drive: asked whether to send without it; Cancel keeps the
+    // dialog, OK sends the others.
     QVERIFY(QFile::remove(m_pictures[1]));
     m_prompter.answers << 0;
     send("zoe@example.org", &open);
