@@ -56,7 +56,7 @@ QString AlbumCommands::askName(const QString &label)
     return name;
 }
 
-void AlbumCommands::store(PlayList *album, const QString &title)
+bool AlbumCommands::store(PlayList *album, const QString &title, bool open, bool atEnd)
 {
     libraryList *list = m_page->albumList();
     album->setContext(&m_page->m_context);
@@ -67,7 +67,7 @@ void AlbumCommands::store(PlayList *album, const QString &title)
     album->setCreationDate(QDate::currentDate());
     list->setPixmapPlaylist(album);
     list->insertIntoYearView(album);
-    m_page->m_library.insertAlbum(album, m_page->m_currentAlbum);
+    m_page->m_library.insertAlbum(album, atEnd ? nullptr : m_page->m_currentAlbum);
     // The album file holds the creation date the year view files the album under.
     album->setDirty(true);
     if (!m_page->storeAlbum(album)) {
@@ -77,9 +77,11 @@ void AlbumCommands::store(PlayList *album, const QString &title)
         QDir().rmdir(album->albumFolder());
         delete album;
         list->removeEmptyYearRow();
-        return;
+        return false;
     }
-    m_page->slot_selectLibrary(album);
+    if (open)
+        m_page->slot_selectLibrary(album);
+    return true;
 }
 
 void AlbumCommands::newAlbum()
@@ -149,6 +151,37 @@ void AlbumCommands::newDynamicAlbum()
     album->setContext(&m_page->m_context);
     album->rows();
     store(album, name);
+}
+
+bool AlbumCommands::addFoundFolder(const QString &found)
+{
+    const QString folder = withoutTrailingSeparator(QDir::cleanPath(found));
+    if (found.trimmed().isEmpty() || !QFileInfo(folder).isDir())
+        return true;
+    // A folder the user took out of the catalogue, or one below it, stays out.
+    for (const QString &hidden : std::as_const(m_page->m_hiddenDirs)) {
+        const QString skipped = withoutTrailingSeparator(QDir::cleanPath(hidden));
+        if (!skipped.isEmpty() && (folder == skipped || folder.startsWith(skipped + QLatin1Char('/'))))
+            return true;
+    }
+    for (const PlayList *album : m_page->albumList()->storedAlbums()) {
+        auto *dynamic = dynamic_cast<const DirectoryPlaylist *>(album);
+        if (dynamic && withoutTrailingSeparator(QDir::cleanPath(dynamic->from())) == folder)
+            return true;
+    }
+    const QString name = QFileInfo(folder).fileName();
+    if (!DirectoryPlaylist::folderRefusal(folder).isEmpty() || !CatalogueText::folderNameRefusal(name).isEmpty()) {
+        qWarning("the locator found a folder whose name cannot be catalogued: %s", qPrintable(folder));
+        return true;
+    }
+    auto *album = new DirectoryPlaylist(m_page->albumList());
+    album->setName(name);
+    album->setFrom(folder);
+    album->setContext(&m_page->m_context);
+    album->rows();
+    for (int column = 0; column < m_page->albumList()->columnCount(); ++column)
+        album->setBackground(column, QColor(220, 220, 220));
+    return store(album, name, false, true);
 }
 
 bool AlbumCommands::removeAlbumFiles(PlayList *album)

@@ -20,6 +20,9 @@ public:
 
     void newAlbum();
     void newDynamicAlbum();
+    // A picture folder the locator found becomes a dynamic album, last in the list and
+    // not opened. False when it was not stored (a failed write, told to the user).
+    bool addFoundFolder(const QString &folder);
     void newGroup();
     // The album commands act on the album given: the one right-clicked, or the open one.
     void removeAlbum(PlayList *album);
@@ -40,7 +43,9 @@ private:
     QString askName(const QString &label);
     // Places a new album in the list, the year view and the library index, writes its
     // file and the index, and selects it.
-    void store(PlayList *album, const QString &title);
+    // Stores a new album and opens it (or only stores it, when `open` is false); false
+    // when it could not be written (told, and the album is gone).
+    bool store(PlayList *album, const QString &title, bool open = true, bool atEnd = false);
     void rebindAndRefresh(DirectoryPlaylist *album, const QString &folder);
     // Tells which files of the folder a rescan could not catalogue.
     void reportSkipped(const DirectoryPlaylist *album);

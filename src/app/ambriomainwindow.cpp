@@ -23,6 +23,7 @@
 #include "cataloguelock.h"
 #include "directoryplaylist.h"
 #include "hello.h"
+#include "locator.h"
 #include "kivviewitem.h"
 #include "photoitem.h"
 #include "librarylist.h"
@@ -455,9 +456,6 @@ void AmbrioMainWindow::finishStartup()
 
 void AmbrioMainWindow::askFirstStart()
 {
-    // The question recommends the locator, which this version does not have yet.
-    if (!isAvailable(&AmbrioMainWindow::showLocator))
-        return;
     if (!m_pref || !m_pref->firstStartup() || !m_prompter)
         return;
     const bool yes = m_prompter->askYesNo(
@@ -501,9 +499,16 @@ void AmbrioMainWindow::closeEvent(QCloseEvent *event)
         m_pref->writeSettings(*SettingsStore::open());
     if (m_lock)
         m_lock->unlock();
-    // No locator thread has been started: say so, as the close always has.
-    std::fputs("thread zero\n", stdout);
-    std::fflush(stdout);
+    if (m_locatorStarted) {
+        // A search under way ends at its next check, a folder or a picture header away.
+        if (m_locator) {
+            m_locator->stop();
+            m_locator->wait();
+        }
+    } else {
+        std::fputs("thread zero\n", stdout);
+        std::fflush(stdout);
+    }
 }
 
 // ---------------------------------------------------------------- tool case
@@ -1059,7 +1064,7 @@ void AmbrioMainWindow::setPasteMark(bool marked)
 bool AmbrioMainWindow::isAvailable(void (AmbrioMainWindow::*command)())
 {
     using P = AmbrioMainWindow;
-    for (auto missing : {&P::showLocator, &P::selectTwain, &P::ImportTwain, &P::ImportCopyToCurrent}) {
+    for (auto missing : {&P::selectTwain, &P::ImportTwain, &P::ImportCopyToCurrent}) {
         if (command == missing)
             return false;
     }
@@ -1479,8 +1484,6 @@ void AmbrioMainWindow::slot_printPhoto()
                                           + result.unreadable.mid(0, 10).join(QLatin1Char('\n'))
                                           + (result.unreadable.size() > 10 ? QStringLiteral("\n...") : QString()));
 }
-void AmbrioMainWindow::showLocator() { notYetAvailable(QStringLiteral("The locator")); }
-void AmbrioMainWindow::MediaDetectorAdd(const QString &) {}
 void AmbrioMainWindow::ClipBoardChanged() {}
 void AmbrioMainWindow::ClipBoardChangedImport() {}
 void AmbrioMainWindow::selectTwain() { notYetAvailable(QStringLiteral("Scanner import")); }

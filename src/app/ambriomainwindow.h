@@ -23,6 +23,7 @@ class CatalogueLock;
 class Hello;
 class FavoritesWidget;
 class KivViewItem;
+class LocatorThread;
 class PlayList;
 class Prompter;
 class QDropEvent;
@@ -101,6 +102,12 @@ public:
     static bool isStoredAlbum(const PlayList *album);
     // False for the commands whose features are not built yet: they are hidden.
     static bool isAvailable(void (AmbrioMainWindow::*command)());
+    // The locator: a new search (of `roots`, by default the home folder and the mounted
+    // volumes) replaces the one under way; a stop takes effect at once.
+    void startLocator(const QStringList &roots = QStringList());
+    void stopLocator();
+    bool isLocating() const;
+    LocatorThread *locator() const;
     // The name a conversion writes: `name`, with the extension of the chosen filter entry
     // when it has none.
     static QString convertedName(const QString &name, const QString &selectedFilter);
@@ -253,6 +260,7 @@ public Q_SLOTS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void customEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -307,6 +315,8 @@ private:
     QPixmap m_noBadgePixmap;
     PlayList *m_currentAlbum = nullptr;
     QPointer<slideshow> m_slideshow;
+    QPointer<LocatorThread> m_locator;
+    bool m_locatorStarted = false;
     PlayList *m_menuAlbum = nullptr;  // the album the album menu was opened on
     KivViewItem *m_currentItem = nullptr;
     bool m_multiSelection = false;

@@ -14,6 +14,7 @@
 #include "cataloguetext.h"
 #include "directoryplaylist.h"
 #include "libraryindex.h"
+#include "locatorwalk.h"
 #include "namelist.h"
 #include "playlistgroup.h"
 #include "prefimplementation.h"
@@ -130,6 +131,9 @@ struct CatalogueCli::Options
     QString mode = QStringLiteral("preserve");
     QString pageSize = QStringLiteral("A4");
     QString copies = QStringLiteral("1");
+    // locate
+    QStringList skips;
+    bool add = false;
     QStringList positional;
 };
 
@@ -212,7 +216,11 @@ QString CatalogueCli::usage()
         "  print ALBUM --pdf OUT.pdf [--layout one|two|four|sheet] [--mode nochange|fullpage|preserve]\n"
         "        [--page-size A4|Letter] [--copies N]\n"
         "                                  the album's pictures laid out as the print dialog does, into a\n"
-        "                                  PDF (defaults: four, preserve, A4, 1)\n");
+        "                                  PDF (defaults: four, preserve, A4, 1)\n"
+        "  locate [--skip DIR]... [--add] ROOT...\n"
+        "                                  the picture folders below ROOT (a JPEG of 640 x 480 or more),\n"
+        "                                  as they are found; the catalogue's hidden folders are skipped;\n"
+        "                                  --add makes each a dynamic album\n");
 }
 
 int CatalogueCli::effects(const QStringList &args)
@@ -347,6 +355,13 @@ int CatalogueCli::run(const QStringList &arguments)
         } else if (arg == QLatin1String("--copies")) {
             if (!valueOf(&options.copies))
                 return usageError(QStringLiteral("--copies needs a number"));
+        } else if (arg == QLatin1String("--skip")) {
+            QString skip;
+            if (!valueOf(&skip))
+                return usageError(QStringLiteral("--skip needs a folder"));
+            options.skips << skip;
+        } else if (arg == QLatin1String("--add")) {
+            options.add = true;
         } else if (arg == QLatin1String("--fast")) {
             options.fast = true;
         } else if (arg == QLatin1String("--repair")) {
@@ -387,6 +402,42 @@ int CatalogueCli::run(const QStringList &arguments)
     return code;
 }
 
+int CatalogueCli::locate(const Options &options, const std::function<bool(const QString &)> &add)
+{
+    const QStringList roots = options.positional.mid(1);
+    if (roots.isEmpty())
+        return usageError(QStringLiteral("locate needs at least one folder"));
+    QStringList walked;
+    for (const QString &root : roots) {
+        if (!QFileInfo(root).isDir()) {
+            m_err << "No such folder: " << root << Qt::endl;
+            return Refused;
+        }
+        walked << QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+    }
+    QStringList skips;
+    for (const QString &skip : options.skips)
+        skips << QDir::cleanPath(QFileInfo(skip).absoluteFilePath());
+    // The folders the user took out of the catalogue stay out.
+    QStringList hidden;
+    NameList::load(NameList::hiddenDirsPath(CatalogueContext::forInstallation(options.installDir).root), hidden);
+    skips << hidden;
+    QJsonArray found;
+    const std::atomic_bool never{false};
+    LocatorWalk::walk(walked, skips, [&](const QString &folder) {
+        if (options.json) {
+            found.append(folder);
+        } else {
+            m_out << folder << '\n';
+            m_out.flush();
+        }
+        return !add || add(folder);
+    }, never);
+    if (options.json)
+        m_out << QJsonDocument(QJsonObject{{"folders", found}}).toJson(QJsonDocument::Indented);
+    return Done;
+}
+
 int CatalogueCli::dispatch(const Options &options)
 {
     const QString command = options.positional.first();
@@ -397,10 +448,14 @@ int CatalogueCli::dispatch(const Options &options)
         return backup(options);
     if (command == QLatin1String("restore"))
         return restore(options);
-    static const QStringList writing{"new-album", "new-dynamic-album", "remove-album", "add", "set", "rename"};
+    if (command == QLatin1String("locate") && !options.add)
+        return locate(options, nullptr);
+    static const QStringList writingCommands{"new-album", "new-dynamic-album", "remove-album", "add", "set", "rename",
+                                             "locate"};
     static const QStringList reading{"albums", "rows", "smart", "search", "props", "print"};
-    if (!writing.contains(command) && !reading.contains(command))
+    if (!writingCommands.contains(command) && !reading.contains(command))
         return usageError(QStringLiteral("unknown command: ") + command);
+    const QStringList &writing = writingCommands;
     PrintChoice printChoice;
     if (command == QLatin1String("print")) {
         const QString wrong = printChoice.read(options);
@@ -707,23 +762,17 @@ int CatalogueCli::dispatch(const Options &options)
         return Done;
     }
 
-    if (command == QLatin1String("new-dynamic-album")) {
-        if (args.size() != 1)
-            return usageError(QStringLiteral("new-dynamic-album takes one folder"));
-        QString folder = QDir::cleanPath(QFileInfo(args.first()).absoluteFilePath());
-        if (!QFileInfo(folder).isDir()) {
-            prompter.information(nullptr, QStringLiteral("Unable to add this dynamic album.\nthis folder does not "
-                                                         "exist: ") + args.first());
-            return Refused;
-        }
+    // The dynamic album bound to `folder`, if the catalogue holds one.
+    auto boundAlbum = [&](const QString &folder) {
         for (PlayList *album : std::as_const(cat.albums)) {
             auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
-            if (dynamic && QDir::cleanPath(dynamic->from()) == folder) {
-                prompter.information(nullptr, QStringLiteral("Unable to add this dynamic album.\nthis album is "
-                                                             "already in the database"));
-                return Refused;
-            }
+            if (dynamic && QDir::cleanPath(dynamic->from()) == folder)
+                return true;
         }
+        return false;
+    };
+    // A new dynamic album of `folder`, stored; none when refused (told) or not written.
+    auto addDynamicAlbum = [&](const QString &folder) -> DirectoryPlaylist * {
         const QString name = QFileInfo(folder).fileName();
         // The name comes from the folder: "," is kept, "|" or a line end cannot be.
         QString refusal = DirectoryPlaylist::folderRefusal(folder);
@@ -731,7 +780,7 @@ int CatalogueCli::dispatch(const Options &options)
             refusal = CatalogueText::folderNameRefusal(name);
         if (!refusal.isEmpty()) {
             prompter.information(nullptr, refusal);
-            return Refused;
+            return nullptr;
         }
         auto *album = new DirectoryPlaylist(&cat.list);
         album->setContext(&cat.context);
@@ -749,10 +798,52 @@ int CatalogueCli::dispatch(const Options &options)
         cat.library.insertAlbum(album, nullptr);
         if (!saveAlbumAndIndex(album)) {
             QDir().rmdir(album->albumFolder());
+            cat.library.removeAlbum(album);
+            delete album;
+            return nullptr;
+        }
+        cat.albums << album;
+        return album;
+    };
+
+    if (command == QLatin1String("new-dynamic-album")) {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("new-dynamic-album takes one folder"));
+        QString folder = QDir::cleanPath(QFileInfo(args.first()).absoluteFilePath());
+        if (!QFileInfo(folder).isDir()) {
+            prompter.information(nullptr, QStringLiteral("Unable to add this dynamic album.\nthis folder does not "
+                                                         "exist: ") + args.first());
             return Refused;
         }
+        if (boundAlbum(folder)) {
+            prompter.information(nullptr, QStringLiteral("Unable to add this dynamic album.\nthis album is "
+                                                         "already in the database"));
+            return Refused;
+        }
+        DirectoryPlaylist *album = addDynamicAlbum(folder);
+        if (!album)
+            return Refused;
         print(QJsonObject{{"id", album->kivDir()}, {"rows", album->rowCount()}}, {album->kivDir()});
         return Done;
+    }
+
+    if (command == QLatin1String("locate")) {
+        // Each folder found becomes an album at once: a walk cut short keeps what it made.
+        bool failed = false;
+        const int code = locate(options, [&](const QString &folder) {
+            if (boundAlbum(folder))
+                return true;
+            // A folder whose name cannot be catalogued is passed over; a catalogue that
+            // cannot be written stops the walk.
+            if (!DirectoryPlaylist::folderRefusal(folder).isEmpty()
+                || !CatalogueText::folderNameRefusal(QFileInfo(folder).fileName()).isEmpty()) {
+                m_err << "warning: passed over a folder whose name cannot be catalogued: " << folder << Qt::endl;
+                return true;
+            }
+            failed = !addDynamicAlbum(folder);
+            return !failed;
+        });
+        return failed ? Refused : code;
     }
 
     if (command == QLatin1String("remove-album")) {

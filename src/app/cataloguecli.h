@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QStringList>
 #include <QTextStream>
 
@@ -23,6 +25,9 @@ private:
     int check(const Options &options);
     int backup(const Options &options);
     int restore(const Options &options);
+    // Prints the picture folders below the roots as they are found; `add`, when given,
+    // makes each an album (false stops the walk).
+    int locate(const Options &options, const std::function<bool(const QString &)> &add);
 
     QTextStream &m_out;
     QTextStream &m_err;

@@ -47,8 +47,7 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     });
     connect(ui->findButton, &QToolButton::clicked, this, &media::slot_find_advanced);
     connect(ui->locatorButton, &QPushButton::clicked, m_photo, &AmbrioMainWindow::showLocator);
-    // The locator, the mini window and the preferences are not built yet: not offered.
-    ui->locatorButton->setVisible(AmbrioMainWindow::isAvailable(&AmbrioMainWindow::showLocator));
+    // The mini window and the preferences are not built yet: not offered.
     ui->miniMeButton->setVisible(false);
     ui->optionsButton->setVisible(false);
     connect(ui->miniMeButton, &QPushButton::clicked, this, &media::slot_minime);
@@ -71,6 +70,9 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     if (const QScreen *screen = this->screen())
         least = least.boundedTo(screen->availableGeometry().size());
     setMinimumSize(least);
+    // The first-start answer may have set this a moment ago.
+    if (m_pref->startLocator())
+        mediaDetect();
 }
 
 media::~media()
@@ -239,4 +241,7 @@ void media::slot_minime()
     m_prompter->information(this, QStringLiteral("The mini window is not available in this version of Vellaro."));
 }
 
-void media::mediaDetect() {}
+void media::mediaDetect()
+{
+    m_photo->startLocator();
+}

@@ -193,17 +193,20 @@ void TestStartup::stagesRunInOrder()
 
 void TestStartup::firstStartQuestion()
 {
-    // The first start recommended the locator; until it is built, nothing is asked and
-    // nothing is switched on.
+    // The first start recommends the locator; Yes switches it on for every start.
     auto pref = freshPref();
     ScriptedPrompter prompter;
-    prompter.answers << 0;  // Yes, were it asked
+    prompter.answers << 0;  // Yes
     AmbrioMainWindow page;
     page.setPref(pref.get());
     page.setPrompter(&prompter);
     page.startup();
-    QVERIFY(prompter.messages.isEmpty());
-    QVERIFY(!pref->startLocator());
+    QCOMPARE(prompter.messages.size(), 1);
+    QCOMPARE(prompter.messages[0].text,
+             QStringLiteral("Would you like to start the Locator at every startup ?\nThis feature will auto add all "
+                            "your digital picture in the Database.\n\n We recomend yes.this feature is really cool !"));
+    QCOMPARE(prompter.messages[0].buttons, (QStringList{"&Yes", "&No"}));
+    QVERIFY(pref->startLocator());
 }
 
 void TestStartup::noQuestionAfterFirstRun()
@@ -269,8 +272,9 @@ void TestStartup::topLevelWindow()
         QCOMPARE(window.organiser()->objectName(), QStringLiteral("photo"));
         // Features not built yet offer no button.
         window.show();
-        for (const char *name : {"locatorButton", "miniMeButton", "optionsButton"})
+        for (const char *name : {"miniMeButton", "optionsButton"})
             QVERIFY2(!window.findChild<QWidget *>(name)->isVisible(), name);
+        QVERIFY(window.findChild<QWidget *>("locatorButton")->isVisible());
         QVERIFY(window.findChild<QWidget *>("findButton")->isVisible());
     }
     pref->setMenuBar(true);

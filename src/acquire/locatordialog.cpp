@@ -1,0 +1,98 @@
+#include "locatordialog.h"
+#include "ui_locatorbase.h"
+
+#include "locator.h"
+#include "pixmaplookup.h"
+#include "prompter.h"
+
+Locator::Locator(Prompter *prompter, QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::LocatorBase>())
+    , m_prompter(prompter)
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("Locator"));
+    ui->pixmapLeft->setPixmap(kivPixmap(QStringLiteral("ui-dialog-left-playlist.png")));
+    QPalette back = ui->frameRight->palette();
+    back.setBrush(QPalette::Window, kivPixmap(QStringLiteral("ui-dialog-right.png")));
+    ui->frameRight->setPalette(back);
+    ui->frameRight->setAutoFillBackground(true);
+    ui->buttonOk->setIcon(QIcon(kivPixmap(QStringLiteral("button_ok.png"))));
+    ui->buttonCancel->setIcon(QIcon(kivPixmap(QStringLiteral("button_cancel.png"))));
+    connect(ui->buttonOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->buttonCancel, &QPushButton::clicked, this, [this] { done(StartStop); });
+    connect(ui->pushButton7, &QPushButton::clicked, this, &Locator::slot_add);
+    connect(ui->pushButtonRemovePath, &QPushButton::clicked, this, &Locator::slot_remove);
+    m_refresh.setInterval(250);
+    connect(&m_refresh, &QTimer::timeout, this, &Locator::showState);
+    showState();
+}
+
+Locator::~Locator() = default;
+
+void Locator::setList(const QStringList &folders)
+{
+    ui->listBoxHide->clear();
+    ui->listBoxHide->addItems(folders);
+    ui->listBoxHide->sortItems(Qt::AscendingOrder);
+}
+
+QStringList Locator::list() const
+{
+    QStringList folders;
+    for (int i = 0; i < ui->listBoxHide->count(); ++i)
+        folders << ui->listBoxHide->item(i)->text();
+    return folders;
+}
+
+void Locator::setStartUp(bool on)
+{
+    ui->checkBoxStartUp->setChecked(on);
+}
+
+bool Locator::startUp() const
+{
+    return ui->checkBoxStartUp->isChecked();
+}
+
+void Locator::watch(LocatorThread *thread)
+{
+    m_thread = thread;
+    showState();
+    m_refresh.start();
+}
+
+void Locator::slot_add()
+{
+    const QString folder = m_prompter->existingDirectory(this, QStringLiteral("Choose a directory"), QStringLiteral("/home"));
+    if (folder.isEmpty())
+        return;
+    // A folder listed twice would be removed only once.
+    if (!list().contains(folder))
+        ui->listBoxHide->addItem(folder);
+}
+
+void Locator::slot_remove()
+{
+    delete ui->listBoxHide->currentItem();
+}
+
+void Locator::showState()
+{
+    const bool running = m_thread && m_thread->isRunning() && !m_thread->isStopped();
+    ui->buttonCancel->setText(running ? QStringLiteral("Stop Locator") : QStringLiteral("Start Locator"));
+    if (!m_thread) {
+        ui->textLabelStatus->setText(QStringLiteral("The Locator is not searching."));
+        return;
+    }
+    const int found = m_thread->foldersFound();
+    const QString folders = found == 1 ? QStringLiteral("1 picture folder found") : QStringLiteral("%1 picture folders found").arg(found);
+    if (running)
+        ui->textLabelStatus->setText(QStringLiteral("Searching: %1 in %2 folders so far.")
+                                         .arg(folders)
+                                         .arg(m_thread->foldersWalked()));
+    else if (m_thread->isStopped())
+        ui->textLabelStatus->setText(QStringLiteral("Stopped: %1.").arg(folders));
+    else
+        ui->textLabelStatus->setText(QStringLiteral("Search finished: %1.").arg(folders));
+}
