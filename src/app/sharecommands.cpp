@@ -47,9 +47,19 @@ bool programOf(const QString &setting, QString *program, QStringList *options)
 
 QString AmbrioMainWindow::convertedName(const QString &name, const QString &selectedFilter)
 {
-    // A name without an extension takes the one of the chosen format.
-    if (QFileInfo(name).fileName().indexOf(QLatin1Char('.'), 1) >= 0)
-        return name;
+    // A name without an extension takes the one of the chosen format. What follows a dot
+    // is an extension when it is short and has a letter ("photo.png", "photo.tiff"), not
+    // in "trip v1.2" or "2024.06.01".
+    const QString fileName = QFileInfo(name).fileName();
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) {
+        const QString suffix = fileName.mid(dot + 1);
+        const bool extension = !suffix.isEmpty() && suffix.size() <= 5
+                               && std::all_of(suffix.cbegin(), suffix.cend(), [](QChar c) { return c.isLetterOrNumber(); })
+                               && std::any_of(suffix.cbegin(), suffix.cend(), [](QChar c) { return c.isLetter(); });
+        if (extension)
+            return name;
+    }
     for (const char *extension : {".jpg", ".bmp", ".gif", ".png", ".mng", ".xbm", ".xpm", ".pnm"}) {
         const QString wanted = QLatin1String(extension);
         if (selectedFilter.indexOf(wanted) > 0
@@ -95,8 +105,12 @@ void AmbrioMainWindow::startExternal(const QString &setting, const QString &notC
     // it is.
     QString program;
     QStringList options;
-    if (!programOf(setting, &program, &options) || !QProcess::startDetached(program, options + paths))
+    if (!programOf(setting, &program, &options)) {
         m_prompter->information(this, notConfigured);
+        return;
+    }
+    if (!QProcess::startDetached(program, options + paths))
+        m_prompter->information(this, notConfigured + QStringLiteral("(%1 cannot be started.)\n").arg(program));
 }
 
 void AmbrioMainWindow::ViewExternal()
@@ -169,10 +183,17 @@ void AmbrioMainWindow::slot_convertPhoto()
     }
     // Written on a thread of its own while the window goes on; the user hears only of a
     // failure.
+    const QString destination = convertedName(name, filter);
+    // The chooser asked about the name typed; a name that took an extension is asked here.
+    if (destination != name && QFileInfo::exists(destination)
+        && !m_prompter->confirm(this, Prompter::Icon::Warning,
+                                QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(destination)))
+        return;
     auto *worker = new SaveWorker;
     worker->setParent(this);
     worker->source = source;
-    worker->destination = convertedName(name, filter);
+    worker->destination = destination;
+    worker->jpegQuality = 95;  // a copy, not a smaller picture
     connect(worker, &QThread::finished, this, [this, worker] {
         worker->deleteLater();
         if (worker->unreadable)

@@ -52,6 +52,16 @@ QString writeDraft(const MailMessage::Mail &mail, QString *error)
     return path;
 }
 
+// A mail that did not go: what the user wrote is kept as a draft, and the message says where.
+void keepAsDraft(const MailMessage::Mail &mail, Outcome *outcome)
+{
+    QString error;
+    outcome->draftPath = writeDraft(mail, &error);
+    outcome->message += outcome->draftPath.isEmpty() ? QStringLiteral("\n") + error
+                                                     : QStringLiteral("\nThe mail was kept as a draft: ")
+                                                           + outcome->draftPath;
+}
+
 // Runs the opener without a shell and without tying its life to ours: it exits when the
 // client has taken the mail, or keeps the client in the foreground, in which case it is
 // left running. The exit status, or -1 when it could not be started, or 0 when left.
@@ -138,6 +148,14 @@ Outcome deliver(const MailMessage::Mail &mail)
 {
     Outcome outcome;
     const QString mailer = findMailer();
+    // A mailer the user named that is not there is not passed over in silence.
+    if (mailer.isEmpty() && !qEnvironmentVariable("VELLARO_SENDMAIL").isEmpty()) {
+        outcome.way = Way::Mailer;
+        outcome.message = QStringLiteral("VELLARO_SENDMAIL names no program that can be run: %1")
+                              .arg(qEnvironmentVariable("VELLARO_SENDMAIL"));
+        keepAsDraft(mail, &outcome);
+        return outcome;
+    }
     if (!mailer.isEmpty()) {
         outcome.way = Way::Mailer;
         outcome.program = mailer;
@@ -164,17 +182,15 @@ Outcome deliver(const MailMessage::Mail &mail)
         QString why = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
         if (process.error() == QProcess::FailedToStart)
             why = process.errorString();
+        else if (process.error() == QProcess::WriteError && process.exitStatus() == QProcess::NormalExit
+                 && process.exitCode() == 0)
+            why = QStringLiteral("it ended without reading the mail");
         else if (process.error() == QProcess::Timedout || process.exitStatus() != QProcess::NormalExit)
             why = QStringLiteral("it stopped before the end");
         else if (why.isEmpty())
             why = QStringLiteral("it ended with status %1").arg(process.exitCode());
         outcome.message = QStringLiteral("The mailer %1 did not take the mail: %2").arg(mailer, why);
-        // What the user wrote is kept.
-        QString draftError;
-        outcome.draftPath = writeDraft(mail, &draftError);
-        outcome.message += outcome.draftPath.isEmpty() ? QStringLiteral("\n") + draftError
-                                                       : QStringLiteral("\nThe mail was kept as a draft: ")
-                                                             + outcome.draftPath;
+        keepAsDraft(mail, &outcome);
         return outcome;
     }
 

@@ -37,7 +37,22 @@ struct Unref
 InternetAddressList *parseAddresses(const QString &recipient)
 {
     initialiseOnce();
-    const QByteArray text = recipient.trimmed().toUtf8();
+    // Many mail programs separate addresses with ";": taken as "," outside quotes and
+    // angle brackets (a ";" would otherwise end a group and drop what follows).
+    QString separated = recipient.trimmed();
+    bool quoted = false;
+    int angle = 0;
+    for (QChar &c : separated) {
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (!quoted && c == QLatin1Char('<'))
+            ++angle;
+        else if (!quoted && c == QLatin1Char('>') && angle > 0)
+            --angle;
+        else if (!quoted && angle == 0 && c == QLatin1Char(';'))
+            c = QLatin1Char(',');
+    }
+    const QByteArray text = separated.toUtf8();
     if (text.isEmpty() || text.contains('\n') || text.contains('\r'))
         return nullptr;
     InternetAddressList *list = internet_address_list_parse(nullptr, text.constData());

@@ -9,11 +9,14 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QTimer>
 
 namespace {
 
 QString s_companion;  // set by tests; empty: beside the program
+int s_outcomeWaitMs = 5000;  // how long Send waits to hear how the mail went
 constexpr qint64 LargeMail = qint64(25) << 20;
 
 QString joinPath(const QString &folder, const QString &fileName)
@@ -161,6 +164,11 @@ void Composemail::setCompanionPath(const QString &path)
     s_companion = path;
 }
 
+void Composemail::setOutcomeWait(int ms)
+{
+    s_outcomeWaitMs = ms;
+}
+
 void Composemail::addPair(const QString &folder, const QString &fileName, const QString &title,
                           const QPixmap &thumbnail)
 {
@@ -263,5 +271,22 @@ void Composemail::sendMail()
         m_prompter->warning(this, QStringLiteral("The mail program cannot be started:\n%1\n%2").arg(command.first(), error));
         return;
     }
+    // Most failures come at once (a mailer that refuses, no room for a draft): they are
+    // told with the dialog still open, so nothing written is lost. A slow mailer goes on
+    // in the background and is heard from when it ends.
+    bool ended = false;
+    int outcome = 0;
+    QEventLoop waiting;
+    connect(handOver, &MailHandOver::finished, &waiting, [&](int exitCode) {
+        ended = true;
+        outcome = exitCode;
+        waiting.quit();
+    });
+    QTimer::singleShot(s_outcomeWaitMs, &waiting, &QEventLoop::quit);
+    setEnabled(false);
+    waiting.exec();
+    setEnabled(true);
+    if (ended && outcome != 0)
+        return;
     accept();
 }

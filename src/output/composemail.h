@@ -68,10 +68,13 @@ public:
     // The companion, installed beside the program.
     static QString companionPath();
     static void setCompanionPath(const QString &path);
+    // How long Send waits to hear whether the mail went before closing the dialog.
+    static void setOutcomeWait(int ms);
 
 public Q_SLOTS:
     // Hands the mail to the companion and closes the dialog; a missing or wrong recipient,
-    // or a companion that cannot be started, keeps the dialog open with a message.
+    // a companion that cannot be started, or a mail that did not go (heard of within a
+    // few seconds) keeps the dialog open with a message.
     void sendMail();
 
 private:

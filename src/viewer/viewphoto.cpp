@@ -7,6 +7,7 @@
 #include "prompter.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QImageReader>
@@ -22,14 +23,49 @@ void SaveWorker::run()
         QImageReader reader(source);
         reader.setAutoTransform(true);
         image = reader.read();
-        if (image.isNull()) {
+        if (image.isNull() || jpegCutShort(source)) {
             unreadable = true;
             result = PictureWriter::Result::WriteFailed;
             return;
         }
     }
     // The photograph's metadata (date, camera, GPS) stays with it.
-    result = PictureWriter::write(image, destination, -1, source.isEmpty() ? destination : source);
+    result = PictureWriter::write(image, destination, jpegQuality, source.isEmpty() ? destination : source);
+}
+
+bool SaveWorker::jpegCutShort(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    auto at = [&data](qsizetype i) { return uchar(data.at(i)); };
+    if (data.size() < 4 || at(0) != 0xFF || at(1) != 0xD8)
+        return false;  // not a JPEG
+    qsizetype i = 2;
+    while (i + 4 <= data.size()) {
+        if (at(i) != 0xFF)
+            return false;  // a layout this does not know: not judged
+        const uchar marker = at(i + 1);
+        if (marker == 0xFF) {
+            ++i;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+            i += 2;
+            continue;
+        }
+        if (marker == 0xD9)
+            return false;
+        const int length = at(i + 2) << 8 | at(i + 3);
+        if (marker == 0xDA) {
+            // In the coded data a 0xFF is always followed by 0x00 or a restart marker:
+            // the end marker after it is the picture's own end.
+            return data.indexOf(QByteArrayLiteral("\xFF\xD9"), i + 2 + length) < 0;
+        }
+        i += 2 + length;
+    }
+    return true;  // ended among the headers
 }
 
 pleaseWait::pleaseWait(QWidget *parent)

@@ -20,8 +20,13 @@ public:
     QString source;       // the file to load when no picture is given
     QString destination;  // the file written, in the format its name names
     QImage picture;
+    int jpegQuality = -1;
     PictureWriter::Result result = PictureWriter::Result::WriteFailed;
-    bool unreadable = false;  // the source could not be read (damaged, not a picture)
+    bool unreadable = false;  // the source could not be read (damaged, cut short, not a picture)
+
+    // Whether the JPEG file `path` ends before its picture data does (a copy cut short):
+    // its reader would fill the rest with grey without a word.
+    static bool jpegCutShort(const QString &path);
 
 protected:
     void run() override;

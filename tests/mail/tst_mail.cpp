@@ -217,6 +217,7 @@ void TestMail::refusedBeforeAnythingLeaves()
     QVERIFY(help.out.startsWith("usage: "));
     // No address, or a picture that cannot be read: nothing is sent at all.
     for (const QString &recipient : {QStringLiteral("john.example.com"), QStringLiteral(" "), QStringLiteral("a@b, nobody"),
+                                     QStringLiteral("zoe@"), QStringLiteral("@example.org"), QStringLiteral("zo e@example.org"),
                                      QStringLiteral("zoe@example.org\nBcc: spy@example.com")}) {
         const Run refused = run({recipient, "S", m_png, "c.png"});
         QCOMPARE(refused.exitCode, 2);
@@ -227,10 +228,14 @@ void TestMail::refusedBeforeAnythingLeaves()
     QVERIFY(missing.err.contains("This picture cannot be read: " + path("gone.jpg")));
     QVERIFY(!QFileInfo::exists(path("message")));
     QVERIFY(!QFileInfo::exists(path("home/Documents")));
-    // Several addresses are one recipient list.
+    // Several addresses are one recipient list, separated by "," or ";" (a ";" in a
+    // quoted name stays in the name).
     QCOMPARE(run({"zoe@example.org, Ana <ana@example.net>", "S", m_png, "c.png"}).exitCode, 0);
     QCOMPARE(parseMail(readAll(path("message")))["to"].toString(),
              QStringLiteral("zoe@example.org, Ana <ana@example.net>"));
+    QCOMPARE(run({"zoe@example.org;\"Lima; Ana\" <ana@example.net> ; bo@example.com", "S", m_png, "c.png"}).exitCode, 0);
+    QCOMPARE(parseMail(readAll(path("message")))["to"].toString(),
+             QStringLiteral("zoe@example.org, \"Lima; Ana\" <ana@example.net>, bo@example.com"));
 }
 
 void TestMail::aRefusingMailerKeepsTheMailAsADraft()
@@ -247,6 +252,11 @@ void TestMail::aRefusingMailerKeepsTheMailAsADraft()
     // A mailer killed half way is no delivery either.
     fake("sendmail", "kill -9 $$\n");
     QCOMPARE(run({"zoe@example.org", "Plage", m_jpeg, "Beach.JPG"}, "x").exitCode, 1);
+    // A mailer named by VELLARO_SENDMAIL that is not there: told, and a draft.
+    const Run named = run({"zoe@example.org", "Plage", m_jpeg, "Beach.JPG"}, "x", {{"VELLARO_SENDMAIL", path("nope")}});
+    QCOMPARE(named.exitCode, 1);
+    QVERIFY(named.err.contains("VELLARO_SENDMAIL names no program that can be run: " + path("nope")));
+    QVERIFY(named.err.contains("The mail was kept as a draft: "));
     // And a documents folder that cannot be made: the mailer's refusal and why no draft.
     fake("sendmail", "exit 1\n");
     writeFile(path("home2"), "a file where the home folder should be");

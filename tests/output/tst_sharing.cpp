@@ -78,6 +78,7 @@ void TestSharing::init()
     qunsetenv("VELLARO_SENDMAIL");
     qunsetenv("EMAIL");
     Composemail::setCompanionPath(QString());
+    Composemail::setOutcomeWait(5000);
 }
 
 void TestSharing::cleanup()
@@ -205,6 +206,12 @@ void TestSharing::mailForAnAlbumReachesTheRecipient()
         QCOMPARE(strip->count(), 3);
         for (const KivViewItem *record : strip->records())
             QVERIFY(!record->thumbnail().isNull());
+        // Each cell shows its picture over the strip's background.
+        strip->resize(200, 80);
+        const QImage shown = strip->viewport()->grab().toImage();
+        const QImage back = kivPixmap(QStringLiteral("import-back.png")).toImage();
+        QVERIFY(shown.pixelColor(25, 40) != back.pixelColor(25, 40));
+        QCOMPARE(shown.pixelColor(2, 2), back.pixelColor(2, 2));
         auto *to = mail->findChild<QLineEdit *>("lineEditTo");
         QCOMPARE(mail->findChild<QLineEdit *>("lineEditSubject")->text(), QStringLiteral("Picture from Vellaro"));
         auto *body = mail->findChild<QTextEdit *>("textEditMail");
@@ -232,7 +239,6 @@ void TestSharing::mailForAnAlbumReachesTheRecipient()
              QStringLiteral("You did not enter the destination adress\nwrite it, in the to : adressbar\n"));
     QCOMPARE(attachments, (QStringList{m_pictures[0], "Beach.jpg", m_pictures[1], "IMG_0013.jpg", m_pictures[2],
                                        "Sunset.jpg"}));
-    QCOMPARE(waitForHandOver(), 0);
     QCOMPARE(m_prompter.messages.size(), 1);  // a mail that went is not announced
 
     const QJsonObject mail = parseMail(readAll(path("message")));
@@ -323,8 +329,7 @@ void TestSharing::mailFailuresAreTold()
     qputenv("PATH", QFile::encodeName(path("bin")) + ":" + m_path);
     qputenv("HOME", QFile::encodeName(path("home")));
     send("zoe@example.org", &open);
-    QVERIFY(!open);
-    QCOMPARE(waitForHandOver(), 1);
+    QVERIFY(open);  // what was written is still there to send again
     Prompter::Message told = m_prompter.messages.takeLast();
     QCOMPARE(told.icon, Prompter::Icon::Warning);
     QVERIFY2(told.text.startsWith("The mail could not be sent.\n"), qPrintable(told.text));
@@ -335,7 +340,7 @@ void TestSharing::mailFailuresAreTold()
     qputenv("PATH", QFile::encodeName(path("empty")));
     qputenv("VELLARO_SENDMAIL", "");
     send("zoe@example.org", &open);
-    QCOMPARE(waitForHandOver(), 0);
+    QVERIFY(!open);
     told = m_prompter.messages.takeLast();
     QCOMPARE(told.icon, Prompter::Icon::Information);
     QVERIFY2(told.text.startsWith("No mail program is set up on this computer, so the mail was saved as a draft.\n"),
@@ -373,10 +378,21 @@ void TestSharing::mailFailuresAreTold()
     m_prompter.answers << 1;
     send("zoe@example.org", &open);
     QVERIFY(!open);
-    QCOMPARE(waitForHandOver(), 0);
     const QJsonArray sent = parseMail(readAll(path("message")))["attachments"].toArray();
     QCOMPARE(sent.size(), 2);
     QCOMPARE(sent[1]["filename"].toString(), QStringLiteral("Sunset.jpg"));
+
+    // A slow mailer: the dialog closes, and the mail still goes.
+    Composemail::setOutcomeWait(200);
+    QVERIFY(QFile::remove(path("message")));
+    fake("sendmail", "sleep 2\n/bin/cat > \"" + path("message").toUtf8() + "\"\n");
+    m_prompter.answers << 1;  // without the missing picture
+    send("zoe@example.org", &open);
+    QVERIFY(!open);
+    QVERIFY(!QFileInfo::exists(path("message")));
+    QCOMPARE(waitForHandOver(), 0);
+    QCOMPARE(parseMail(readAll(path("message")))["attachments"].toArray().size(), 2);
+    Composemail::setOutcomeWait(5000);
 }
 
 void TestSharing::externalPrograms()
@@ -428,7 +444,8 @@ void TestSharing::externalPrograms()
     m_page->ViewExternal();
     QCOMPARE(m_prompter.messages.takeLast().text,
              QStringLiteral("Your other Editor is not configured\ngo in pref panel and change the Other path to your "
-                            "prefered editor application\n"));
+                            "prefered editor application\n(")
+                 + path("nowhere/gimp") + " cannot be started.)\n");
     QVERIFY(!QFileInfo::exists(out));
 }
 
@@ -485,6 +502,22 @@ void TestSharing::conversionToEachFormat()
     QDir().mkpath(path("out/my.pics"));
     QCOMPARE(convert(path("out/my.pics/photo"), "PNG File (*.png)"), path("out/my.pics/photo.png"));
     QVERIFY(readAll(path("out/my.pics/photo.png")).startsWith("\x89PNG"));
+    // A dot in a name is no extension when what follows has no letter.
+    QCOMPARE(convert(path("out/trip v1.2"), "PNG File (*.png)"), path("out/trip v1.2.png"));
+    QCOMPARE(convert(path("out/2024.06.01"), "BMP file (*.bmp)"), path("out/2024.06.01.bmp"));
+    // A name that took an extension and meets a file of that name: asked first.
+    writeFile(path("out/kept.png"), "mine");
+    m_prompter.answers << 0;  // Cancel
+    m_prompter.fileAnswers << path("out/kept");
+    m_prompter.filterAnswers << "PNG File (*.png)";
+    finished.clear();
+    QTest::mouseClick(m_page->findChild<QPushButton *>("pushButtonShareSaveAs"), Qt::LeftButton);
+    QVERIFY(!finished.wait(300));
+    QCOMPARE(m_prompter.messages.takeLast().text, path("out/kept.png") + " already exists.\nDo you want to replace it?");
+    QCOMPARE(readAll(path("out/kept.png")), QByteArray("mine"));
+    m_prompter.answers << 1;  // OK
+    QCOMPARE(convert(path("out/kept"), "PNG File (*.png)"), path("out/kept.png"));
+    QVERIFY(readAll(path("out/kept.png")).startsWith("\x89PNG"));
 }
 
 void TestSharing::conversionFailures()
@@ -521,7 +554,12 @@ void TestSharing::conversionFailures()
     QCOMPARE(m_prompter.messages.takeLast().text,
              QStringLiteral("An error occur during the save... check your disk space...\nsupport@vellaro.org\n\n"));
     QCOMPARE(readAll(path("out/full.png")), QByteArray("what was there"));
-    // A damaged picture.
+    // A damaged picture, and one cut short (its reader would make it grey).
+    const QByteArray whole = readAll(m_pictures[0]);
+    writeFile(m_pictures[0], whole.left(whole.size() * 2 / 3));
+    QVERIFY(!convert(path("out/short.png"), "PNG File (*.png)"));
+    QCOMPARE(m_prompter.messages.takeLast().text, "This picture cannot be read (it may be damaged):\n" + m_pictures[0]);
+    QVERIFY(!QFileInfo::exists(path("out/short.png")));
     writeFile(m_pictures[0], "\xff\xd8\xff not a photograph any more");
     QVERIFY(!convert(path("out/damaged.png"), "PNG File (*.png)"));
     QCOMPARE(m_prompter.messages.takeLast().text, "This picture cannot be read (it may be damaged):\n" + m_pictures[0]);
