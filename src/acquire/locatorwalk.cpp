@@ -8,6 +8,8 @@
 #include <QStorageInfo>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -42,6 +44,40 @@ bool isPseudoFileSystem(const QByteArray &path)
     default:
         return false;
     }
+}
+
+// The size a JPEG file's frame header states, read with a few small reads; invalid
+// when the file is no JPEG or its header cannot be found.
+QSize jpegSize(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QSize size;
+    uchar head[10];
+    off_t at = 2;
+    if (::pread(fd, head, 2, 0) == 2 && head[0] == 0xFF && head[1] == 0xD8) {
+        for (int segments = 0; segments < 256; ++segments) {
+            if (::pread(fd, head, sizeof head, at) != ssize_t(sizeof head) || head[0] != 0xFF)
+                break;
+            const uchar marker = head[1];
+            if (marker == 0xFF) {  // fill byte
+                ++at;
+                continue;
+            }
+            const int length = head[2] << 8 | head[3];
+            const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+            if (frame) {
+                size = QSize(head[7] << 8 | head[8], head[5] << 8 | head[6]);
+                break;
+            }
+            if (marker == 0xDA || marker == 0xD9 || length < 2)
+                break;  // picture data, or the end, before any frame header
+            at += 2 + length;
+        }
+    }
+    ::close(fd);
+    return size;
 }
 
 struct FolderId
@@ -173,13 +209,14 @@ bool isPictureFolder(const QString &folder, const std::atomic_bool *stop)
         struct stat info;
         if (stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
             continue;
-        QImageReader reader(path);
-        reader.setAutoTransform(false);
-        QSize size = reader.size();
+        QSize size = jpegSize(QFile::encodeName(path));
         if (!size.isValid()) {
-            // The header told nothing: the picture itself.
-            const QImage image = reader.read();
-            size = image.size();
+            // Not a JPEG, or one whose header this does not read: the image reader.
+            QImageReader reader(path);
+            reader.setAutoTransform(false);
+            size = reader.size();
+            if (!size.isValid())
+                size = reader.read().size();  // the header told nothing: the picture itself
         }
         if (size.width() > 639 && size.height() > 479)
             return true;
