@@ -62,6 +62,13 @@ void Locator::watch(LocatorThread *thread)
     m_refresh.start();
 }
 
+void Locator::setLastSearch(int found, bool stopped)
+{
+    m_lastFound = found;
+    m_lastStopped = stopped;
+    showState();
+}
+
 void Locator::slot_add()
 {
     const QString folder = m_prompter->existingDirectory(this, QStringLiteral("Choose a directory"), QStringLiteral("/home"));
@@ -81,8 +88,16 @@ void Locator::showState()
 {
     const bool running = m_thread && m_thread->isRunning() && !m_thread->isStopped();
     ui->buttonCancel->setText(running ? QStringLiteral("Stop Locator") : QStringLiteral("Start Locator"));
+    const auto counted = [](int found) {
+        return found == 1 ? QStringLiteral("1 picture folder found") : QStringLiteral("%1 picture folders found").arg(found);
+    };
     if (!m_thread) {
-        ui->textLabelStatus->setText(QStringLiteral("The Locator is not searching."));
+        if (m_lastFound < 0)
+            ui->textLabelStatus->setText(QStringLiteral("The Locator is not searching."));
+        else
+            ui->textLabelStatus->setText((m_lastStopped ? QStringLiteral("The last search was stopped: %1.")
+                                                        : QStringLiteral("The last search is over: %1."))
+                                             .arg(counted(m_lastFound)));
         return;
     }
     const int found = m_thread->foldersFound();

@@ -32,6 +32,8 @@ public:
     bool startUp() const;
     // The search shown: its state and counts, followed while the dialog is open.
     void watch(LocatorThread *thread);
+    // What the last search, now over, found (-1: there was none).
+    void setLastSearch(int found, bool stopped);
 
 public Q_SLOTS:
     void slot_add();
@@ -43,5 +45,7 @@ private:
     std::unique_ptr<Ui::LocatorBase> ui;
     Prompter *m_prompter;
     QPointer<LocatorThread> m_thread;
+    int m_lastFound = -1;
+    bool m_lastStopped = false;
     QTimer m_refresh;
 };

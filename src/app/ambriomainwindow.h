@@ -317,6 +317,8 @@ private:
     QPointer<slideshow> m_slideshow;
     QPointer<LocatorThread> m_locator;
     bool m_locatorStarted = false;
+    int m_lastLocatorFound = -1;  // what the last search that ended found
+    bool m_lastLocatorStopped = false;
     PlayList *m_menuAlbum = nullptr;  // the album the album menu was opened on
     KivViewItem *m_currentItem = nullptr;
     bool m_multiSelection = false;

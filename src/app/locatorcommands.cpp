@@ -18,7 +18,11 @@ void AmbrioMainWindow::startLocator(const QStringList &roots)
     thread->setReceiver(this);
     thread->setSkipList(m_hiddenDirs);
     thread->setRoots(roots);
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, thread] {
+        m_lastLocatorFound = thread->foldersFound();
+        m_lastLocatorStopped = thread->isStopped();
+        thread->deleteLater();
+    });
     m_locator = thread;
     m_locatorStarted = true;
     thread->start(QThread::LowPriority);
@@ -61,6 +65,7 @@ void AmbrioMainWindow::showLocator()
         m_hiddenDirs = stored;
     dialog.setList(m_hiddenDirs);
     dialog.setStartUp(m_pref && m_pref->startLocator());
+    dialog.setLastSearch(m_lastLocatorFound, m_lastLocatorStopped);
     dialog.watch(m_locator);
     const int result = m_prompter->exec(&dialog);
     if (result == Locator::StartStop) {

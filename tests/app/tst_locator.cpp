@@ -381,6 +381,14 @@ void TestLocator::dialogStartsStopsAndStores()
     QVERIFY(albums < 1500);
     QTest::qWait(300);
     QCOMPARE(albumNames().size(), albums);
+    // Afterwards the dialog tells how the last search ended.
+    QTRY_VERIFY(!page->locator());
+    m_prompter.onExec = [&status](QDialog *dialog) {
+        status = dialog->findChild<QLabel *>("textLabelStatus")->text();
+    };
+    m_prompter.dialogResults << QDialog::Rejected;
+    page->showLocator();
+    QCOMPARE(status, QStringLiteral("The last search was stopped: %1 picture folders found.").arg(albums));
 
     // The setting reaches the settings file when the window closes.
     m_fixture.pref->setStartLocator(true);
