@@ -19,3 +19,11 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(bytes), bytes.size());
 }
+
+// A shell script standing in for a program: `body` runs under /bin/sh.
+inline QString writeScript(const QString &path, const QByteArray &body)
+{
+    writeFile(path, "#!/bin/sh\n" + body);
+    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}

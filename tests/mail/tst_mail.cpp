@@ -65,10 +65,7 @@ void TestMail::cleanup()
 
 QString TestMail::fake(const QString &name, const QByteArray &script)
 {
-    const QString program = path("bin/" + name);
-    writeFile(program, "#!/bin/sh\n" + script);
-    QFile(program).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return program;
+    return writeScript(path("bin/" + name), script);
 }
 
 Run TestMail::run(const QStringList &arguments, const QByteArray &input, const QMap<QString, QString> &extra)

@@ -92,10 +92,7 @@ void TestSharing::cleanup()
 
 QString TestSharing::fake(const QString &name, const QByteArray &script)
 {
-    const QString program = path("bin/" + name);
-    writeFile(program, "#!/bin/sh\n" + script);
-    QFile(program).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return program;
+    return writeScript(path("bin/" + name), script);
 }
 
 void TestSharing::start()
