@@ -215,6 +215,7 @@ void TestMail::refusedBeforeAnythingLeaves()
     // No address, or a picture that cannot be read: nothing is sent at all.
     for (const QString &recipient : {QStringLiteral("john.example.com"), QStringLiteral(" "), QStringLiteral("a@b, nobody"),
                                      QStringLiteral("zoe@"), QStringLiteral("@example.org"), QStringLiteral("zo e@example.org"),
+                                     QStringLiteral("Friends: zoe@example.org"),
                                      QStringLiteral("zoe@example.org\nBcc: spy@example.com")}) {
         const Run refused = run({recipient, "S", m_png, "c.png"});
         QCOMPARE(refused.exitCode, 2);
