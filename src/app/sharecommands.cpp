@@ -48,7 +48,7 @@ bool programOf(const QString &setting, QString *program, QStringList *options)
 QString AmbrioMainWindow::convertedName(const QString &name, const QString &selectedFilter)
 {
     // A name without an extension takes the one of the chosen format. What follows a dot
-    // is an extension when it is short and has a letter ("photo.png", "photo.tiff"), not
+    // is an extension when it is short and has a letter (png, tiff), not
     // in "trip v1.2" or "2024.06.01".
     const QString fileName = QFileInfo(name).fileName();
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
