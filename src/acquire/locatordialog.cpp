@@ -5,6 +5,8 @@
 #include "pixmaplookup.h"
 #include "prompter.h"
 
+#include <QDir>
+
 Locator::Locator(Prompter *prompter, QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::LocatorBase>())
@@ -20,7 +22,7 @@ Locator::Locator(Prompter *prompter, QWidget *parent)
     ui->buttonOk->setIcon(QIcon(kivPixmap(QStringLiteral("button_ok.png"))));
     ui->buttonCancel->setIcon(QIcon(kivPixmap(QStringLiteral("button_cancel.png"))));
     connect(ui->buttonOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ui->buttonCancel, &QPushButton::clicked, this, [this] { done(StartStop); });
+    connect(ui->buttonCancel, &QPushButton::clicked, this, &Locator::startStopRequested);
     connect(ui->pushButton7, &QPushButton::clicked, this, &Locator::slot_add);
     connect(ui->pushButtonRemovePath, &QPushButton::clicked, this, &Locator::slot_remove);
     m_refresh.setInterval(250);
@@ -71,7 +73,7 @@ void Locator::setLastSearch(int found, bool stopped)
 
 void Locator::slot_add()
 {
-    const QString folder = m_prompter->existingDirectory(this, QStringLiteral("Choose a directory"), QStringLiteral("/home"));
+    const QString folder = m_prompter->existingDirectory(this, QStringLiteral("Choose a directory"), QDir::homePath());
     if (folder.isEmpty())
         return;
     // A folder listed twice would be removed only once.
@@ -86,28 +88,26 @@ void Locator::slot_remove()
 
 void Locator::showState()
 {
-    const bool running = m_thread && m_thread->isRunning() && !m_thread->isStopped();
-    ui->buttonCancel->setText(running ? QStringLiteral("Stop Locator") : QStringLiteral("Start Locator"));
+    const int pending = m_pending ? m_pending() : 0;
+    const bool walking = m_thread && m_thread->isRunning() && !m_thread->isStopped();
+    ui->buttonCancel->setText(walking || pending > 0 ? QStringLiteral("Stop Locator") : QStringLiteral("Start Locator"));
     const auto counted = [](int found) {
         return found == 1 ? QStringLiteral("1 picture folder found") : QStringLiteral("%1 picture folders found").arg(found);
     };
-    if (!m_thread) {
-        if (m_lastFound < 0)
-            ui->textLabelStatus->setText(QStringLiteral("The Locator is not searching."));
-        else
-            ui->textLabelStatus->setText((m_lastStopped ? QStringLiteral("The last search was stopped: %1.")
-                                                        : QStringLiteral("The last search is over: %1."))
-                                             .arg(counted(m_lastFound)));
-        return;
-    }
-    const int found = m_thread->foldersFound();
-    const QString folders = found == 1 ? QStringLiteral("1 picture folder found") : QStringLiteral("%1 picture folders found").arg(found);
-    if (running)
-        ui->textLabelStatus->setText(QStringLiteral("Searching: %1 in %2 folders so far.")
-                                         .arg(folders)
-                                         .arg(m_thread->foldersWalked()));
-    else if (m_thread->isStopped())
-        ui->textLabelStatus->setText(QStringLiteral("Stopped: %1.").arg(folders));
+    const int found = m_thread ? m_thread->foldersFound() : m_lastFound;
+    QString text;
+    if (walking)
+        text = QStringLiteral("Searching: %1 in %2 folders so far.").arg(counted(found)).arg(m_thread->foldersWalked());
+    else if (pending > 0)
+        text = QStringLiteral("Making the albums: %1, %2 still to add.").arg(counted(found)).arg(pending);
+    else if (m_thread && m_thread->isStopped())
+        text = QStringLiteral("Stopped: %1.").arg(counted(found));
+    else if (m_thread)
+        text = QStringLiteral("Search finished: %1.").arg(counted(found));
+    else if (m_lastFound < 0)
+        text = QStringLiteral("The Locator is not searching.");
     else
-        ui->textLabelStatus->setText(QStringLiteral("Search finished: %1.").arg(folders));
+        text = (m_lastStopped ? QStringLiteral("The last search was stopped: %1.") : QStringLiteral("The last search is over: %1."))
+                   .arg(counted(m_lastFound));
+    ui->textLabelStatus->setText(text);
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class LocatorThread;
@@ -14,14 +15,12 @@ class LocatorBase;
 
 // The locator's dialog: whether it starts with the program, the folders it skips, and
 // the search under way (its count, and the button that stops it or starts a new one).
+// OK keeps the list and the check box; Escape leaves both as they were.
 class Locator : public QDialog
 {
     Q_OBJECT
 
 public:
-    // The start/stop button ends the dialog with this result (Escape only closes it).
-    static constexpr int StartStop = 2;
-
     explicit Locator(Prompter *prompter, QWidget *parent = nullptr);
     ~Locator() override;
 
@@ -32,8 +31,14 @@ public:
     bool startUp() const;
     // The search shown: its state and counts, followed while the dialog is open.
     void watch(LocatorThread *thread);
+    // How many folders found are still to become albums (they count as the search too).
+    void setPending(std::function<int()> pending) { m_pending = std::move(pending); }
     // What the last search, now over, found (-1: there was none).
     void setLastSearch(int found, bool stopped);
+
+Q_SIGNALS:
+    // The start/stop button: the search is to start, or to stop; the dialog stays.
+    void startStopRequested();
 
 public Q_SLOTS:
     void slot_add();
@@ -48,4 +53,5 @@ private:
     int m_lastFound = -1;
     bool m_lastStopped = false;
     QTimer m_refresh;
+    std::function<int()> m_pending;
 };

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QSet>
@@ -101,17 +102,27 @@ public:
         , m_stop(stop)
         , m_progress(progress)
     {
+        // Paths are compared as the file system names them, links resolved: the walk
+        // itself follows none.
         for (const QString &skip : skips) {
             const QString clean = QDir::cleanPath(skip.trimmed());
-            if (!clean.isEmpty())
-                m_skips.insert(clean);
+            if (clean.isEmpty())
+                continue;
+            m_skips.insert(clean);
+            const QString real = QFileInfo(clean).canonicalFilePath();
+            if (!real.isEmpty())
+                m_skips.insert(real);
         }
     }
 
     // False once the walk is to end.
     bool walkRoot(const QString &root)
     {
-        const QString clean = QDir::cleanPath(root);
+        // A root reached through a link is walked under its own name, so that a folder is
+        // found under one path only.
+        QString clean = QFileInfo(QDir::cleanPath(root)).canonicalFilePath();
+        if (clean.isEmpty())
+            clean = QDir::cleanPath(root);
         struct stat info;
         if (m_skips.contains(clean) || stat(QFile::encodeName(clean).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
             return !m_stop;

@@ -60,7 +60,7 @@ bool AlbumCommands::store(PlayList *album, const QString &title, bool open, bool
 {
     libraryList *list = m_page->albumList();
     album->setContext(&m_page->m_context);
-    album->setId(QDateTime::currentDateTime());
+    album->setFreshId(QDateTime::currentDateTime());
     album->setKivDir(album->id());
     album->setTitle(title);
     album->setText(1, title);
@@ -70,13 +70,16 @@ bool AlbumCommands::store(PlayList *album, const QString &title, bool open, bool
     m_page->m_library.insertAlbum(album, atEnd ? nullptr : m_page->m_currentAlbum);
     // The album file holds the creation date the year view files the album under.
     album->setDirty(true);
-    if (!m_page->storeAlbum(album)) {
-        // Not stored: the album is not shown as if it were.
+    const QString error = CatalogueSave::albumAndIndex(album, &m_page->m_library);
+    if (!error.isEmpty()) {
+        // Not stored: the album is not shown as if it were. Taken out before the message,
+        // whose wait lets other work write the index.
         m_page->m_library.removeAlbum(album);
         m_page->m_library.setDirty(false);
         QDir().rmdir(album->albumFolder());
         delete album;
         list->removeEmptyYearRow();
+        m_page->reportSaveError(error);
         return false;
     }
     if (open)
@@ -153,35 +156,83 @@ void AlbumCommands::newDynamicAlbum()
     store(album, name);
 }
 
-bool AlbumCommands::addFoundFolder(const QString &found)
+DirectoryPlaylist *AlbumCommands::foundAlbum(const QString &found) const
 {
     const QString folder = withoutTrailingSeparator(QDir::cleanPath(found));
     if (found.trimmed().isEmpty() || !QFileInfo(folder).isDir())
-        return true;
+        return nullptr;
     // A folder the user took out of the catalogue, or one below it, stays out.
     for (const QString &hidden : std::as_const(m_page->m_hiddenDirs)) {
         const QString skipped = withoutTrailingSeparator(QDir::cleanPath(hidden));
         if (!skipped.isEmpty() && (folder == skipped || folder.startsWith(skipped + QLatin1Char('/'))))
-            return true;
+            return nullptr;
     }
+    // The same folder by another path (a link) is the same folder.
+    const QString real = QFileInfo(folder).canonicalFilePath();
     for (const PlayList *album : m_page->albumList()->storedAlbums()) {
         auto *dynamic = dynamic_cast<const DirectoryPlaylist *>(album);
-        if (dynamic && withoutTrailingSeparator(QDir::cleanPath(dynamic->from())) == folder)
-            return true;
+        if (dynamic
+            && (withoutTrailingSeparator(QDir::cleanPath(dynamic->from())) == folder
+                || QFileInfo(dynamic->from()).canonicalFilePath() == real))
+            return nullptr;
     }
     const QString name = QFileInfo(folder).fileName();
     if (!DirectoryPlaylist::folderRefusal(folder).isEmpty() || !CatalogueText::folderNameRefusal(name).isEmpty()) {
         qWarning("the locator found a folder whose name cannot be catalogued: %s", qPrintable(folder));
-        return true;
+        return nullptr;
     }
     auto *album = new DirectoryPlaylist(m_page->albumList());
     album->setName(name);
     album->setFrom(folder);
-    album->setContext(&m_page->m_context);
-    album->rows();
-    for (int column = 0; column < m_page->albumList()->columnCount(); ++column)
-        album->setBackground(column, QColor(220, 220, 220));
-    return store(album, name, false, true);
+    return album;
+}
+
+bool AlbumCommands::addFoundFolders(const QStringList &folders)
+{
+    // Each album file is written as its folder comes; the library index once for them
+    // all. When a write fails, none of these albums stays.
+    libraryList *list = m_page->albumList();
+    QList<PlayList *> made;
+    QString error;
+    for (const QString &folder : folders) {
+        DirectoryPlaylist *album = foundAlbum(folder);
+        if (!album)
+            continue;
+        album->setContext(&m_page->m_context);
+        album->setFreshId(QDateTime::currentDateTime());
+        album->setKivDir(album->id());
+        album->setTitle(album->name());
+        album->setText(1, album->name());
+        album->setCreationDate(QDate::currentDate());
+        album->rows();
+        album->setBackgroundColour(QColor(220, 220, 220));
+        list->setPixmapPlaylist(album);
+        list->insertIntoYearView(album);
+        album->setDirty(true);
+        made << album;
+        if (!album->save(album->kivDir())) {
+            error = album->lastError().isEmpty() ? QStringLiteral("The album \"%1\" could not be written.").arg(album->name())
+                                                 : album->lastError();
+            error = CatalogueSave::message(error);
+            break;
+        }
+        m_page->m_library.insertAlbum(album, nullptr);
+    }
+    if (made.isEmpty())
+        return true;
+    if (error.isEmpty() && !m_page->m_library.save())
+        error = CatalogueSave::message(CatalogueSave::indexFailure(&m_page->m_library));
+    if (error.isEmpty())
+        return true;
+    for (PlayList *album : std::as_const(made)) {
+        m_page->m_library.removeAlbum(album);
+        album->removeFiles();
+        delete album;
+    }
+    m_page->m_library.setDirty(false);
+    list->removeEmptyYearRow();
+    m_page->reportSaveError(error);
+    return false;
 }
 
 bool AlbumCommands::removeAlbumFiles(PlayList *album)

@@ -20,9 +20,11 @@ public:
 
     void newAlbum();
     void newDynamicAlbum();
-    // A picture folder the locator found becomes a dynamic album, last in the list and
-    // not opened. False when it was not stored (a failed write, told to the user).
-    bool addFoundFolder(const QString &folder);
+    // Picture folders the locator found become dynamic albums, last in the list and not
+    // opened; folders skipped by the user, already albums, or named so that they cannot
+    // be catalogued are passed over. False when they could not be stored (told, and
+    // none of them stays).
+    bool addFoundFolders(const QStringList &folders);
     void newGroup();
     // The album commands act on the album given: the one right-clicked, or the open one.
     void removeAlbum(PlayList *album);
@@ -47,6 +49,9 @@ private:
     // when it could not be written (told, and the album is gone).
     bool store(PlayList *album, const QString &title, bool open = true, bool atEnd = false);
     void rebindAndRefresh(DirectoryPlaylist *album, const QString &folder);
+    // A new dynamic album for a folder the locator found, not stored yet; none when the
+    // folder is to be passed over.
+    DirectoryPlaylist *foundAlbum(const QString &folder) const;
     // Tells which files of the folder a rescan could not catalogue.
     void reportSkipped(const DirectoryPlaylist *album);
 

@@ -24,6 +24,7 @@
 #include "directoryplaylist.h"
 #include "hello.h"
 #include "locator.h"
+#include "locatordialog.h"
 #include "kivviewitem.h"
 #include "photoitem.h"
 #include "librarylist.h"

@@ -7,6 +7,7 @@
 #include <QFuture>
 #include <QPixmap>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <atomic>
@@ -23,6 +24,7 @@ class CatalogueLock;
 class Hello;
 class FavoritesWidget;
 class KivViewItem;
+class Locator;
 class LocatorThread;
 class PlayList;
 class Prompter;
@@ -107,6 +109,8 @@ public:
     void startLocator(const QStringList &roots = QStringList());
     void stopLocator();
     bool isLocating() const;
+    // Folders found and still being made albums.
+    bool isAddingFoundFolders() const;
     LocatorThread *locator() const;
     // The name a conversion writes: `name`, with the extension of the chosen filter entry
     // when it has none.
@@ -288,6 +292,7 @@ private:
     QStringList externalPictures(bool *albumless);
     void startExternal(const QString &setting, const QString &notConfigured);
     void composeMail(bool wholeAlbum);
+    void addFoundFolders();
     void leaveViewer();
     // The pictures a property change applies to: the tray's when it holds several.
     QList<KivViewItem *> propertyTargets() const;
@@ -316,9 +321,15 @@ private:
     PlayList *m_currentAlbum = nullptr;
     QPointer<slideshow> m_slideshow;
     QPointer<LocatorThread> m_locator;
+    QPointer<Locator> m_locatorDialog;  // while it is open
     bool m_locatorStarted = false;
     int m_lastLocatorFound = -1;  // what the last search that ended found
     bool m_lastLocatorStopped = false;
+    // Folders found and not yet made albums: made a few at a time between the user's
+    // own work, so the window stays at hand however many arrive.
+    QStringList m_foundFolders;
+    QTimer *m_foundTimer = nullptr;
+    bool m_addingFound = false;
     PlayList *m_menuAlbum = nullptr;  // the album the album menu was opened on
     KivViewItem *m_currentItem = nullptr;
     bool m_multiSelection = false;

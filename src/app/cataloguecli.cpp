@@ -409,6 +409,8 @@ int CatalogueCli::locate(const Options &options, const std::function<bool(const 
         return usageError(QStringLiteral("locate needs at least one folder"));
     QStringList walked;
     for (const QString &root : roots) {
+        if (root.startsWith(QLatin1String("--")))
+            return usageError(QStringLiteral("unknown option: ") + root);
         if (!QFileInfo(root).isDir()) {
             m_err << "No such folder: " << root << Qt::endl;
             return Refused;
@@ -748,7 +750,7 @@ int CatalogueCli::dispatch(const Options &options)
         auto *album = new PlayList(&cat.list);
         album->setContext(&cat.context);
         album->setName(args.first());
-        album->setId(QDateTime::currentDateTime());
+        album->setFreshId(QDateTime::currentDateTime());
         album->setKivDir(album->id());
         album->setTitle(args.first());
         album->setCreationDate(QDate::currentDate());
@@ -764,9 +766,13 @@ int CatalogueCli::dispatch(const Options &options)
 
     // The dynamic album bound to `folder`, if the catalogue holds one.
     auto boundAlbum = [&](const QString &folder) {
+        // The same folder by another path (a link) is the same folder.
+        const QString real = QFileInfo(folder).canonicalFilePath();
         for (PlayList *album : std::as_const(cat.albums)) {
             auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
-            if (dynamic && QDir::cleanPath(dynamic->from()) == folder)
+            if (dynamic
+                && (QDir::cleanPath(dynamic->from()) == folder
+                    || (!real.isEmpty() && QFileInfo(dynamic->from()).canonicalFilePath() == real)))
                 return true;
         }
         return false;
@@ -785,7 +791,7 @@ int CatalogueCli::dispatch(const Options &options)
         auto *album = new DirectoryPlaylist(&cat.list);
         album->setContext(&cat.context);
         album->setName(name);
-        album->setId(QDateTime::currentDateTime());
+        album->setFreshId(QDateTime::currentDateTime());
         album->setKivDir(album->id());
         album->setTitle(name);
         album->setFrom(folder);

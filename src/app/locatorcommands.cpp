@@ -9,6 +9,9 @@
 #include "prefimplementation.h"
 #include "prompter.h"
 
+#include <QDir>
+#include <QTimer>
+
 void AmbrioMainWindow::startLocator(const QStringList &roots)
 {
     // A walk under way stops at once (nothing more of it arrives); the new one does not
@@ -21,6 +24,8 @@ void AmbrioMainWindow::startLocator(const QStringList &roots)
     connect(thread, &QThread::finished, this, [this, thread] {
         m_lastLocatorFound = thread->foldersFound();
         m_lastLocatorStopped = thread->isStopped();
+        if (m_locatorDialog)
+            m_locatorDialog->setLastSearch(m_lastLocatorFound, m_lastLocatorStopped);
         thread->deleteLater();
     });
     m_locator = thread;
@@ -32,11 +37,14 @@ void AmbrioMainWindow::stopLocator()
 {
     if (m_locator)
         m_locator->stop();
+    // What was found and not yet made an album is dropped with the search.
+    m_foundFolders.clear();
 }
 
 bool AmbrioMainWindow::isLocating() const
 {
-    return m_locator && m_locator->isRunning() && !m_locator->isStopped();
+    // Folders found and still to become albums are the search too: a stop drops them.
+    return (m_locator && m_locator->isRunning() && !m_locator->isStopped()) || !m_foundFolders.isEmpty();
 }
 
 void AmbrioMainWindow::customEvent(QEvent *event)
@@ -50,10 +58,45 @@ void AmbrioMainWindow::MediaDetectorAdd(const QString &folder)
 {
     if (m_closed || folder.isEmpty() || folder == QLatin1String(" "))
         return;
-    // A catalogue that cannot be written now will not be written for the next folder
+    m_foundFolders << folder;
+    if (!m_foundTimer) {
+        m_foundTimer = new QTimer(this);
+        m_foundTimer->setInterval(0);
+        connect(m_foundTimer, &QTimer::timeout, this, &AmbrioMainWindow::addFoundFolders);
+    }
+    m_foundTimer->start();
+}
+
+void AmbrioMainWindow::addFoundFolders()
+{
+    // Not again while a message about the last ones waits for the user.
+    if (m_addingFound)
+        return;
+    if (m_foundFolders.isEmpty() || m_closed) {
+        m_foundTimer->stop();
+        return;
+    }
+    // About a twentieth of a second of work, then the window's own events.
+    QStringList batch;
+    qint64 files = 0;
+    while (!m_foundFolders.isEmpty() && batch.size() < 64 && files < 4000) {
+        batch << m_foundFolders.takeFirst();
+        files += QDir(batch.last()).count();
+    }
+    m_addingFound = true;
+    const bool stored = m_commands->addFoundFolders(batch);
+    m_addingFound = false;
+    // A catalogue that cannot be written now will not be written for the next folders
     // either: the search stops after the one message.
-    if (!m_commands->addFoundFolder(folder))
+    if (!stored)
         stopLocator();
+    if (m_foundFolders.isEmpty())
+        m_foundTimer->stop();
+}
+
+bool AmbrioMainWindow::isAddingFoundFolders() const
+{
+    return !m_foundFolders.isEmpty() || m_addingFound;
 }
 
 void AmbrioMainWindow::showLocator()
@@ -66,18 +109,24 @@ void AmbrioMainWindow::showLocator()
     dialog.setList(m_hiddenDirs);
     dialog.setStartUp(m_pref && m_pref->startLocator());
     dialog.setLastSearch(m_lastLocatorFound, m_lastLocatorStopped);
+    dialog.setPending([this] { return int(m_foundFolders.size()); });
     dialog.watch(m_locator);
-    const int result = m_prompter->exec(&dialog);
-    if (result == Locator::StartStop) {
+    // The start/stop button works in place: the dialog stays and shows the search.
+    connect(&dialog, &Locator::startStopRequested, this, [this, &dialog] {
         if (isLocating())
             stopLocator();
         else
             startLocator();
-    } else if (result == QDialog::Accepted) {
-        m_hiddenDirs = dialog.list();
-        if (!NameList::save(hiddenFile, m_hiddenDirs))
-            m_prompter->warning(this, QStringLiteral("The list of folders to skip could not be written:\n") + hiddenFile);
-    }
+        dialog.watch(m_locator);
+    });
+    m_locatorDialog = &dialog;
+    const int result = m_prompter->exec(&dialog);
+    m_locatorDialog = nullptr;
+    if (result != QDialog::Accepted)
+        return;
+    m_hiddenDirs = dialog.list();
+    if (!NameList::save(hiddenFile, m_hiddenDirs))
+        m_prompter->warning(this, QStringLiteral("The list of folders to skip could not be written:\n") + hiddenFile);
     if (m_pref)
         m_pref->setStartLocator(dialog.startUp());
 }

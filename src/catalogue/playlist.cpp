@@ -54,12 +54,32 @@ void PlayList::init()
 
 QString PlayList::idFor(const QString &name, const QDateTime &created)
 {
-    return name + created.toString(QStringLiteral("dd.MM.yyyy.hh.mm.ss.zzz"));
+    // The id names the album's file and folder: a character that would lead elsewhere
+    // (a folder named "Back\slash" found by the locator) becomes "_".
+    QString safe = name;
+    for (QChar &c : safe) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
+            || c.isNull())
+            c = QLatin1Char('_');
+    }
+    return safe + created.toString(QStringLiteral("dd.MM.yyyy.hh.mm.ss.zzz"));
 }
 
 void PlayList::setId(const QDateTime &created)
 {
     m_id = idFor(m_name, created);
+}
+
+void PlayList::setFreshId(const QDateTime &created)
+{
+    // Albums made in the same millisecond under one name (two folders "Summer") would
+    // share a file: the time moves on until the id is free.
+    QDateTime at = created;
+    for (int tries = 0; tries < 100000; ++tries, at = at.addMSecs(1)) {
+        setId(at);
+        if (!m_context || (!QFileInfo::exists(filePath(m_id)) && !QFileInfo::exists(m_context->albumFolder(m_id))))
+            return;
+    }
 }
 
 void PlayList::resetRows()

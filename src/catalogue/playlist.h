@@ -41,6 +41,9 @@ public:
 
     virtual QString id() const { return m_id; }
     virtual void setId(const QDateTime &created);
+    // An id from `created` (a millisecond later, and so on) that no album of the catalogue
+    // uses yet.
+    void setFreshId(const QDateTime &created);
     virtual bool isDirty() const { return m_dirty; }
     virtual void setDirty(bool dirty) { m_dirty = dirty; }
     virtual QString title() const { return m_title; }

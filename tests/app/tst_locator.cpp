@@ -280,16 +280,62 @@ void TestLocator::foundFoldersBecomeAlbums()
     QCOMPARE(page->currentAlbum(), nullptr);
     QCOMPARE(m_prompter.messages.size(), 0);
 
-    // Found again: no second album.
+    // Found again, or through a link: no second album.
+    QVERIFY(QFile::link(root, path("link to photos")));
     page->startLocator({root});
-    QTRY_VERIFY(!page->isLocating());
-    QTest::qWait(50);
-    QCOMPARE(albumNames().size(), before + 2);
+    QTRY_VERIFY(!page->isLocating() && !page->isAddingFoundFolders());
+    page->startLocator({path("link to photos")});
+    QTRY_VERIFY(!page->isLocating() && !page->isAddingFoundFolders());
+    page->MediaDetectorAdd(path("link to photos/Summer"));
     // Nothing for a blank path or a folder that is gone.
     page->MediaDetectorAdd(QString());
     page->MediaDetectorAdd(QStringLiteral(" "));
     page->MediaDetectorAdd(path("gone"));
+    QTRY_VERIFY(!page->isAddingFoundFolders());
     QCOMPARE(albumNames().size(), before + 2);
+
+    // Two folders of one name found in the same moment, and a name with a backslash:
+    // each its own album, under an id that stays in the catalogue.
+    makeJpeg(root + "/2023/Winter/w.jpg", {800, 600});
+    makeJpeg(root + "/2024/Winter/w.jpg", {800, 600});
+    makeJpeg(root + "/Back\\slash/b.jpg", {800, 600});
+    page->MediaDetectorAdd(root + "/2023/Winter");
+    page->MediaDetectorAdd(root + "/2024/Winter");
+    page->MediaDetectorAdd(root + "/Back\\slash");
+    QTRY_VERIFY(!page->isAddingFoundFolders());
+    QCOMPARE(albumNames().mid(before + 2), (QStringList{"Winter", "Winter", "Back\\slash"}));
+    QSet<QString> ids;
+    for (PlayList *album : page->albumList()->storedAlbums()) {
+        QVERIFY2(PlayList::isSafeKivDir(album->kivDir()), qPrintable(album->kivDir()));
+        QVERIFY(QFileInfo::exists(path("install/DataBase/db/") + album->kivDir() + ".dir"));
+        ids << album->kivDir();
+    }
+    QCOMPARE(ids.size(), before + 5);
+    QCOMPARE(m_prompter.messages.size(), 0);
+
+    // A stop drops what was found and not yet made an album: nothing appears after it.
+    for (int i = 0; i < 30; ++i)
+        makeJpeg(root + QStringLiteral("/later/%1/p.jpg").arg(i), {800, 600});
+    for (int i = 0; i < 30; ++i)
+        page->MediaDetectorAdd(root + QStringLiteral("/later/%1").arg(i));
+    QVERIFY(page->isAddingFoundFolders());
+    // The dialog counts them as the search, and its button stops them too.
+    QString pendingStatus, pendingButton;
+    m_prompter.onExec = [&](QDialog *dialog) {
+        auto *button = dialog->findChild<QPushButton *>("buttonCancel");
+        pendingButton = button->text();
+        pendingStatus = dialog->findChild<QLabel *>("textLabelStatus")->text();
+        QTest::mouseClick(button, Qt::LeftButton);
+    };
+    m_prompter.dialogResults << QDialog::Rejected;
+    page->showLocator();
+    m_prompter.onExec = nullptr;
+    QCOMPARE(pendingButton, QStringLiteral("Stop Locator"));
+    QVERIFY2(pendingStatus.startsWith("Making the albums: ") && pendingStatus.endsWith(", 30 still to add."),
+             qPrintable(pendingStatus));
+    QVERIFY(!page->isAddingFoundFolders());
+    QTest::qWait(100);
+    QCOMPARE(albumNames().size(), before + 5);
 
     // A folder the user put on the skip list, and what is below it, stays out even when
     // a walk started earlier still hands it over.
@@ -304,19 +350,24 @@ void TestLocator::foundFoldersBecomeAlbums()
     m_prompter.onExec = nullptr;
     page->MediaDetectorAdd(root + "/Hidden");
     page->MediaDetectorAdd(root + "/Hidden/deeper");
-    QCOMPARE(albumNames().size(), before + 2);
+    QTRY_VERIFY(!page->isAddingFoundFolders());
+    QCOMPARE(albumNames().size(), before + 5);
 
     // A catalogue that cannot be written: one message, no album, the walk stopped.
     makeJpeg(root + "/Full/f.jpg", {800, 600});
     const QByteArray index = readAll(path("install/DataBase/library.db"));
+    makeJpeg(root + "/Full2/f.jpg", {800, 600});
     {
         FullDisk full(16);
         page->MediaDetectorAdd(root + "/Full");
+        page->MediaDetectorAdd(root + "/Full2");
+        QTRY_VERIFY(!page->isAddingFoundFolders());
     }
     QCOMPARE(m_prompter.messages.size(), 1);
     QCOMPARE(m_prompter.messages[0].icon, Prompter::Icon::Warning);
-    QCOMPARE(albumNames().size(), before + 2);
+    QCOMPARE(albumNames().size(), before + 5);
     QCOMPARE(readAll(path("install/DataBase/library.db")), index);
+    QCOMPARE(QDir(path("install/DataBase/db")).entryList({"Full*"}, QDir::AllEntries).size(), 0);
 }
 
 void TestLocator::dialogStartsStopsAndStores()
@@ -354,41 +405,43 @@ void TestLocator::dialogStartsStopsAndStores()
     QVERIFY(m_fixture.pref->startLocator());
     QVERIFY(!page->locator());
 
-    // Escape only closes; the start/stop button starts a search of the home folder.
-    m_prompter.onExec = nullptr;
+    // Escape leaves the list and the check box as they were.
+    m_prompter.onExec = [](QDialog *dialog) {
+        dialog->findChild<QCheckBox *>("checkBoxStartUp")->setChecked(false);
+        dialog->findChild<QListWidget *>("listBoxHide")->clear();
+    };
     m_prompter.dialogResults << QDialog::Rejected;
     page->showLocator();
+    QVERIFY(m_fixture.pref->startLocator());
+    QVERIFY(NameList::load(path("install/DataBase/hidedir.list"), stored));
+    QCOMPARE(stored.size(), 2);
     QVERIFY(!page->locator());
-    m_prompter.dialogResults << Locator::StartStop;
-    page->showLocator();
-    QVERIFY(page->isLocating());
 
-    // While it runs: "Stop Locator" and a count; the button stops it, and nothing more
-    // arrives; the check box is stored whatever the button.
-    QString status;
-    m_prompter.onExec = [&status](QDialog *dialog) {
-        QCOMPARE(dialog->findChild<QPushButton *>("buttonCancel")->text(), QStringLiteral("Stop Locator"));
-        status = dialog->findChild<QLabel *>("textLabelStatus")->text();
-        dialog->findChild<QCheckBox *>("checkBoxStartUp")->setChecked(false);
+    // The start/stop button works in place: a search of the home folder starts, the
+    // dialog shows it and its count, and the button stops it; nothing more arrives.
+    QString running, status;
+    m_prompter.onExec = [&](QDialog *dialog) {
+        auto *button = dialog->findChild<QPushButton *>("buttonCancel");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(page->isLocating());
+        running = button->text();
+        QTRY_VERIFY(dialog->findChild<QLabel *>("textLabelStatus")->text().contains(" picture folders found in "));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(!page->isLocating());
+        QCOMPARE(button->text(), QStringLiteral("Start Locator"));
+        QTRY_VERIFY(!page->locator());
+        auto *label = dialog->findChild<QLabel *>("textLabelStatus");
+        QTRY_VERIFY(label->text().startsWith("The last search was stopped: "));
+        status = label->text();
     };
-    m_prompter.dialogResults << Locator::StartStop;
+    m_prompter.dialogResults << QDialog::Rejected;
     page->showLocator();
-    QVERIFY2(status.startsWith("Searching: "), qPrintable(status));
-    QVERIFY(!page->isLocating());
-    QVERIFY(!m_fixture.pref->startLocator());
-    QTest::qWait(100);
+    QCOMPARE(running, QStringLiteral("Stop Locator"));
+    QVERIFY2(status.startsWith("The last search was stopped: "), qPrintable(status));
     const int albums = albumNames().size();
     QVERIFY(albums < 1500);
     QTest::qWait(300);
     QCOMPARE(albumNames().size(), albums);
-    // Afterwards the dialog tells how the last search ended.
-    QTRY_VERIFY(!page->locator());
-    m_prompter.onExec = [&status](QDialog *dialog) {
-        status = dialog->findChild<QLabel *>("textLabelStatus")->text();
-    };
-    m_prompter.dialogResults << QDialog::Rejected;
-    page->showLocator();
-    QCOMPARE(status, QStringLiteral("The last search was stopped: %1 picture folders found.").arg(albums));
 
     // The setting reaches the settings file when the window closes.
     m_fixture.pref->setStartLocator(true);
@@ -412,6 +465,7 @@ void TestLocator::commandLine()
     // Wrong command lines.
     QCOMPARE(cli({"locate"}).code, 2);
     QCOMPARE(cli({"locate", root, "--skip"}).code, 2);
+    QCOMPARE(cli({"locate", "--bogus", root}).code, 2);
     out = cli({"locate", path("nowhere")});
     QCOMPARE(out.code, 1);
     QVERIFY(out.err.contains("No such folder: " + path("nowhere")));
@@ -423,6 +477,10 @@ void TestLocator::commandLine()
     QCOMPARE(out.code, 0);
     QCOMPARE(out.out.count('\n'), 3);
     QCOMPARE(cli({"locate", "--add", root}).code, 0);
+    // The same folders through a link: the same albums.
+    out = cli({"locate", "--add", root + "/a/loop/B"});
+    QCOMPARE(out.code, 0);
+    QCOMPARE(out.out, (root + "/B\n" + root + "/B/inner\n").toUtf8());
     const QString albums = QString::fromUtf8(cli({"albums"}).out);
     QCOMPARE(albums.count("DirectoryPlaylist"), 3);
     for (const char *name : {"\tdeep\t", "\tB\t", "\tinner\t"})
