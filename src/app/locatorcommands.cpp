@@ -38,7 +38,12 @@ void AmbrioMainWindow::stopLocator()
     if (m_locator)
         m_locator->stop();
     // What was found and not yet made an album is dropped with the search.
-    m_foundFolders.clear();
+    if (!m_foundFolders.isEmpty()) {
+        m_foundFolders.clear();
+        m_lastLocatorStopped = true;
+        if (m_locatorDialog)
+            m_locatorDialog->setLastSearch(m_lastLocatorFound, true);
+    }
 }
 
 bool AmbrioMainWindow::isLocating() const
