@@ -249,7 +249,9 @@ void TestMail::aRefusingMailerKeepsTheMailAsADraft()
              QStringLiteral("Ce que j'ai écrit"));
     // A mailer killed half way is no delivery either.
     fake("sendmail", "kill -9 $$\n");
-    QCOMPARE(run({"zoe@example.org", "Plage", m_jpeg, "Beach.JPG"}, "x").exitCode, 1);
+    const Run killed = run({"zoe@example.org", "Plage", m_jpeg, "Beach.JPG"}, "x");
+    QCOMPARE(killed.exitCode, 1);
+    QVERIFY2(killed.err.contains("did not take the mail: it stopped before the end"), qPrintable(killed.err));
     // A mailer named by VELLARO_SENDMAIL that is not there: told, and a draft.
     const Run named = run({"zoe@example.org", "Plage", m_jpeg, "Beach.JPG"}, "x", {{"VELLARO_SENDMAIL", path("nope")}});
     QCOMPARE(named.exitCode, 1);
