@@ -16,6 +16,7 @@
 #include "libraryindex.h"
 #include "locatorwalk.h"
 #include "namelist.h"
+#include "scanner.h"
 #include "playlistgroup.h"
 #include "prefimplementation.h"
 #include "prompter.h"
@@ -32,6 +33,7 @@
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTime>
 #include <QJsonObject>
 #include <QHash>
 #include <QPageSize>
@@ -134,6 +136,12 @@ struct CatalogueCli::Options
     // locate
     QStringList skips;
     bool add = false;
+    // scan
+    bool modeGiven = false;
+    bool list = false;
+    QString device;
+    QString source;
+    QString resolution;
     QStringList positional;
 };
 
@@ -217,6 +225,9 @@ QString CatalogueCli::usage()
         "        [--page-size A4|Letter] [--copies N]\n"
         "                                  the album's pictures laid out as the print dialog does, into a\n"
         "                                  PDF (defaults: four, preserve, A4, 1)\n"
+        "  scan [--device NAME] [--source flatbed|adf] [--resolution DPI] [--mode color|gray|lineart]\n"
+        "                                  pages from a scanner into the last-import folder, as bitmap files\n"
+        "  scan --list                     the scanners SANE finds\n"
         "  locate [--skip DIR]... [--add] ROOT...\n"
         "                                  the picture folders below ROOT (a JPEG of 640 x 480 or more),\n"
         "                                  as they are found; the catalogue's hidden folders are skipped;\n"
@@ -348,7 +359,20 @@ int CatalogueCli::run(const QStringList &arguments)
                 return usageError(QStringLiteral("--layout needs one, two, four or sheet"));
         } else if (arg == QLatin1String("--mode")) {
             if (!valueOf(&options.mode))
-                return usageError(QStringLiteral("--mode needs nochange, fullpage or preserve"));
+                return usageError(QStringLiteral("--mode needs nochange, fullpage or preserve (print), color, gray or "
+                                                 "lineart (scan)"));
+            options.modeGiven = true;
+        } else if (arg == QLatin1String("--list")) {
+            options.list = true;
+        } else if (arg == QLatin1String("--device")) {
+            if (!valueOf(&options.device))
+                return usageError(QStringLiteral("--device needs a scanner's name"));
+        } else if (arg == QLatin1String("--source")) {
+            if (!valueOf(&options.source))
+                return usageError(QStringLiteral("--source needs flatbed or adf"));
+        } else if (arg == QLatin1String("--resolution")) {
+            if (!valueOf(&options.resolution))
+                return usageError(QStringLiteral("--resolution needs a number of dots per inch"));
         } else if (arg == QLatin1String("--page-size")) {
             if (!valueOf(&options.pageSize))
                 return usageError(QStringLiteral("--page-size needs A4 or Letter"));
@@ -440,6 +464,81 @@ int CatalogueCli::locate(const Options &options, const std::function<bool(const 
     return Done;
 }
 
+int CatalogueCli::scan(const Options &options)
+{
+    if (options.positional.size() > 1)
+        return usageError(QStringLiteral("scan takes no other argument: ") + options.positional.at(1));
+    if (options.list) {
+        QString error;
+        const QList<Scanner::Device> found = Scanner::devices(&error);
+        if (!error.isEmpty()) {
+            m_err << "Scanner Error: " << error << Qt::endl;
+            return Refused;
+        }
+        QJsonArray array;
+        for (const Scanner::Device &device : found) {
+            array.append(QJsonObject{{"name", device.name}, {"vendor", device.vendor}, {"model", device.model},
+                                     {"type", device.type}});
+            if (!options.json)
+                m_out << device.name << '\t' << device.vendor << '\t' << device.model << '\t' << device.type << '\n';
+        }
+        if (options.json)
+            m_out << QJsonDocument(QJsonObject{{"devices", array}}).toJson(QJsonDocument::Indented);
+        return Done;
+    }
+    Scanner::Choice choice;
+    choice.device = options.device;
+    choice.source = options.source.toLower();
+    if (!choice.source.isEmpty() && choice.source != QLatin1String("flatbed") && choice.source != QLatin1String("adf"))
+        return usageError(QStringLiteral("--source needs flatbed or adf"));
+    if (options.modeGiven) {
+        choice.mode = options.mode.toLower();
+        if (choice.mode != QLatin1String("color") && choice.mode != QLatin1String("gray")
+            && choice.mode != QLatin1String("lineart"))
+            return usageError(QStringLiteral("--mode needs color, gray or lineart"));
+    }
+    if (!options.resolution.isEmpty()) {
+        bool number = false;
+        choice.resolution = options.resolution.toInt(&number);
+        if (!number || choice.resolution <= 0 || choice.resolution > 100000)
+            return usageError(QStringLiteral("--resolution needs a number of dots per inch"));
+    }
+    const QString folder = options.installDir + QStringLiteral("/LastImport");
+    if (!QDir().mkpath(folder)) {
+        m_err << "Scanner Error: the folder " << folder << " cannot be made." << Qt::endl;
+        return Refused;
+    }
+    const QTime start = QTime::currentTime();
+    QStringList written;
+    const std::atomic_bool never{false};
+    const Scanner::Outcome outcome = Scanner::acquire(
+        choice,
+        [&](const QImage &image, QString *error) {
+            // Distinct within the batch by its index; never over a file of an earlier one.
+            QString path = folder + QLatin1Char('/') + ScanFile::name(start, int(written.size()));
+            for (QTime later = start; QFileInfo::exists(path);) {
+                later = later.addMSecs(1);
+                path = folder + QLatin1Char('/') + ScanFile::name(later, int(written.size()));
+            }
+            if (!ScanFile::write(image, path, error))
+                return false;
+            written << path;
+            if (!options.json) {
+                m_out << path << '\n';
+                m_out.flush();
+            }
+            return true;
+        },
+        never);
+    if (options.json)
+        m_out << QJsonDocument(QJsonObject{{"files", QJsonArray::fromStringList(written)}}).toJson(QJsonDocument::Indented);
+    if (!outcome.error.isEmpty()) {
+        m_err << "Scanner Error: " << outcome.error << Qt::endl;
+        return Refused;
+    }
+    return Done;
+}
+
 int CatalogueCli::dispatch(const Options &options)
 {
     const QString command = options.positional.first();
@@ -452,6 +551,8 @@ int CatalogueCli::dispatch(const Options &options)
         return restore(options);
     if (command == QLatin1String("locate") && !options.add)
         return locate(options, nullptr);
+    if (command == QLatin1String("scan"))
+        return scan(options);
     static const QStringList writingCommands{"new-album", "new-dynamic-album", "remove-album", "add", "set", "rename",
                                              "locate"};
     static const QStringList reading{"albums", "rows", "smart", "search", "props", "print"};

@@ -28,6 +28,8 @@ private:
     // Prints the picture folders below the roots as they are found; `add`, when given,
     // makes each an album (false stops the walk).
     int locate(const Options &options, const std::function<bool(const QString &)> &add);
+    // Pages from a scanner into the last-import folder (or, with --list, the scanners).
+    int scan(const Options &options);
 
     QTextStream &m_out;
     QTextStream &m_err;

@@ -1,0 +1,170 @@
+// Scanned pages as bitmap files: the files' own bytes, and `vellaro-cli scan` against
+// SANE's test scanner through a private configuration (the machine's scanners are never
+// asked).
+#include "clirun.h"
+#include "scanner.h"
+#include "testfiles.h"
+
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+class TestScan : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void bitmapHeaders();
+    void namesOfABatch();
+    void scanFromTheCommandLine();
+
+private:
+    // A SANE configuration of the test backend only, with `extra` lines for its config.
+    QString saneConfig(const QString &name, const QByteArray &extra = QByteArray());
+    CliOutput scan(const QString &config, const QStringList &args);
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestScan::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+QString TestScan::saneConfig(const QString &name, const QByteArray &extra)
+{
+    const QString folder = path(name);
+    writeFile(folder + "/dll.conf", "test\n");
+    writeFile(folder + "/test.conf", readAll("/etc/sane.d/test.conf") + "\n" + extra);
+    return folder;
+}
+
+CliOutput TestScan::scan(const QString &config, const QStringList &args)
+{
+    return runCli(path("home"), path("install"), QStringList{"scan"} + args, 0, {"SANE_CONFIG_DIR=" + config});
+}
+
+void TestScan::bitmapHeaders()
+{
+    // Worked out by hand from the bitmap format: 14-byte file header, 40-byte info
+    // header, 4 bytes a palette entry, rows padded to 4 bytes, bottom row first.
+    struct Case
+    {
+        QImage image;
+        quint16 bits;
+        quint32 colours, stride;
+    };
+    QImage mono(10, 3, QImage::Format_Mono);
+    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    mono.fill(1);
+    mono.setPixel(0, 2, 0);  // bottom left black
+    QImage grey(5, 2, QImage::Format_Grayscale8);
+    grey.fill(200);
+    grey.setPixel(4, 1, qRgb(7, 7, 7));
+    QImage colour(3, 2, QImage::Format_RGB32);
+    colour.fill(qRgb(10, 20, 30));
+    colour.setPixel(0, 1, qRgb(1, 2, 3));
+    // An all-black colour page is still a colour file.
+    QImage black(3, 2, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    for (const Case &c : {Case{mono, 1, 2, 4}, Case{grey, 8, 256, 8}, Case{colour, 24, 0, 12}, Case{black, 24, 0, 12}}) {
+        const QByteArray bytes = ScanFile::encode(c.image);
+        const auto u16 = [&bytes](int at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
+        const auto u32 = [&bytes](int at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
+        const quint32 offset = 54 + 4 * c.colours;
+        const quint32 size = c.stride * quint32(c.image.height());
+        QCOMPARE(bytes.left(2), QByteArray("BM"));
+        QCOMPARE(u32(2), offset + size);
+        QCOMPARE(u32(6), 0u);
+        QCOMPARE(u32(10), offset);
+        QCOMPARE(u32(14), 40u);
+        QCOMPARE(u32(18), quint32(c.image.width()));
+        QCOMPARE(u32(22), quint32(c.image.height()));
+        QCOMPARE(u16(26), quint16(1));
+        QCOMPARE(u16(28), c.bits);
+        QCOMPARE(u32(30), 0u);
+        QCOMPARE(u32(34), size);
+        QCOMPARE(u32(46), c.colours);
+        QCOMPARE(bytes.size(), qsizetype(offset + size));
+        // Read back by Qt's own reader: the same pixels.
+        QImage back;
+        QVERIFY(back.loadFromData(bytes, "BMP"));
+        QCOMPARE(back.size(), c.image.size());
+        for (int y = 0; y < c.image.height(); ++y)
+            for (int x = 0; x < c.image.width(); ++x)
+                QCOMPARE(qGray(back.pixel(x, y)), qGray(c.image.pixel(x, y)));
+    }
+    // The first stored row is the picture's last: its first pixel, bottom left.
+    const QByteArray colourBytes = ScanFile::encode(colour);
+    QCOMPARE(colourBytes.mid(54, 3), QByteArray("\x03\x02\x01", 3));
+    const QByteArray monoBytes = ScanFile::encode(mono);
+    QCOMPARE(uchar(monoBytes.at(54 + 8)) & 0x80, 0);  // black: palette entry 0
+    QCOMPARE(monoBytes.mid(54, 8), QByteArray("\0\0\0\0\xff\xff\xff\0", 8));
+}
+
+void TestScan::namesOfABatch()
+{
+    const QTime at(14, 5, 9, 123);
+    QCOMPARE(ScanFile::name(at, 2), QStringLiteral("import14-05-09-1232.bmp"));
+    QSet<QString> names;
+    for (int i = 0; i < 12; ++i)
+        names << ScanFile::name(at, i);
+    QCOMPARE(names.size(), 12);
+}
+
+void TestScan::scanFromTheCommandLine()
+{
+    const QString config = saneConfig("sane");
+    CliOutput out = scan(config, {"--list"});
+    QCOMPARE(out.code, 0);
+    QVERIFY(out.out.startsWith("test:0\t"));
+    // The size the scanner's own tool reports for the same page is the size written.
+    QProcess scanimage;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SANE_CONFIG_DIR", config);
+    scanimage.setProcessEnvironment(environment);
+    scanimage.start("scanimage", {"-d", "test:0", "--format=pnm", "--mode", "Color"});
+    QVERIFY(scanimage.waitForFinished(60000));
+    QImage reference;
+    QVERIFY(reference.loadFromData(scanimage.readAllStandardOutput()));
+
+    for (const QString &mode : {QStringLiteral("color"), QStringLiteral("gray")}) {
+        out = scan(config, {"--mode", mode, "--resolution", "50"});
+        QCOMPARE(out.code, 0);
+        const QString file = QString::fromUtf8(out.out).trimmed();
+        QVERIFY2(QFileInfo(file).fileName().startsWith("import") && file.endsWith(".bmp"), qPrintable(file));
+        QCOMPARE(QFileInfo(file).path(), path("install/LastImport"));
+        QImageReader reader(file);
+        QCOMPARE(reader.format(), QByteArray("bmp"));
+        QCOMPARE(reader.size(), reference.size());
+        QCOMPARE(qFromLittleEndian<quint16>(readAll(file).constData() + 28), quint16(mode == "color" ? 24 : 8));
+    }
+    out = runCli(path("home"), path("install"), {"--json", "scan", "--mode", "gray"}, 0, {"SANE_CONFIG_DIR=" + config});
+    QCOMPARE(QJsonDocument::fromJson(out.out).object()["files"].toArray().size(), 1);
+
+    // A jammed scanner: its own words, exit 1, and no file.
+    const QString jammed = saneConfig("jammed", "read-status-code \"SANE_STATUS_JAMMED\"\n");
+    const int before = QDir(path("install/LastImport")).count();
+    out = scan(jammed, {});
+    QCOMPARE(out.code, 1);
+    QVERIFY2(out.err.startsWith("Scanner Error: Document feeder jammed"), qPrintable(out.err));
+    QCOMPARE(QDir(path("install/LastImport")).count(), before);
+    // Wrong command lines.
+    QCOMPARE(scan(config, {"--mode", "sepia"}).code, 2);
+    QCOMPARE(scan(config, {"--source", "tray"}).code, 2);
+    QCOMPARE(scan(config, {"--resolution", "many"}).code, 2);
+    QCOMPARE(scan(config, {"extra"}).code, 2);
+    // A device that is not there.
+    out = scan(config, {"--device", "test:9"});
+    QCOMPARE(out.code, 1);
+    QVERIFY(out.err.startsWith("Scanner Error: "));
+}
+
+QTEST_GUILESS_MAIN(TestScan)
+#include "tst_scan.moc"
