@@ -148,6 +148,23 @@ void TestScan::scanFromTheCommandLine()
     out = runCli(path("home"), path("install"), {"--json", "scan", "--mode", "gray"}, 0, {"SANE_CONFIG_DIR=" + config});
     QCOMPARE(QJsonDocument::fromJson(out.out).object()["files"].toArray().size(), 1);
 
+    // The feeder: every sheet (the test scanner's holds ten), each its own file. (SANE's
+    // test backend leaks a buffer a sheet in batches, inside the backend, which is
+    // unloaded before the leak check can name it: the check is off for this run.)
+    out = runCli(path("home"), path("install"), {"--json", "scan", "--source", "adf", "--mode", "color"}, 0,
+                 {"SANE_CONFIG_DIR=" + config, "ASAN_OPTIONS=detect_leaks=0"});
+    QCOMPARE(out.code, 0);
+    const QJsonArray sheets = QJsonDocument::fromJson(out.out).object()["files"].toArray();
+    QCOMPARE(sheets.size(), 10);
+    QSet<QString> names;
+    for (const QJsonValue &sheet : sheets) {
+        names << sheet.toString();
+        QImage page;
+        QVERIFY(page.load(sheet.toString(), "BMP"));
+        QCOMPARE(page.size(), reference.size());
+    }
+    QCOMPARE(names.size(), 10);
+
     // A jammed scanner: its own words, exit 1, and no file.
     const QString jammed = saneConfig("jammed", "read-status-code \"SANE_STATUS_JAMMED\"\n");
     const int before = QDir(path("install/LastImport")).count();
