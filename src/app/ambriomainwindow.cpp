@@ -39,6 +39,7 @@
 
 #include <algorithm>
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
@@ -337,6 +338,8 @@ void AmbrioMainWindow::stageClip()
     m_photoView->setPreferences(m_pref);
     if (m_pref)
         m_photoView->loadFrameFromPreferences();
+    // An image copied in another program is offered to the paste button.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &AmbrioMainWindow::ClipBoardChanged);
     connect(this, &AmbrioMainWindow::pauseTitle, m_title, &Hello::pauseTitle);
     connect(this, &AmbrioMainWindow::runTitle, m_title, &Hello::runTitle);
     connect(m_title, &Hello::clicked, this, &AmbrioMainWindow::SavePlaylistProperty);
@@ -1485,7 +1488,18 @@ void AmbrioMainWindow::slot_printPhoto()
                                           + result.unreadable.mid(0, 10).join(QLatin1Char('\n'))
                                           + (result.unreadable.size() > 10 ? QStringLiteral("\n...") : QString()));
 }
-void AmbrioMainWindow::ClipBoardChanged() {}
+void AmbrioMainWindow::ClipBoardChanged()
+{
+    if (m_pictures->isSettingClipboard())
+        return;
+    const QImage image = QGuiApplication::clipboard()->image();
+    if (image.isNull())
+        return;
+    // The image stands on the paste button; the next paste inserts it.
+    ui->toolButtonPaste->setIcon(QIcon(QPixmap::fromImage(
+        image.scaled(ui->toolButtonPaste->iconSize() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
+    m_pictures->forgetCopy();
+}
 void AmbrioMainWindow::ClipBoardChangedImport() {}
 void AmbrioMainWindow::selectTwain() { notYetAvailable(QStringLiteral("Scanner import")); }
 void AmbrioMainWindow::ImportTwain() { notYetAvailable(QStringLiteral("Scanner import")); }

@@ -425,8 +425,23 @@ void PictureCommands::copy()
     m_page->setPasteMark(true);
     view()->repaintItem(item);
     const QImage picture(item->picturePath());
-    if (!picture.isNull())
+    if (!picture.isNull()) {
+        m_settingClipboard = true;
         QApplication::clipboard()->setImage(picture);
+        m_settingClipboard = false;
+    }
+}
+
+void PictureCommands::forgetCopy()
+{
+    for (auto &record : m_records)
+        if (record->isCopied()) {
+            record->setCopied(false);
+            view()->repaintItem(record.get());
+        }
+    m_copiedFolder.clear();
+    m_copiedFile.clear();
+    m_copiedAlbumId.clear();
 }
 
 void PictureCommands::clearClipboard()
@@ -440,7 +455,9 @@ void PictureCommands::clearClipboard()
     m_copiedFile.clear();
     m_copiedAlbumId.clear();
     m_page->setPasteMark(false);
+    m_settingClipboard = true;
     QApplication::clipboard()->clear();
+    m_settingClipboard = false;
 }
 
 void PictureCommands::paste()

@@ -57,6 +57,11 @@ public:
     // album file and the library index.
     bool saveRecord(KivViewItem *item);
     bool hasCopy() const { return !m_copiedFile.isEmpty(); }
+    // While the program itself puts a copied picture on the clipboard.
+    bool isSettingClipboard() const { return m_settingClipboard; }
+    // Another program put an image on the clipboard: the next paste inserts that image,
+    // not the picture copied here before.
+    void forgetCopy();
     // Adds the tray's pictures to `album` with their properties; pictures it already
     // has are left as they are.
     void addTrayPictures(PlayList *album, const QList<KivViewItem *> &pictures);
@@ -85,4 +90,5 @@ private:
     QString m_copiedFolder;
     QString m_copiedFile;
     QString m_copiedAlbumId;
+    bool m_settingClipboard = false;
 };
