@@ -320,9 +320,6 @@ void AmbrioMainWindow::connectWidgets()
     connect(ui->pushButtonPasteToAlbum, &QPushButton::clicked, this, &AmbrioMainWindow::ImportCopyToCurrent);
 
     // Buttons of features not built yet are not shown (a button must lead somewhere).
-    for (QWidget *missing : std::initializer_list<QWidget *>{
-             ui->pushButtonSelectDevice, ui->pushButtonFromDevices, ui->pushButtonPasteToAlbum})
-        missing->setVisible(false);
     ui->toolButtonCopyPaste->setIcon(QIcon(kivPixmap(QStringLiteral("copy.png"))));
     ui->toolButtonPaste->setIcon(QIcon(kivPixmap(QStringLiteral("paste.png"))));
     ui->toolButtonFav->setIcon(QIcon(kivPixmap(QStringLiteral("favorites-large.png"))));
@@ -445,6 +442,8 @@ void AmbrioMainWindow::finishStartup()
     if (!NameList::load(NameList::subjectsPath(m_context.root), m_subjects) && m_subjects.isEmpty())
         m_subjects = QStringList{QStringLiteral("Undefined")};
     NameList::load(NameList::hiddenDirsPath(m_context.root), m_hiddenDirs);
+    // Scans not copied to an album by the last run are not kept.
+    clearImportBar();
     ui->ListRoll->addComputedAlbums(m_subjects);
     setViewByYear();
     m_menus.viewByItems.value(ui->ListRoll->largeIcons() ? 1 : 0)->setChecked(true);
@@ -1067,18 +1066,10 @@ void AmbrioMainWindow::setPasteMark(bool marked)
 
 bool AmbrioMainWindow::isAvailable(void (AmbrioMainWindow::*command)())
 {
-    using P = AmbrioMainWindow;
-    for (auto missing : {&P::selectTwain, &P::ImportTwain, &P::ImportCopyToCurrent}) {
-        if (command == missing)
-            return false;
-    }
+    // Every command the menus and buttons reach is built; a feature that is not would be
+    // named here, and its entries and buttons not shown.
+    Q_UNUSED(command);
     return true;
-}
-
-void AmbrioMainWindow::notYetAvailable(const QString &feature)
-{
-    if (m_prompter)
-        m_prompter->information(this, feature + QStringLiteral(" is not available in this version of Vellaro."));
 }
 
 // The thumbnail view's picture commands.
@@ -1501,6 +1492,3 @@ void AmbrioMainWindow::ClipBoardChanged()
     m_pictures->forgetCopy();
 }
 void AmbrioMainWindow::ClipBoardChangedImport() {}
-void AmbrioMainWindow::selectTwain() { notYetAvailable(QStringLiteral("Scanner import")); }
-void AmbrioMainWindow::ImportTwain() { notYetAvailable(QStringLiteral("Scanner import")); }
-void AmbrioMainWindow::ImportCopyToCurrent() { notYetAvailable(QStringLiteral("Clipboard import")); }

@@ -26,6 +26,8 @@ class FavoritesWidget;
 class KivViewItem;
 class Locator;
 class LocatorThread;
+class ImportTrayBar;
+class ScanJob;
 class PlayList;
 class Prompter;
 class QDropEvent;
@@ -112,6 +114,10 @@ public:
     // Folders found and still being made albums.
     bool isAddingFoundFolders() const;
     LocatorThread *locator() const;
+    // The strip of pictures just scanned, and its emptying (files of the last-import
+    // folder deleted).
+    ImportTrayBar *importBar() const;
+    void clearImportBar();
     // The name a conversion writes: `name`, with the extension of the chosen filter entry
     // when it has none.
     static QString convertedName(const QString &name, const QString &selectedFilter);
@@ -286,7 +292,6 @@ private:
     void updateEnabledCommands();
     void updateMultiplePhotoPanel();
     void showAlbumTitle();
-    void notYetAvailable(const QString &feature);
     // The pictures the external programs are given; `albumless` when there is nothing to
     // take them from.
     QStringList externalPictures(bool *albumless);
@@ -321,6 +326,7 @@ private:
     PlayList *m_currentAlbum = nullptr;
     QPointer<slideshow> m_slideshow;
     QPointer<LocatorThread> m_locator;
+    ScanJob *m_scan = nullptr;  // the scan under way
     QPointer<Locator> m_locatorDialog;  // while it is open
     bool m_locatorStarted = false;
     int m_lastLocatorFound = -1;  // what the last search that ended found

@@ -34,6 +34,7 @@ const SettingEntry &entry(prefImplementation::Setting setting)
         {"//Vellaro//StartLocator", false},
         {"//Vellaro//FirstStartup", true},
         {"//Vellaro//FastThumbs", true},
+        {"//Vellaro//ScannerDevice", QString()},
     };
     return table[setting];
 }

@@ -32,6 +32,7 @@ public:
         StartLocator,
         FirstStartup,
         FastThumbs,
+        ScannerDevice,
         SettingCount
     };
 
@@ -85,6 +86,9 @@ public:
     QString externalPrinter() const { return m_values[ExternalPrinter].toString(); }
     void setExternalPrinter(const QString &program) { setValue(ExternalPrinter, program); }
     bool startLocator() const { return m_values[StartLocator].toBool(); }
+    // The scanner chosen with "Select Device" (a SANE device name); empty: the first one.
+    QString scannerDevice() const { return m_values[ScannerDevice].toString(); }
+    void setScannerDevice(const QString &device) { setValue(ScannerDevice, device); }
     void setStartLocator(bool on) { setValue(StartLocator, on); }
     bool firstStartup() const { return m_values[FirstStartup].toBool(); }
     void setFirstStartup(bool on) { setValue(FirstStartup, on); }

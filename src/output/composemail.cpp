@@ -174,6 +174,7 @@ void Composemail::addPair(const QString &folder, const QString &fileName, const 
 {
     m_attachments << joinPath(folder, fileName) << displayName(fileName, title);
     auto record = std::make_unique<KivViewItem>(fileName);
+    record->setFileName(fileName);
     record->setSourceFolder(folder);
     record->setThumbnail(thumbnail);
     ui->importTrayBarMail->add(std::move(record));

@@ -17,7 +17,7 @@ ImportTrayBar::ImportTrayBar(QWidget *parent)
     setCellWidth(CellWidth);
     setCellHeight(CellHeight);
     setNumRows(1);
-    setNumCols(0);
+    setNumCols(1);  // an empty bar shows one empty cell
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::StyledPanel);
 }
@@ -57,7 +57,7 @@ KivViewItem *ImportTrayBar::recordAt(const QPoint &viewportPoint) const
 void ImportTrayBar::clear()
 {
     m_records.clear();
-    setNumCols(0);
+    setNumCols(1);
     viewport()->update();
 }
 

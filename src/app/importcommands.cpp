@@ -1,0 +1,123 @@
+// Pictures coming in from scanners: choosing the scanner, scanning into the last-import
+// folder and the import bar, and copying the import into the current dynamic album.
+#include "ambriomainwindow.h"
+#include "ui_ambriomainwindowbase.h"
+
+#include "directoryplaylist.h"
+#include "importtraybar.h"
+#include "kivviewitem.h"
+#include "prefimplementation.h"
+#include "prompter.h"
+#include "scanjob.h"
+#include "scannerchoice.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProgressDialog>
+#include <QUrl>
+
+ImportTrayBar *AmbrioMainWindow::importBar() const
+{
+    return ui->ImportBarPhoto;
+}
+
+void AmbrioMainWindow::clearImportBar()
+{
+    // The last-import folder holds only the pictures of the bar.
+    if (m_pref) {
+        QDir folder(m_pref->lastImportFolder());
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+            folder.remove(name);
+    }
+    ui->ImportBarPhoto->clear();
+}
+
+void AmbrioMainWindow::selectTwain()
+{
+    ScannerChoice dialog(m_pref ? m_pref->scannerDevice() : QString(), this);
+    if (m_prompter->exec(&dialog) == QDialog::Accepted && !dialog.device().isEmpty() && m_pref)
+        m_pref->setScannerDevice(dialog.device());
+}
+
+void AmbrioMainWindow::ImportTwain()
+{
+    if (m_scan)
+        return;  // one scan at a time
+    const QString folder = m_pref ? m_pref->lastImportFolder() : QString();
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        m_prompter->message(this, {Prompter::Icon::Warning, QStringLiteral("Scanner Error"),
+                                   QStringLiteral("The folder %1 cannot be made.").arg(folder)});
+        return;
+    }
+    // What the scan puts on the clipboard (none here, but a driver may) is no paste.
+    disconnect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &AmbrioMainWindow::ClipBoardChanged);
+    Scanner::Choice choice;
+    choice.device = m_pref ? m_pref->scannerDevice() : QString();
+    auto *job = new ScanJob(choice, folder, this);
+    m_scan = job;
+    QProgressDialog progress(QStringLiteral("Scanning..."), QStringLiteral("&Cancel"), 0, 100, this);
+    progress.setObjectName(QStringLiteral("scan progress"));
+    progress.setWindowTitle(QStringLiteral("Vellaro"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    connect(&progress, &QProgressDialog::canceled, job, &ScanJob::cancel);
+    connect(job, &ScanJob::progress, &progress, [&progress](int page, int percent) {
+        progress.setLabelText(QStringLiteral("Scanning page %1...").arg(page + 1));
+        progress.setValue(percent);
+    });
+    connect(job, &ScanJob::pageWritten, this, [this](const QString &path) {
+        // Each page joins the bar as it is written.
+        const QFileInfo file(path);
+        auto record = std::make_unique<KivViewItem>(file.fileName());
+        record->setFileName(file.fileName());
+        record->setSourceFolder(file.path());
+        record->setAlbumFolderPath(file.path() + QLatin1Char('/'));
+        record->setThumbnail(QPixmap(path));
+        ui->ImportBarPhoto->add(std::move(record));
+        ui->ImportBarPhoto->ensureCellVisible(0, ui->ImportBarPhoto->count() - 1);
+    });
+    QEventLoop waiting;
+    connect(job, &QThread::finished, &waiting, &QEventLoop::quit);
+    job->start();
+    progress.show();
+    if (job->isRunning())
+        waiting.exec();
+    job->wait();
+    progress.hide();
+    const Scanner::Outcome outcome = job->outcome();
+    delete job;
+    m_scan = nullptr;
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &AmbrioMainWindow::ClipBoardChanged);
+    if (!outcome.error.isEmpty())
+        m_prompter->message(this, {Prompter::Icon::Warning, QStringLiteral("Scanner Error"), outcome.error});
+}
+
+void AmbrioMainWindow::ImportCopyToCurrent()
+{
+    ImportTrayBar *bar = ui->ImportBarPhoto;
+    if (bar->count() == 0 || !m_currentAlbum)
+        return;
+    auto *dynamic = dynamic_cast<DirectoryPlaylist *>(m_currentAlbum);
+    if (!dynamic) {
+        m_prompter->information(this, QStringLiteral("Unable to add this photo.\nSelect a Dynamic Album in the AlbumBay "
+                                                     "first."));
+        return;
+    }
+    QStringList files;
+    for (const KivViewItem *record : bar->records())
+        files << QUrl::fromLocalFile(record->picturePath()).toLocalFile();
+    slot_addFile(files, nullptr);
+    // The imported files go only once every one of them is in the album's folder and rows:
+    // a copy that failed (told already) keeps the bar to try again.
+    for (const KivViewItem *record : bar->records()) {
+        if (!QFileInfo::exists(dynamic->from() + QLatin1Char('/') + record->fileName())
+            || dynamic->indexOfFile(record->fileName()) < 0)
+            return;
+    }
+    clearImportBar();
+}
