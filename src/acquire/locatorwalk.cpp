@@ -17,9 +17,6 @@
 
 namespace LocatorWalk {
 
-namespace {
-
-// File systems that hold no pictures but may be endless or slow to read.
 bool isPseudoFileSystem(const QByteArray &path)
 {
     struct statfs info;
@@ -46,6 +43,8 @@ bool isPseudoFileSystem(const QByteArray &path)
         return false;
     }
 }
+
+namespace {
 
 // The size a JPEG file's frame header states, read with a few small reads; invalid
 // when the file is no JPEG or its header cannot be found.

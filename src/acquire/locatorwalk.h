@@ -17,6 +17,10 @@ namespace LocatorWalk {
 // ".jpg" or ".jpeg" (any case) that reads as a picture wider than 639 and higher than 479.
 bool isPictureFolder(const QString &folder, const std::atomic_bool *stop = nullptr);
 
+// Whether the folder `path` is on a file system that holds no pictures but may be endless
+// or slow to read (/proc, /sys, /dev/pts, cgroups...); also when it cannot be asked.
+bool isPseudoFileSystem(const QByteArray &path);
+
 // The folders walked by default: the home folder and the mounted volumes under /media,
 // /mnt and /run/media, none inside another.
 QStringList defaultRoots();

@@ -191,6 +191,11 @@ void TestLocator::whichFoldersQualify()
     QDir().mkpath(path("pipe/folder.jpg"));
     QVERIFY(!isPictureFolder(path("pipe")));
     QVERIFY(!isPictureFolder(path("gone")));
+    // File systems never walked, whatever they hold; and those that are.
+    QVERIFY(LocatorWalk::isPseudoFileSystem("/proc"));
+    QVERIFY(LocatorWalk::isPseudoFileSystem("/sys"));
+    QVERIFY(LocatorWalk::isPseudoFileSystem(QFile::encodeName(path("not there"))));
+    QVERIFY(!LocatorWalk::isPseudoFileSystem(QFile::encodeName(path("big"))));
     // A link to a picture is read through.
     QDir().mkpath(path("linked"));
     QVERIFY(QFile::link(path("big/IMG_0001.JPG"), path("linked/l.jpg")));

@@ -499,6 +499,13 @@ void TestSharing::conversionToEachFormat()
     QDir().mkpath(path("out/my.pics"));
     QCOMPARE(convert(path("out/my.pics/photo"), "PNG File (*.png)"), path("out/my.pics/photo.png"));
     QVERIFY(readAll(path("out/my.pics/photo.png")).startsWith("\x89PNG"));
+    // A picture that is no JPEG whatever its name says converts as well.
+    QImage png(30, 20, QImage::Format_RGB32);
+    png.fill(QColor(0, 128, 255));
+    QVERIFY(png.save(m_pictures[0], "PNG"));
+    QCOMPARE(convert(path("out/from png"), "BMP file (*.bmp)"), path("out/from png.bmp"));
+    QCOMPARE(QImage(path("out/from png.bmp")).size(), QSize(30, 20));
+    QCOMPARE(m_prompter.messages.size(), 0);
     // A dot in a name is no extension when what follows has no letter.
     QCOMPARE(convert(path("out/trip v1.2"), "PNG File (*.png)"), path("out/trip v1.2.png"));
     QCOMPARE(convert(path("out/2024.06.01"), "BMP file (*.bmp)"), path("out/2024.06.01.bmp"));
