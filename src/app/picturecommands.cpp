@@ -446,14 +446,7 @@ void PictureCommands::forgetCopy()
 
 void PictureCommands::clearClipboard()
 {
-    for (auto &record : m_records)
-        if (record->isCopied()) {
-            record->setCopied(false);
-            view()->repaintItem(record.get());
-        }
-    m_copiedFolder.clear();
-    m_copiedFile.clear();
-    m_copiedAlbumId.clear();
+    forgetCopy();
     m_page->setPasteMark(false);
     m_settingClipboard = true;
     QApplication::clipboard()->clear();
