@@ -16,6 +16,7 @@
 #include "libraryindex.h"
 #include "locatorwalk.h"
 #include "namelist.h"
+#include "scanjob.h"
 #include "scanner.h"
 #include "playlistgroup.h"
 #include "prefimplementation.h"
@@ -33,7 +34,6 @@
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTime>
 #include <QJsonObject>
 #include <QHash>
 #include <QPageSize>
@@ -508,28 +508,21 @@ int CatalogueCli::scan(const Options &options)
         m_err << "Scanner Error: the folder " << folder << " cannot be made." << Qt::endl;
         return Refused;
     }
-    const QTime start = QTime::currentTime();
-    QStringList written;
-    const std::atomic_bool never{false};
-    const Scanner::Outcome outcome = Scanner::acquire(
-        choice,
-        [&](const QImage &image, QString *error) {
-            // Distinct within the batch by its index; never over a file of an earlier one.
-            QString path = folder + QLatin1Char('/') + ScanFile::name(start, int(written.size()));
-            for (QTime later = start; QFileInfo::exists(path);) {
-                later = later.addMSecs(1);
-                path = folder + QLatin1Char('/') + ScanFile::name(later, int(written.size()));
-            }
-            if (!ScanFile::write(image, path, error))
-                return false;
-            written << path;
+    // The window's own scan: each page written as it comes, and printed.
+    ScanJob job(choice, folder);
+    QObject::connect(
+        &job, &ScanJob::pageWritten, &job,
+        [this, &options](const QString &path) {
             if (!options.json) {
                 m_out << path << '\n';
                 m_out.flush();
             }
-            return true;
         },
-        never);
+        Qt::DirectConnection);
+    job.start();
+    job.wait();
+    const Scanner::Outcome outcome = job.outcome();
+    const QStringList written = job.files();
     if (options.json)
         m_out << QJsonDocument(QJsonObject{{"files", QJsonArray::fromStringList(written)}}).toJson(QJsonDocument::Indented);
     if (!outcome.error.isEmpty()) {
