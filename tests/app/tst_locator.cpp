@@ -215,6 +215,22 @@ void TestLocator::walkOrderSkipsAndLinks()
     QCOMPARE(walked({root + "/B/"}), (QStringList{root + "/B", root + "/B/inner"}));
     QCOMPARE(walked({path("nowhere"), root + "/B"}, {root + "/B/inner"}), QStringList{root + "/B"});
     QVERIFY(walked({root}, {root}).isEmpty());
+    // A pseudo file system mounted below a root is not entered: from "/", with every
+    // other top folder skipped, /proc and /sys give nothing and are not walked.
+    QStringList others;
+    for (const QString &top : QDir("/").entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (top != QLatin1String("proc") && top != QLatin1String("sys"))
+            others << "/" + top;
+    }
+    LocatorWalk::Progress progress;
+    const std::atomic_bool keepGoing{false};
+    QStringList fromRoot;
+    LocatorWalk::walk({"/"}, others, [&fromRoot](const QString &folder) {
+        fromRoot << folder;
+        return true;
+    }, keepGoing, &progress);
+    QVERIFY(fromRoot.isEmpty());
+    QCOMPARE(progress.folders.load(), 1);
     // A walk is stopped by its caller's answer.
     QStringList first;
     const std::atomic_bool never{false};
