@@ -308,6 +308,9 @@ void TestLocator::foundFoldersBecomeAlbums()
     page->startLocator({path("link to photos")});
     QTRY_VERIFY(!page->isLocating() && !page->isAddingFoundFolders());
     page->MediaDetectorAdd(path("link to photos/Summer"));
+    // Nothing for a folder whose path could not stand in an album's rows ("|" in it).
+    makeJpeg(root + "/we|ird/pics/p.jpg", {800, 600});
+    page->MediaDetectorAdd(root + "/we|ird/pics");
     // Nothing for a blank path or a folder that is gone.
     page->MediaDetectorAdd(QString());
     page->MediaDetectorAdd(QStringLiteral(" "));
