@@ -9,7 +9,6 @@
 #include "prefimplementation.h"
 #include "prompter.h"
 
-#include <QDir>
 #include <QTimer>
 
 void AmbrioMainWindow::startLocator(const QStringList &roots)
@@ -81,13 +80,10 @@ void AmbrioMainWindow::addFoundFolders()
         m_foundTimer->stop();
         return;
     }
-    // About a twentieth of a second of work, then the window's own events.
-    QStringList batch;
-    qint64 files = 0;
-    while (!m_foundFolders.isEmpty() && batch.size() < 64 && files < 4000) {
-        batch << m_foundFolders.takeFirst();
-        files += QDir(batch.last()).count();
-    }
+    // A few folders at a time (each is listed once, when its album is made), then the
+    // window's own events.
+    const QStringList batch = m_foundFolders.mid(0, 32);
+    m_foundFolders.remove(0, batch.size());
     m_addingFound = true;
     const bool stored = m_commands->addFoundFolders(batch);
     m_addingFound = false;
