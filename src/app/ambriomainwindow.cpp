@@ -1064,14 +1064,6 @@ void AmbrioMainWindow::setPasteMark(bool marked)
     ui->toolButtonPaste->setIcon(QIcon(face));
 }
 
-bool AmbrioMainWindow::isAvailable(void (AmbrioMainWindow::*command)())
-{
-    // Every command the menus and buttons reach is built; a feature that is not would be
-    // named here, and its entries and buttons not shown.
-    Q_UNUSED(command);
-    return true;
-}
-
 // The thumbnail view's picture commands.
 void AmbrioMainWindow::slot_addItem() { m_pictures->addItems(); }
 void AmbrioMainWindow::slot_addFile(const QStringList &files, KivViewItem *target) { m_pictures->addFiles(files, target); }

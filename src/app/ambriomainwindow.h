@@ -104,8 +104,7 @@ public:
     // A stored album (not a computed entry, not a year row): the only kind an album
     // command may remove, clear, rename or date.
     static bool isStoredAlbum(const PlayList *album);
-    // False for the commands whose features are not built yet: they are hidden.
-    static bool isAvailable(void (AmbrioMainWindow::*command)());
+
     // The locator: a new search (of `roots`, by default the home folder and the mounted
     // volumes) replaces the one under way; a stop takes effect at once.
     void startLocator(const QStringList &roots = QStringList());

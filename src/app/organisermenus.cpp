@@ -5,7 +5,6 @@
 
 #include <QMenu>
 #include <algorithm>
-#include <type_traits>
 
 namespace {
 
@@ -14,9 +13,6 @@ QAction *add(QMenu *menu, const QString &text, const char *picture, AmbrioMainWi
 {
     QAction *action = picture ? menu->addAction(QIcon(kivPixmap(QLatin1String(picture))), text) : menu->addAction(text);
     QObject::connect(action, &QAction::triggered, page, slot);
-    // A command whose feature is not built yet is not offered at all.
-    if constexpr (std::is_same_v<Slot, void (AmbrioMainWindow::*)()>)
-        action->setVisible(AmbrioMainWindow::isAvailable(slot));
     return action;
 }
 
