@@ -36,6 +36,7 @@
 #include "smartplaylist.h"
 #include "splash.h"
 #include "splashin.h"
+#include "statsview.h"
 
 #include <algorithm>
 
@@ -141,10 +142,12 @@ void AmbrioMainWindow::stageSystem()
     connect(this, &AmbrioMainWindow::initUi, m_splash, &splash::setStepUi);
     m_splash->show();
 
-    // The statistics view's place over the thumbnails; the podium comes with its own work.
-    m_statsView = new QWidget(this);
-    m_statsView->setObjectName(QStringLiteral("statsview"));
+    // The podium, laid over the thumbnail view at its size while the statistics album
+    // is shown.
+    m_statsView = new StatsView(ui->ThumbsBay);
+    m_statsView->setCatalogueFolder(catalogue().folder);
     m_statsView->hide();
+    m_photoView->installEventFilter(this);
     m_viewer = new viewphoto(this);
     m_viewer->setObjectName(QStringLiteral("photo"));
     m_viewer->setPrompter(m_prompter);
@@ -489,6 +492,8 @@ bool AmbrioMainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ui->ThumbsBay && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
         fitStartupPanel();
+    if (watched == m_photoView && m_statsView && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+        m_statsView->setGeometry(m_photoView->geometry());
     return QWidget::eventFilter(watched, event);
 }
 
@@ -840,6 +845,7 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
     }
     if (libraryList::isYearRow(album))
         return;
+    m_statsView->hide();
     // The picture of the album left is not left standing over the new one.
     if (m_viewer->isVisible())
         leaveViewer();
@@ -861,10 +867,21 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
     if (album->isSmart()) {
         // A smart album reads every album: a broken one blocks them all.
         m_pictures->openAlbum(album);
+        if (auto *smart = dynamic_cast<SmartPlaylist *>(album); smart && smart->kind() == QLatin1String("Stats"))
+            showStatistics(album);
         return;
     }
     if (!CatalogueLoader::refuseInvalidAlbum(album, *m_prompter, this))
         m_pictures->openAlbum(album);
+}
+
+void AmbrioMainWindow::showStatistics(PlayList *album)
+{
+    m_statsView->setCatalogueFolder(catalogue().folder);
+    m_statsView->setAlbum(album);
+    m_statsView->setGeometry(m_photoView->geometry());
+    m_statsView->show();
+    m_statsView->raise();
 }
 
 void AmbrioMainWindow::slot_selectLibrary(QTreeWidgetItem *item)
@@ -963,6 +980,20 @@ void AmbrioMainWindow::setViewBy32x()
 void AmbrioMainWindow::setPixmapPlaylist(PlayList *album)
 {
     ui->ListRoll->setPixmapPlaylist(album);
+}
+
+void AmbrioMainWindow::applyPreferences(const prefImplementation::DialogChanges &changes)
+{
+    if (!m_pref)
+        return;
+    if (changes.albumIcons) {
+        m_context.albumIconType = m_pref->albumIconType();
+        UpdatePlaylistImage();
+    }
+    if (changes.frame)
+        m_photoView->setFrame(m_pref->frame());
+    if (changes.thumbnails)
+        UpdateThumbsView();
 }
 
 void AmbrioMainWindow::UpdatePlaylistImage()
@@ -1275,6 +1306,19 @@ void AmbrioMainWindow::showDatePlModif()
     ui->ListRoll->setCurrentItem(album);
 }
 // The viewer.
+void AmbrioMainWindow::countView(KivViewItem *picture)
+{
+    // Opening counts the view in the album row, saved at once.
+    picture->incrementViewCount();
+    if (PlayList *album = picture->ownerAlbum(); album && !album->isSmart()) {
+        album->updateRow(picture);
+        // A read-only catalogue was announced at start: counting views is no change
+        // the user asked for, so it is not refused again at every picture.
+        if (!album->save(album->kivDir()) && !CatalogueFile::isReadOnly())
+            reportSaveError(CatalogueSave::message(album->lastError()));
+    }
+}
+
 void AmbrioMainWindow::viewImage()
 {
     if (!m_currentItem)
@@ -1284,15 +1328,7 @@ void AmbrioMainWindow::viewImage()
         m_prompter->information(this, QStringLiteral("Your photo cannot be load\nPlease insert the media :\n") + path);
         return;
     }
-    // Opening counts the view in the album row, saved at once.
-    m_currentItem->incrementViewCount();
-    if (PlayList *album = m_currentItem->ownerAlbum(); album && !album->isSmart()) {
-        album->updateRow(m_currentItem);
-        // A read-only catalogue was announced at start: counting views is no change
-        // the user asked for, so it is not refused again at every picture.
-        if (!album->save(album->kivDir()) && !CatalogueFile::isReadOnly())
-            reportSaveError(CatalogueSave::message(album->lastError()));
-    }
+    countView(m_currentItem);
     if (m_viewer->isHidden()) {
         m_viewer->setGeometry(ui->ThumbsBay->geometry().translated(
             ui->ThumbsBay->parentWidget()->mapTo(this, QPoint(0, 0))));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "prefimplementation.h"
+
 #include "cataloguecontext.h"
 #include "libraryindex.h"
 #include "organisermenus.h"
@@ -19,6 +21,7 @@ class PictureCommands;
 class PropertyPanel;
 class trayBarPhoto;
 class thumbsView;
+class StatsView;
 class viewphoto;
 class CatalogueLock;
 class Hello;
@@ -124,8 +127,15 @@ public:
     FavoritesWidget *hearts() const;
     // Shows a save failure (a text from CatalogueSave); nothing for an empty text.
     void reportSaveError(const QString &message);
+    // A picture opened in a viewer: one more view in its album row, stored at once.
+    void countView(KivViewItem *picture);
     PlayList *GetCurrentDir() const { return m_currentAlbum; }
     const CatalogueContext &catalogue() const { return m_context; }
+    StatsView *statsView() const { return m_statsView; }
+    // Shows what accepting the preferences changed: album icons, thumbnails, frame.
+    void applyPreferences(const prefImplementation::DialogChanges &changes);
+    // The podium of the statistics album, over the thumbnail view.
+    void showStatistics(PlayList *album);
     QStringList subjects() const { return m_subjects; }
 
     // How many pictures the thumbnail view has selected; the view installs the answer.
@@ -313,7 +323,7 @@ private:
     std::unique_ptr<AlbumCommands> m_commands;
     std::unique_ptr<PropertyPanel> m_panel;
     thumbsView *m_photoView = nullptr;
-    QWidget *m_statsView = nullptr;
+    StatsView *m_statsView = nullptr;
     viewphoto *m_viewer = nullptr;
     QWidget *m_actionFrame = nullptr;
     PictureCommands *m_pictures = nullptr;

@@ -85,9 +85,6 @@ void libraryList::addComputedAlbums(const QStringList &subjects)
                                     QStringLiteral("9997-99-99"));
     m_stats = computed<Stats>(nullptr, this, QStringLiteral("Statistics"), QStringLiteral("Statistics"),
                               QStringLiteral("9996-99-99"));
-    // The statistics view is not built yet: its entry is not offered, as no button is
-    // whose feature does not exist.
-    m_stats->setHidden(true);
     m_browse = computed<ByCategory>(nullptr, this, QStringLiteral("Browse By..."), QStringLiteral("Property"),
                                     QStringLiteral("9996-99-99"));
     m_bySubject = computed<ByCategory>(m_browse, this, QStringLiteral("By Subject"), QStringLiteral("Subject"),

@@ -1,4 +1,6 @@
 #include "media.h"
+#include "minime.h"
+#include "picturecommands.h"
 #include "ui_mainwindow.h"
 
 #include "advancedfindmanage.h"
@@ -13,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QCoreApplication>
 #include <QProgressBar>
 #include <QScreen>
 
@@ -48,8 +51,6 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     connect(ui->findButton, &QToolButton::clicked, this, &media::slot_find_advanced);
     connect(ui->locatorButton, &QPushButton::clicked, m_photo, &AmbrioMainWindow::showLocator);
     // The mini window and the preferences are not built yet: not offered.
-    ui->miniMeButton->setVisible(false);
-    ui->optionsButton->setVisible(false);
     connect(ui->miniMeButton, &QPushButton::clicked, this, &media::slot_minime);
     connect(ui->optionsButton, &QPushButton::clicked, this, &media::slot_pref);
     connect(m_photo, &AmbrioMainWindow::Addprogress, this, &media::slot_setProgress);
@@ -233,12 +234,28 @@ void media::setUpPrinter() {}
 
 void media::slot_pref()
 {
-    m_prompter->information(this, QStringLiteral("The preferences are not available in this version of Vellaro."));
+    if (m_prompter->exec(m_pref) != QDialog::Accepted)
+        return;
+    const prefImplementation::DialogChanges changes = m_pref->takeDialogValues();
+    ui->MenuBar->setVisible(m_pref->menuBar());
+    m_photo->applyPreferences(changes);
 }
 
 void media::slot_minime()
 {
-    m_prompter->information(this, QStringLiteral("The mini window is not available in this version of Vellaro."));
+    if (m_mini) {
+        m_mini->raise();
+        return;
+    }
+    hide();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_mini = new minime(m_photo, this);
+    connect(m_mini, &minime::closed, this, [this] {
+        // Pictures dropped on the strip join the album the organiser shows, too.
+        if (PlayList *album = m_photo->currentAlbum())
+            m_photo->pictures()->openAlbum(album);
+    });
+    m_mini->open();
 }
 
 void media::mediaDetect()

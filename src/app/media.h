@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+
+#include "minime.h"
 
 class AmbrioMainWindow;
 class Prompter;
@@ -26,6 +29,8 @@ public:
     AmbrioMainWindow *organiser() const { return m_photo; }
     prefImplementation *pref() const { return m_pref; }
     QProgressBar *progressBar() const { return m_progress; }
+    // The mini window while it is open.
+    minime *miniWindow() const { return m_mini; }
 
 Q_SIGNALS:
     void signal_photo();
@@ -63,4 +68,5 @@ private:
     Prompter *m_prompter;
     AmbrioMainWindow *m_photo = nullptr;
     QProgressBar *m_progress = nullptr;
+    QPointer<minime> m_mini;
 };

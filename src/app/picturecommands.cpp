@@ -74,9 +74,10 @@ bool savePicture(const QImage &image, const QString &path)
 
 } // namespace
 
-PictureCommands::PictureCommands(AmbrioMainWindow *page)
+PictureCommands::PictureCommands(AmbrioMainWindow *page, thumbsView *view)
     : QObject(page)
     , m_page(page)
+    , m_view(view)
     , m_updateDialog(new updateThumbsDialog(page))
 {
     m_updateDialog->hide();
@@ -91,7 +92,7 @@ PictureCommands::~PictureCommands()
 
 thumbsView *PictureCommands::view() const
 {
-    return m_page->photoView();
+    return m_view ? m_view : m_page->photoView();
 }
 
 void PictureCommands::closeAlbum()

@@ -21,7 +21,9 @@ class PictureCommands : public QObject
     Q_OBJECT
 
 public:
-    explicit PictureCommands(AmbrioMainWindow *page);
+    // `view`: where albums are shown (the organiser page's thumbnail view by default;
+    // the mini window has its own).
+    explicit PictureCommands(AmbrioMainWindow *page, thumbsView *view = nullptr);
     ~PictureCommands() override;
 
     // Fills the thumbnail view with the album's pictures; thumbnails come in from the
@@ -79,6 +81,7 @@ private:
     thumbsView *view() const;
 
     AmbrioMainWindow *m_page;
+    thumbsView *m_view;
     ThumbnailLoader m_loader;
     updateThumbsDialog *m_updateDialog;
     std::vector<std::unique_ptr<KivViewItem>> m_records;

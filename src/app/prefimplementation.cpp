@@ -1,8 +1,17 @@
 #include "prefimplementation.h"
 
+#include "pixmaplookup.h"
+
+#include "ui_prefbase.h"
+
+#include <QButtonGroup>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTextBrowser>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -76,16 +85,188 @@ QString prefImplementation::defaultInstallPath()
 
 prefImplementation::prefImplementation(QWidget *parent)
     : QDialog(parent)
+    , ui(std::make_unique<Ui::prefBase>())
 {
+    ui->setupUi(this);
     setObjectName(QStringLiteral("PrefContainer"));
     setModal(false);
+    m_pages = new QButtonGroup(this);
+    m_pages->setObjectName(QStringLiteral("buttonGroup2"));
+    m_pages->setExclusive(true);
+    const QList<QToolButton *> buttons{ui->ToolButtongeneral, ui->ToolButtondatabase, ui->ToolButtoniconview,
+                                       ui->ToolButtonViewphoto};
+    for (int page = 0; page < buttons.size(); ++page)
+        m_pages->addButton(buttons.at(page), page);
+    connect(ui->ToolButtongeneral, &QToolButton::toggled, this, [this](bool on) { if (on) slot_general(); });
+    connect(ui->ToolButtondatabase, &QToolButton::toggled, this, [this](bool on) { if (on) slot_database(); });
+    connect(ui->ToolButtoniconview, &QToolButton::toggled, this, [this](bool on) { if (on) slot_iconview(); });
+    connect(ui->ToolButtonViewphoto, &QToolButton::toggled, this, [this](bool on) { if (on) slot_viewphoto(); });
+    ui->ToolButtongeneral->setChecked(true);
+    connect(ui->checkBoxmenubar, &QCheckBox::toggled, this, &prefImplementation::slot_menubar);
+    ui->comboBoxFrameList->addItems({QStringLiteral("Slide"), QStringLiteral("Photo (default)"), QStringLiteral("Film"),
+                                     QStringLiteral("rectangle")});
+    ui->pixmapMenuBar->hide();
+    connect(ui->buttonOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->buttonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->buttonHelp, &QPushButton::clicked, this, &prefImplementation::ToolButton15_clicked);
     for (int i = 0; i < SettingCount; ++i)
-        m_values[i] = entry(Setting(i)).fallback;
+        setValue(Setting(i), entry(Setting(i)).fallback);
 }
+
+prefImplementation::~prefImplementation() = default;
 
 void prefImplementation::setValue(Setting setting, const QVariant &value)
 {
     m_values[setting] = typedLike(value, entry(setting).fallback);
+    showValue(setting);
+}
+
+void prefImplementation::showValue(Setting setting)
+{
+    const QVariant &value = m_values[setting];
+    switch (setting) {
+    case MenuBar:
+        ui->checkBoxmenubar->setChecked(value.toBool());
+        slot_menubar();
+        break;
+    case AlbumCache:
+        ui->checkBoxcachethumbs->setChecked(value.toBool());
+        break;
+    case AlbumIconType:
+        ui->checkBoxShowFirst->setChecked(value.toBool());
+        break;
+    case ViewFileName:
+        ui->checkBoxshowfilename->setChecked(value.toBool());
+        break;
+    case PaintFrame:
+        ui->checkBoxFrameAround->setChecked(value.toBool());
+        break;
+    case Frame: {
+        // A frame of an older theme stays offered: OK must not change it unasked.
+        const QString name = value.toString();
+        if (ui->comboBoxFrameList->findText(name) < 0)
+            ui->comboBoxFrameList->addItem(name);
+        ui->comboBoxFrameList->setCurrentText(name);
+        break;
+    }
+    case ShowAllFavorites:
+        ui->checkBoxshowlove->setChecked(value.toBool());
+        break;
+    case FastThumbs:
+        ui->checkBoxFastThumbs->setChecked(value.toBool());
+        break;
+    case ExternalEditor:
+        ui->lineEditExternalEditor->setText(value.toString());
+        break;
+    case ExternalPrinter:
+        ui->lineEditExternalPrinter->setText(value.toString());
+        break;
+    default:
+        break;
+    }
+}
+
+void prefImplementation::showValues()
+{
+    for (int i = 0; i < SettingCount; ++i)
+        showValue(Setting(i));
+}
+
+prefImplementation::DialogChanges prefImplementation::takeDialogValues()
+{
+    DialogChanges changes;
+    auto take = [this](Setting setting, const QVariant &shown) {
+        if (m_values[setting] == typedLike(shown, entry(setting).fallback))
+            return false;
+        m_values[setting] = typedLike(shown, entry(setting).fallback);
+        return true;
+    };
+    changes.menuBar = take(MenuBar, ui->checkBoxmenubar->isChecked());
+    changes.albumIcons = take(AlbumIconType, ui->checkBoxShowFirst->isChecked());
+    changes.thumbnails = take(ViewFileName, ui->checkBoxshowfilename->isChecked());
+    changes.thumbnails = take(ShowAllFavorites, ui->checkBoxshowlove->isChecked()) || changes.thumbnails;
+    take(AlbumCache, ui->checkBoxcachethumbs->isChecked());
+    changes.thumbnails = take(PaintFrame, ui->checkBoxFrameAround->isChecked()) || changes.thumbnails;
+    changes.frame = take(Frame, ui->comboBoxFrameList->currentText());
+    changes.thumbnails = changes.thumbnails || changes.frame;
+    take(ExternalEditor, ui->lineEditExternalEditor->text());
+    take(ExternalPrinter, ui->lineEditExternalPrinter->text());
+    take(FastThumbs, ui->checkBoxFastThumbs->isChecked());
+    return changes;
+}
+
+void prefImplementation::slot_general()
+{
+    ui->widgetStackpref->setCurrentIndex(0);
+}
+
+void prefImplementation::slot_database()
+{
+    ui->widgetStackpref->setCurrentIndex(1);
+}
+
+void prefImplementation::slot_iconview()
+{
+    ui->widgetStackpref->setCurrentIndex(2);
+}
+
+void prefImplementation::slot_viewphoto()
+{
+    ui->widgetStackpref->setCurrentIndex(3);
+}
+
+void prefImplementation::slot_menubar()
+{
+    ui->pixmapMenuBar->setVisible(ui->checkBoxmenubar->isChecked());
+}
+
+void prefImplementation::showEvent(QShowEvent *event)
+{
+    if (!m_iconsLoaded) {
+        // The theme is known once the program has found its installation.
+        m_iconsLoaded = true;
+        const QList<QPair<QAbstractButton *, const char *>> icons{
+            {ui->ToolButtongeneral, "gohome.png"},   {ui->ToolButtondatabase, "mydoc.png"},
+            {ui->ToolButtoniconview, "view-method.png"}, {ui->ToolButtonViewphoto, "myphoto.png"},
+            {ui->buttonOk, "button_ok.png"},         {ui->buttonCancel, "button_cancel.png"},
+            {ui->buttonHelp, "help.png"}};
+        for (const auto &[button, name] : icons)
+            button->setIcon(kivPixmap(QLatin1String(name)));
+        ui->pixmapMenuBar->setPixmap(kivPixmap(QStringLiteral("display-menubar.png")));
+    }
+    // What was edited and cancelled last time is not what is in force.
+    showValues();
+    QDialog::showEvent(event);
+}
+
+QString prefImplementation::helpText()
+{
+    QFile guide(QStringLiteral(":/doc/README.md"));
+    if (!guide.open(QIODevice::ReadOnly))
+        return QString();
+    const QString text = QString::fromUtf8(guide.readAll());
+    const qsizetype start = text.indexOf(QStringLiteral("\n## Preferences"));
+    if (start < 0)
+        return QString();
+    const qsizetype end = text.indexOf(QStringLiteral("\n## "), start + 1);
+    return text.mid(start + 1, end < 0 ? -1 : end - start - 1);
+}
+
+void prefImplementation::ToolButton15_clicked()
+{
+    auto *help = new QDialog(this);
+    help->setObjectName(QStringLiteral("preferences help"));
+    help->setWindowTitle(QStringLiteral("Options Dialog - Help"));
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(help);
+    auto *text = new QTextBrowser(help);
+    text->setMarkdown(helpText());
+    layout->addWidget(text);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, help);
+    connect(buttons, &QDialogButtonBox::rejected, help, &QDialog::reject);
+    layout->addWidget(buttons);
+    help->resize(560, 420);
+    help->open();
 }
 
 void prefImplementation::readSettings(QSettings &store)

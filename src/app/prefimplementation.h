@@ -4,8 +4,14 @@
 
 #include <QDialog>
 #include <QVariant>
+#include <memory>
 
+class QButtonGroup;
 class QSettings;
+
+namespace Ui {
+class prefBase;
+}
 
 // The single holder of every persistent setting, created by the entry point before
 // any window and alive until the program ends; both window levels keep a pointer to
@@ -44,6 +50,22 @@ public:
     static QString defaultInstallPath();
 
     explicit prefImplementation(QWidget *parent = nullptr);
+    ~prefImplementation() override;
+
+    // What accepting the dialog changed that the windows must show.
+    struct DialogChanges
+    {
+        bool menuBar = false;     // shown or hidden
+        bool albumIcons = false;  // "Show first Picture of the album"
+        bool thumbnails = false;  // file names, loves or the frame around them
+        bool frame = false;       // another frame to load
+    };
+    // Copies the widgets' states into the values (after OK), in the dialog's order.
+    DialogChanges takeDialogValues();
+    // Puts every value into its widget (the dialog shows what is in force).
+    void showValues();
+    // The user's guide's section on the preferences (Markdown), as "&Help" shows it.
+    static QString helpText();
 
     // One pass over the store in table order, each value through its setter.
     void readSettings(QSettings &store);
@@ -100,7 +122,24 @@ public:
     bool grayTheme() const { return m_grayTheme; }
     void setGrayTheme(bool on) { m_grayTheme = on; }
 
+public Q_SLOTS:
+    void slot_general();
+    void slot_database();
+    void slot_iconview();
+    void slot_viewphoto();
+    void slot_menubar();
+    // "&Help": the preferences section of the user's guide.
+    void ToolButton15_clicked();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void showValue(Setting setting);
+
+    std::unique_ptr<Ui::prefBase> ui;
+    QButtonGroup *m_pages = nullptr;
+    bool m_iconsLoaded = false;
     QString m_installPath;
     QVariant m_values[SettingCount];
     bool m_grayTheme = false;

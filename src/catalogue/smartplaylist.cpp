@@ -1,5 +1,7 @@
 #include "smartplaylist.h"
 
+#include <algorithm>
+
 #include "cataloguecontext.h"
 #include "cataloguefile.h"
 #include "pixmaplookup.h"
@@ -83,6 +85,23 @@ void Search::evaluate(const PlayList &source, AlbumRows &out) const
 void Stats::evaluate(const PlayList &source, AlbumRows &out) const
 {
     SearchEngine::query(source.rowTable(), source.kivDir(), 7, QStringLiteral("5Equal"), out);
+}
+
+void Stats::setRowTable(const AlbumRows &rows)
+{
+    // Result rows: type, source folder, file name, album id, view count, badge.
+    constexpr int views = 4;
+    QList<int> viewed;
+    for (int i = 0; i < rows.count(); ++i) {
+        if (rows.field(i, views).toInt() > 0)
+            viewed.append(i);
+    }
+    std::stable_sort(viewed.begin(), viewed.end(),
+                     [&rows](int a, int b) { return rows.field(a, views).toInt() > rows.field(b, views).toInt(); });
+    AlbumRows ranked;
+    for (int i = 0; i < viewed.size() && i < Places; ++i)
+        ranked.appendLine(rows.line(viewed.at(i)));
+    SmartPlaylist::setRowTable(ranked);
 }
 
 void BySubject::evaluate(const PlayList &source, AlbumRows &out) const

@@ -102,6 +102,10 @@ class Stats : public SmartPlaylist
 {
 public:
     KIV_ALBUM_CONSTRUCTORS(Stats, SmartPlaylist)
+    // The most viewed pictures of every album, most viewed first (equal counts in
+    // catalogue order), at most three, pictures never viewed left out: the podium.
+    void setRowTable(const AlbumRows &rows) override;
+    static constexpr int Places = 3;
 
 protected:
     void evaluate(const PlayList &source, AlbumRows &out) const override;
