@@ -234,6 +234,8 @@ void media::setUpPrinter() {}
 
 void media::slot_pref()
 {
+    // The dialog shows what is in force, not what was edited and cancelled last time.
+    m_pref->showValues();
     if (m_prompter->exec(m_pref) != QDialog::Accepted)
         return;
     const prefImplementation::DialogChanges changes = m_pref->takeDialogValues();

@@ -234,8 +234,6 @@ void prefImplementation::showEvent(QShowEvent *event)
             button->setIcon(kivPixmap(QLatin1String(name)));
         ui->pixmapMenuBar->setPixmap(kivPixmap(QStringLiteral("display-menubar.png")));
     }
-    // What was edited and cancelled last time is not what is in force.
-    showValues();
     QDialog::showEvent(event);
 }
 

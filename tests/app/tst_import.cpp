@@ -10,6 +10,7 @@
 #include "scriptedprompter.h"
 #include "testfiles.h"
 #include "thumbsview.h"
+#include "xdisplay.h"
 
 #include <QClipboard>
 #include <QProcess>
@@ -43,9 +44,6 @@ private:
     // in a process of its own. True in that process (run the checks), false in this one
     // (the child was run and passed).
     bool inChild(const char *function, const QByteArray &extra);
-    // The same on an X display of its own (xvfb-run), the Qt platform being X's.
-    bool underX(const char *function);
-    void runChild(QProcessEnvironment environment, const QString &program, const QStringList &arguments);
     // An organiser with nothing scanned, scanning from the test scanner.
     AmbrioMainWindow *startScanning();
 
@@ -73,7 +71,7 @@ void TestImport::cleanup()
 void TestImport::clipboardImageIsPasted()
 {
     // On a real X display, with the image put on the clipboard by another program.
-    if (!underX("clipboardImageIsPasted"))
+    if (!XDisplay::underX("clipboardImageIsPasted"))
         return;
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
     // An album of two pictures in a folder of their own.
@@ -121,22 +119,6 @@ void TestImport::clipboardImageIsPasted()
     QVERIFY(text.waitForFinished());
     QTRY_VERIFY_WITH_TIMEOUT(QGuiApplication::clipboard()->text() == "just words", 10000);
     QCOMPARE(paste->icon().cacheKey(), imageIcon);
-}
-
-bool TestImport::underX(const char *function)
-{
-    if (qEnvironmentVariableIsSet("VELLARO_IMPORT_CHILD"))
-        return true;
-    const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
-    if (xvfbRun.isEmpty() || QStandardPaths::findExecutable("xclip").isEmpty()) {
-        [] { QFAIL("xvfb-run and xclip are needed (scripts/deps.sh installs them)"); }();
-        return false;
-    }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "xcb");
-    runChild(environment, xvfbRun, {"-a", "-s", "-screen 0 1024x768x24", QCoreApplication::applicationFilePath(),
-                                     QString::fromLatin1(function)});
-    return false;
 }
 
 QString TestImport::saneConfig(const QString &name, const QByteArray &extra)
@@ -210,31 +192,12 @@ void TestImport::scanIntoTheImportBar()
 
 bool TestImport::inChild(const char *function, const QByteArray &extra)
 {
-    if (qEnvironmentVariableIsSet("VELLARO_IMPORT_CHILD"))
+    if (XDisplay::isChild())
         return true;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("SANE_CONFIG_DIR", saneConfig(QString::fromLatin1(function), extra));
-    runChild(environment, QCoreApplication::applicationFilePath(), {QString::fromLatin1(function)});
+    XDisplay::runChild(environment, QCoreApplication::applicationFilePath(), {QString::fromLatin1(function)});
     return false;
-}
-
-void TestImport::runChild(QProcessEnvironment environment, const QString &program, const QStringList &arguments)
-{
-    QProcess child;
-    environment.insert("VELLARO_IMPORT_CHILD", "1");
-    // SANE's test backend now and then keeps a read buffer of its reader thread (always,
-    // for a scan cancelled half way), inside the backend, which is unloaded before the
-    // leak check could name it; the X libraries keep theirs to the end: the check is off
-    // in the child.
-    environment.insert("ASAN_OPTIONS", "detect_leaks=0");
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(program, arguments);
-    if (!child.waitForFinished(120000))
-        child.kill();
-    const QByteArray output = child.readAll() + "\nexit " + QByteArray::number(child.exitCode()) + " status "
-                              + QByteArray::number(int(child.exitStatus()));
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
 }
 
 AmbrioMainWindow *TestImport::startScanning()
