@@ -106,6 +106,10 @@ bool setResolution(SANE_Handle handle, int dpi, QString *error)
         *error = QStringLiteral("This scanner has no resolution to choose.");
         return false;
     }
+    if (dpi <= 0 || dpi > Scanner::MaxResolution) {
+        *error = QStringLiteral("A resolution of %1 dots per inch cannot be asked of a scanner.").arg(dpi);
+        return false;
+    }
     SANE_Word value = option->type == SANE_TYPE_FIXED ? SANE_FIX(dpi) : dpi;
     const SANE_Status status = sane_control_option(handle, index, SANE_ACTION_SET_VALUE, &value, nullptr);
     if (status != SANE_STATUS_GOOD) {
@@ -219,7 +223,9 @@ Outcome acquire(const Choice &choice, const std::function<bool(const QImage &, Q
             if (status == SANE_STATUS_NO_DOCS && feeder && sheet > 0 && frame == 0)
                 return outcome;  // the feeder is empty: the batch is over
             if (status != SANE_STATUS_GOOD) {
-                if (status == SANE_STATUS_CANCELLED || cancel)
+                // Cancelled by the scanner itself (a button on it, a driver's own
+                // dialog) is told like any other failure: only the user's Cancel is quiet.
+                if (cancel)
                     outcome.cancelled = true;
                 else
                     outcome.error = statusText(status);
@@ -239,7 +245,7 @@ Outcome acquire(const Choice &choice, const std::function<bool(const QImage &, Q
                            },
                            &status)) {
                 sane_cancel(device.handle);
-                if (cancel || status == SANE_STATUS_CANCELLED)
+                if (cancel)
                     outcome.cancelled = true;
                 else
                     outcome.error = statusText(status);

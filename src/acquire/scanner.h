@@ -10,6 +10,9 @@
 // them on a worker thread that owns the whole SANE session, from init to exit.
 namespace Scanner {
 
+// The highest resolution asked of a scanner: what a SANE fixed-point value holds.
+constexpr int MaxResolution = 32767;
+
 struct Device
 {
     QString name;    // what SANE opens: "test:0", "epson2:libusb:001:004"

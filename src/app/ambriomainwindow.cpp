@@ -445,8 +445,9 @@ void AmbrioMainWindow::finishStartup()
     if (!NameList::load(NameList::subjectsPath(m_context.root), m_subjects) && m_subjects.isEmpty())
         m_subjects = QStringList{QStringLiteral("Undefined")};
     NameList::load(NameList::hiddenDirsPath(m_context.root), m_hiddenDirs);
-    // Scans not copied to an album by the last run are not kept.
-    clearImportBar();
+    // Scans the last run did not copy to an album wait in the bar: nothing scanned is
+    // thrown away unasked.
+    loadImportBar();
     ui->ListRoll->addComputedAlbums(m_subjects);
     setViewByYear();
     m_menus.viewByItems.value(ui->ListRoll->largeIcons() ? 1 : 0)->setChecked(true);
@@ -1511,9 +1512,14 @@ void AmbrioMainWindow::ClipBoardChanged()
 {
     if (m_pictures->isSettingClipboard())
         return;
-    const QImage image = QGuiApplication::clipboard()->image();
-    if (image.isNull())
+    const QImage image = PictureCommands::clipboardImage();
+    if (image.isNull()) {
+        // Another program copied something that is no picture: the paste button no
+        // longer shows the image it would not paste. A copy made here stays marked.
+        if (!m_pictures->hasCopy())
+            ui->toolButtonPaste->setIcon(QIcon(kivPixmap(QStringLiteral("paste.png"))));
         return;
+    }
     // The image stands on the paste button; the next paste inserts it.
     ui->toolButtonPaste->setIcon(QIcon(QPixmap::fromImage(
         image.scaled(ui->toolButtonPaste->iconSize() * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation))));

@@ -22,6 +22,7 @@ class PropertyPanel;
 class trayBarPhoto;
 class thumbsView;
 class StatsView;
+class QFileSystemWatcher;
 class viewphoto;
 class CatalogueLock;
 class Hello;
@@ -119,6 +120,8 @@ public:
     // The strip of pictures just scanned, and its emptying (files of the last-import
     // folder deleted).
     ImportTrayBar *importBar() const;
+    // Shows the pictures of the last-import folder in the import bar.
+    void loadImportBar();
     void clearImportBar();
     // The name a conversion writes: `name`, with the extension of the chosen filter entry
     // when it has none.
@@ -324,6 +327,7 @@ private:
     std::unique_ptr<PropertyPanel> m_panel;
     thumbsView *m_photoView = nullptr;
     StatsView *m_statsView = nullptr;
+    QFileSystemWatcher *m_importWatch = nullptr;
     viewphoto *m_viewer = nullptr;
     QWidget *m_actionFrame = nullptr;
     PictureCommands *m_pictures = nullptr;

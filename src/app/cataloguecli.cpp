@@ -500,8 +500,9 @@ int CatalogueCli::scan(const Options &options)
     if (!options.resolution.isEmpty()) {
         bool number = false;
         choice.resolution = options.resolution.toInt(&number);
-        if (!number || choice.resolution <= 0 || choice.resolution > 100000)
-            return usageError(QStringLiteral("--resolution needs a number of dots per inch"));
+        if (!number || choice.resolution <= 0 || choice.resolution > Scanner::MaxResolution)
+            return usageError(QStringLiteral("--resolution needs a number of dots per inch from 1 to %1")
+                                  .arg(Scanner::MaxResolution));
     }
     const QString folder = options.installDir + QStringLiteral("/LastImport");
     if (!QDir().mkpath(folder)) {

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGuiApplication>
 #include <QProgressDialog>
 #include <QUrl>
@@ -22,6 +23,45 @@
 ImportTrayBar *AmbrioMainWindow::importBar() const
 {
     return ui->ImportBarPhoto;
+}
+
+void AmbrioMainWindow::loadImportBar()
+{
+    ImportTrayBar *bar = ui->ImportBarPhoto;
+    if (!m_pref)
+        return;
+    const QString path = m_pref->lastImportFolder();
+    // Watched, so pictures scanned by the command-line tool while the window runs
+    // show up too.
+    if (!m_importWatch) {
+        m_importWatch = new QFileSystemWatcher(this);
+        connect(m_importWatch, &QFileSystemWatcher::directoryChanged, this, &AmbrioMainWindow::loadImportBar);
+    }
+    if (QFileInfo(path).isDir() && !m_importWatch->directories().contains(path))
+        m_importWatch->addPath(path);
+    QStringList names;
+    for (const QFileInfo &file : QDir(path).entryInfoList(QDir::Files, QDir::Name)) {
+        const QString suffix = file.suffix().toLower();
+        if (suffix == QLatin1String("bmp") || suffix == QLatin1String("png") || suffix == QLatin1String("jpg")
+            || suffix == QLatin1String("jpeg"))
+            names << file.fileName();
+    }
+    QStringList shown;
+    for (const KivViewItem *record : bar->records())
+        shown << record->fileName();
+    if (shown == names)
+        return;
+    bar->clear();
+    for (const QString &name : std::as_const(names)) {
+        auto record = std::make_unique<KivViewItem>(name);
+        record->setFileName(name);
+        record->setSourceFolder(path);
+        record->setAlbumFolderPath(path + QLatin1Char('/'));
+        record->setThumbnail(QPixmap(path + QLatin1Char('/') + name));
+        bar->add(std::move(record));
+    }
+    if (bar->count() > 0)
+        bar->ensureCellVisible(0, bar->count() - 1);
 }
 
 void AmbrioMainWindow::clearImportBar()
@@ -54,6 +94,10 @@ void AmbrioMainWindow::ImportTwain()
     }
     // What the scan puts on the clipboard (none here, but a driver may) is no paste.
     disconnect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &AmbrioMainWindow::ClipBoardChanged);
+    // Another program's copy made meanwhile is taken once the scan is over.
+    bool copiedMeanwhile = false;
+    const QMetaObject::Connection meanwhile = connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+                                                      [&copiedMeanwhile] { copiedMeanwhile = true; });
     Scanner::Choice choice;
     choice.device = m_pref ? m_pref->scannerDevice() : QString();
     auto *job = new ScanJob(choice, folder, this);
@@ -70,17 +114,8 @@ void AmbrioMainWindow::ImportTwain()
         progress.setLabelText(QStringLiteral("Scanning page %1...").arg(page + 1));
         progress.setValue(percent);
     });
-    connect(job, &ScanJob::pageWritten, this, [this](const QString &path) {
-        // Each page joins the bar as it is written.
-        const QFileInfo file(path);
-        auto record = std::make_unique<KivViewItem>(file.fileName());
-        record->setFileName(file.fileName());
-        record->setSourceFolder(file.path());
-        record->setAlbumFolderPath(file.path() + QLatin1Char('/'));
-        record->setThumbnail(QPixmap(path));
-        ui->ImportBarPhoto->add(std::move(record));
-        ui->ImportBarPhoto->ensureCellVisible(0, ui->ImportBarPhoto->count() - 1);
-    });
+    // Each page joins the bar as it is written.
+    connect(job, &ScanJob::pageWritten, this, &AmbrioMainWindow::loadImportBar);
     QEventLoop waiting;
     connect(job, &QThread::finished, &waiting, &QEventLoop::quit);
     job->start();
@@ -92,7 +127,10 @@ void AmbrioMainWindow::ImportTwain()
     const Scanner::Outcome outcome = job->outcome();
     delete job;
     m_scan = nullptr;
+    disconnect(meanwhile);
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &AmbrioMainWindow::ClipBoardChanged);
+    if (copiedMeanwhile)
+        ClipBoardChanged();
     if (!outcome.error.isEmpty())
         m_prompter->message(this, {Prompter::Icon::Warning, QStringLiteral("Scanner Error"), outcome.error});
 }
@@ -100,8 +138,15 @@ void AmbrioMainWindow::ImportTwain()
 void AmbrioMainWindow::ImportCopyToCurrent()
 {
     ImportTrayBar *bar = ui->ImportBarPhoto;
-    if (bar->count() == 0 || !m_currentAlbum)
+    if (!m_currentAlbum) {
+        m_prompter->information(this, QStringLiteral("You need to select an album before click here.\n"));
         return;
+    }
+    if (bar->count() == 0) {
+        m_prompter->information(this, QStringLiteral("There is no imported picture to add.\nScan pictures with "
+                                                     "\"From Picture Devices\" first."));
+        return;
+    }
     auto *dynamic = dynamic_cast<DirectoryPlaylist *>(m_currentAlbum);
     if (!dynamic) {
         m_prompter->information(this, QStringLiteral("Unable to add this photo.\nSelect a Dynamic Album in the AlbumBay "

@@ -24,10 +24,12 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QPainter>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <cstdio>
@@ -54,6 +56,15 @@ bool savePicture(const QImage &image, const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     QByteArray bytes;
+    // Formats without transparency get the picture on white, not on black.
+    QImage opaque = image;
+    if (image.hasAlphaChannel() && suffix != QLatin1String("png") && suffix != QLatin1String("gif")
+        && suffix != QLatin1String("xpm")) {
+        opaque = QImage(image.size(), QImage::Format_RGB32);
+        opaque.fill(Qt::white);
+        QPainter painter(&opaque);
+        painter.drawImage(0, 0, image);
+    }
     if (suffix == QLatin1String("gif")) {
         bytes = GifWriter::encode(image);
     } else {
@@ -61,7 +72,7 @@ bool savePicture(const QImage &image, const QString &path)
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, format);
-        if (!writer.write(image))
+        if (!writer.write(opaque))
             return false;
     }
     if (bytes.isEmpty())
@@ -454,6 +465,17 @@ void PictureCommands::clearClipboard()
     m_settingClipboard = false;
 }
 
+QImage PictureCommands::clipboardImage()
+{
+    // A photograph copied whole in another program may be larger than what Qt decodes
+    // by default (128 MB of pixels): up to 1 GB (16,000 x 16,000) is taken.
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(qMax(limit, 1024));
+    const QImage image = QApplication::clipboard()->image();
+    QImageReader::setAllocationLimit(limit);
+    return image;
+}
+
 void PictureCommands::paste()
 {
     PlayList *album = m_page->currentAlbum();
@@ -474,7 +496,7 @@ void PictureCommands::paste()
         clearClipboard();
         return;
     }
-    const QImage image = QApplication::clipboard()->image();
+    const QImage image = clipboardImage();
     if (image.isNull()) {
         prompter->information(m_page, QStringLiteral("You need to copy a file before, click the copy button on a "
                                                      "picture\n"));
@@ -482,12 +504,22 @@ void PictureCommands::paste()
     }
     if (!takesPictures(album))
         return;
-    const QString path = prompter->saveFileName(
-        m_page, QStringLiteral("Choose a filename to save the photo in your clipboard"), QString(),
+    // Offered in the album's own folder: a dynamic album's, else where its first picture is.
+    QString start;
+    if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album))
+        start = dynamic->from();
+    else if (album->rowCount() > 0)
+        start = album->rowTable().fieldText(0, AlbumRows::Folder);
+    QString filter;
+    const QString chosen = prompter->saveFileNameAndFilter(
+        m_page, QStringLiteral("Choose a filename to save the photo in your clipboard"), start,
         QStringLiteral("JPG File (*.jpg);;BMP file (*.bmp);;GIF File(*.Gif);;PNG File (*.png);;MNG File (*.mng);;"
-                       "XBM File (*.xbm);;XPM File (*.xpm);;PNM File (*.pnm)"));
-    if (path.isEmpty())
+                       "XBM File (*.xbm);;XPM File (*.xpm);;PNM File (*.pnm)"),
+        &filter);
+    if (chosen.isEmpty())
         return;
+    // A name typed without its type takes the one of the chosen entry.
+    const QString path = AmbrioMainWindow::convertedName(chosen, filter);
     if (album->indexOfFile(QFileInfo(path).fileName()) >= 0) {
         prompter->information(m_page, QStringLiteral("Unable to add this photo.\nA photo already have this filename."));
         return;

@@ -44,6 +44,8 @@ public:
                        PlayList *album);
     void copy();
     void paste();
+    // The image on the clipboard (null when there is none), large photographs too.
+    static QImage clipboardImage();
     void clearClipboard();
     void removeSelected();
     bool removeOne(KivViewItem *item);

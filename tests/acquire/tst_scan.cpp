@@ -176,7 +176,17 @@ void TestScan::scanFromTheCommandLine()
     QCOMPARE(out.code, 1);
     QVERIFY2(out.err.startsWith("Scanner Error: Document feeder jammed"), qPrintable(out.err));
     QCOMPARE(QDir(path("install/LastImport")).count(), before);
-    // Wrong command lines.
+    // Cancelled by the scanner, not by the user: a failure, told, nothing written.
+    out = scan(saneConfig("cancelled", "read-status-code \"SANE_STATUS_CANCELLED\"\n"), {});
+    QCOMPARE(out.code, 1);
+    QVERIFY2(out.err.startsWith("Scanner Error: Operation was canceled"), qPrintable(out.err));
+    QCOMPARE(QDir(path("install/LastImport")).count(), before);
+    // Wrong command lines; a resolution past what a scanner is asked (32767) among them.
+    for (const char *dpi : {"0", "32768", "99999"}) {
+        out = scan(config, {"--resolution", dpi});
+        QCOMPARE(out.code, 2);
+        QVERIFY2(out.err.contains("from 1 to 32767"), qPrintable(out.err));
+    }
     QCOMPARE(scan(config, {"--mode", "sepia"}).code, 2);
     QCOMPARE(scan(config, {"--source", "tray"}).code, 2);
     QCOMPARE(scan(config, {"--resolution", "many"}).code, 2);

@@ -104,13 +104,23 @@ void TestImport::clipboardImageIsPasted()
     QTRY_VERIFY_WITH_TIMEOUT(!page->pictures()->hasCopy(), 10000);
     QVERIFY(paste->icon().cacheKey() != copyIcon);
     QCOMPARE(paste->icon().pixmap(16, 16).toImage().pixelColor(8, 8).red(), 250);
-    m_prompter.fileAnswers << path("pics/from clipboard.png");
-    page->slot_pasteItem();
+    // Named without its type: the chosen entry's is added. Offered in the album's folder.
+    m_prompter.fileAnswers << path("pics/from clipboard");
+    m_prompter.filterAnswers << "PNG File (*.png)";
+    QTest::mouseClick(paste, Qt::LeftButton);
+    QCOMPARE(m_prompter.chooserFolders.value(0), path("pics"));
     QTRY_COMPARE(page->photoView()->items().size(), 3);
     const QImage pasted(path("pics/from clipboard.png"));
     QCOMPARE(pasted.size(), QSize(64, 48));
     QCOMPARE(pasted.pixelColor(10, 10), QColor(250, 10, 10));
-    // A text copied elsewhere is no picture: the paste button keeps the image.
+    // A photograph larger than Qt decodes by default (128 MB of pixels) is taken too.
+    QImage large(8000, 6000, QImage::Format_RGB32);
+    large.fill(QColor(10, 200, 10));
+    QVERIFY(large.save(path("large.png")));
+    large = QImage();
+    QCOMPARE(QProcess::execute("xclip", {"-selection", "clipboard", "-t", "image/png", "-i", path("large.png")}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(paste->icon().pixmap(16, 16).toImage().pixelColor(8, 8).green(), 200, 20000);
+    // A text copied elsewhere is no picture: the paste button no longer shows one.
     const qint64 imageIcon = paste->icon().cacheKey();
     QProcess text;
     text.start("xclip", {"-selection", "clipboard", "-i"});
@@ -118,7 +128,8 @@ void TestImport::clipboardImageIsPasted()
     text.closeWriteChannel();
     QVERIFY(text.waitForFinished());
     QTRY_VERIFY_WITH_TIMEOUT(QGuiApplication::clipboard()->text() == "just words", 10000);
-    QCOMPARE(paste->icon().cacheKey(), imageIcon);
+    QTRY_VERIFY(paste->icon().cacheKey() != imageIcon);
+    QVERIFY(paste->icon().pixmap(16, 16).toImage().pixelColor(8, 8).green() != 200);
 }
 
 QString TestImport::saneConfig(const QString &name, const QByteArray &extra)
@@ -140,13 +151,24 @@ void TestImport::scanIntoTheImportBar()
     writeFile(path("install/DataBase/db/Folder1.dir"), "KivDir=Folder1\r\nFrom=" + path("folder").toUtf8()
                                                           + "\r\nTitle=Folder\r\nDirty=False\r\nCreationDate=2003-12-31"
                                                             "\r\nNumFile=0\r\n");
-    writeFile(path("install/LastImport/import00-00-00-0000.bmp"), "left over");
+    QImage leftOver(30, 20, QImage::Format_RGB32);
+    leftOver.fill(Qt::yellow);
+    QDir().mkpath(path("install/LastImport"));
+    QVERIFY(leftOver.save(path("install/LastImport/import00-00-00-0000.bmp"), "BMP"));
     if (!inChild("scanIntoTheImportBar", QByteArray()))
         return;
     AmbrioMainWindow *page = m_fixture.start(path("install"), &m_prompter);
     ImportTrayBar *bar = page->importBar();
     QCOMPARE(bar->objectName(), QStringLiteral("ImportBarPhoto"));
-    QCOMPARE(QDir(path("install/LastImport")).entryList(QDir::Files).size(), 0);
+    // What the last run scanned and did not copy waits in the bar: nothing is thrown away.
+    QCOMPARE(bar->count(), 1);
+    QCOMPARE(bar->record(0)->fileName(), QStringLiteral("import00-00-00-0000.bmp"));
+    QVERIFY(QFileInfo::exists(path("install/LastImport/import00-00-00-0000.bmp")));
+
+    // Paste To Album with no album open: told so.
+    QTest::mouseClick(page->findChild<QPushButton *>("pushButtonPasteToAlbum"), Qt::LeftButton);
+    QCOMPARE(m_prompter.messages.takeLast().text, QStringLiteral("You need to select an album before click here.\n"));
+    QCOMPARE(bar->count(), 1);
 
     // The scanner chosen from those SANE finds, remembered in the settings.
     m_prompter.onExec = [](QDialog *dialog) {
@@ -162,13 +184,20 @@ void TestImport::scanIntoTheImportBar()
     // A page: a bitmap file in the last-import folder, shown in the bar.
     QTest::mouseClick(page->findChild<QPushButton *>("pushButtonFromDevices"), Qt::LeftButton);
     QCOMPARE(m_prompter.messages.size(), 0);
-    QCOMPARE(bar->count(), 1);
-    const QStringList scanned = QDir(path("install/LastImport")).entryList(QDir::Files);
-    QCOMPARE(scanned.size(), 1);
+    QCOMPARE(bar->count(), 2);
+    QStringList scanned = QDir(path("install/LastImport")).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(scanned.size(), 2);
+    scanned.removeOne("import00-00-00-0000.bmp");
     QVERIFY(QRegularExpression("^import\\d\\d-\\d\\d-\\d\\d-\\d{3}0\\.bmp$").match(scanned[0]).hasMatch());
-    QCOMPARE(bar->record(0)->picturePath(), path("install/LastImport/") + scanned[0]);
-    QVERIFY(!bar->record(0)->thumbnail().isNull());
-    QCOMPARE(QImageReader(bar->record(0)->picturePath()).format(), QByteArray("bmp"));
+    QCOMPARE(bar->record(1)->picturePath(), path("install/LastImport/") + scanned[0]);
+    QVERIFY(!bar->record(1)->thumbnail().isNull());
+    QCOMPARE(QImageReader(bar->record(1)->picturePath()).format(), QByteArray("bmp"));
+    // A page the command-line tool scans while the window runs shows up too.
+    QImage fromTool(40, 30, QImage::Format_RGB32);
+    fromTool.fill(Qt::cyan);
+    QVERIFY(fromTool.save(path("install/LastImport/import99-00-00-0000.bmp"), "BMP"));
+    QTRY_COMPARE(bar->count(), 3);
+    QCOMPARE(bar->record(2)->fileName(), QStringLiteral("import99-00-00-0000.bmp"));
 
     // Into a plain album: refused, the bar as it was.
     PlayList *plain = nullptr, *folder = nullptr;
@@ -179,15 +208,21 @@ void TestImport::scanIntoTheImportBar()
     QTest::mouseClick(page->findChild<QPushButton *>("pushButtonPasteToAlbum"), Qt::LeftButton);
     QCOMPARE(m_prompter.messages.takeLast().text,
              QStringLiteral("Unable to add this photo.\nSelect a Dynamic Album in the AlbumBay first."));
-    QCOMPARE(bar->count(), 1);
-    // Into a dynamic album: the picture in its folder and rows, the bar and the folder empty.
+    QCOMPARE(bar->count(), 3);
+    // Into a dynamic album: the pictures in its folder and rows, the bar and the folder empty.
     page->slot_selectLibrary(folder);
     QTRY_VERIFY(!page->pictures()->isLoading());
     QTest::mouseClick(page->findChild<QPushButton *>("pushButtonPasteToAlbum"), Qt::LeftButton);
-    QVERIFY(QFileInfo::exists(path("folder/") + scanned[0]));
-    QCOMPARE(folder->indexOfFile(scanned[0]), 0);
+    for (const QString &name : {QStringLiteral("import00-00-00-0000.bmp"), scanned[0], QStringLiteral("import99-00-00-0000.bmp")}) {
+        QVERIFY2(QFileInfo::exists(path("folder/") + name), qPrintable(name));
+        QVERIFY2(folder->indexOfFile(name) >= 0, qPrintable(name));
+    }
+    QCOMPARE(QImage(path("folder/import99-00-00-0000.bmp")).pixelColor(5, 5), QColor(Qt::cyan));
     QCOMPARE(bar->count(), 0);
     QCOMPARE(QDir(path("install/LastImport")).entryList(QDir::Files).size(), 0);
+    // Nothing more to paste: told so.
+    QTest::mouseClick(page->findChild<QPushButton *>("pushButtonPasteToAlbum"), Qt::LeftButton);
+    QVERIFY(m_prompter.messages.takeLast().text.startsWith("There is no imported picture to add."));
 }
 
 bool TestImport::inChild(const char *function, const QByteArray &extra)

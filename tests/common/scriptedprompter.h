@@ -44,10 +44,12 @@ public:
     }
     // The filter entry the user picks in a save chooser that tells it; none: left as offered.
     QQueue<QString> filterAnswers;
-    QString saveFileNameAndFilter(QWidget *, const QString &caption, const QString &, const QString &,
+    QStringList chooserFolders;  // the folder each save chooser was opened in
+    QString saveFileNameAndFilter(QWidget *, const QString &caption, const QString &dir, const QString &,
                                   QString *selectedFilter) override
     {
         choosers << caption;
+        chooserFolders << dir;
         if (selectedFilter && !filterAnswers.isEmpty())
             *selectedFilter = filterAnswers.dequeue();
         return nextFile();
