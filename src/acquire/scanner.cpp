@@ -201,7 +201,8 @@ Outcome acquire(const Choice &choice, const std::function<bool(const QImage &, Q
     SANE_Status status = sane_open(name.constData(), &device.handle);
     if (status != SANE_STATUS_GOOD) {
         device.handle = nullptr;
-        outcome.error = statusText(status);
+        outcome.error = QStringLiteral("The scanner %1 cannot be opened (is it switched on and plugged in?): %2")
+                            .arg(QString::fromUtf8(name), statusText(status));
         return outcome;
     }
     if (!choice.mode.isEmpty() && !setChoice(device.handle, SANE_NAME_SCAN_MODE, choice.mode, &outcome.error))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prefimplementation.h"
+#include "scanner.h"
 
 #include "cataloguecontext.h"
 #include "libraryindex.h"
@@ -120,6 +121,8 @@ public:
     // The strip of pictures just scanned, and its emptying (files of the last-import
     // folder deleted).
     ImportTrayBar *importBar() const;
+    // The scanner and its settings as chosen with "Select Device".
+    Scanner::Choice scanChoice() const;
     // Shows the pictures of the last-import folder in the import bar.
     void loadImportBar();
     void clearImportBar();

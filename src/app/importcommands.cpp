@@ -75,11 +75,28 @@ void AmbrioMainWindow::clearImportBar()
     ui->ImportBarPhoto->clear();
 }
 
+Scanner::Choice AmbrioMainWindow::scanChoice() const
+{
+    Scanner::Choice choice;
+    if (m_pref) {
+        choice.device = m_pref->scannerDevice();
+        choice.source = m_pref->scannerSource();
+        choice.mode = m_pref->scannerMode();
+        choice.resolution = m_pref->scannerResolution();
+    }
+    return choice;
+}
+
 void AmbrioMainWindow::selectTwain()
 {
-    ScannerChoice dialog(m_pref ? m_pref->scannerDevice() : QString(), this);
-    if (m_prompter->exec(&dialog) == QDialog::Accepted && !dialog.device().isEmpty() && m_pref)
-        m_pref->setScannerDevice(dialog.device());
+    ScannerChoice dialog(scanChoice(), this);
+    if (m_prompter->exec(&dialog) != QDialog::Accepted || dialog.device().isEmpty() || !m_pref)
+        return;
+    const Scanner::Choice chosen = dialog.choice();
+    m_pref->setScannerDevice(chosen.device);
+    m_pref->setValue(prefImplementation::ScannerSource, chosen.source);
+    m_pref->setValue(prefImplementation::ScannerMode, chosen.mode);
+    m_pref->setValue(prefImplementation::ScannerResolution, QString::number(chosen.resolution));
 }
 
 void AmbrioMainWindow::ImportTwain()
@@ -98,9 +115,7 @@ void AmbrioMainWindow::ImportTwain()
     bool copiedMeanwhile = false;
     const QMetaObject::Connection meanwhile = connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
                                                       [&copiedMeanwhile] { copiedMeanwhile = true; });
-    Scanner::Choice choice;
-    choice.device = m_pref ? m_pref->scannerDevice() : QString();
-    auto *job = new ScanJob(choice, folder, this);
+    auto *job = new ScanJob(scanChoice(), folder, this);
     m_scan = job;
     QProgressDialog progress(QStringLiteral("Scanning..."), QStringLiteral("&Cancel"), 0, 100, this);
     progress.setObjectName(QStringLiteral("scan progress"));

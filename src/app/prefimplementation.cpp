@@ -44,6 +44,9 @@ const SettingEntry &entry(prefImplementation::Setting setting)
         {"//Vellaro//FirstStartup", true},
         {"//Vellaro//FastThumbs", true},
         {"//Vellaro//ScannerDevice", QString()},
+        {"//Vellaro//ScannerSource", QString()},
+        {"//Vellaro//ScannerMode", QString()},
+        {"//Vellaro//ScannerResolution", QStringLiteral("0")},
     };
     return table[setting];
 }

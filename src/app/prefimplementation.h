@@ -39,6 +39,9 @@ public:
         FirstStartup,
         FastThumbs,
         ScannerDevice,
+        ScannerSource,
+        ScannerMode,
+        ScannerResolution,
         SettingCount
     };
 
@@ -111,6 +114,11 @@ public:
     // The scanner chosen with "Select Device" (a SANE device name); empty: the first one.
     QString scannerDevice() const { return m_values[ScannerDevice].toString(); }
     void setScannerDevice(const QString &device) { setValue(ScannerDevice, device); }
+    // How it scans: "flatbed" or "adf"; "color", "gray" or "lineart"; dots per inch.
+    // Empty and 0: as the scanner is set.
+    QString scannerSource() const { return m_values[ScannerSource].toString(); }
+    QString scannerMode() const { return m_values[ScannerMode].toString(); }
+    int scannerResolution() const { return m_values[ScannerResolution].toString().toInt(); }
     void setStartLocator(bool on) { setValue(StartLocator, on); }
     bool firstStartup() const { return m_values[FirstStartup].toBool(); }
     void setFirstStartup(bool on) { setValue(FirstStartup, on); }

@@ -8,11 +8,13 @@
 #include "pixmaplookup.h"
 #include "playlist.h"
 #include "scriptedprompter.h"
+#include "settingsstore.h"
 #include "testfiles.h"
 #include "thumbsview.h"
 #include "xdisplay.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QProcess>
 #include <QImageReader>
 #include <QListWidget>
@@ -37,6 +39,7 @@ private Q_SLOTS:
     void scanIntoTheImportBar();
     void jammedScanIsTold();
     void cancelledScanWritesNothing();
+    void feederBatchFromTheWindow();
 
 private:
     QString saneConfig(const QString &name, const QByteArray &extra = QByteArray());
@@ -277,6 +280,51 @@ void TestImport::cancelledScanWritesNothing()
     QCOMPARE(m_prompter.messages.size(), 0);
     QCOMPARE(page->importBar()->count(), 0);
     QCOMPARE(QDir(path("install/LastImport")).entryList(QDir::Files).size(), 0);
+}
+
+void TestImport::feederBatchFromTheWindow()
+{
+    if (!inChild("feederBatchFromTheWindow", QByteArray()))
+        return;
+    AmbrioMainWindow *page = startScanning();
+    // The feeder, in colour at 75 dpi, chosen and remembered.
+    m_prompter.onExec = [](QDialog *dialog) {
+        auto *list = dialog->findChild<QListWidget *>("scannerList");
+        QTRY_COMPARE(list->count(), 2);
+        list->setCurrentRow(0);
+        auto pick = [dialog](const char *name, const QVariant &value) {
+            auto *box = dialog->findChild<QComboBox *>(name);
+            QVERIFY(box->findData(value) > 0);
+            box->setCurrentIndex(box->findData(value));
+        };
+        pick("scannerSource", "adf");
+        pick("scannerMode", "color");
+        pick("scannerResolution", 75);
+    };
+    m_prompter.dialogResults << QDialog::Accepted;
+    QTest::mouseClick(page->findChild<QPushButton *>("pushButtonSelectDevice"), Qt::LeftButton);
+    m_prompter.onExec = nullptr;
+    QTest::mouseClick(page->findChild<QPushButton *>("pushButtonFromDevices"), Qt::LeftButton);
+    QCOMPARE(m_prompter.messages.size(), 0);
+    // The test scanner's feeder holds ten sheets: ten pages, each a colour bitmap of
+    // its 80 x 100 mm page at 75 dpi.
+    QCOMPARE(page->importBar()->count(), 10);
+    const QStringList files = QDir(path("install/LastImport")).entryList(QDir::Files);
+    QCOMPARE(files.size(), 10);
+    for (const QString &name : files) {
+        QImageReader reader(path("install/LastImport/") + name);
+        QCOMPARE(reader.format(), QByteArray("bmp"));
+        const QImage page = reader.read();
+        QVERIFY2(page.depth() == 32, qPrintable(name));  // 24-bit colour, not a grey palette
+        QVERIFY2(qAbs(page.width() - 75 * 80 / 25.4) < 3 && qAbs(page.height() - 75 * 100 / 25.4) < 3,
+                 qPrintable(QStringLiteral("%1: %2 x %3").arg(name).arg(page.width()).arg(page.height())));
+    }
+    // The choice is kept with the settings at close.
+    page->close();
+    auto store = SettingsStore::open();
+    QCOMPARE(store->value("//Vellaro//ScannerSource").toString(), QStringLiteral("adf"));
+    QCOMPARE(store->value("//Vellaro//ScannerMode").toString(), QStringLiteral("color"));
+    QCOMPARE(store->value("//Vellaro//ScannerResolution").toInt(), 75);
 }
 
 QTEST_MAIN(TestImport)
