@@ -420,7 +420,7 @@ void TestViewer::savingKeepsThePhotographsMetadata()
         viewer.EffectUndo();
         Exiv2::Image::AutoPtr saved = Exiv2::ImageFactory::open(QFile::encodeName(file).toStdString());
         saved->readMetadata();
-        return std::move(saved);
+        return saved;
     };
     auto exifOnly = roundTrip("exif-only.jpg", true, false);
     QCOMPARE(exifOnly->exifData().findKey(Exiv2::ExifKey("Exif.Image.Model"))->toString(), std::string("OnlyExif"));
