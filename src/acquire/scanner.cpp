@@ -1,6 +1,8 @@
 #include "scanner.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <QSysInfo>
 #include <QTime>
 #include <QtEndian>
@@ -403,7 +405,14 @@ bool write(const QImage &image, const QString &path, QString *error)
     const QByteArray bytes = encode(image);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("The scanned picture could not be written to %1: %2").arg(path, file.errorString());
+        // A full disk often comes back from the file layer as "Unknown error".
+        const QStorageInfo disk(QFileInfo(path).absolutePath());
+        const QString reason = disk.isValid() && disk.bytesAvailable() < bytes.size()
+                                   ? QStringLiteral("the disk is full (%1 KB free, the picture needs %2 KB)")
+                                         .arg(disk.bytesAvailable() / 1024)
+                                         .arg((bytes.size() + 1023) / 1024)
+                                   : file.errorString();
+        *error = QStringLiteral("The scanned picture could not be written to %1: %2").arg(path, reason);
         return false;
     }
     return true;

@@ -176,6 +176,13 @@ void TestScan::scanFromTheCommandLine()
     QCOMPARE(out.code, 1);
     QVERIFY2(out.err.startsWith("Scanner Error: Document feeder jammed"), qPrintable(out.err));
     QCOMPARE(QDir(path("install/LastImport")).count(), before);
+    // A disk too full for the page: told, exit 1, no half file nor temporary left.
+    out = runCli(path("home"), path("install"), {"scan", "--resolution", "50"}, 10000,
+                 {"SANE_CONFIG_DIR=" + config, "ASAN_OPTIONS=detect_leaks=0"});
+    QCOMPARE(out.code, 1);
+    QVERIFY2(out.err.startsWith("Scanner Error: The scanned picture could not be written to " + path("install/LastImport")),
+             qPrintable(out.err));
+    QCOMPARE(QDir(path("install/LastImport")).count(), before);
     // Cancelled by the scanner, not by the user: a failure, told, nothing written.
     out = scan(saneConfig("cancelled", "read-status-code \"SANE_STATUS_CANCELLED\"\n"), {});
     QCOMPARE(out.code, 1);
