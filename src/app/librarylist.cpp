@@ -1,5 +1,7 @@
 #include "librarylist.h"
 
+#include "dropcopy.h"
+
 #include "cataloguecontext.h"
 #include "directoryplaylist.h"
 #include "libraryindex.h"
@@ -361,7 +363,7 @@ void libraryList::dragEnterEvent(QDragEnterEvent *event)
 {
     const QMimeData *data = event->mimeData();
     if (data->hasUrls() || data->hasText() || data->hasImage())
-        event->acceptProposedAction();
+        acceptAsCopy(event);
     else
         event->ignore();
 }
@@ -369,7 +371,7 @@ void libraryList::dragEnterEvent(QDragEnterEvent *event)
 void libraryList::dragMoveEvent(QDragMoveEvent *event)
 {
     setHighlighted(itemAt(event->position().toPoint()));
-    event->acceptProposedAction();
+    acceptAsCopy(event);
 }
 
 void libraryList::dragLeaveEvent(QDragLeaveEvent *event)
@@ -383,6 +385,10 @@ void libraryList::dropEvent(QDropEvent *event)
     // The album under the pointer takes the drop; the open album and the list's
     // selection stay as they are.
     QTreeWidgetItem *item = itemAt(event->position().toPoint());
+    if (!acceptAsCopy(event)) {
+        setHighlighted(nullptr);
+        return;
+    }
     const QMimeData *data = event->mimeData();
     if (data->hasUrls()) {
         QStringList files;
@@ -397,5 +403,4 @@ void libraryList::dropEvent(QDropEvent *event)
     }
     Q_EMIT dropped(event);
     setHighlighted(nullptr);
-    event->acceptProposedAction();
 }

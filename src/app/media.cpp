@@ -122,6 +122,13 @@ void media::buildMenus()
 
 void media::closeEvent(QCloseEvent *event)
 {
+    // Closed while the mini window is open (the session ends, a close asked of the
+    // hidden window): the strip goes first, so nothing writes the catalogue after the
+    // organiser has stored it and let it go.
+    if (m_mini) {
+        disconnect(m_mini, nullptr, this, nullptr);
+        delete m_mini;
+    }
     m_photo->close();
     event->accept();
 }
@@ -245,10 +252,11 @@ void media::slot_pref()
 
 void media::slot_minime()
 {
-    if (m_mini) {
+    if (m_mini && m_mini->isVisible()) {
         m_mini->raise();
         return;
     }
+    delete m_mini;
     hide();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_mini = new minime(m_photo, this);

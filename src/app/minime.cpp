@@ -200,6 +200,12 @@ void minime::slot_minimeClose()
 {
     if (m_closing)
         return;
+    putOwnerBack();
+    close();
+}
+
+void minime::putOwnerBack()
+{
     m_closing = true;
     m_wait->show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -215,17 +221,13 @@ void minime::slot_minimeClose()
     }
     m_wait->hide();
     Q_EMIT closed();
-    close();
 }
 
 void minime::closeEvent(QCloseEvent *event)
 {
     // Closed by the window manager: the main window comes back all the same.
-    if (!m_closing) {
-        event->ignore();
-        slot_minimeClose();
-        return;
-    }
+    if (!m_closing)
+        putOwnerBack();
     QWidget::closeEvent(event);
 }
 

@@ -63,6 +63,8 @@ protected:
 
 private:
     void fillAlbumsMenu();
+    // Releases the strip and shows the owner again at (0, 0).
+    void putOwnerBack();
     // Reserves `width` pixels at the right screen edge, from the top down `height`
     // pixels (0: releases it). Only X11 knows of reservations.
     void reserveStrip(int width, int height);

@@ -198,8 +198,25 @@ QString PlayList::contentKind()
 QPixmap PlayList::icon(bool open)
 {
     const bool pictureIcons = m_context && m_context->albumIconType;
-    if (pictureIcons && rowCount() > 0 && !open && !m_thumbCache.isEmpty())
-        return m_thumbCache.first().pixmap;
+    if (pictureIcons && rowCount() > 0 && !open) {
+        // The first picture's thumbnail: from the album's cache when it is there (the
+        // cache fills in the order thumbnails arrive, not in the album's), else from its
+        // thumbnail file.
+        const QString first = m_rows.fieldText(0, AlbumRows::FileName);
+        for (const ThumbCacheEntry &entry : std::as_const(m_thumbCache)) {
+            if (entry.fileName == first && !entry.pixmap.isNull())
+                return entry.pixmap;
+        }
+        if (m_firstIconName != first) {
+            m_firstIconName = first;
+            m_firstIcon = QPixmap();
+            const QString file = m_context->albumFolder(m_kivDir) + QLatin1Char('/') + first;
+            if (isSafeKivDir(m_kivDir) && QFileInfo(file).isFile())
+                m_firstIcon.load(file);
+        }
+        if (!m_firstIcon.isNull())
+            return m_firstIcon;
+    }
     if (rowCount() > 0) {
         contentKind();
         return kivPixmap(filledIconName());

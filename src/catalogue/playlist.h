@@ -186,6 +186,10 @@ private:
     QString m_damage;
     QString m_lastError;
     QList<ThumbCacheEntry> m_thumbCache;
+    // The first picture's thumbnail as the album's icon, read from its thumbnail file
+    // once (the album need not have been opened); with the file name it is of.
+    QString m_firstIconName;
+    QPixmap m_firstIcon;
 };
 
 // Forwards the four album-list constructors of a base class and runs the subclass's

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QHash>
+
 #include "cataloguecontext.h"
 #include "cataloguefile.h"
 #include "pixmaplookup.h"
@@ -89,18 +91,38 @@ void Stats::evaluate(const PlayList &source, AlbumRows &out) const
 
 void Stats::setRowTable(const AlbumRows &rows)
 {
-    // Result rows: type, source folder, file name, album id, view count, badge.
+    // Result rows: type, source folder, file name, album id, view count, badge. A picture
+    // held by several albums is one picture: its views are added up, and it stands once,
+    // with the first album that holds it.
     constexpr int views = 4;
-    QList<int> viewed;
+    QList<int> first;          // the first row of each picture, in catalogue order
+    QList<int> total;          // its views, all albums together
+    QHash<QString, int> seen;  // picture path -> its place in `first`
     for (int i = 0; i < rows.count(); ++i) {
-        if (rows.field(i, views).toInt() > 0)
-            viewed.append(i);
+        const QString picture = rows.fieldText(i, 1) + QLatin1Char('/') + rows.fieldText(i, 2);
+        const int count = rows.field(i, views).toInt();
+        const auto found = seen.constFind(picture);
+        if (found != seen.cend()) {
+            total[*found] += count;
+            continue;
+        }
+        seen.insert(picture, int(first.size()));
+        first.append(i);
+        total.append(count);
     }
-    std::stable_sort(viewed.begin(), viewed.end(),
-                     [&rows](int a, int b) { return rows.field(a, views).toInt() > rows.field(b, views).toInt(); });
+    QList<int> viewed;
+    for (int k = 0; k < first.size(); ++k) {
+        if (total.at(k) > 0)
+            viewed.append(k);
+    }
+    std::stable_sort(viewed.begin(), viewed.end(), [&total](int a, int b) { return total.at(a) > total.at(b); });
     AlbumRows ranked;
-    for (int i = 0; i < viewed.size() && i < Places; ++i)
-        ranked.appendLine(rows.line(viewed.at(i)));
+    for (int i = 0; i < viewed.size() && i < Places; ++i) {
+        QStringList row = rows.row(first.at(viewed.at(i)));
+        if (row.size() > views)
+            row[views] = QString::number(total.at(viewed.at(i)));
+        ranked.append(row);
+    }
     SmartPlaylist::setRowTable(ranked);
 }
 

@@ -116,6 +116,41 @@ void StatsView::setAlbum(PlayList *album)
     drawPodium();
 }
 
+QStringList StatsView::nameLines(const QString &name, const QFontMetrics &metrics, const QRect &box)
+{
+    // Wrapped at word boundaries; a word wider than the box is cut, and what does not
+    // fit in the box ends the last line with "...".
+    const int room = qMax(1, (box.height() - metrics.height()) / metrics.lineSpacing() + 1);
+    QStringList lines;
+    QString line;
+    const QStringList words = name.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    int next = 0;
+    for (; next < words.size(); ++next) {
+        const QString tried = line.isEmpty() ? words.at(next) : line + QLatin1Char(' ') + words.at(next);
+        if (line.isEmpty() || metrics.horizontalAdvance(tried) <= box.width()) {
+            line = tried;
+            continue;
+        }
+        lines << line;
+        line = words.at(next);
+        if (lines.size() == room)
+            break;
+    }
+    if (lines.size() < room) {
+        lines << line;
+        line.clear();
+        next = int(words.size());
+    }
+    // What is left joins the last line, cut to the box.
+    const QString rest = QStringList(words.mid(next)).join(QLatin1Char(' '));
+    QString &last = lines.last();
+    const QString full = rest.isEmpty() ? last : last + QLatin1Char(' ') + rest;
+    for (QString &each : lines)
+        each = metrics.elidedText(each, Qt::ElideRight, box.width());
+    last = metrics.elidedText(full, Qt::ElideRight, box.width());
+    return lines;
+}
+
 void StatsView::drawPodium()
 {
     const QPixmap background = kivPixmap(QStringLiteral("podium.png"));
@@ -132,8 +167,15 @@ void StatsView::drawPodium()
     painter.setFont(font);
     painter.setPen(QColor(0, 0, 127));
     for (int i = 0; i < 3; ++i) {
-        if (m_places[i])
-            painter.drawText(nameBox(i + 1), Qt::AlignHCenter | Qt::TextWordWrap, m_places[i]->fileName());
+        if (!m_places[i])
+            continue;
+        const QRect box = nameBox(i + 1);
+        const QStringList lines = nameLines(m_places[i]->fileName(), painter.fontMetrics(), box);
+        int y = box.top();
+        for (const QString &line : lines) {
+            painter.drawText(QRect(box.left(), y, box.width(), painter.fontMetrics().height()), Qt::AlignHCenter, line);
+            y += painter.fontMetrics().lineSpacing();
+        }
     }
     painter.end();
     m_podium = podium;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QPixmap>
 #include <QWidget>
 #include <memory>
@@ -41,6 +42,9 @@ public:
     // Where each place's thumbnail and name stand on the podium picture.
     static QPoint thumbnailAt(int number);
     static QRect nameBox(int number);
+    // A file name as it stands in its box: wrapped at word boundaries, as many lines as
+    // the box holds, the last one ending with "..." when the rest does not fit.
+    static QStringList nameLines(const QString &name, const QFontMetrics &metrics, const QRect &box);
 
 private:
     std::unique_ptr<KivViewItem> recordFromRow(const QStringList &row) const;

@@ -1,5 +1,7 @@
 #include "thumbsview.h"
 
+#include "dropcopy.h"
+
 #include "kivviewitem.h"
 #include "photoitem.h"
 #include "pixmaplookup.h"
@@ -682,18 +684,20 @@ void thumbsView::dragEnterEvent(QDragEnterEvent *event)
 {
     const QMimeData *data = event->mimeData();
     if (data->hasUrls() || data->hasImage() || data->hasText())
-        event->acceptProposedAction();
+        acceptAsCopy(event);
     else
         event->ignore();
 }
 
 void thumbsView::dragMoveEvent(QDragMoveEvent *event)
 {
-    event->acceptProposedAction();
+    acceptAsCopy(event);
 }
 
 void thumbsView::dropEvent(QDropEvent *event)
 {
+    if (!acceptAsCopy(event))
+        return;
     const QMimeData *data = event->mimeData();
     KivViewItem *target = itemAtContents(viewportToContents(event->position().toPoint()));
     if (data->hasUrls()) {
@@ -708,5 +712,4 @@ void thumbsView::dropEvent(QDropEvent *event)
     } else if (data->hasText() && target) {
         Q_EMIT itemDroped(target, data->text());
     }
-    event->acceptProposedAction();
 }

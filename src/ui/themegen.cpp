@@ -529,7 +529,7 @@ QImage menubarMock()
     p.fillRect(QRectF(1, 15, w - 2, 14), QColor(228, 232, 240));
     p.setPen(QColor(30, 40, 60));
     p.setFont(font(9, false));
-    const QStringList menus{"File", "Edit", "View", "Tools", "Help"};
+    const QStringList menus{"File", "Album", "Photo", "Find"};
     qreal x = 7;
     for (const QString &menu : menus) {
         p.drawText(QPointF(x, 26), menu);

@@ -1,6 +1,7 @@
 // The statistics podium, the preferences dialog and the mini window, driven as a user
 // drives them, checked on what they show and on the files they write.
 #include "ambriomainwindow.h"
+#include "cataloguelock.h"
 #include "kivpixmapview.h"
 #include "kivviewitem.h"
 #include "libraryindex.h"
@@ -43,9 +44,12 @@ private Q_SLOTS:
     void cleanup();
     void podiumFollowsTheViews();
     void longNameWrapsInItsBox();
+    void onePictureInTwoAlbumsStandsOnce();
+    void albumIconIsItsFirstPicture();
     void preferencesCancelAndOk();
     void miniWindowAlbumsDropsAndBack();
     void miniWindowReservesItsStrip();
+    void miniWindowClosedOtherwise();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -224,14 +228,15 @@ void TestPanels::podiumFollowsTheViews()
 
 void TestPanels::longNameWrapsInItsBox()
 {
-    const QString name = QStringLiteral("our long summer holiday by the sea.png");
+    const QString name = QStringLiteral("our long summer holiday by the sea with the whole family.png");
     makeCatalogue({{name, 9}, {"b.png", 3}, {"c.png", 2}});
     AmbrioMainWindow *page = m_fixture.start(path("install"), &m_prompter);
     selectStatistics(page);
     QCOMPARE(page->statsView()->place(1)->fileName(), name);
     const QImage podium = page->statsView()->podium().toImage();
     const QRect box = StatsView::nameBox(1);
-    // Ink in the box's upper and lower halves (two lines), none beside the box.
+    // Ink in the box's upper and lower halves (two lines), none beside it nor above it,
+    // nor in the thumbnail's first rows below it.
     QList<int> inkRows;
     for (int y = box.top(); y <= box.bottom(); ++y) {
         for (int x = box.left(); x <= box.right(); ++x) {
@@ -244,10 +249,59 @@ void TestPanels::longNameWrapsInItsBox()
     QVERIFY(!inkRows.isEmpty());
     QVERIFY2(inkRows.first() < box.top() + box.height() / 2 && inkRows.last() > box.top() + box.height() / 2,
              qPrintable(QString::number(inkRows.first()) + " to " + QString::number(inkRows.last())));
-    for (int y = box.top() - 5; y <= box.bottom(); ++y) {
-        for (int x : {box.left() - 6, box.left() - 1, box.right() + 1, box.right() + 6})
+    for (int y = box.top() - 5; y <= box.bottom() + 4; ++y) {
+        for (int x = box.left() - 6; x <= box.right() + 6; ++x) {
+            if (box.contains(x, y))
+                continue;
             QVERIFY2(!isInk(podium.pixelColor(x, y)), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+        }
     }
+    // Two lines of whole words; what does not fit ends the second with an ellipsis.
+    const QStringList lines = StatsView::nameLines(name, QFontMetrics(QFont()), box);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(name.startsWith(lines[0] + " "));
+    QVERIFY2(lines[1].endsWith(QChar(0x2026)), qPrintable(lines[1]));
+    QCOMPARE(StatsView::nameLines("short.png", QFontMetrics(QFont()), box), QStringList{"short.png"});
+}
+
+void TestPanels::onePictureInTwoAlbumsStandsOnce()
+{
+    // a.png is in Trip (5 views) and in Other (4 views): 9 in all, first, once.
+    makeCatalogue({{"a.png", 5}, {"b.png", 6}, {"c.png", 1}, {"d.png", 2}});
+    writeFile(path("install/DataBase/library.db"),
+              "NUMLIB=2\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\nLIBRARY=NONE,Photo,Other,Playlist,Other1\r\n");
+    writeFile(path("install/DataBase/db/Other1.db"), "KivDir=Other1\r\nTitle=Other\r\nDirty=False\r\nCreationDate=2003-12-31\r\n"
+                                                     "NumFile=1\r\nFile=Photo|" + path("pics").toUtf8() + "|a.png| | | |1|4|-1|120*90|\r\n");
+    AmbrioMainWindow *page = m_fixture.start(path("install"), &m_prompter);
+    selectStatistics(page);
+    QCOMPARE(page->statsView()->place(1)->fileName(), QStringLiteral("a.png"));
+    QCOMPARE(page->statsView()->place(1)->viewCount(), 9);
+    QCOMPARE(page->statsView()->place(2)->fileName(), QStringLiteral("b.png"));
+    QCOMPARE(page->statsView()->place(3)->fileName(), QStringLiteral("d.png"));
+}
+
+void TestPanels::albumIconIsItsFirstPicture()
+{
+    makeCatalogue({{"a.png", 0}, {"b.png", 0}, {"c.png", 0}});
+    // Thumbnail files of their own colours, newer than the pictures.
+    const QList<QPair<QString, QColor>> thumbnails{{"a.png", Qt::magenta}, {"b.png", Qt::cyan}, {"c.png", Qt::yellow}};
+    QDir().mkpath(path("install/DataBase/db/Trip1"));
+    for (const auto &[name, colour] : thumbnails) {
+        QImage thumbnail(99, 73, QImage::Format_RGB32);
+        thumbnail.fill(colour);
+        QVERIFY(thumbnail.save(path("install/DataBase/db/Trip1/") + name, "JPEG"));
+    }
+    AmbrioMainWindow *page = m_fixture.start(path("install"), &m_prompter);
+    auto iconMiddle = [page] {
+        PlayList *trip = page->albumList()->storedAlbums().first();
+        const QImage icon = static_cast<QTreeWidgetItem *>(trip)->icon(0).pixmap(page->albumList()->iconSize()).toImage();
+        return icon.pixelColor(icon.width() / 2, icon.height() / 2);
+    };
+    // Before the album was ever opened, and after (whichever thumbnail came first).
+    QVERIFY2(distance(iconMiddle(), Qt::magenta) < 60, qPrintable(iconMiddle().name()));
+    openAlbum(page, "Trip");
+    page->albumList()->setPixmapPlaylist(page->albumList()->storedAlbums().first());
+    QVERIFY2(distance(iconMiddle(), Qt::magenta) < 60, qPrintable(iconMiddle().name()));
 }
 
 void TestPanels::preferencesCancelAndOk()
@@ -491,6 +545,70 @@ void TestPanels::miniWindowReservesItsStrip()
     }
     openbox.terminate();
     openbox.waitForFinished();
+}
+
+void TestPanels::miniWindowClosedOtherwise()
+{
+    makeCatalogue({{"a.png", 0}, {"b.png", 0}});
+    auto pref = std::make_unique<prefImplementation>();
+    pref->setInstallPath(path("install"));
+    pref->setFirstStartup(false);
+    QImage dropped(40, 40, QImage::Format_RGB32);
+    dropped.fill(Qt::blue);
+    QDir().mkpath(path("other"));
+    QVERIFY(dropped.save(path("other/moved.png")));
+    {
+        media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &m_prompter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        openAlbum(window.organiser(), "Trip");
+        auto *miniMe = window.findChild<QPushButton *>("miniMeButton");
+        QTest::mouseClick(miniMe, Qt::LeftButton);
+        QPointer<minime> mini = window.miniWindow();
+        QTRY_COMPARE(mini->view()->count(), 2);
+
+        // A file manager moving a file here is told "copied": it keeps its original.
+        // A drag that can only move is refused.
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path("other/moved.png"))});
+        const QPoint at = mini->view()->viewport()->rect().center();
+        // As a drag goes: entering, moving, dropping.
+        auto drag = [&](Qt::DropActions actions, Qt::KeyboardModifiers modifiers) {
+            QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, modifiers);
+            QCoreApplication::sendEvent(mini->view()->viewport(), &enter);
+            if (!enter.isAccepted())
+                return Qt::IgnoreAction;
+            QDropEvent drop(at, actions, &data, Qt::LeftButton, modifiers);
+            QCoreApplication::sendEvent(mini->view()->viewport(), &drop);
+            return drop.dropAction();
+        };
+        QCOMPARE(drag(Qt::MoveAction, Qt::NoModifier), Qt::IgnoreAction);
+        QCOMPARE(mini->view()->count(), 2);
+        // Shift: the source proposes a move.
+        QCOMPARE(drag(Qt::MoveAction | Qt::CopyAction, Qt::ShiftModifier), Qt::CopyAction);
+        QTRY_COMPARE(mini->view()->count(), 3);
+
+        // Closed by the window manager: the main window is back, and Mini-Me opens a
+        // new strip.
+        mini->close();
+        QTRY_VERIFY(!mini);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.pos(), QPoint(0, 0));
+        QTest::mouseClick(miniMe, Qt::LeftButton);
+        QVERIFY(window.miniWindow());
+        QVERIFY(window.miniWindow()->isVisible());
+        mini = window.miniWindow();
+
+        // The hidden main window closed while the strip is open: the strip goes with it
+        // and nothing writes the catalogue after the window has let it go.
+        window.close();
+        QVERIFY(!mini);
+        CatalogueLock other(pref->catalogueRoot());
+        QVERIFY(other.tryLock());
+        other.unlock();
+    }
+    for (QWidget *top : QApplication::topLevelWidgets())
+        QVERIFY2(top->objectName() != QLatin1String("minime"), "a mini window outlived its program");
 }
 
 QTEST_MAIN(TestPanels)
