@@ -220,6 +220,11 @@ void TestPanels::podiumFollowsTheViews()
     QVERIFY(distance(podiumMiddle(podium, 1), colourOf(3)) < 40);
     QVERIFY(distance(podiumMiddle(podium, 2), colourOf(0)) < 40);
 
+    // Over the thumbnail view at its size, as the window is resized.
+    page->resize(1100, 760);
+    QTRY_COMPARE(page->statsView()->geometry(), page->photoView()->geometry());
+    QVERIFY(page->photoView()->width() > 600);
+
     // Another album hides the podium; the thumbnails come back.
     openAlbum(page, "Trip");
     QVERIFY(!page->statsView()->isVisible());
