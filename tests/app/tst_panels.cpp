@@ -47,6 +47,7 @@ private Q_SLOTS:
     void onePictureInTwoAlbumsStandsOnce();
     void albumIconIsItsFirstPicture();
     void preferencesCancelAndOk();
+    void frameListKeepsTheStoredFrame();
     void miniWindowAlbumsDropsAndBack();
     void miniWindowReservesItsStrip();
     void miniWindowClosedOtherwise();
@@ -405,6 +406,37 @@ void TestPanels::preferencesCancelAndOk()
     QCOMPARE(store->value("//Vellaro//MenuBar").toBool(), false);
     QCOMPARE(store->value("//Vellaro//ExternalEditor").toString(), QStringLiteral("krita"));
     QCOMPARE(store->value("//Vellaro//AlbumCache").toBool(), true);
+}
+
+void TestPanels::frameListKeepsTheStoredFrame()
+{
+    prefImplementation pref;
+    auto *list = pref.findChild<QComboBox *>("comboBoxFrameList");
+    const QStringList offered{"Slide", "Photo (default)", "Film", "rectangle"};
+    auto items = [list] {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->itemText(i);
+        return texts;
+    };
+    QCOMPARE(items(), offered);
+    for (const QString &frame : offered) {
+        pref.setFrame(frame);
+        QCOMPARE(items(), offered);
+        QCOMPARE(list->currentText(), frame);
+    }
+    // A frame of another theme stays offered and chosen: OK without touching it keeps it.
+    pref.setFrame("Polaroid");
+    QCOMPARE(items(), offered + QStringList{"Polaroid"});
+    prefImplementation::DialogChanges changes = pref.takeDialogValues();
+    QVERIFY(!changes.frame);
+    QVERIFY(!changes.thumbnails);
+    QCOMPARE(pref.frame(), QStringLiteral("Polaroid"));
+    list->setCurrentText("Film");
+    changes = pref.takeDialogValues();
+    QVERIFY(changes.frame);
+    QVERIFY(changes.thumbnails);
+    QCOMPARE(pref.frame(), QStringLiteral("Film"));
 }
 
 void TestPanels::miniWindowAlbumsDropsAndBack()
