@@ -116,6 +116,21 @@ void TestImport::clipboardImageIsPasted()
     const QImage pasted(path("pics/from clipboard.png"));
     QCOMPARE(pasted.size(), QSize(64, 48));
     QCOMPARE(pasted.pixelColor(10, 10), QColor(250, 10, 10));
+    // A half-transparent image: kept so in a PNG, put on white in a JPEG.
+    QImage clear(40, 30, QImage::Format_ARGB32);
+    clear.fill(QColor(0, 0, 255, 128));
+    QVERIFY(clear.save(path("clear.png")));
+    QCOMPARE(QProcess::execute("xclip", {"-selection", "clipboard", "-t", "image/png", "-i", path("clear.png")}), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(PictureCommands::clipboardImage().size() == QSize(40, 30), 10000);
+    m_prompter.fileAnswers << path("pics/clear.png") << path("pics/flat.jpg");
+    QTest::mouseClick(paste, Qt::LeftButton);
+    QTest::mouseClick(paste, Qt::LeftButton);
+    QTRY_COMPARE(page->photoView()->items().size(), 5);
+    const QColor kept = QImage(path("pics/clear.png")).pixelColor(5, 5);
+    QVERIFY2(qAbs(kept.alpha() - 128) <= 2 && kept.blue() > 240, qPrintable(kept.name(QColor::HexArgb)));
+    const QColor flat = QImage(path("pics/flat.jpg")).pixelColor(5, 5);
+    // Blue at half over white: (127, 127, 255), not (0, 0, 128) over black.
+    QVERIFY2(flat.red() > 110 && flat.green() > 110 && flat.blue() > 230, qPrintable(flat.name()));
     // A photograph larger than Qt decodes by default (128 MB of pixels) is taken too.
     QImage large(8000, 6000, QImage::Format_RGB32);
     large.fill(QColor(10, 200, 10));
