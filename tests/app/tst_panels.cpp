@@ -388,6 +388,30 @@ void TestPanels::preferencesCancelAndOk()
     // Nothing reaches the settings file before the window closes.
     QVERIFY(!SettingsStore::open()->contains("//Vellaro//ThumbsBay//Frame"));
 
+    // The frame around the thumbnails alone switched off: the thumbnails are drawn
+    // again at once (the view asks for a paint), not when something else covers them.
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    m_prompter.onExec = [&](QDialog *dialog) {
+        dialog->show();
+        tick("checkBoxFrameAround");
+        dialog->hide();
+        QCoreApplication::processEvents();
+        page->photoView()->viewport()->installEventFilter(&counter);
+    };
+    m_prompter.dialogResults << QDialog::Accepted;
+    QTest::mouseClick(options, Qt::LeftButton);
+    QVERIFY(!pref->paintFrame());
+    QTRY_VERIFY(counter.paints > 0);
+    page->photoView()->viewport()->removeEventFilter(&counter);
+
     // "&Help" shows the guide's words on the preferences.
     m_prompter.onExec = [&](QDialog *dialog) {
         dialog->show();
