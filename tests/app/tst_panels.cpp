@@ -268,6 +268,10 @@ void TestPanels::longNameWrapsInItsBox()
     QVERIFY(name.startsWith(lines[0] + " "));
     QVERIFY2(lines[1].endsWith(QChar(0x2026)), qPrintable(lines[1]));
     QCOMPARE(StatsView::nameLines("short.png", QFontMetrics(QFont()), box), QStringList{"short.png"});
+    // Words share a line while they fit; the first line is full.
+    QCOMPARE(StatsView::nameLines("my cat.png", QFontMetrics(QFont()), box), QStringList{"my cat.png"});
+    const QString nextWord = name.mid(lines[0].size() + 1).section(' ', 0, 0);
+    QVERIFY(QFontMetrics(QFont()).horizontalAdvance(lines[0] + " " + nextWord) > box.width());
 }
 
 void TestPanels::onePictureInTwoAlbumsStandsOnce()
