@@ -10,12 +10,15 @@
 #include "prompter.h"
 #include "scanjob.h"
 #include "scannerchoice.h"
+#include "thumbnailmaker.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QHash>
+#include <QImageReader>
 #include <QGuiApplication>
 #include <QProgressDialog>
 #include <QUrl>
@@ -47,8 +50,11 @@ void AmbrioMainWindow::loadImportBar()
             names << file.fileName();
     }
     QStringList shown;
-    for (const KivViewItem *record : bar->records())
+    QHash<QString, QPixmap> thumbnails;  // pictures shown already are not read again
+    for (const KivViewItem *record : bar->records()) {
         shown << record->fileName();
+        thumbnails.insert(record->fileName(), record->thumbnail());
+    }
     if (shown == names)
         return;
     bar->clear();
@@ -57,7 +63,15 @@ void AmbrioMainWindow::loadImportBar()
         record->setFileName(name);
         record->setSourceFolder(path);
         record->setAlbumFolderPath(path + QLatin1Char('/'));
-        record->setThumbnail(QPixmap(path + QLatin1Char('/') + name));
+        QPixmap thumbnail = thumbnails.value(name);
+        if (thumbnail.isNull()) {
+            // Read at thumbnail size: a scan at 1200 dpi is tens of megabytes.
+            QImageReader reader(path + QLatin1Char('/') + name);
+            if (const QSize size = reader.size(); size.isValid())
+                reader.setScaledSize(ThumbnailMaker::fittedSize(size));
+            thumbnail = QPixmap::fromImage(reader.read());
+        }
+        record->setThumbnail(thumbnail);
         bar->add(std::move(record));
     }
     if (bar->count() > 0)
