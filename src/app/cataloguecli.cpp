@@ -27,6 +27,7 @@
 #include "picturewriter.h"
 #include "thumbnailmaker.h"
 #include "searchengine.h"
+#include "version.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -201,6 +202,7 @@ QString CatalogueCli::usage()
 {
     return QStringLiteral(
         "usage: vellaro-cli [--install-dir DIR] [--json] COMMAND [ARGUMENTS]\n"
+        "       vellaro-cli --help | --version\n"
         "  albums                          stored albums in library order\n"
         "  rows ALBUM                      an album's rows (ALBUM: an id, or a name naming one album)\n"
         "  smart KIND [KEYWORD]            AllPhoto, Favorites, Stats, Search, BySubject or CategoryPl\n"
@@ -392,6 +394,10 @@ int CatalogueCli::run(const QStringList &arguments)
             options.repair = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             m_out << usage();
+            return Done;
+        } else if (arg == QLatin1String("--version")) {
+            m_out << "vellaro-cli " VELLARO_VERSION "\n";
+            m_out.flush();
             return Done;
         } else {
             options.positional << arg;

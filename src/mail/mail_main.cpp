@@ -1,4 +1,5 @@
 // vellaro-mail RECIPIENT SUBJECT PATH NAME [PATH NAME]...
+// vellaro-mail --help | --version
 //
 // Sends pictures by mail: PATH is a picture's file, NAME the name it is attached under.
 // The body is read from standard input when that is not a terminal. Exit status: 0 the
@@ -6,6 +7,7 @@
 // printed); 1 it could not be delivered (a draft keeps it when possible); 2 the command
 // line is wrong, the recipient is no mail address or a picture cannot be read.
 #include "maildelivery.h"
+#include "version.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,10 +21,14 @@ namespace {
 
 const char Usage[] =
     "usage: vellaro-mail RECIPIENT SUBJECT PATH NAME [PATH NAME]...\n"
+    "       vellaro-mail --help | --version\n"
     "Sends the pictures PATH, each attached as NAME, to RECIPIENT; the body is read from\n"
     "standard input. The mail goes to the system's mailer (VELLARO_SENDMAIL, else sendmail\n"
     "on PATH, /usr/sbin/sendmail), else to the desktop's mail client (xdg-email), else it\n"
-    "is written as a draft in the documents folder.\n";
+    "is written as a draft in the documents folder.\n"
+    "Exit status: 0 sent, handed to the mail client or written as a draft; 1 not delivered\n"
+    "(kept as a draft when possible); 2 a wrong command line, no mail address, or a picture\n"
+    "that cannot be read.\n";
 
 } // namespace
 
@@ -33,6 +39,10 @@ int main(int argc, char *argv[])
     const QStringList arguments = app.arguments().mid(1);
     if (arguments.size() == 1 && (arguments.first() == QLatin1String("--help") || arguments.first() == QLatin1String("-h"))) {
         out << Usage;
+        return 0;
+    }
+    if (arguments.size() == 1 && arguments.first() == QLatin1String("--version")) {
+        out << "vellaro-mail " VELLARO_VERSION "\n";
         return 0;
     }
     if (arguments.size() < 4 || arguments.size() % 2 != 0) {
