@@ -8,6 +8,7 @@ VELLARO_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins qt6-qpa-plugins
   libsane-dev libsane1 sane-utils libgif-dev libxcb1-dev zlib1g-dev libexiv2-dev libarchive-dev libgmime-3.0-dev
   xvfb xauth x11-utils xdotool xclip openbox imagemagick ghostscript fonts-dejavu-core xdg-utils python3
+  desktop-file-utils appstream
   groff-base
 )
 
