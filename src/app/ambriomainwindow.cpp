@@ -29,6 +29,8 @@
 #include "photoitem.h"
 #include "librarylist.h"
 #include "namelist.h"
+#include "openarguments.h"
+#include "applog.h"
 #include "pixmaplookup.h"
 #include "prefimplementation.h"
 #include "prompter.h"
@@ -45,6 +47,8 @@
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QFileInfo>
+#include <QDir>
+#include <QSet>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QDesktopServices>
@@ -704,7 +708,7 @@ PlayList *AmbrioMainWindow::commandAlbum()
 
 bool AmbrioMainWindow::isStoredAlbum(const PlayList *album)
 {
-    return album && !album->isSmart() && !libraryList::isYearRow(album);
+    return album && !album->isSmart() && !album->isHeldInMemory() && !libraryList::isYearRow(album);
 }
 
 // Reached by no control.
@@ -775,7 +779,9 @@ void AmbrioMainWindow::updateEnabledCommands()
 {
     QWidget *copy = ui->toolButtonCopyPaste, *fav = ui->toolButtonFav, *paste = ui->toolButtonPaste;
     QWidget *add = ui->pushButtonAdd, *actions = ui->pushButtonActions;
-    const bool smart = m_currentAlbum && m_currentAlbum->isSmart();
+    // Pictures opened from outside the catalogue are shown as a query's are: nothing
+    // is added to, removed from or reordered in what is only held in memory.
+    const bool smart = m_currentAlbum && (m_currentAlbum->isSmart() || m_currentAlbum->isHeldInMemory());
     if (m_presentation && m_presentation->isVisibleTo(this)) {
         for (QWidget *w : {copy, fav, paste, add, actions, static_cast<QWidget *>(ui->remove_roll)})
             w->setEnabled(false);
@@ -810,6 +816,8 @@ void AmbrioMainWindow::updateMultiplePhotoPanel()
     if (m_currentAlbum) {
         if (m_currentAlbum->isSmart())
             type = QStringLiteral("Smart Album");
+        else if (m_currentAlbum->isHeldInMemory())
+            type = QStringLiteral("Not in an album");
         else if (m_currentAlbum->className() == QLatin1String("DirectoryPlaylist"))
             type = QStringLiteral("Dynamic Album");
         else
@@ -824,7 +832,7 @@ void AmbrioMainWindow::showAlbumTitle()
         return;
     Q_EMIT pauseTitle();
     m_title->setText(m_currentAlbum->text(1));
-    m_title->setLocked(m_currentAlbum->isSmart());
+    m_title->setLocked(m_currentAlbum->isSmart() || m_currentAlbum->isHeldInMemory());
     Q_EMIT runTitle();
 }
 
@@ -914,7 +922,7 @@ void AmbrioMainWindow::LibraryMovedown()
 
 void AmbrioMainWindow::LibraryRename()
 {
-    if (!m_currentAlbum || m_currentAlbum->isSmart())
+    if (!isStoredAlbum(m_currentAlbum))
         return;
     ui->ListRoll->editItem(m_currentAlbum, 1);
 }
@@ -1065,7 +1073,7 @@ void AmbrioMainWindow::SavePlaylistProperty()
         title = editor->text();
     editor->setModified(false);
     m_panel->clearAlbumTitleEdit();
-    if (!m_currentAlbum || m_currentAlbum->isSmart() || libraryList::isYearRow(m_currentAlbum) || title.isEmpty()
+    if (!isStoredAlbum(m_currentAlbum) || title.isEmpty()
         || title == m_currentAlbum->title())
         return;
     const QString refusal = CatalogueText::albumNameRefusal(title);
@@ -1190,6 +1198,15 @@ QList<KivViewItem *> AmbrioMainWindow::propertyTargets() const
 void AmbrioMainWindow::SaveNewProperty()
 {
     const QList<KivViewItem *> targets = propertyTargets();
+    // Tags of pictures held in memory have nowhere to go: the panel shows them as they
+    // were, and the user is told how to keep them.
+    for (const KivViewItem *target : targets) {
+        if (const PlayList *owner = target->ownerAlbum(); owner && owner->isHeldInMemory()) {
+            m_prompter->information(this, PictureCommands::heldPictureMessage());
+            m_panel->fill(m_currentItem, ui->trayBar->count() > 1 && m_multiSelection);
+            return;
+        }
+    }
     const PropertyPanel::Saved saved = m_panel->save(targets);
     if (saved.refused || saved.written == 0)
         return;
@@ -1291,7 +1308,7 @@ void AmbrioMainWindow::showDateModif()
 void AmbrioMainWindow::showDatePlModif()
 {
     PlayList *album = m_currentAlbum;
-    if (!album || album->isSmart() || libraryList::isYearRow(album))
+    if (!isStoredAlbum(album))
         return;
     DateModif dialog(this);
     const QDate current = album->creationDate();
@@ -1311,7 +1328,7 @@ void AmbrioMainWindow::countView(KivViewItem *picture)
 {
     // Opening counts the view in the album row, saved at once.
     picture->incrementViewCount();
-    if (PlayList *album = picture->ownerAlbum(); album && !album->isSmart()) {
+    if (PlayList *album = picture->ownerAlbum(); album && !album->isSmart() && !album->isHeldInMemory()) {
         album->updateRow(picture);
         // A read-only catalogue was announced at start: counting views is no change
         // the user asked for, so it is not refused again at every picture.
@@ -1423,7 +1440,7 @@ void AmbrioMainWindow::slot_updateThumb()
         m_photoView->repaintItem(photo);
         ui->trayBar->viewport()->update();
         // The row's size follows the file (turned, resized).
-        if (PlayList *album = photo->ownerAlbum(); album && !album->isSmart() && album->updateRow(photo))
+        if (PlayList *album = photo->ownerAlbum(); isStoredAlbum(album) && album->updateRow(photo))
             storeAlbum(album);
     }
 }
@@ -1526,3 +1543,126 @@ void AmbrioMainWindow::ClipBoardChanged()
     m_pictures->forgetCopy();
 }
 void AmbrioMainWindow::ClipBoardChangedImport() {}
+
+// ---------------------------------------------------------------- pictures named on the command line
+
+PlayList *AmbrioMainWindow::storedAlbumHolding(const QString &argument, QString *storedPath) const
+{
+    // A path as named, and as it is once links are followed: either may be the one the
+    // album stored.
+    auto namesOf = [](const QFileInfo &info) {
+        QSet<QString> names{QDir::cleanPath(info.absoluteFilePath())};
+        if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty())
+            names.insert(canonical);
+        return names;
+    };
+    const QFileInfo info(argument);
+    const bool folder = info.isDir();
+    const QSet<QString> names = namesOf(info);
+    const QSet<QString> folderNames = folder ? names : namesOf(QFileInfo(info.absolutePath()));
+    QList<PlayList *> albums = CatalogueLoader::storedAlbums(ui->ListRoll);
+    albums.erase(std::remove_if(albums.begin(), albums.end(),
+                                [](const PlayList *album) { return !isStoredAlbum(album) || !album->isValid(); }),
+                 albums.end());
+    // A picture an album holds: that album, the first in the list.
+    for (PlayList *album : std::as_const(albums)) {
+        if (folder)
+            break;
+        const AlbumRows &rows = album->rowTable();
+        for (int i = 0; i < rows.count(); ++i) {
+            const QString rowFolder = rows.fieldText(i, AlbumRows::Folder);
+            if (rowFolder.isEmpty())
+                continue;
+            const QString path =
+                QDir::cleanPath(rowFolder + QLatin1Char('/') + rows.fieldText(i, AlbumRows::FileName));
+            if (names.contains(path)) {
+                *storedPath = path;
+                return album;
+            }
+        }
+    }
+    // A folder a dynamic album mirrors, or a picture in it (found when it is shown).
+    for (PlayList *album : std::as_const(albums)) {
+        const auto *dynamic = dynamic_cast<const DirectoryPlaylist *>(album);
+        if (!dynamic || dynamic->from().isEmpty())
+            continue;
+        const QString from = QDir::cleanPath(QFileInfo(dynamic->from()).absoluteFilePath());
+        if (folderNames.contains(from)) {
+            *storedPath = folder ? QString() : from + QLatin1Char('/') + info.fileName();
+            return album;
+        }
+    }
+    return nullptr;
+}
+
+bool AmbrioMainWindow::viewPictureOf(PlayList *album, const QString &path)
+{
+    if (isStoredAlbum(album)) {
+        ui->ListRoll->setCurrentItem(album);
+        album->setSelected(true);
+    } else {
+        ui->ListRoll->clearSelection();
+        ui->ListRoll->setCurrentItem(nullptr);
+    }
+    slot_roll_pressed(album);
+    if (m_currentAlbum != album)
+        return false;
+    KivViewItem *item = nullptr;
+    if (path.isEmpty()) {
+        const QList<KivViewItem *> &items = m_photoView->items();
+        const auto found = std::find_if(items.begin(), items.end(), isPicture);
+        item = found == items.end() ? nullptr : *found;
+    } else {
+        item = m_photoView->itemByPath(path);
+    }
+    if (!item)
+        return false;
+    {
+        const QSignalBlocker quiet(m_photoView);
+        m_photoView->selectCell(item->column(), item->row());
+    }
+    slot_photo_pressed(item);
+    viewImage();
+    const bool shown = m_viewer->isVisible() && m_currentItem == item;
+    if (shown)
+        qCDebug(lcApp) << "viewing" << item->picturePath() << "of" << album->text(1)
+                       << (album->isHeldInMemory() ? "(held in memory)" : "(stored album)");
+    return shown;
+}
+
+bool AmbrioMainWindow::openPaths(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return false;
+    const OpenArguments::Plan plan = OpenArguments::plan(arguments);
+    if (!plan.unusable.isEmpty() && m_prompter) {
+        m_prompter->warning(this, QStringLiteral("Vellaro cannot show these: they are neither pictures it can read "
+                                                 "nor folders holding any.\n\n")
+                                      + plan.unusable.join(QLatin1Char('\n')));
+    }
+    if (plan.start < 0)
+        return false;
+    if (arguments.size() == 1) {
+        QString stored;
+        if (PlayList *album = storedAlbumHolding(arguments.first(), &stored))
+            return viewPictureOf(album, stored);
+    }
+    // Shown as any album is, but made in memory: no file of the catalogue is written
+    // for it, and it is in no list.
+    auto album = std::make_unique<PlayList>();
+    album->setHeldInMemory(true);
+    album->setName(plan.title);
+    album->setTitle(plan.title);
+    album->setText(1, plan.title);
+    for (const QString &path : plan.pictures) {
+        const QFileInfo info(path);
+        PhotoItem record(info.fileName());
+        record.setFileName(info.fileName());
+        record.setSourceFolder(info.absolutePath());
+        record.setFileType(QStringLiteral("Photo"));
+        album->addRecord(&record);
+    }
+    album->setDirty(false);
+    m_heldAlbums.push_back(std::move(album));
+    return viewPictureOf(m_heldAlbums.back().get(), plan.pictures.at(plan.start));
+}

@@ -135,6 +135,12 @@ public:
     void reportSaveError(const QString &message);
     // A picture opened in a viewer: one more view in its album row, stored at once.
     void countView(KivViewItem *picture);
+    // Opens the pictures and folders named on the command line in the viewer: a picture
+    // or folder a stored album already holds opens that album, anything else is shown
+    // from an album held in memory only. Whether the viewer shows a picture.
+    bool openPaths(const QStringList &arguments);
+    // The album made for the last pictures opened from outside the catalogue.
+    PlayList *heldAlbum() const { return m_heldAlbums.empty() ? nullptr : m_heldAlbums.back().get(); }
     PlayList *GetCurrentDir() const { return m_currentAlbum; }
     const CatalogueContext &catalogue() const { return m_context; }
     StatsView *statsView() const { return m_statsView; }
@@ -318,6 +324,12 @@ private:
     QList<KivViewItem *> propertyTargets() const;
     // Opens the current album again and keeps the current picture when it is still there.
     void reloadCurrentAlbum();
+    // The stored album holding what `argument` names (a picture, or a folder a dynamic
+    // album mirrors), or none; `storedPath`: the picture's path as the album names it.
+    PlayList *storedAlbumHolding(const QString &argument, QString *storedPath) const;
+    // Opens `album` and shows its picture `path` (its first picture for an empty path)
+    // in the viewer, as a click then Return would.
+    bool viewPictureOf(PlayList *album, const QString &path);
 
     Ui::AmbrioMainWindowBase *ui;
     prefImplementation *m_pref = nullptr;
@@ -365,6 +377,9 @@ private:
     QFuture<QString> m_backup;
     std::atomic_bool m_backupCancel{false};
     bool m_backupStarted = false;
+    // Albums made in memory for pictures opened from the command line; kept while the
+    // window lives, as records of theirs may still be in the tray.
+    std::vector<std::unique_ptr<PlayList>> m_heldAlbums;
     std::function<int()> m_selectionCount;
     std::function<bool(const QUrl &)> m_openUrl;
 };

@@ -43,7 +43,7 @@ bool isPlainAlbum(const PlayList *album)
 
 bool takesPictures(const PlayList *album)
 {
-    return album && !album->isSmart() && album->className() != QLatin1String("PlayListGroup")
+    return album && !album->isSmart() && !album->isHeldInMemory() && album->className() != QLatin1String("PlayListGroup")
            && album->className() != QLatin1String("GroupYear");
 }
 
@@ -293,7 +293,7 @@ void PictureCommands::openAlbum(PlayList *album)
     }
     m_loader.start(jobs);
     // A dynamic album whose folder changed holds new rows: they are stored now.
-    if (!album->isSmart() && album->isDirty()) {
+    if (!album->isSmart() && !album->isHeldInMemory() && album->isDirty()) {
         m_page->storeAlbum(album);
         m_page->updateAlbumPanel();
     }
@@ -372,7 +372,7 @@ void PictureCommands::addFiles(const QStringList &files, KivViewItem *target)
     // Pictures dragged within the album they come from are reordered, not added again.
     if (album == m_open && files.size() == 1) {
         if (KivViewItem *dragged = view()->itemByPath(files.first())) {
-            if (target && target != dragged && !album->isSmart()) {
+            if (target && target != dragged && !album->isSmart() && !album->isHeldInMemory()) {
                 album->moveRow(dragged, target);
                 m_page->storeAlbum(album);
                 openAlbum(album);
@@ -544,7 +544,7 @@ void PictureCommands::paste()
 bool PictureCommands::removeOne(KivViewItem *item)
 {
     PlayList *album = m_page->currentAlbum();
-    if (!item || !album || album->isSmart())
+    if (!item || !album || album->isSmart() || album->isHeldInMemory())
         return false;
     if (!album->removeRecord(item)) {
         if (album->indexOfFile(item->fileName()) >= 0) {
@@ -568,7 +568,7 @@ void PictureCommands::removeSelected()
 {
     PlayList *album = m_page->currentAlbum();
     KivViewItem *current = m_page->currentItem();
-    if (!current || !album || album->isSmart())
+    if (!current || !album || album->isSmart() || album->isHeldInMemory())
         return;
     if (!isPlainAlbum(album)) {
         const int answer = m_page->prompter()->message(
@@ -595,7 +595,7 @@ void PictureCommands::rename()
 {
     PlayList *album = m_page->currentAlbum();
     KivViewItem *item = m_page->currentItem();
-    if (!album || !item || album->isSmart())
+    if (!album || !item || album->isSmart() || album->isHeldInMemory())
         return;
     QDialog dialog(m_page);
     Ui::RenameItemBase form;
@@ -626,7 +626,7 @@ void PictureCommands::move(bool up)
 {
     PlayList *album = m_page->currentAlbum();
     KivViewItem *item = m_page->currentItem();
-    if (!album || !item || album->isSmart())
+    if (!album || !item || album->isSmart() || album->isHeldInMemory())
         return;
     KivViewItem *other = up ? view()->previousItem(item) : view()->nextItem(item);
     if (!other)
@@ -640,14 +640,25 @@ void PictureCommands::move(bool up)
     m_page->albumList()->setPixmapPlaylist(album);
 }
 
+QString PictureCommands::heldPictureMessage()
+{
+    return QStringLiteral("This picture is in no album yet, so its tags cannot be kept.\n"
+                          "Drag it onto an album of the list (or put it in the tray and press \"To Album\"),\n"
+                          "then tag it there.");
+}
+
 bool PictureCommands::saveRecord(KivViewItem *item)
 {
     if (!item)
         return false;
     // The property file and the album row are written together: when the album cannot
     // be written, the property file is put back, so the two never disagree.
-    QList<PlayList *> albums;
     PlayList *album = item->ownerAlbum();
+    if (album && album->isHeldInMemory()) {
+        m_page->prompter()->information(m_page, heldPictureMessage());
+        return false;
+    }
+    QList<PlayList *> albums;
     if (album && !album->isSmart()) {
         album->updateRow(item);
         albums << album;

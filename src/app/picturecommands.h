@@ -29,6 +29,8 @@ public:
     // Fills the thumbnail view with the album's pictures; thumbnails come in from the
     // album's cache, their files, or are made, on worker threads.
     void openAlbum(PlayList *album);
+    // Why a picture opened from outside the catalogue takes no tag.
+    static QString heldPictureMessage();
     void closeAlbum();
     bool isLoading() const { return m_loader.isRunning(); }
     ThumbnailLoader *loader() { return &m_loader; }

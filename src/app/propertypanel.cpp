@@ -133,7 +133,7 @@ void PropertyPanel::fillAlbum(PlayList *album)
 {
     if (!album)
         return;
-    const bool smart = album->isSmart();
+    const bool smart = album->isSmart() || album->isHeldInMemory();
     auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album);
     ui->propertyTextLabelTitlePl->setText(album->text(1).isEmpty() ? album->title() : album->text(1));
     ui->propertyTextLabelTitlePl->setEditable(!smart);

@@ -62,7 +62,7 @@ std::unique_ptr<prefImplementation> loadPreferences(QSettings &store, Prompter &
     return pref;
 }
 
-int run(Prompter &prompter, bool exitWhenShown)
+int run(Prompter &prompter, bool exitWhenShown, const QStringList &toOpen)
 {
     std::unique_ptr<prefImplementation> pref = loadPreferences(*SettingsStore::open(), prompter);
     if (!pref)
@@ -75,6 +75,9 @@ int run(Prompter &prompter, bool exitWhenShown)
     if (exitWhenShown)
         window->installEventFilter(&watcher);
     window->show();
+    // Opened before the first paint, so a start measured to its first paint has the
+    // picture on screen.
+    window->organiser()->openPaths(toOpen);
     const int code = QApplication::exec();
     window.reset();
     return code;

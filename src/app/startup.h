@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class Prompter;
@@ -19,7 +20,8 @@ QString installationMessage();
 std::unique_ptr<prefImplementation> loadPreferences(QSettings &store, Prompter &prompter);
 
 // The whole entry point after the application object exists: preferences, pixmap
-// look-up, the top-level window, the event loop. Returns the program's exit code.
-int run(Prompter &prompter, bool exitWhenShown);
+// look-up, the top-level window, the pictures and folders named on the command line
+// (`toOpen`, opened in the viewer), the event loop. Returns the program's exit code.
+int run(Prompter &prompter, bool exitWhenShown, const QStringList &toOpen = QStringList());
 
 } // namespace Startup

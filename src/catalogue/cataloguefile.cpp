@@ -162,6 +162,8 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     t_lastWriteError.clear();
     if (g_readOnly)
         return fail(QStringLiteral("the catalogue is open read-only"));
+    if (path.isEmpty())
+        return fail(QStringLiteral("the picture is in no album"));
     const QFileInfo info(path);
     // A link would lead the write to what it points at, which may lie outside the
     // catalogue; a FIFO, a device or a folder standing there is not replaced.

@@ -91,14 +91,16 @@ QPixmap KivViewItem::makeThumbnail(bool)
     return QPixmap();
 }
 
+// A picture of no stored album (one opened from outside the catalogue) has no album
+// folder, and so no property or thumbnail file: nothing is read or written for it.
 QString KivViewItem::propertyFilePath() const
 {
-    return joinPath(m_albumFolder, propertyFileNameFor(m_fileName));
+    return m_albumFolder.isEmpty() ? QString() : joinPath(m_albumFolder, propertyFileNameFor(m_fileName));
 }
 
 QString KivViewItem::legacyPropertyFilePath() const
 {
-    return joinPath(m_albumFolder, legacyPropertyFileNameFor(m_fileName));
+    return m_albumFolder.isEmpty() ? QString() : joinPath(m_albumFolder, legacyPropertyFileNameFor(m_fileName));
 }
 
 QString KivViewItem::propertyReadPath() const
@@ -132,7 +134,7 @@ QString KivViewItem::picturePath() const
 
 QString KivViewItem::thumbnailPath() const
 {
-    return joinPath(m_albumFolder, m_fileName);
+    return m_albumFolder.isEmpty() ? QString() : joinPath(m_albumFolder, m_fileName);
 }
 
 QStringList KivViewItem::commonLines() const

@@ -257,6 +257,8 @@ bool PlayList::albumFolderEscapes() const
 
 QString PlayList::writeRefusal() const
 {
+    if (m_heldInMemory)
+        return QStringLiteral("The pictures of \"%1\" are in no album: add them to an album to keep them.").arg(m_name);
     if (m_fileState == FileState::Damaged)
         return QStringLiteral("The file of the album \"%1\" cannot be read (%2); it is left as it is.")
             .arg(m_name.isEmpty() ? m_kivDir : m_name, m_damage);

@@ -99,6 +99,11 @@ public:
     QColor textColour() const { return m_text; }
     void setTextColour(const QColor &colour);
     bool isSmart() const { return m_smart; }
+    // An album made in memory for pictures opened from outside the catalogue (the
+    // command line): shown and stepped through, never written, and its pictures keep
+    // no tags until they are added to a stored album.
+    bool isHeldInMemory() const { return m_heldInMemory; }
+    void setHeldInMemory(bool held) { m_heldInMemory = held; }
     bool isValid() const { return m_valid; }
     void setValid(bool valid) { m_valid = valid; }
 
@@ -180,6 +185,7 @@ private:
     QColor m_background = QColor(231, 228, 231);
     QColor m_text = Qt::black;
     bool m_smart = false;
+    bool m_heldInMemory = false;
     bool m_valid = true;
     bool m_loaded = false;
     FileState m_fileState = FileState::NotLoaded;

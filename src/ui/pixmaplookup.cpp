@@ -1,4 +1,5 @@
 #include "pixmaplookup.h"
+#include "uilog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,6 +32,8 @@ QPixmap PixmapLookup::pixmap(const QString &name) const
     QPixmap pm;
     if (!path.isEmpty())
         pm.load(path);
+    if (pm.isNull())
+        qCDebug(lcUi) << "no theme picture" << name << "in" << m_folders;
     m_cache.insert(name, pm);
     return pm;
 }
@@ -100,6 +103,7 @@ void PixmapLookup::clearCache()
 void PixmapLookup::configure(const QString &installDir, bool grayTheme)
 {
     instance().setSearchPaths(installationFolders(installDir, grayTheme) + shippedThemeFolders());
+    qCDebug(lcUi) << "theme shipped in" << shippedThemeRoot();
 }
 
 QPixmap kivPixmap(const QString &name)
