@@ -83,7 +83,7 @@ for size in 16 32 48 64 128 256; do
 done
 
 problems=0
-files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's:^\./::' | grep -v '/$')
+files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's:^\./::' | grep -v -e '/$' -e '^$')
 while IFS= read -r f; do
   ok=0
   for pattern in "${expected[@]}"; do

@@ -11,7 +11,7 @@ deb=$(realpath "${1:-build/deb/vellaro_${version}_$(dpkg --print-architecture).d
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 
-if dpkg-query -W -f='${Status}' vellaro 2>/dev/null | grep -q "installed"; then
+if dpkg-query -W -f='${Status}' vellaro 2>/dev/null | grep -q "ok installed"; then
   echo "vellaro is installed already: remove it first (apt-get remove --purge vellaro)" >&2
   exit 1
 fi
@@ -31,9 +31,12 @@ desktop-file-validate /usr/share/applications/org.vellaro.Vellaro.desktop || fai
 appstreamcli validate --no-net /usr/share/metainfo/org.vellaro.Vellaro.metainfo.xml >/dev/null \
   || fail "appstreamcli validate"
 [ -n "$(find /usr/share/vellaro/Theme/blue/Pixmap -type f -print -quit)" ] || fail "theme missing under /usr/share/vellaro"
+# The desktop's triggers have taken the menu entry's picture types in.
+grep -q "image/jpeg=.*org.vellaro.Vellaro.desktop" /usr/share/applications/mimeinfo.cache \
+  && echo "ok: offered for JPEG pictures" || fail "not in /usr/share/applications/mimeinfo.cache"
 
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -q vellaro
-dpkg-query -W -f='${Status}' vellaro 2>/dev/null | grep -q "installed" && fail "vellaro still installed"
+dpkg-query -W -f='${Status}' vellaro 2>/dev/null | grep -q "ok installed" && fail "vellaro still installed"
 # Files and the folders only vellaro had must be gone; shared folders (/usr/bin,
 # /usr/share/icons/hicolor/...) stay.
 left=0
@@ -43,6 +46,8 @@ while IFS= read -r path; do
     left=$((left + 1))
   fi
 done <"$files"
+grep -q "org.vellaro.Vellaro.desktop" /usr/share/applications/mimeinfo.cache 2>/dev/null \
+  && fail "still in /usr/share/applications/mimeinfo.cache"
 [ $left = 0 ] && echo "ok: nothing of vellaro is left after apt-get remove --purge" || fail "$left path(s) left behind"
 [ $failures = 0 ] && echo "the package installs, works and removes cleanly"
 exit $((failures != 0))
