@@ -230,7 +230,43 @@ check_cli_version() {
 # from the prefix: it must find its installed theme and show the picture. Belongs with
 # the program's handling of file arguments (Exec=vellaro %F of the desktop entry).
 check_gui_opens_picture() {
-  echo "note: the installed GUI with a picture argument is not checked here yet"
+  mkdir -p "$WORK/home/.config/Halvarin" "$WORK/runtime" "$WORK/pics" && chmod 700 "$WORK/runtime"
+  printf '[Vellaro]\nFirstStartup=false\nPATH_INSTALL=%s\n' "$WORK/catalogue" >"$WORK/home/.config/Halvarin/Vellaro.conf"
+  if ! convert -size 64x48 xc:red "$WORK/pics/a.jpg" || ! convert -size 64x48 xc:blue "$WORK/pics/b.jpg"; then
+    fail "cannot make the test pictures (ImageMagick's convert)"
+    return
+  fi
+  local code
+  (cd "$WORK" && run_env QT_LOGGING_RULES="vellaro.app.debug=true;vellaro.ui.debug=true" \
+    timeout 120 "$PREFIX/bin/vellaro" --exit-when-shown "$WORK/pics/b.jpg") >"$WORK/gui.out" 2>"$WORK/gui.err"
+  code=$?
+  if [ $code = 0 ]; then
+    pass "installed vellaro with a picture ran and closed"
+  else
+    fail "installed vellaro with a picture ended with $code:"
+    tail -20 "$WORK/gui.err" >&2
+  fi
+  if grep -qF "viewing \"$WORK/pics/b.jpg\" of \"pics\" (held in memory)" "$WORK/gui.err"; then
+    pass "installed vellaro showed the picture in its viewer"
+  else
+    fail "installed vellaro did not show $WORK/pics/b.jpg in its viewer"
+  fi
+  if grep -qF "theme shipped in \"$PREFIX/share/vellaro/Theme\"" "$WORK/gui.err"; then
+    pass "installed vellaro took its theme from the prefix"
+  else
+    fail "installed vellaro looked for its theme elsewhere: $(grep 'theme shipped in' "$WORK/gui.err")"
+  fi
+  if grep -q "no theme picture" "$WORK/gui.err"; then
+    fail "installed vellaro missed theme pictures: $(grep 'no theme picture' "$WORK/gui.err" | sort -u | head -5)"
+  else
+    pass "installed vellaro found every theme picture it drew"
+  fi
+  # Nothing catalogued: the catalogue holds no album.
+  if ls "$WORK/catalogue/DataBase/db" 2>/dev/null | grep -q .; then
+    fail "opening a picture catalogued something: $(ls "$WORK/catalogue/DataBase/db")"
+  else
+    pass "opening a picture catalogued nothing"
+  fi
 }
 
 install_into_prefix && {
