@@ -316,6 +316,10 @@ void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize
     if (auto *dialog = m_updateDialog; dialog->isVisible())
         dialog->addPhoto(record);
     view()->repaintItem(record);
+    // A picture chosen before its thumbnail came (one opened from the command line) is
+    // drawn in the tray now.
+    if (m_page->tray()->contains(record))
+        m_page->tray()->viewport()->update();
     if (index == 0 && m_open)
         m_page->albumList()->setPixmapPlaylist(m_open);
 }

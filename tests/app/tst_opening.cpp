@@ -247,6 +247,10 @@ void TestOpening::pictureOutsideTheCatalogue()
     // Another album opened, then this one's pictures again: a new album in memory.
     m_page->slot_selectLibrary(m_page->albumList()->storedAlbums().first());
     QVERIFY(m_page->currentAlbum() != held);
+    // Its thumbnails made and stored first: they are that album's doing.
+    QTRY_VERIFY(std::all_of(m_page->photoView()->items().begin(), m_page->photoView()->items().end(),
+                            [](const KivViewItem *item) { return !item->thumbnail().isNull(); }));
+    QTest::qWait(50);
     const QMap<QString, QByteArray> shown = tree(m_install + "/DataBase");
     QVERIFY(m_page->openPaths({m_loose}));
     QCOMPARE(m_page->viewer()->fileName(), m_loose + "/Beach.png");
