@@ -170,10 +170,12 @@ private Q_SLOTS:
     void cliExitStatusesAreReal();
     void mailHelpAndPageAgree();
     void mailExitStatusesAreReal();
+    void programHelpAndPageAgree();
 
 private:
     QString cli() const { return QCoreApplication::applicationDirPath() + "/vellaro-cli"; }
     QString mail() const { return QCoreApplication::applicationDirPath() + "/vellaro-mail"; }
+    QString program() const { return QCoreApplication::applicationDirPath() + "/vellaro"; }
     Run runCli(const QStringList &args) { return runProgram(cli(), args, m_home.path()); }
 
     QTemporaryDir m_home;
@@ -509,6 +511,37 @@ void TestManuals::mailExitStatusesAreReal()
 
     seen.insert(runProgram(mail(), {"--version"}, home).code);
     QCOMPARE(listed, seen);
+}
+
+void TestManuals::programHelpAndPageAgree()
+{
+    // The desktop program answers --help and --version without a display.
+    const QStringList noDisplay{"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=xcb"};
+    const Run help = runProgram(program(), {"--help"}, m_home.path(), noDisplay);
+    QCOMPARE(help.code, 0);
+    QCOMPARE(help.err, QString());
+    const Run version = runProgram(program(), {"--version"}, m_home.path(), noDisplay);
+    QCOMPARE(version.code, 0);
+    QCOMPARE(version.out, "vellaro " + m_projectVersion + '\n');
+
+    const QString rendered = render(manPage("vellaro"));
+    const QStringList synopses = usageSynopses(help.out, "vellaro");
+    QCOMPARE(synopses.size(), 2);
+    const QString pageSynopsis = simplified(section(rendered, "SYNOPSIS"));
+    for (const QString &synopsis : synopses)
+        QVERIFY2(pageSynopsis.contains(synopsis), qPrintable(synopsis + " | " + pageSynopsis));
+    // The options the help lists are the page's, both ways.
+    QSet<QString> pageOptions;
+    for (const QString &tag : tags(section(rendered, "OPTIONS")))
+        pageOptions.unite(longOptions(tag));
+    QCOMPARE(pageOptions, longOptions(help.out));
+    // An option it does not know: the usage on standard error, and the status the page
+    // gives for it.
+    const Run wrong = runProgram(program(), {"--colour"}, m_home.path(), noDisplay);
+    QCOMPARE(wrong.code, 2);
+    QVERIFY(wrong.err.endsWith(help.out));
+    QVERIFY(wrong.out.isEmpty());
+    QCOMPARE(listedExitCodes(rendered), QSet<int>({0, 1, 2}));
 }
 
 QTEST_GUILESS_MAIN(TestManuals)
