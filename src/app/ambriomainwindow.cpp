@@ -1599,7 +1599,6 @@ bool AmbrioMainWindow::viewPictureOf(PlayList *album, const QString &path)
 {
     if (isStoredAlbum(album)) {
         ui->ListRoll->setCurrentItem(album);
-        album->setSelected(true);
     } else {
         ui->ListRoll->clearSelection();
         ui->ListRoll->setCurrentItem(nullptr);

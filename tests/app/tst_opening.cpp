@@ -201,6 +201,10 @@ void TestOpening::pictureOutsideTheCatalogue()
     QCOMPARE(m_page->currentAlbum(), held);
     QCOMPARE(m_page->photoView()->items().size(), 3);
     QCOMPARE(m_page->findChild<QLabel *>("textLabelAlbumType")->text(), QStringLiteral("Not in an album"));
+    // Its name is the folder's, and cannot be changed: there is no album to rename.
+    auto *albumTitle = m_page->findChild<propertyTextLabel *>("propertyTextLabelTitlePl");
+    QCOMPARE(albumTitle->text(), QStringLiteral("loose"));
+    QVERIFY(!albumTitle->isEditable());
     // In no list: the album list is as it was, with nothing chosen.
     QCOMPARE(m_page->albumList()->topLevelItemCount(), albums);
     QVERIFY(m_page->albumList()->selectedItems().isEmpty());
@@ -306,6 +310,7 @@ void TestOpening::pictureOrFolderOfAStoredAlbum()
     QVERIFY(m_page->openPaths({m_pics + "/b.jpg"}));
     QCOMPARE(m_page->currentAlbum(), trip);
     QCOMPARE(list->currentItem(), trip);
+    QCOMPARE(list->selectedItems(), QList<QTreeWidgetItem *>({trip}));
     QCOMPARE(m_page->viewer()->fileName(), m_pics + "/b.jpg");
     QCOMPARE(m_page->heldAlbum(), nullptr);
     QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | | |1|1|"));

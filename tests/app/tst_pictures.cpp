@@ -883,6 +883,11 @@ void TestPictures::albumPanel()
     type("propertyTextLabelTitlePl", "a,b");
     QCOMPARE(m_prompter.messages.size(), 1);
     QVERIFY(readAll(m_db + "/Trip1.db").contains("Title=Trip to Brest\r\n"));
+    // A title emptied is no title: the album keeps its own, and nothing is asked.
+    type("propertyTextLabelTitlePl", "");
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("Title=Trip to Brest\r\n"));
+    QCOMPARE(album("Trip")->text(1), QStringLiteral("Trip to Brest"));
 
     open("pics");
     QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelFrom")->text(), m_pics);
