@@ -81,9 +81,8 @@ bool isPicture(const QString &path)
         return false;
     if (hasPictureSuffix(info))
         return true;
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    return reader.canRead();
+    // A name that tells no picture kind: the content decides.
+    return QImageReader(path).canRead();
 }
 
 QStringList picturesIn(const QString &folder)
