@@ -1343,6 +1343,9 @@ void AmbrioMainWindow::viewImage()
         return;
     const QString path = m_currentItem->picturePath();
     if (!QFileInfo::exists(path)) {
+        // The viewer open shows no picture rather than the one before, under this name.
+        if (m_viewer->isVisible())
+            m_viewer->setFile(path);
         m_prompter->information(this, QStringLiteral("Your photo cannot be load\nPlease insert the media :\n") + path);
         return;
     }
@@ -1355,10 +1358,14 @@ void AmbrioMainWindow::viewImage()
         m_actionFrame->show();
         m_photoView->hide();
     }
-    m_viewer->setFile(path);
+    const bool shown = m_viewer->setFile(path);
     m_viewer->show();
     m_viewer->raise();
     m_viewer->giveFocus();
+    // A damaged file, or one too large to hold: said, never shown as the picture before.
+    if (!shown && m_prompter)
+        m_prompter->warning(this, QStringLiteral("This picture cannot be shown:\n") + path + QStringLiteral("\n\n")
+                                      + m_viewer->loadError());
 }
 
 void AmbrioMainWindow::stepTo(KivViewItem *item)

@@ -20,7 +20,8 @@ const char kUsage[] =
     "  FOLDER              opens the same way at its first picture\n"
     "                      (a picture or folder a stored album holds opens that album)\n"
     "  --exit-when-shown   closes the window as soon as it has painted once\n"
-    "  --help              this text\n"
+    "  --                  ends the options: a name after it is a picture or folder\n"
+    "  --help, -h          this text\n"
     "  --version           the version\n";
 
 } // namespace
@@ -33,7 +34,7 @@ int main(int argc, char **argv)
     QList<QPair<QByteArray, bool>> paths;  // with whether it came after "--"
     for (int i = 1; i < argc; ++i) {
         const char *argument = argv[i];
-        if (!optionsEnd && std::strcmp(argument, "--help") == 0) {
+        if (!optionsEnd && (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0)) {
             std::fputs(kUsage, stdout);
             return 0;
         }

@@ -646,9 +646,9 @@ void PictureCommands::move(bool up)
 
 QString PictureCommands::heldPictureMessage()
 {
-    return QStringLiteral("This picture is in no album yet, so its tags cannot be kept.\n"
-                          "Drag it onto an album of the list (or put it in the tray and press \"To Album\"),\n"
-                          "then tag it there.");
+    return QStringLiteral("These pictures were opened from outside the catalogue, so what is typed here cannot be "
+                          "kept.\nDrag a picture onto an album of the list (or put it in the tray and press \"To "
+                          "Album\"),\nor open the album that holds it, and tag it there.");
 }
 
 bool PictureCommands::saveRecord(KivViewItem *item)
@@ -699,8 +699,10 @@ void PictureCommands::heartsChanged()
     hearts->setChanged(true);
     m_page->SaveNewProperty();
     // What is stored is what the hearts show (no love reads as one): leaving them
-    // writes nothing more.
-    hearts->setValue(qMax(1, shown));
+    // writes nothing more. A picture held in memory kept its love: they show it again.
+    const KivViewItem *current = m_page->currentItem();
+    const bool refused = current && current->ownerAlbum() && current->ownerAlbum()->isHeldInMemory();
+    hearts->setValue(refused ? current->love() : qMax(1, shown));
     hearts->setChanged(false);
 }
 

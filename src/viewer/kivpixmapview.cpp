@@ -67,13 +67,25 @@ void KIVPixmapView::loaded()
     update();
 }
 
-void KIVPixmapView::slotSetFile(const QString &fileName)
+bool KIVPixmapView::slotSetFile(const QString &fileName)
 {
     m_fileName = fileName;
     QImageReader reader(fileName);
     reader.setAutoTransform(true);
+    // A camera's photograph (45 megapixels and more) is past Qt's default allocation
+    // limit; the viewer holds the whole picture, up to 1 GB of pixels, for its effects.
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(qMax(limit, ViewerAllocationLimitMb));
     m_current = reader.read();
+    QImageReader::setAllocationLimit(limit);
+    m_loadError = m_current.isNull() ? reader.errorString() : QString();
     loaded();
+    if (m_current.isNull()) {
+        m_display = QImage();
+        m_shown = QPixmap();
+        update();
+    }
+    return !m_current.isNull();
 }
 
 void KIVPixmapView::slotSetPixmap(const QPixmap &pixmap)

@@ -11,6 +11,9 @@ class KIVPixmapView : public QWidget
     Q_OBJECT
 
 public:
+    // The most memory one picture shown may take, in megabytes.
+    static constexpr int ViewerAllocationLimitMb = 1024;
+
     explicit KIVPixmapView(QWidget *parent = nullptr);
 
     QString fileName() const { return m_fileName; }
@@ -46,7 +49,10 @@ Q_SIGNALS:
     void lastPressed();
 
 public Q_SLOTS:
-    void slotSetFile(const QString &fileName);
+    // Shows the picture `fileName`; when it cannot be read, nothing is shown (never the
+    // picture before it) and false is returned, with the reason in loadError().
+    bool slotSetFile(const QString &fileName);
+    QString loadError() const { return m_loadError; }
     void slotSetPixmap(const QPixmap &pixmap);
     void slotFadeToBlack(int n);
     void slotMirror();
@@ -89,6 +95,7 @@ private:
 
     QString m_fileName;
     QImage m_current;
+    QString m_loadError;
     QImage m_display;
     QImage m_undo;
     QPixmap m_shown;

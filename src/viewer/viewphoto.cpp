@@ -142,10 +142,15 @@ bool viewphoto::setFile(const QString &fileName)
     m_modified = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_fileName = fileName;
-    m_view->slotSetFile(fileName);
+    const bool shown = m_view->slotSetFile(fileName);
     m_savedState = m_view->state();
     QApplication::restoreOverrideCursor();
-    return true;
+    return shown;
+}
+
+QString viewphoto::loadError() const
+{
+    return m_view->loadError();
 }
 
 bool viewphoto::setPixmap(const QPixmap &pixmap)

@@ -62,7 +62,9 @@ public:
 
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }
     KIVPixmapView *view() const { return m_view; }
+    // False when the picture cannot be read (nothing is shown then): loadError() says why.
     bool setFile(const QString &fileName);
+    QString loadError() const;
     bool setPixmap(const QPixmap &pixmap);
     QString fileName() const { return m_fileName; }
     bool isModified() const { return m_modified; }

@@ -1,5 +1,6 @@
 #include "ambriomainwindow.h"
 #include "kivpixmapview.h"
+#include "favoriteswidget.h"
 #include "kivviewitem.h"
 #include "librarylist.h"
 #include "openarguments.h"
@@ -235,6 +236,7 @@ void TestOpening::pictureOutsideTheCatalogue()
     QTest::keyClick(m_page->photoView(), Qt::Key_4);
     QCOMPARE(int(m_prompter.messages.size()), told + 2);
     QCOMPARE(m_page->currentItem()->love(), 1);
+    QCOMPARE(m_page->hearts()->value(), 1);
     // Deleting or renaming is refused as in a query's results: the files stay.
     QTest::keyClick(m_page->photoView(), Qt::Key_Delete);
     QCOMPARE(m_page->photoView()->items().size(), 3);
@@ -247,6 +249,38 @@ void TestOpening::pictureOutsideTheCatalogue()
     QCOMPARE(tree(m_install + "/DataBase"), catalogue);
     QCOMPARE(readAll(m_install + "/DataBase/library.db"), albumList.toUtf8());
     QVERIFY(!QFileInfo::exists("/Beach.png") && !QFileInfo::exists("/Beach.png.kiv"));
+
+    // A file that is no picture under a picture's name, and one gone since: said, and
+    // the viewer shows neither as the picture before.
+    writeFile(m_loose + "/broken.jpg", "no jpeg here");
+    QVERIFY(m_page->openPaths({m_loose + "/IMG_10.jpg"}));
+    QVERIFY(!surface->currentImage().isNull());
+    int before = int(m_prompter.messages.size());
+    QTest::keyClick(viewer->findChild<KIVPixmapView *>(), Qt::Key_Home);
+    QTest::keyClick(viewer->findChild<KIVPixmapView *>(), Qt::Key_Right);
+    QCOMPARE(viewer->fileName(), m_loose + "/broken.jpg");
+    QVERIFY(viewer->findChild<KIVPixmapView *>()->currentImage().isNull());
+    QVERIFY(viewer->findChild<KIVPixmapView *>()->displayPixmap().isNull());
+    QCOMPARE(int(m_prompter.messages.size()), before + 1);
+    QVERIFY(m_prompter.messages.last().text.startsWith("This picture cannot be shown:\n" + m_loose + "/broken.jpg"));
+    QTest::keyClick(viewer->findChild<KIVPixmapView *>(), Qt::Key_Right);
+    QVERIFY(QFile::remove(m_loose + "/IMG_10.jpg"));
+    QTest::keyClick(viewer->findChild<KIVPixmapView *>(), Qt::Key_Right);
+    QVERIFY(m_prompter.messages.last().text.endsWith(m_loose + "/IMG_10.jpg"));
+    QVERIFY(viewer->findChild<KIVPixmapView *>()->displayPixmap().isNull());
+    picture(m_loose + "/IMG_10.jpg", Qt::red);
+    QVERIFY(QFile::remove(m_loose + "/broken.jpg"));
+    // A camera's 49-megapixel photograph, past Qt's default allocation limit, is shown.
+    {
+        QDir().mkpath(m_dir->filePath("big"));
+        QImage huge(7000, 7000, QImage::Format_RGB32);
+        huge.fill(Qt::darkGreen);
+        QVERIFY(huge.save(m_dir->filePath("big/huge.jpg"), "JPEG", 50));
+    }
+    before = int(m_prompter.messages.size());
+    QVERIFY(m_page->openPaths({m_dir->filePath("big/huge.jpg")}));
+    QCOMPARE(viewer->findChild<KIVPixmapView *>()->currentImage().size(), QSize(7000, 7000));
+    QCOMPARE(int(m_prompter.messages.size()), before);
 
     // Another album opened, then this one's pictures again: a new album in memory.
     m_page->slot_selectLibrary(m_page->albumList()->storedAlbums().first());
