@@ -11,6 +11,7 @@
 #include "propertytextlabel.h"
 #include "scriptedprompter.h"
 #include "testfiles.h"
+#include "widgetactions.h"
 #include "thumbsview.h"
 #include "viewphoto.h"
 
@@ -105,14 +106,7 @@ void TestOpening::start()
 
 void TestOpening::type(const char *field, const QString &text)
 {
-    auto *label = m_page->findChild<propertyTextLabel *>(QLatin1String(field));
-    QVERIFY(label);
-    QTest::mouseClick(label, Qt::LeftButton);
-    QLineEdit *editor = label->lineEditor();
-    QVERIFY(editor->isVisible());
-    editor->selectAll();
-    QTest::keyClicks(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
+    typeInto(m_page, field, text);
 }
 
 QMap<QString, QByteArray> TestOpening::tree(const QString &root)
@@ -308,16 +302,7 @@ void TestOpening::addingKeepsTheTagsFromThenOn()
     for (PlayList *album : list->storedAlbums())
         trip = album->name() == "Trip" ? album : trip;
     QVERIFY(trip);
-    auto *data = new QMimeData;
-    data->setUrls({QUrl::fromLocalFile(m_loose + "/Beach.png")});
-    const QPoint at = list->visualItemRect(trip).center();
-    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    enter.setAccepted(false);
-    QCoreApplication::sendEvent(list->viewport(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(list->viewport(), &drop);
-    delete data;
+    QVERIFY(dropFilesOn(list, trip, {m_loose + "/Beach.png"}));
     QVERIFY(readAll(m_db + "/Trip1.db").contains("|" + m_loose.toUtf8() + "|Beach.png|"));
     QVERIFY(readAll(m_db + "/Trip1.db").contains("|Beach.png| | | |1|0|-1|120*80|"));
 

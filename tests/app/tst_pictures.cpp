@@ -36,6 +36,7 @@
 #include "fulldisk.h"
 #include <QProcess>
 #include "testfiles.h"
+#include "widgetactions.h"
 
 namespace {
 
@@ -188,14 +189,7 @@ KivViewItem *TestPictures::record(const QString &file) const
 
 void TestPictures::type(const char *field, const QString &text)
 {
-    auto *label = m_page->findChild<propertyTextLabel *>(QLatin1String(field));
-    QVERIFY(label);
-    QTest::mouseClick(label, Qt::LeftButton);
-    QLineEdit *editor = label->lineEditor();
-    QVERIFY(editor->isVisible());
-    editor->selectAll();
-    QTest::keyClicks(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
+    typeInto(m_page, field, text);
 }
 
 void TestPictures::ctrlClick(int column, int row)
