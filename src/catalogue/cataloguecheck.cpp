@@ -71,10 +71,11 @@ std::unique_ptr<PlayList> albumFromFile(const QString &file, const CatalogueCont
 // property file can be compared (views, size and kind live only in the row).
 QStringList tagsOf(const QStringList &row)
 {
+    // A row keeps an empty text as a space, a property file as nothing: both are empty.
     const int love = row.value(AlbumRows::Love).toInt();
-    return {row.value(AlbumRows::Title),     row.value(AlbumRows::Category),
-            row.value(AlbumRows::Comment),   QString::number(love < 1 ? 1 : love),
-            row.value(AlbumRows::Badge),     row.value(AlbumRows::Persons)};
+    return {row.value(AlbumRows::Title).trimmed(),   row.value(AlbumRows::Category).trimmed(),
+            row.value(AlbumRows::Comment).trimmed(), QString::number(love < 1 ? 1 : love),
+            row.value(AlbumRows::Badge).trimmed(),   row.value(AlbumRows::Persons).trimmed()};
 }
 
 // What a rename cut short leaves until it is finished (a row naming the picture by

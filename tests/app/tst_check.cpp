@@ -131,6 +131,13 @@ void TestCheck::soundCatalogue()
     // A lock file a program emptied when it let go is no problem.
     writeFile(m_install + "/DataBase/vellaro.lock", "");
     QCOMPARE(cli({"check"}).code, 0);
+    // A row keeps an empty field as a space, a property file as nothing: the two agree.
+    writeFile(db() + kTrip + "/b.jpg.kiv",
+              "title=\r\nformat=64*48\r\ncategory=\r\ncomment=\r\nlove=1\r\nauthor=\r\nfrom=\r\ndate= \r\n"
+              "filetype=Photo\r\npersoninit=\r\nevent=\r\nplace=\r\nuserbadge=-1\r\n");
+    const Run spaced = cli({"--json", "check"});
+    QCOMPARE(spaced.code, 0);
+    QCOMPARE(spaced.json().value("problems").toArray().size(), 0);
 }
 
 void TestCheck::everyKindFoundAndNothingChanged()
