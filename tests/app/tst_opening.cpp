@@ -144,9 +144,12 @@ void TestOpening::whatArgumentsOpen()
     QCOMPARE(one.start, 0);
     QVERIFY(QFile::remove(L + "scan-0001"));
 
-    // A folder: its pictures from the first; hidden files and sub-folders left out.
+    // A folder: its pictures from the first; hidden files, sub-folders and other files
+    // (whose names may end in digits) left out.
     picture(L + ".hidden.jpg");
     picture(L + "deeper/x.jpg");
+    writeFile(L + "scan-7", "x");
+    writeFile(L + "scan-12", "x");
     OpenArguments::Plan folder = plan({m_loose});
     QCOMPARE(folder.pictures, QStringList({L + "Beach.png", L + "img_2.JPG", L + "IMG_10.jpg"}));
     QCOMPARE(folder.start, 0);
