@@ -282,6 +282,10 @@ void TestOpening::pictureOutsideTheCatalogue()
     // Another album opened, then this one's pictures again: a new album in memory.
     m_page->slot_selectLibrary(m_page->albumList()->storedAlbums().first());
     QVERIFY(m_page->currentAlbum() != held);
+    // No picture chosen there yet: F2 renames nothing.
+    QCOMPARE(m_page->currentItem(), nullptr);
+    QTest::keyClick(m_page->photoView(), Qt::Key_F2);
+    QCOMPARE(dialogs, 0);
     // Its thumbnails made and stored first: they are that album's doing.
     QTRY_VERIFY(std::all_of(m_page->photoView()->items().begin(), m_page->photoView()->items().end(),
                             [](const KivViewItem *item) { return !item->thumbnail().isNull(); }));
