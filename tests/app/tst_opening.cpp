@@ -420,6 +420,25 @@ void TestOpening::commandLine()
     QVERIFY2(err.contains(QByteArray("viewing \"") + m_loose.toUtf8() + "/IMG_10.jpg\" of \"loose\" (held in memory)"),
              err.constData());
     QCOMPARE(tree(m_db), catalogue);
+    // Without --exit-when-shown the window stays once the picture is shown.
+    {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", m_dir->filePath("home"));
+        env.insert("XDG_CONFIG_HOME", m_dir->filePath("home/.config"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_LOGGING_RULES", "vellaro.app.debug=true");
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(VELLARO_EXE), {m_loose + "/IMG_10.jpg"});
+        QTRY_VERIFY_WITH_TIMEOUT(program.readAllStandardError().contains("(held in memory)")
+                                     || program.state() != QProcess::Running,
+                                 90000);
+        QTest::qWait(1500);
+        QCOMPARE(program.state(), QProcess::Running);
+        program.kill();
+        program.waitForFinished();
+    }
     // A name starting with "-" after "--" is a picture.
     QVERIFY(QFile::copy(m_loose + "/Beach.png", m_loose + "/-dash.png"));
     run({"--exit-when-shown", "--", "-dash.png"}, &code, &out, &err);
