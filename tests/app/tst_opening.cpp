@@ -378,13 +378,13 @@ void TestOpening::nothingToShow()
 
 void TestOpening::commandLine()
 {
-    auto run = [this](const QStringList &args, int *code, QByteArray *out, QByteArray *err) {
+    // The program as a user's session starts it: its own home, settings and catalogue.
+    auto prepare = [this](QProcess &program) {
         QDir(m_dir->path()).mkpath("home/.config/Halvarin");
         QSettings conf(m_dir->filePath("home/.config/Halvarin/Vellaro.conf"), QSettings::IniFormat);
         conf.setValue("Vellaro/FirstStartup", false);
         conf.setValue("Vellaro/PATH_INSTALL", m_install);
         conf.sync();
-        QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", m_dir->filePath("home"));
         env.insert("XDG_CONFIG_HOME", m_dir->filePath("home/.config"));
@@ -393,6 +393,10 @@ void TestOpening::commandLine()
         env.insert("ASAN_OPTIONS", "detect_leaks=0");
         program.setProcessEnvironment(env);
         program.setWorkingDirectory(m_loose);
+    };
+    auto run = [&prepare](const QStringList &args, int *code, QByteArray *out, QByteArray *err) {
+        QProcess program;
+        prepare(program);
         program.start(QStringLiteral(VELLARO_EXE), args);
         QVERIFY(program.waitForFinished(90000));
         *code = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
@@ -423,13 +427,7 @@ void TestOpening::commandLine()
     // Without --exit-when-shown the window stays once the picture is shown.
     {
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_dir->filePath("home"));
-        env.insert("XDG_CONFIG_HOME", m_dir->filePath("home/.config"));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QT_LOGGING_RULES", "vellaro.app.debug=true");
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
-        program.setProcessEnvironment(env);
+        prepare(program);
         program.start(QStringLiteral(VELLARO_EXE), {m_loose + "/IMG_10.jpg"});
         QTRY_VERIFY_WITH_TIMEOUT(program.readAllStandardError().contains("(held in memory)")
                                      || program.state() != QProcess::Running,
