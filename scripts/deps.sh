@@ -9,7 +9,7 @@ VELLARO_PACKAGES=(
   libsane-dev libsane1 sane-utils libgif-dev libxcb1-dev zlib1g-dev libexiv2-dev libarchive-dev libgmime-3.0-dev
   xvfb xauth x11-utils xdotool xclip openbox imagemagick ghostscript fonts-dejavu-core xdg-utils python3
   desktop-file-utils appstream
-  groff-base
+  groff-base libimage-exiftool-perl
 )
 
 vellaro_missing_packages() {

@@ -12,6 +12,7 @@
 #include "viewphoto.h"
 #include "catalogueloader.h"
 #include "cataloguebackup.h"
+#include "metadatawriter.h"
 #include "picturerename.h"
 #include "slideshow.h"
 #include "pagecomposition.h"
@@ -402,6 +403,7 @@ void AmbrioMainWindow::stageUi()
     }
     m_context = CatalogueContext::forInstallation(m_pref->installPath());
     m_context.albumIconType = m_pref->albumIconType();
+    m_context.readTagsOnAdd = m_pref->readMetadata();
     m_context.library = &m_library;
     m_library.setRoot(m_context.root);
     ui->ListRoll->setContext(&m_context);
@@ -426,6 +428,11 @@ void AmbrioMainWindow::stageUi()
         m_prompter->warning(this, problems.join(QStringLiteral("\n\n"))
                                       + QStringLiteral("\n\nTo mend the catalogue, close Vellaro and run:\n"
                                                        "vellaro-cli check --repair"));
+    // Tags a crash or a close left unwritten go into their pictures now.
+    m_metadata = new MetadataWriter(m_context.root, this);
+    connect(m_metadata, &MetadataWriter::failed, this, &AmbrioMainWindow::tellMetadataFailures);
+    if (!CatalogueFile::isReadOnly())
+        m_metadata->start();
     // A catalogue that loaded cleanly is kept once a day, in the background.
     const QString install = m_pref->installPath();
     if (problems.isEmpty() && !CatalogueFile::isReadOnly() && CatalogueBackup::isDue(install)) {
@@ -510,6 +517,10 @@ void AmbrioMainWindow::closeEvent(QCloseEvent *event)
     m_closed = true;
     if (m_pref)
         m_pref->writeSettings(*SettingsStore::open());
+    // The picture being written is finished; the rest stays noted for the next start,
+    // before the lock lets another writer in.
+    if (m_metadata)
+        m_metadata->stop();
     if (m_lock)
         m_lock->unlock();
     if (m_locatorStarted) {
@@ -999,10 +1010,34 @@ void AmbrioMainWindow::applyPreferences(const prefImplementation::DialogChanges 
         m_context.albumIconType = m_pref->albumIconType();
         UpdatePlaylistImage();
     }
+    m_context.readTagsOnAdd = m_pref->readMetadata();
     if (changes.frame)
         m_photoView->setFrame(m_pref->frame());
     if (changes.thumbnails)
         UpdateThumbsView();
+}
+
+void AmbrioMainWindow::tagsChanged(const KivViewItem &record)
+{
+    if (!m_metadata || !m_pref || !m_pref->writeMetadata())
+        return;
+    m_metadata->enqueue(record, m_pref->embedMetadata() ? TagMetadata::Target::Embedded : TagMetadata::Target::Sidecar);
+}
+
+void AmbrioMainWindow::tellMetadataFailures(const QList<MetadataQueue::Failure> &failures)
+{
+    if (!m_prompter || failures.isEmpty())
+        return;
+    QStringList lines;
+    for (const MetadataQueue::Failure &failure : failures.mid(0, 10))
+        lines << failure.reason;
+    if (failures.size() > 10)
+        lines << QStringLiteral("... and %1 more").arg(failures.size() - 10);
+    m_prompter->warning(this, QStringLiteral("The tags of %1 picture(s) could not be written into their metadata:\n\n")
+                                  .arg(failures.size())
+                              + lines.join(QLatin1Char('\n'))
+                              + QStringLiteral("\n\nThe tags are kept in the catalogue. Vellaro tries again at its "
+                                               "next start."));
 }
 
 void AmbrioMainWindow::UpdatePlaylistImage()

@@ -5,6 +5,7 @@
 
 #include "cataloguecontext.h"
 #include "libraryindex.h"
+#include "metadataqueue.h"
 #include "organisermenus.h"
 
 #include <QFuture>
@@ -18,6 +19,7 @@
 #include <memory>
 
 class AlbumCommands;
+class MetadataWriter;
 class PictureCommands;
 class PropertyPanel;
 class trayBarPhoto;
@@ -85,6 +87,12 @@ public:
     thumbsView *photoView() const { return m_photoView; }
     viewphoto *viewer() const { return m_viewer; }
     PictureCommands *pictures() const { return m_pictures; }
+    // Writes tags into the pictures' metadata when the preference asks for it; none
+    // before the catalogue is loaded.
+    MetadataWriter *metadataWriter() const { return m_metadata; }
+    // Has the record's tags written into its picture's metadata when the preference
+    // asks for it.
+    void tagsChanged(const KivViewItem &record);
     trayBarPhoto *tray() const;
     PropertyPanel *propertyPanel() const { return m_panel.get(); }
     bool isMultiSelection() const { return m_multiSelection; }
@@ -257,6 +265,7 @@ public Q_SLOTS:
     // Properties, persons, dates and the tray.
     void AddPhotoListToPlaylist();
     void setCurrentItemProperty(KivViewItem *item);
+    void tellMetadataFailures(const QList<MetadataQueue::Failure> &failures);
     void SaveNewProperty();
     void showUserBadge();
     void showSubjectDialog();
@@ -346,6 +355,7 @@ private:
     viewphoto *m_viewer = nullptr;
     QWidget *m_actionFrame = nullptr;
     PictureCommands *m_pictures = nullptr;
+    MetadataWriter *m_metadata = nullptr;
     QString m_currentAlbumKind;
     QString m_currentMediaKind;
     QString m_modification;

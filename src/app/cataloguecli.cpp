@@ -4,6 +4,8 @@
 #include "catalogueloader.h"
 #include "cataloguebackup.h"
 #include "cataloguecheck.h"
+#include "metadataqueue.h"
+#include "tagmetadata.h"
 #include "picturerename.h"
 #include "pagecomposition.h"
 #include "printrun.h"
@@ -143,6 +145,10 @@ struct CatalogueCli::Options
     QString device;
     QString source;
     QString resolution;
+    // export-metadata, import-metadata
+    bool embed = false;
+    bool overwrite = false;
+    bool dryRun = false;
     QStringList positional;
 };
 
@@ -221,6 +227,12 @@ QString CatalogueCli::usage()
         "  thumb INPUT OUTPUT [--fast]     a 99 x 73 catalogue thumbnail\n"
         "  check [--repair]                the catalogue's problems (exit 0 none, 1 some, 2 unreadable);\n"
         "                                  --repair makes the safe repairs after a backup\n"
+        "  export-metadata ALBUM [--embed] [--dry-run]\n"
+        "                                  the album's tags into its pictures' XMP sidecars (NAME.EXT.xmp),\n"
+        "                                  or --embed inside JPEG, TIFF and PNG pictures\n"
+        "  import-metadata ALBUM [--overwrite] [--dry-run]\n"
+        "                                  the pictures' own tags (EXIF, IPTC, XMP) into the album's empty\n"
+        "                                  fields, or every field they give with --overwrite\n"
         "  backup [FILE]                   a snapshot of the catalogue (default: into Backups/)\n"
         "  restore ARCHIVE                 put a snapshot back (the present catalogue is backed up first)\n"
         "  print ALBUM --pdf OUT.pdf [--layout one|two|four|sheet] [--mode nochange|fullpage|preserve]\n"
@@ -392,6 +404,12 @@ int CatalogueCli::run(const QStringList &arguments)
             options.fast = true;
         } else if (arg == QLatin1String("--repair")) {
             options.repair = true;
+        } else if (arg == QLatin1String("--embed")) {
+            options.embed = true;
+        } else if (arg == QLatin1String("--overwrite")) {
+            options.overwrite = true;
+        } else if (arg == QLatin1String("--dry-run")) {
+            options.dryRun = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             m_out << usage();
             return Done;
@@ -553,12 +571,26 @@ int CatalogueCli::dispatch(const Options &options)
         return locate(options, nullptr);
     if (command == QLatin1String("scan"))
         return scan(options);
-    static const QStringList writingCommands{"new-album", "new-dynamic-album", "remove-album", "add", "set", "rename",
-                                             "locate"};
-    static const QStringList reading{"albums", "rows", "smart", "search", "props", "print"};
-    if (!writingCommands.contains(command) && !reading.contains(command))
+    static const QStringList writingCommands{"new-album", "new-dynamic-album", "remove-album", "add",
+                                             "set",       "rename",            "locate",       "export-metadata",
+                                             "import-metadata"};
+    static const QStringList readingCommands{"albums", "rows", "smart", "search", "props", "print"};
+    if (!writingCommands.contains(command) && !readingCommands.contains(command))
         return usageError(QStringLiteral("unknown command: ") + command);
-    const QStringList &writing = writingCommands;
+    // A dry run changes nothing: it reads, even while the window has the catalogue.
+    const bool dryRunOfMetadata = options.dryRun && command.endsWith(QLatin1String("-metadata"));
+    QStringList writing = writingCommands;
+    QStringList reading = readingCommands;
+    if (dryRunOfMetadata) {
+        writing.removeAll(command);
+        reading << command;
+    }
+    if (options.dryRun && !command.endsWith(QLatin1String("-metadata")))
+        return usageError(QStringLiteral("--dry-run is for export-metadata and import-metadata"));
+    if (options.embed && command != QLatin1String("export-metadata"))
+        return usageError(QStringLiteral("--embed is for export-metadata"));
+    if (options.overwrite && command != QLatin1String("import-metadata"))
+        return usageError(QStringLiteral("--overwrite is for import-metadata"));
     PrintChoice printChoice;
     if (command == QLatin1String("print")) {
         const QString wrong = printChoice.read(options);
@@ -998,6 +1030,10 @@ int CatalogueCli::dispatch(const Options &options)
         const bool fast = SettingsStore::open()
                               ->value(QLatin1String(prefImplementation::key(prefImplementation::FastThumbs)), true)
                               .toBool();
+        cat.context.readTagsOnAdd =
+            SettingsStore::open()
+                ->value(QLatin1String(prefImplementation::key(prefImplementation::ReadMetadata)), true)
+                .toBool();
         const AlbumAdd::Result result = AlbumAdd::addFiles(album, paths, fast, prompter);
         QJsonArray array;
         QStringList lines;
@@ -1039,6 +1075,103 @@ int CatalogueCli::dispatch(const Options &options)
         }
         print(QJsonObject{{"renamed", args.at(1)}, {"to", args.at(2)}}, {args.at(2)});
         return Done;
+    }
+
+    if (command == QLatin1String("export-metadata") || command == QLatin1String("import-metadata")) {
+        const bool exporting = command == QLatin1String("export-metadata");
+        if (args.size() != 1)
+            return usageError(command + QStringLiteral(" takes one album"));
+        PlayList *album = nullptr;
+        if (const int code = findAlbum(args.first(), &album))
+            return code;
+        if (album->isSmart() || album->className() == QLatin1String("PlayListGroup")) {
+            m_err << "Tags are taken from and into albums, not groups or smart albums." << Qt::endl;
+            return Refused;
+        }
+        if (CatalogueLoader::refuseInvalidAlbum(album, prompter))
+            return Refused;
+        if (!exporting && !options.dryRun) {
+            if (const QString refusal = album->writeRefusal(); !refusal.isEmpty()) {
+                m_err << refusal << Qt::endl;
+                return Refused;
+            }
+        }
+        const TagMetadata::Target target = options.embed ? TagMetadata::Target::Embedded : TagMetadata::Target::Sidecar;
+        // A dynamic album takes in its folder's new pictures first.
+        const AlbumRows &rows = album->rows();
+        std::vector<std::unique_ptr<PhotoItem>> changed;
+        QJsonArray pictures;
+        QStringList lines;
+        int failures = 0;
+        for (int i = 0; i < rows.count(); ++i) {
+            std::unique_ptr<PhotoItem> photo = album->recordAt(i);
+            if (!photo)
+                continue;
+            const QString picture = photo->picturePath();
+            QJsonObject item{{"file", photo->fileName()}, {"path", picture}};
+            QList<TagMetadata::Change> changes;
+            QString error;
+            QString writtenTo;
+            if (!QFileInfo::exists(picture)) {
+                error = QStringLiteral("the picture is not there");
+            } else if (exporting) {
+                const TagMetadata::Tags tags = TagMetadata::fromRecord(*photo);
+                const TagMetadata::ReadResult present = TagMetadata::readTarget(picture, target);
+                changes = TagMetadata::differences(present.tags, tags);
+                if (!changes.isEmpty() && !options.dryRun)
+                    error = TagMetadata::write(picture, tags, target, &writtenTo);
+            } else {
+                const TagMetadata::ReadResult read = TagMetadata::read(picture);
+                if (!read.error.isEmpty())
+                    m_err << "warning: " << photo->fileName() << ": " << read.error << Qt::endl;
+                changes = TagMetadata::applyToRecord(*photo, read.tags, options.overwrite);
+                if (!changes.isEmpty()) {
+                    album->updateRow(photo.get());
+                    changed.push_back(std::move(photo));
+                }
+            }
+            QJsonArray changeArray;
+            QStringList said;
+            for (const TagMetadata::Change &change : std::as_const(changes)) {
+                changeArray.append(QJsonObject{{"field", change.field}, {"before", change.before}, {"after", change.after}});
+                said << TagMetadata::describe(change);
+            }
+            item.insert(QStringLiteral("changes"), changeArray);
+            if (!writtenTo.isEmpty())
+                item.insert(QStringLiteral("written"), writtenTo);
+            if (!error.isEmpty()) {
+                ++failures;
+                item.insert(QStringLiteral("error"), error);
+                m_err << rows.fieldText(i, AlbumRows::FileName) << ": " << error << Qt::endl;
+            }
+            pictures.append(item);
+            const QString file = rows.fieldText(i, AlbumRows::FileName);
+            if (!error.isEmpty())
+                continue;
+            if (said.isEmpty())
+                lines << file + QStringLiteral(": unchanged");
+            else
+                lines << file + QStringLiteral(": ") + said.join(QStringLiteral("; "))
+                             + (writtenTo.isEmpty() ? QString() : QStringLiteral(" -> ") + writtenTo);
+        }
+        if (!exporting && !options.dryRun && (!changed.empty() || album->isDirty())) {
+            QList<const KivViewItem *> records;
+            for (const auto &photo : changed)
+                records << photo.get();
+            if (const QString error = CatalogueSave::propertiesAndAlbums(records, {album}, &cat.library);
+                !error.isEmpty()) {
+                m_err << error << Qt::endl;
+                return Refused;
+            }
+        }
+        if (options.dryRun)
+            lines << QStringLiteral("(dry run: nothing was changed)");
+        print(QJsonObject{{"album", album->kivDir()},
+                          {"target", exporting ? (options.embed ? "embedded" : "sidecar") : "catalogue"},
+                          {"dry-run", options.dryRun},
+                          {"pictures", pictures}},
+              lines);
+        return failures == 0 ? Done : Refused;
     }
 
     // set ALBUM FILE KEY=VALUE...
@@ -1107,10 +1240,41 @@ int CatalogueCli::dispatch(const Options &options)
     }
     album->updateRow(photo.get());
     // The property file and the row together: a failure puts the property file back.
+    // With the preference on, the tags go into the picture's metadata too: noted first,
+    // so that a kill leaves them to be written by the next writer.
+    const std::unique_ptr<QSettings> settings = SettingsStore::open();
+    const bool writeTags =
+        settings->value(QLatin1String(prefImplementation::key(prefImplementation::WriteMetadata)), false).toBool();
+    const bool embedTags =
+        settings->value(QLatin1String(prefImplementation::key(prefImplementation::MetadataTarget))).toString()
+        == QLatin1String("embedded");
+    MetadataQueue queue(cat.context.root);
+    const MetadataQueue::Entry entry{photo->picturePath(),
+                                     embedTags ? TagMetadata::Target::Embedded : TagMetadata::Target::Sidecar,
+                                     TagMetadata::fromRecord(*photo)};
+    const QList<MetadataQueue::Entry> noted = queue.pending();
+    if (writeTags) {
+        if (const QString why = queue.add({entry}); !why.isEmpty()) {
+            m_err << "The tags cannot be noted for the picture's metadata: " << why << "\nNothing is changed."
+                  << Qt::endl;
+            return Refused;
+        }
+    }
     if (const QString error = CatalogueSave::propertiesAndAlbums({photo.get()}, {album}, &cat.library);
         !error.isEmpty()) {
         m_err << error << Qt::endl;
+        if (writeTags && !queue.replaceAll(noted).isEmpty())
+            m_err << "warning: the tags noted for the picture's metadata could not be taken back" << Qt::endl;
         return Refused;
+    }
+    // What earlier runs left noted is written too.
+    if (queue.count() > 0) {
+        const QList<MetadataQueue::Failure> failures = queue.writePending();
+        for (const MetadataQueue::Failure &failure : failures)
+            m_err << "The tags are stored in the catalogue, but could not be written into the picture's metadata: "
+                  << failure.reason << Qt::endl;
+        if (!failures.isEmpty())
+            return Refused;
     }
     return Done;
 }

@@ -5,6 +5,7 @@
 
 #include "albumadd.h"
 #include "ambriomainwindow.h"
+#include "cataloguefile.h"
 #include "catalogueloader.h"
 #include "cataloguesave.h"
 #include "directoryplaylist.h"
@@ -94,6 +95,7 @@ PictureCommands::PictureCommands(AmbrioMainWindow *page, thumbsView *view)
     m_updateDialog->hide();
     connect(&m_loader, &ThumbnailLoader::ready, this, &PictureCommands::thumbnailReady);
     connect(&m_loader, &ThumbnailLoader::finished, m_updateDialog, &QWidget::hide);
+    connect(&m_loader, &ThumbnailLoader::finished, this, &PictureCommands::storeTagged);
 }
 
 PictureCommands::~PictureCommands()
@@ -109,6 +111,7 @@ thumbsView *PictureCommands::view() const
 void PictureCommands::closeAlbum()
 {
     m_loader.cancel();
+    storeTagged();
     view()->clear();
     m_waiting.clear();
     // The tray may hold pictures of this album: they stay alive until it lets them go.
@@ -256,6 +259,8 @@ void PictureCommands::openAlbum(PlayList *album)
     const AlbumRows &rows = album->isSmart() ? album->rowTable() : album->rows();
     const bool cache = m_page->pref() && m_page->pref()->albumCache();
     QList<ThumbnailLoader::Job> jobs;
+    const bool readNewTags = m_page->catalogue().readTagsOnAdd && dynamic_cast<DirectoryPlaylist *>(album)
+                             && album->writeRefusal().isEmpty() && !CatalogueFile::isReadOnly();
     Q_EMIT m_page->SetTotalprogress(rows.count());
     // The first usable cached thumbnail of each file name, gathered once for the album.
     QHash<QString, const PlayList::ThumbCacheEntry *> cachedThumbs;
@@ -281,7 +286,10 @@ void PictureCommands::openAlbum(PlayList *album)
         }
         if (!cached) {
             m_waiting.append(record);
-            jobs.append({record->thumbnailPath(), record->picturePath()});
+            // A picture the folder of a dynamic album gained has no property file yet:
+            // its own tags are read with its thumbnail.
+            const bool readTags = readNewTags && !record->hasProperties();
+            jobs.append({record->thumbnailPath(), record->picturePath(), readTags});
         }
         view()->appendItem(record);
         Q_EMIT m_page->Addprogress(i + 1);
@@ -301,11 +309,19 @@ void PictureCommands::openAlbum(PlayList *album)
 }
 
 void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time,
-                                     bool made)
+                                     bool made, const TagMetadata::Tags &tags)
 {
     if (index < 0 || index >= m_waiting.size())
         return;
     KivViewItem *record = m_waiting.at(index);
+    if (made && !tags.isEmpty() && m_open && record->ownerAlbum() == m_open
+        && !TagMetadata::applyToRecord(*record, tags, false).isEmpty()) {
+        m_open->updateRow(record);
+        if (!m_tagged.contains(record))
+            m_tagged.append(record);
+        if (record == m_page->currentItem())
+            m_page->setCurrentItemProperty(record);
+    }
     record->setThumbnail(QPixmap::fromImage(image));
     if (made)
         record->setFormat(QString::number(size.width()) + QLatin1Char('*') + QString::number(size.height()));
@@ -322,6 +338,19 @@ void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize
         m_page->tray()->viewport()->update();
     if (index == 0 && m_open)
         m_page->albumList()->setPixmapPlaylist(m_open);
+}
+
+void PictureCommands::storeTagged()
+{
+    if (m_tagged.isEmpty() || !m_open)
+        return;
+    const QList<const KivViewItem *> records(m_tagged.cbegin(), m_tagged.cend());
+    m_tagged.clear();
+    // The property files hold what the album rows cannot (date, place, event).
+    const QString error = CatalogueSave::propertiesAndAlbums(records, {m_open}, m_page->getDataBase());
+    m_page->albumList()->setPixmapPlaylist(m_open);
+    m_page->updateAlbumPanel();
+    m_page->reportSaveError(error);
 }
 
 bool PictureCommands::albumChanged(PlayList *album)
@@ -674,6 +703,8 @@ bool PictureCommands::saveRecord(KivViewItem *item)
     }
     view()->repaintItem(item);
     m_page->reportSaveError(error);
+    if (error.isEmpty())
+        m_page->tagsChanged(*item);
     return error.isEmpty();
 }
 

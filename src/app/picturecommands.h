@@ -75,7 +75,10 @@ public:
     void releaseTrayRecords();
 
 private:
-    void thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time, bool made);
+    void thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time, bool made,
+                        const TagMetadata::Tags &tags);
+    // Stores the records that took tags from their pictures' metadata while loading.
+    void storeTagged();
     KivViewItem *recordFor(PlayList *album, int row);
     PlayList *storedAlbum(const QString &kivDir) const;
     // New records of `album` go to the view when it is shown; its icon and panel follow.
@@ -92,6 +95,7 @@ private:
     // Records of albums no longer shown that the tray still holds.
     std::vector<std::unique_ptr<KivViewItem>> m_trayRecords;
     QList<KivViewItem *> m_waiting;  // loader job i fills m_waiting[i]
+    QList<KivViewItem *> m_tagged;   // records given tags from their metadata, to store
     PlayList *m_open = nullptr;
     // The picture marked by the last copy: its folder, file name and album.
     QString m_copiedFolder;

@@ -47,6 +47,9 @@ const SettingEntry &entry(prefImplementation::Setting setting)
         {"//Vellaro//ScannerSource", QString()},
         {"//Vellaro//ScannerMode", QString()},
         {"//Vellaro//ScannerResolution", QStringLiteral("0")},
+        {"//Vellaro//ReadMetadata", true},
+        {"//Vellaro//WriteMetadata", false},
+        {"//Vellaro//MetadataTarget", QStringLiteral("sidecar")},
     };
     return table[setting];
 }
@@ -106,6 +109,13 @@ prefImplementation::prefImplementation(QWidget *parent)
     connect(ui->ToolButtonViewphoto, &QToolButton::toggled, this, [this](bool on) { if (on) slot_viewphoto(); });
     ui->ToolButtongeneral->setChecked(true);
     connect(ui->checkBoxmenubar, &QCheckBox::toggled, this, &prefImplementation::slot_menubar);
+    // Where the tags go is asked only when they are written.
+    connect(ui->checkBoxWriteMetadata, &QCheckBox::toggled, this, [this](bool on) {
+        ui->radioButtonSidecar->setEnabled(on);
+        ui->radioButtonEmbedded->setEnabled(on);
+    });
+    ui->radioButtonSidecar->setEnabled(false);
+    ui->radioButtonEmbedded->setEnabled(false);
     ui->comboBoxFrameList->addItems({QStringLiteral("Slide"), QStringLiteral("Photo (default)"), QStringLiteral("Film"),
                                      QStringLiteral("rectangle")});
     ui->pixmapMenuBar->hide();
@@ -158,6 +168,16 @@ void prefImplementation::showValue(Setting setting)
     case FastThumbs:
         ui->checkBoxFastThumbs->setChecked(value.toBool());
         break;
+    case ReadMetadata:
+        ui->checkBoxReadMetadata->setChecked(value.toBool());
+        break;
+    case WriteMetadata:
+        ui->checkBoxWriteMetadata->setChecked(value.toBool());
+        break;
+    case MetadataTarget:
+        ui->radioButtonEmbedded->setChecked(value.toString() == QLatin1String("embedded"));
+        ui->radioButtonSidecar->setChecked(value.toString() != QLatin1String("embedded"));
+        break;
     case ExternalEditor:
         ui->lineEditExternalEditor->setText(value.toString());
         break;
@@ -195,6 +215,11 @@ prefImplementation::DialogChanges prefImplementation::takeDialogValues()
     take(ExternalEditor, ui->lineEditExternalEditor->text());
     take(ExternalPrinter, ui->lineEditExternalPrinter->text());
     take(FastThumbs, ui->checkBoxFastThumbs->isChecked());
+    take(ReadMetadata, ui->checkBoxReadMetadata->isChecked());
+    changes.writeMetadata = take(WriteMetadata, ui->checkBoxWriteMetadata->isChecked());
+    changes.writeMetadata = take(MetadataTarget, ui->radioButtonEmbedded->isChecked() ? QStringLiteral("embedded")
+                                                                                      : QStringLiteral("sidecar"))
+                            || changes.writeMetadata;
     return changes;
 }
 

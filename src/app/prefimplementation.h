@@ -42,6 +42,9 @@ public:
         ScannerSource,
         ScannerMode,
         ScannerResolution,
+        ReadMetadata,
+        WriteMetadata,
+        MetadataTarget,
         SettingCount
     };
 
@@ -62,6 +65,7 @@ public:
         bool albumIcons = false;  // "Show first Picture of the album"
         bool thumbnails = false;  // file names, loves or the frame around them
         bool frame = false;       // another frame to load
+        bool writeMetadata = false;  // writing tags into the pictures switched, or where
     };
     // Copies the widgets' states into the values (after OK), in the dialog's order.
     DialogChanges takeDialogValues();
@@ -124,6 +128,15 @@ public:
     void setFirstStartup(bool on) { setValue(FirstStartup, on); }
     bool fastThumbs() const { return m_values[FastThumbs].toBool(); }
     void setFastThumbs(bool on) { setValue(FastThumbs, on); }
+
+    // Tags from the pictures' own metadata when they are added; tags written into it
+    // on every change, in sidecar files ("sidecar") or inside the pictures ("embedded").
+    bool readMetadata() const { return m_values[ReadMetadata].toBool(); }
+    void setReadMetadata(bool on) { setValue(ReadMetadata, on); }
+    bool writeMetadata() const { return m_values[WriteMetadata].toBool(); }
+    void setWriteMetadata(bool on) { setValue(WriteMetadata, on); }
+    bool embedMetadata() const { return m_values[MetadataTarget].toString() == QLatin1String("embedded"); }
+    void setEmbedMetadata(bool on) { setValue(MetadataTarget, on ? QStringLiteral("embedded") : QStringLiteral("sidecar")); }
 
     // The theme flag: with it the gray theme folders are searched before the blue
     // ones. No setting stores it; it is off, so only the blue theme is searched.

@@ -6,6 +6,7 @@
 #include "directoryplaylist.h"
 #include "libraryindex.h"
 #include "prompter.h"
+#include "tagmetadata.h"
 #include "thumbnailmaker.h"
 
 #include <QFile>
@@ -74,6 +75,9 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
     const bool wasDirty = album->isDirty();
     const int rowsBefore = album->rowCount();
     QStringList copies;
+    // Pictures given tags from their metadata: their property files hold the date,
+    // place and event, which the album row does not.
+    QList<const KivViewItem *> tagged;
     for (const QString &path : paths) {
         std::unique_ptr<KivViewItem> record = album->createRecord(path);
         while (!record || !isReadablePicture(path)) {
@@ -126,6 +130,13 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
         if (fastThumbs)
             QFile::remove(photo->thumbnailPath());
         photo->setUserBadge(-1);
+        // Fields the catalogue does not hold yet come from the picture's own metadata,
+        // read beside its thumbnail; metadata that cannot be read is passed over.
+        bool tagsRead = false;
+        if (album->context() && album->context()->readTagsOnAdd) {
+            const TagMetadata::ReadResult read = TagMetadata::read(photo->picturePath());
+            tagsRead = !TagMetadata::applyToRecord(*photo, read.tags, false).isEmpty();
+        }
         // A copy the dynamic album makes into its folder is taken back if nothing is stored.
         const QString copy = dynamic ? dynamic->from() + QLatin1Char('/') + photo->fileName() : QString();
         if (dynamic && !QFileInfo::exists(copy))
@@ -141,11 +152,15 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
         }
         if (dynamic)
             photo->setSourceFolder(dynamic->from());
+        if (tagsRead)
+            tagged << photo.get();
         result.added.push_back(std::move(photo));
     }
     if (result.added.empty())
         return result;
-    result.saveError = CatalogueSave::albumAndIndex(album, album->context() ? album->context()->library : nullptr);
+    LibraryIndex *library = album->context() ? album->context()->library : nullptr;
+    result.saveError = tagged.isEmpty() ? CatalogueSave::albumAndIndex(album, library)
+                                        : CatalogueSave::propertiesAndAlbums(tagged, {album}, library);
     if (!result.saveError.isEmpty()) {
         // Nothing was stored: the album goes back to the rows it had, and the pictures
         // are not shown as added.

@@ -12,6 +12,9 @@ struct CatalogueContext
     QString folder;                   // installation directory + "/DataBase/db"
     bool albumIconType = true;        // show an album's first picture as its icon
     LibraryIndex *library = nullptr;  // the library index, for albums that commit themselves
+    // Fill a new picture's empty fields from its own metadata (EXIF, IPTC, XMP) when it
+    // is added; the window and the tool set it from the preference.
+    bool readTagsOnAdd = false;
 
     static CatalogueContext forInstallation(const QString &installDir);
     QString albumFolder(const QString &kivDir) const { return folder + QLatin1Char('/') + kivDir; }

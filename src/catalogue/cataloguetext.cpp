@@ -64,6 +64,14 @@ QString subjectRefusal(const QString &name)
     return propertyRefusal(name);
 }
 
+const QStringList &categories()
+{
+    static const QStringList list{QStringLiteral("Undefined"), QStringLiteral("Family"), QStringLiteral("Friends"),
+                                  QStringLiteral("Sexy"),      QStringLiteral("Art"),    QStringLiteral("WallPaper"),
+                                  QStringLiteral("holidays"),  QStringLiteral("People"), QStringLiteral("Others")};
+    return list;
+}
+
 } // namespace CatalogueText
 
 CatalogueContext CatalogueContext::forInstallation(const QString &installDir)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Checks what a user types before it reaches a catalogue file. One place answers for
 // every entry point (the windows and the command-line tool), in the same words.
@@ -23,5 +24,8 @@ QString propertyRefusal(const QString &value);
 // A subject (person) name: pictures hold their persons joined with ",", so a name
 // with "," is refused, as are "|" and line ends.
 QString subjectRefusal(const QString &name);
+
+// The picture categories offered, in order ("Undefined" first: no category).
+const QStringList &categories();
 
 } // namespace CatalogueText

@@ -6,6 +6,7 @@
 #include "libraryindex.h"
 #include "photoitem.h"
 #include "picturetrash.h"
+#include "tagmetadata.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,6 +72,9 @@ const AlbumRows &DirectoryPlaylist::rows()
     files.erase(std::remove_if(files.begin(), files.end(),
                                [this](const QString &name) {
                                    if (name.contains(QLatin1String(".kiv")))
+                                       return true;
+                                   // Tags of a picture, kept beside it: no picture of their own.
+                                   if (TagMetadata::isSidecarName(name))
                                        return true;
                                    // "|" or a line end would split the row on reading.
                                    if (!CatalogueText::propertyRefusal(name).isEmpty()) {

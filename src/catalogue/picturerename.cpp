@@ -1,11 +1,14 @@
 #include "picturerename.h"
+
 #include "albumrows.h"
 #include "cataloguecontext.h"
 #include "cataloguefile.h"
+#include "cataloguelog.h"
 #include "cataloguesave.h"
 #include "kivviewitem.h"
 #include "photoitem.h"
 #include "playlist.h"
+#include "tagmetadata.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -222,6 +225,13 @@ Result rename(KivViewItem *record, PlayList *album, const QList<PlayList *> &sto
         return result;
     }
     QFile::remove(journal);
+    // The picture's sidecar keeps naming it; one of the new name already there is
+    // another picture's, and stays.
+    const QString oldSidecar = TagMetadata::sidecarPath(oldPicture);
+    const QString newSidecar = TagMetadata::sidecarPath(newPicture);
+    if (moved && QFileInfo(oldSidecar).isFile() && !QFileInfo::exists(newSidecar)
+        && !QFile::rename(oldSidecar, newSidecar))
+        qCWarning(lcCatalogue) << "the sidecar" << oldSidecar << "could not follow its picture to" << newSidecar;
     record->setFileName(newName);
     record->setCaption(KivViewItem::captionFor(newName));
     result.renamed = true;

@@ -1,5 +1,7 @@
 #include "propertytextlabel.h"
 
+#include "cataloguetext.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEnterEvent>
@@ -33,10 +35,7 @@ propertyTextLabel::propertyTextLabel(QWidget *parent)
 
 const QStringList &propertyTextLabel::categories()
 {
-    static const QStringList list{QStringLiteral("Undefined"), QStringLiteral("Family"), QStringLiteral("Friends"),
-                                  QStringLiteral("Sexy"),      QStringLiteral("Art"),    QStringLiteral("WallPaper"),
-                                  QStringLiteral("holidays"),  QStringLiteral("People"), QStringLiteral("Others")};
-    return list;
+    return CatalogueText::categories();
 }
 
 QString propertyTextLabel::displayText(const QString &value, const QFontMetrics &metrics, int fieldWidth,

@@ -51,6 +51,7 @@ void ThumbnailLoader::start(const QList<Job> &jobs)
                 thumbnail = QImageReader(job.thumbnailPath).read();
             bool made = false;
             QSize size;
+            TagMetadata::Tags tags;
             // The picture's time goes with every thumbnail, read or made: a cached
             // thumbnail older than its picture is not used again.
             QDateTime time = picture.isFile() ? picture.lastModified() : QDateTime();
@@ -62,16 +63,18 @@ void ThumbnailLoader::start(const QList<Job> &jobs)
                     size = result.pictureSize;
                     time = result.fileTime;
                     ThumbnailMaker::save(thumbnail, job.thumbnailPath);
+                    if (job.readTags)
+                        tags = TagMetadata::read(job.picturePath).tags;
                 }
             }
             if (cancelled->load())
                 return;
             QMetaObject::invokeMethod(
                 self,
-                [self, cancelled, i, thumbnail, size, time, made] {
+                [self, cancelled, i, thumbnail, size, time, made, tags] {
                     if (!self || cancelled->load())
                         return;
-                    Q_EMIT self->ready(i, thumbnail, size, time, made);
+                    Q_EMIT self->ready(i, thumbnail, size, time, made, tags);
                     if (--self->m_pending == 0)
                         Q_EMIT self->finished();
                 },

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tagmetadata.h"
+
 #include <QDateTime>
 #include <QImage>
 #include <QObject>
@@ -20,6 +22,9 @@ public:
     {
         QString thumbnailPath;  // the album folder's thumbnail file
         QString picturePath;    // the picture, to make a missing thumbnail from
+        // Read the picture's own tags too when its thumbnail is made (a picture new to
+        // the catalogue).
+        bool readTags = false;
     };
 
     explicit ThumbnailLoader(QObject *parent = nullptr);
@@ -32,8 +37,9 @@ public:
 
 Q_SIGNALS:
     // `made`: the thumbnail was made from the picture (and written), `pictureSize` and
-    // `fileTime` are then the picture's.
-    void ready(int index, const QImage &thumbnail, const QSize &pictureSize, const QDateTime &fileTime, bool made);
+    // `fileTime` are then the picture's, and `tags` its own tags when the job asked.
+    void ready(int index, const QImage &thumbnail, const QSize &pictureSize, const QDateTime &fileTime, bool made,
+               const TagMetadata::Tags &tags);
     void finished();
 
 private:

@@ -1,5 +1,6 @@
 #include "picturemetadata.h"
 
+#include "tagmetadata.h"
 #include "viewerlog.h"
 
 #include <QFile>
@@ -35,6 +36,7 @@ QByteArray carryOver(const QString &original, const QByteArray &encoded, const Q
 {
     if (encoded.isEmpty() || !QFileInfo(original).isFile())
         return encoded;
+    TagMetadata::initialize();
     try {
         const QByteArray path = QFile::encodeName(original);
         Exiv2::Image::AutoPtr source = Exiv2::ImageFactory::open(std::string(path.constData(), path.size()));

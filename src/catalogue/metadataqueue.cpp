@@ -1,0 +1,277 @@
+#include "metadataqueue.h"
+
+#include "cataloguefile.h"
+#include "cataloguelog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutexLocker>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// After this many pictures written the file is rewritten without them; a kill before
+// that only makes the next run write them again.
+constexpr int CompactEvery = 32;
+
+QJsonObject tagsObject(const TagMetadata::Tags &tags)
+{
+    QJsonObject object;
+    if (tags.love)
+        object.insert(QStringLiteral("love"), tags.love);
+    auto text = [&](const char *key, const QString &value) {
+        if (!value.isEmpty())
+            object.insert(QLatin1String(key), value);
+    };
+    text("title", tags.title);
+    text("comment", tags.comment);
+    text("category", tags.category);
+    if (!tags.persons.isEmpty())
+        object.insert(QStringLiteral("persons"), QJsonArray::fromStringList(tags.persons));
+    text("place", tags.place);
+    text("event", tags.event);
+    text("date", tags.date);
+    if (tags.badge != TagMetadata::Tags::NoBadge)
+        object.insert(QStringLiteral("badge"), tags.badge);
+    return object;
+}
+
+TagMetadata::Tags tagsFrom(const QJsonObject &object)
+{
+    TagMetadata::Tags tags;
+    tags.love = object.value(QStringLiteral("love")).toInt();
+    tags.title = object.value(QStringLiteral("title")).toString();
+    tags.comment = object.value(QStringLiteral("comment")).toString();
+    tags.category = object.value(QStringLiteral("category")).toString();
+    for (const QJsonValue &person : object.value(QStringLiteral("persons")).toArray())
+        tags.persons << person.toString();
+    tags.place = object.value(QStringLiteral("place")).toString();
+    tags.event = object.value(QStringLiteral("event")).toString();
+    tags.date = object.value(QStringLiteral("date")).toString();
+    tags.badge = object.value(QStringLiteral("badge")).toInt(TagMetadata::Tags::NoBadge);
+    return tags;
+}
+
+} // namespace
+
+MetadataQueue::MetadataQueue(const QString &catalogueRoot)
+    : m_path(catalogueRoot + QLatin1Char('/') + fileName())
+{
+}
+
+QByteArray MetadataQueue::lineFor(const Entry &entry)
+{
+    const QJsonObject object{
+        {"picture", entry.picture},
+        {"target", entry.target == TagMetadata::Target::Embedded ? QStringLiteral("embedded") : QStringLiteral("sidecar")},
+        {"tags", tagsObject(entry.tags)}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+bool MetadataQueue::parseLine(QByteArrayView line, Entry *entry)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line.toByteArray(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return false;
+    const QJsonObject object = document.object();
+    const QString picture = object.value(QStringLiteral("picture")).toString();
+    const QString target = object.value(QStringLiteral("target")).toString();
+    if (picture.isEmpty() || (target != QLatin1String("sidecar") && target != QLatin1String("embedded")))
+        return false;
+    entry->picture = picture;
+    entry->target = target == QLatin1String("embedded") ? TagMetadata::Target::Embedded : TagMetadata::Target::Sidecar;
+    entry->tags = tagsFrom(object.value(QStringLiteral("tags")).toObject());
+    return true;
+}
+
+void MetadataQueue::loadLocked()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    m_entries.clear();
+    QByteArray bytes;
+    if (!QFileInfo::exists(m_path) || !CatalogueFile::readBytes(m_path, &bytes))
+        return;
+    int skipped = 0;
+    for (const QByteArray &line : bytes.split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        Entry entry;
+        if (!parseLine(line, &entry)) {
+            ++skipped;
+            continue;
+        }
+        // A later line for the same picture holds its newer tags.
+        auto same = std::find_if(m_entries.begin(), m_entries.end(),
+                                 [&](const Entry &e) { return e.picture == entry.picture; });
+        if (same != m_entries.end())
+            *same = entry;
+        else
+            m_entries.append(entry);
+    }
+    if (skipped)
+        qCWarning(lcCatalogue) << "passed over" << skipped << "line(s) of" << m_path << "that were cut short";
+}
+
+QString MetadataQueue::storeLocked()
+{
+    if (m_entries.isEmpty()) {
+        if (QFileInfo::exists(m_path) && !QFile::remove(m_path))
+            return QStringLiteral("%1 could not be removed").arg(m_path);
+        return {};
+    }
+    QByteArray bytes;
+    for (const Entry &entry : std::as_const(m_entries))
+        bytes += lineFor(entry);
+    if (!CatalogueFile::writeBytes(m_path, bytes))
+        return QStringLiteral("%1 could not be written (%2)").arg(m_path, CatalogueFile::lastWriteError());
+    return {};
+}
+
+QString MetadataQueue::add(const QList<Entry> &entries)
+{
+    if (entries.isEmpty())
+        return {};
+    QMutexLocker locker(&m_mutex);
+    loadLocked();
+    if (CatalogueFile::isReadOnly())
+        return CatalogueFile::readOnlyReason();
+    QByteArray lines;
+    for (const Entry &entry : entries)
+        lines += lineFor(entry);
+    // Appended and made durable before anything is written into a picture. A kill in
+    // the middle of the append leaves a last line cut short, which reading passes over.
+    const QByteArray path = QFile::encodeName(m_path);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return QStringLiteral("%1 could not be written (%2)").arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
+    const off_t before = ::lseek(fd, 0, SEEK_END);
+    // A line cut short by a kill must not swallow the first new one.
+    char last = '\n';
+    if (before > 0 && ::pread(fd, &last, 1, before - 1) == 1 && last != '\n')
+        lines.prepend('\n');
+    qsizetype done = 0;
+    QString why;
+    while (done < lines.size()) {
+        const ssize_t n = ::write(fd, lines.constData() + done, size_t(lines.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            why = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC));
+            break;
+        }
+        done += n;
+    }
+    if (why.isEmpty() && ::fsync(fd) != 0)
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    if (!why.isEmpty() && before >= 0) {
+        // What was appended in part is taken back, so the file holds whole lines only.
+        if (::ftruncate(fd, before) != 0)
+            qCWarning(lcCatalogue) << "could not take back a partial line of" << m_path;
+    }
+    ::close(fd);
+    if (!why.isEmpty())
+        return QStringLiteral("%1 could not be written (%2)").arg(m_path, why);
+    for (const Entry &entry : entries) {
+        auto same = std::find_if(m_entries.begin(), m_entries.end(),
+                                 [&](const Entry &e) { return e.picture == entry.picture; });
+        if (same != m_entries.end())
+            *same = entry;
+        else
+            m_entries.append(entry);
+    }
+    return {};
+}
+
+QString MetadataQueue::replaceAll(const QList<Entry> &entries)
+{
+    QMutexLocker locker(&m_mutex);
+    loadLocked();
+    const QList<Entry> before = std::exchange(m_entries, entries);
+    const QString why = storeLocked();
+    if (!why.isEmpty())
+        m_entries = before;
+    return why;
+}
+
+QList<MetadataQueue::Entry> MetadataQueue::pending()
+{
+    QMutexLocker locker(&m_mutex);
+    loadLocked();
+    return m_entries;
+}
+
+int MetadataQueue::count()
+{
+    QMutexLocker locker(&m_mutex);
+    loadLocked();
+    return int(m_entries.size());
+}
+
+QList<MetadataQueue::Failure> MetadataQueue::writePending(const std::function<bool()> &stop,
+                                                          const std::function<void(const Entry &)> &written)
+{
+    QList<Failure> failures;
+    QStringList tried;
+    int sinceStore = 0;
+    auto store = [&] {
+        QMutexLocker locker(&m_mutex);
+        const QString why = storeLocked();
+        if (!why.isEmpty())
+            qCWarning(lcCatalogue) << why;
+        sinceStore = 0;
+    };
+    while (!(stop && stop())) {
+        Entry entry;
+        {
+            QMutexLocker locker(&m_mutex);
+            loadLocked();
+            auto next = std::find_if(m_entries.begin(), m_entries.end(),
+                                     [&](const Entry &e) { return !tried.contains(e.picture); });
+            if (next == m_entries.end())
+                break;
+            entry = *next;
+        }
+        tried << entry.picture;
+        // Only what differs is written: the same tags again leave the file untouched.
+        QString why;
+        const TagMetadata::ReadResult present = TagMetadata::readTarget(entry.picture, entry.target);
+        if (!QFileInfo::exists(entry.picture))
+            why = QStringLiteral("%1 is not there").arg(entry.picture);
+        else if (!TagMetadata::differences(present.tags, entry.tags).isEmpty())
+            why = TagMetadata::write(entry.picture, entry.tags, entry.target);
+        if (!why.isEmpty()) {
+            failures.append({entry.picture, why});
+            continue;
+        }
+        {
+            QMutexLocker locker(&m_mutex);
+            // Newer tags noted meanwhile stay, to be written in turn.
+            auto same = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry &e) {
+                return e.picture == entry.picture && e.target == entry.target && e.tags == entry.tags;
+            });
+            if (same != m_entries.end()) {
+                m_entries.erase(same);
+                ++sinceStore;
+            } else {
+                tried.removeAll(entry.picture);
+            }
+        }
+        if (written)
+            written(entry);
+        if (sinceStore >= CompactEvery)
+            store();
+    }
+    if (sinceStore > 0)
+        store();
+    return failures;
+}
