@@ -261,6 +261,28 @@ void fillFrom(Tags &tags, const Tags &more)
         tags.badge = more.badge;
 }
 
+// Many cameras fill the EXIF description with their own name ("OLYMPUS DIGITAL
+// CAMERA", "KONICA MINOLTA DIGITAL CAMERA", "SONY DSC"): no comment of the user's.
+bool isCameraBoilerplate(const QString &description, const QString &make, const QString &model)
+{
+    const QString text = description.simplified();
+    if (text.isEmpty())
+        return true;
+    for (const QString &name : {make.simplified(), model.simplified()}) {
+        if (!name.isEmpty() && text.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    if (text != text.toUpper())
+        return false;
+    static const QStringList words{QStringLiteral("CAMERA"), QStringLiteral("DSC"), QStringLiteral("DIGITAL"),
+                                   QStringLiteral("IMAGE"), QStringLiteral("PICTURE")};
+    for (const QString &word : words) {
+        if (text.split(QLatin1Char(' ')).contains(word))
+            return true;
+    }
+    return false;
+}
+
 Tags embeddedTags(Exiv2::Image &image)
 {
     Tags tags;
@@ -275,6 +297,8 @@ Tags embeddedTags(Exiv2::Image &image)
     more.love = loveFrom(exifText(exif, kExifRating));
     more.title = fitted(iptcText(iptc, kIptcTitle));
     more.comment = fitted(exifText(exif, kExifDescription));
+    if (isCameraBoilerplate(more.comment, exifText(exif, "Exif.Image.Make"), exifText(exif, "Exif.Image.Model")))
+        more.comment.clear();
     if (more.comment.isEmpty())
         more.comment = fitted(iptcText(iptc, kIptcCaption));
     fillFrom(tags, more);

@@ -200,6 +200,18 @@ void TestMetadata::addReadsThePicturesTags()
     QCOMPARE(rows.fieldText(2, AlbumRows::Comment), QStringLiteral("one two"));
     QCOMPARE(rows.fieldText(2, AlbumRows::Persons), QStringLiteral("Smith John"));
 
+    // A camera's own name in the EXIF description is no comment.
+    const QString camera = makePicture(folder + "/camera.jpg");
+    QVERIFY(exiftool({"-q", "-overwrite_original", "-EXIF:ImageDescription=KONICA MINOLTA DIGITAL CAMERA",
+                      "-EXIF:Make=Konica Minolta", camera}));
+    QCOMPARE(TagMetadata::read(camera).tags.comment, QString());
+    QVERIFY(exiftool({"-q", "-overwrite_original", "-EXIF:ImageDescription=Konica Minolta", camera}));
+    QCOMPARE(TagMetadata::read(camera).tags.comment, QString());
+    QVERIFY(exiftool({"-q", "-overwrite_original", "-EXIF:ImageDescription=OUR DOG REX", camera}));
+    QCOMPARE(TagMetadata::read(camera).tags.comment, QStringLiteral("OUR DOG REX"));
+    QVERIFY(exiftool({"-q", "-overwrite_original", "-EXIF:ImageDescription=A digital camera on the table", camera}));
+    QCOMPARE(TagMetadata::read(camera).tags.comment, QStringLiteral("A digital camera on the table"));
+
     // With the preference off nothing is read.
     m_context.readTagsOnAdd = false;
     PlayList other;
