@@ -286,6 +286,12 @@ void TestTagSync::dynamicAlbumAndDropBringThePicturesTags()
     QVERIFY(exiftool({"-q", "-overwrite_original", "-XMP-xmp:Rating=5", "-XMP-dc:Title=Cliffs",
                       "-EXIF:DateTimeOriginal=2016:08:20 18:45:00", "-XMP-iptcExt:PersonInImage=Anna",
                       path("shoot/tagged.jpg")}));
+    // Another program's sidecar beside a picture: it is read, and is no picture itself.
+    writeFile(path("shoot/plain.jpg.xmp"),
+              "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+              "<rdf:Description rdf:about=\"\" xmlns:iptcExt=\"http://iptc.org/std/Iptc4xmpExt/2008-02-29/\">"
+              "<iptcExt:Event><rdf:Alt><rdf:li xml:lang=\"x-default\">Summer fair</rdf:li></rdf:Alt></iptcExt:Event>"
+              "</rdf:Description></rdf:RDF></x:xmpmeta>");
     QCOMPARE(cli({"new-dynamic-album", path("shoot")}).code, 0);
     makeTrip({"x.jpg"});
     makePhoto(path("drop/dropped.jpg"));
@@ -299,6 +305,8 @@ void TestTagSync::dynamicAlbumAndDropBringThePicturesTags()
     QCOMPARE(tagged->title(), QStringLiteral("Cliffs"));
     QCOMPARE(tagged->love(), 5);
     QCOMPARE(record(page, "plain.jpg")->title().trimmed(), QString());
+    QCOMPARE(static_cast<PhotoItem *>(record(page, "plain.jpg"))->event(), QStringLiteral("Summer fair"));
+    QCOMPARE(page->photoView()->count(), 2);
     // Shown in the panel, and stored: the date in the property file, the rest in the row.
     clickCell(page->photoView(), tagged);
     QCOMPARE(page->findChild<KivDateButton *>("itemDate")->date(), QDate(2016, 8, 20));
@@ -375,6 +383,11 @@ void TestTagSync::exportAndImportAnAlbum()
     QVERIFY(cli({"props", "Trip", "b.jpg"}).out.contains("comment=A windy day\n"));
     QCOMPARE(cli({"import-metadata", "Trip", "--overwrite"}).code, 0);
     QVERIFY(cli({"props", "Trip", "b.jpg"}).out.contains("title=Renamed elsewhere\n"));
+
+    // A picture renamed in the catalogue takes its sidecar along.
+    QCOMPARE(cli({"rename", "Trip", "b.jpg", "harbour.jpg"}).code, 0);
+    QVERIFY(!QFileInfo::exists(path("pics/b.jpg.xmp")));
+    QCOMPARE(exifRead(path("pics/harbour.jpg.xmp")).value("XMP-dc:Title").toString(), QStringLiteral("Renamed elsewhere"));
 
     // Wrong uses are usage errors; a picture that is gone is told and counted.
     QCOMPARE(cli({"export-metadata", "Trip", "--overwrite"}).code, 2);
