@@ -1017,6 +1017,23 @@ void AmbrioMainWindow::applyPreferences(const prefImplementation::DialogChanges 
         UpdateThumbsView();
 }
 
+void AmbrioMainWindow::rememberPersons(const QStringList &names)
+{
+    QStringList added;
+    for (const QString &name : names) {
+        if (!name.trimmed().isEmpty() && !m_subjects.contains(name.trimmed()) && !added.contains(name.trimmed()))
+            added << name.trimmed();
+    }
+    if (added.isEmpty() || CatalogueFile::isReadOnly())
+        return;
+    m_subjects << added;
+    if (!NameList::save(NameList::subjectsPath(m_context.root), m_subjects)) {
+        reportSaveError(CatalogueSave::message(QStringLiteral("The list of persons %1 could not be written.")
+                                                   .arg(NameList::subjectsPath(m_context.root))));
+    }
+    ui->ListRoll->rebuildSubjects(m_subjects);
+}
+
 void AmbrioMainWindow::tagsChanged(const KivViewItem &record)
 {
     if (!m_metadata || !m_pref || !m_pref->writeMetadata())
@@ -1291,6 +1308,10 @@ void AmbrioMainWindow::showSubjectDialog()
     if (!photo)
         return;
     const bool several = ui->trayBar->count() > 1;
+    // Persons the picture names that the list lacks (read from its metadata, or from
+    // an older catalogue) are offered and chosen too: choosing others never drops them
+    // unseen.
+    rememberPersons(NameList::persons(photo->personInit()));
     People dialog(m_prompter, this);
     dialog.setSubjects(m_subjects);
     if (!several)

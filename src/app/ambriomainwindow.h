@@ -93,6 +93,8 @@ public:
     // Has the record's tags written into its picture's metadata when the preference
     // asks for it.
     void tagsChanged(const KivViewItem &record);
+    // Adds the names the list of persons lacks to it (names read from pictures).
+    void rememberPersons(const QStringList &names);
     trayBarPhoto *tray() const;
     PropertyPanel *propertyPanel() const { return m_panel.get(); }
     bool isMultiSelection() const { return m_multiSelection; }

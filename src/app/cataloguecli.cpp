@@ -864,6 +864,24 @@ int CatalogueCli::dispatch(const Options &options)
         return Done;
     }
 
+    // Persons read from pictures join the list of persons the window offers.
+    auto rememberPersons = [&](const QStringList &names) {
+        const QString path = NameList::subjectsPath(cat.context.root);
+        QStringList subjects;
+        if (!NameList::load(path, subjects) && subjects.isEmpty() && QFileInfo::exists(path))
+            return;
+        if (subjects.isEmpty())
+            subjects << QStringLiteral("Undefined");
+        bool changed = false;
+        for (const QString &name : names) {
+            if (!name.trimmed().isEmpty() && !subjects.contains(name.trimmed())) {
+                subjects << name.trimmed();
+                changed = true;
+            }
+        }
+        if (changed && !NameList::save(path, subjects))
+            m_err << "warning: the list of persons could not be written: " << path << Qt::endl;
+    };
     auto saveAlbumAndIndex = [&](PlayList *album) {
         const QString error = CatalogueSave::albumAndIndex(album, &cat.library);
         if (!error.isEmpty()) {
@@ -1035,6 +1053,10 @@ int CatalogueCli::dispatch(const Options &options)
                 ->value(QLatin1String(prefImplementation::key(prefImplementation::ReadMetadata)), true)
                 .toBool();
         const AlbumAdd::Result result = AlbumAdd::addFiles(album, paths, fast, prompter);
+        QStringList persons;
+        for (const auto &photo : result.added)
+            persons << NameList::persons(photo->personInit());
+        rememberPersons(persons);
         QJsonArray array;
         QStringList lines;
         for (const auto &photo : result.added) {
@@ -1079,6 +1101,10 @@ int CatalogueCli::dispatch(const Options &options)
 
     if (command == QLatin1String("export-metadata") || command == QLatin1String("import-metadata")) {
         const bool exporting = command == QLatin1String("export-metadata");
+        for (const QString &arg : args) {
+            if (arg.startsWith(QLatin1String("--")))
+                return usageError(QStringLiteral("unknown option: ") + arg);
+        }
         if (args.size() != 1)
             return usageError(command + QStringLiteral(" takes one album"));
         PlayList *album = nullptr;
@@ -1118,8 +1144,11 @@ int CatalogueCli::dispatch(const Options &options)
                 const TagMetadata::Tags tags = TagMetadata::fromRecord(*photo);
                 const TagMetadata::ReadResult present = TagMetadata::readTarget(picture, target);
                 changes = TagMetadata::differences(present.tags, tags);
-                if (!changes.isEmpty() && !options.dryRun)
-                    error = TagMetadata::write(picture, tags, target, &writtenTo);
+                // A dry run makes the same checks, so it foretells a refusal too.
+                if (!changes.isEmpty())
+                    error = TagMetadata::write(picture, tags, target, &writtenTo, options.dryRun);
+                if (options.dryRun)
+                    writtenTo.clear();
             } else {
                 const TagMetadata::ReadResult read = TagMetadata::read(picture);
                 if (!read.error.isEmpty())
@@ -1163,6 +1192,10 @@ int CatalogueCli::dispatch(const Options &options)
                 m_err << error << Qt::endl;
                 return Refused;
             }
+            QStringList persons;
+            for (const auto &photo : changed)
+                persons << NameList::persons(photo->personInit());
+            rememberPersons(persons);
         }
         if (options.dryRun)
             lines << QStringLiteral("(dry run: nothing was changed)");
@@ -1267,16 +1300,22 @@ int CatalogueCli::dispatch(const Options &options)
             m_err << "warning: the tags noted for the picture's metadata could not be taken back" << Qt::endl;
         return Refused;
     }
-    // What earlier runs left noted is written too.
+    // What earlier runs left noted is written too; only this picture's failure is this
+    // command's.
+    bool ownFailed = false;
     if (queue.count() > 0) {
-        const QList<MetadataQueue::Failure> failures = queue.writePending();
-        for (const MetadataQueue::Failure &failure : failures)
-            m_err << "The tags are stored in the catalogue, but could not be written into the picture's metadata: "
-                  << failure.reason << Qt::endl;
-        if (!failures.isEmpty())
-            return Refused;
+        for (const MetadataQueue::Failure &failure : queue.writePending()) {
+            if (writeTags && failure.picture == entry.picture) {
+                ownFailed = true;
+                m_err << "The tags are stored in the catalogue, but could not be written into the picture's "
+                         "metadata: "
+                      << failure.reason << Qt::endl;
+            } else {
+                m_err << "warning: tags noted earlier could not be written: " << failure.reason << Qt::endl;
+            }
+        }
     }
-    return Done;
+    return ownFailed ? Refused : Done;
 }
 
 int CatalogueCli::check(const Options &options)

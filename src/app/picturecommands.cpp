@@ -13,6 +13,7 @@
 #include "gifwriter.h"
 #include "libraryindex.h"
 #include "librarylist.h"
+#include "namelist.h"
 #include "photoitem.h"
 #include "pixmaplookup.h"
 #include "prefimplementation.h"
@@ -346,6 +347,10 @@ void PictureCommands::storeTagged()
         return;
     const QList<const KivViewItem *> records(m_tagged.cbegin(), m_tagged.cend());
     m_tagged.clear();
+    for (const KivViewItem *record : records) {
+        if (const auto *photo = dynamic_cast<const PhotoItem *>(record))
+            m_page->rememberPersons(NameList::persons(photo->personInit()));
+    }
     // The property files hold what the album rows cannot (date, place, event).
     const QString error = CatalogueSave::propertiesAndAlbums(records, {m_open}, m_page->getDataBase());
     m_page->albumList()->setPixmapPlaylist(m_open);
@@ -388,6 +393,9 @@ void PictureCommands::addFilesTo(PlayList *album, const QStringList &files, cons
 void PictureCommands::showAdded(PlayList *album, AlbumAdd::Result &added)
 {
     m_page->reportSaveError(added.saveError);
+    // Persons the pictures' metadata named join the list of persons.
+    for (const auto &photo : added.added)
+        m_page->rememberPersons(NameList::persons(photo->personInit()));
     if (album == m_open) {
         for (auto &photo : added.added)
             view()->appendItem(adopt(std::move(photo)));

@@ -244,11 +244,18 @@ QList<MetadataQueue::Failure> MetadataQueue::writePending(const std::function<bo
         tried << entry.picture;
         // Only what differs is written: the same tags again leave the file untouched.
         QString why;
-        const TagMetadata::ReadResult present = TagMetadata::readTarget(entry.picture, entry.target);
-        if (!QFileInfo::exists(entry.picture))
-            why = QStringLiteral("%1 is not there").arg(entry.picture);
-        else if (!TagMetadata::differences(present.tags, entry.tags).isEmpty())
+        const QFileInfo picture(entry.picture);
+        if (!picture.exists()) {
+            // A picture deleted or renamed since has nothing left to write into; one
+            // whose folder is gone too may be on a drive that is not plugged in.
+            if (QFileInfo(picture.absolutePath()).isDir())
+                qCWarning(lcCatalogue) << "the tags for" << entry.picture << "are dropped: the picture is gone";
+            else
+                why = QStringLiteral("%1 is not there, nor is its folder").arg(entry.picture);
+        } else if (!TagMetadata::differences(TagMetadata::readTarget(entry.picture, entry.target).tags, entry.tags)
+                        .isEmpty()) {
             why = TagMetadata::write(entry.picture, entry.tags, entry.target);
+        }
         if (!why.isEmpty()) {
             failures.append({entry.picture, why});
             continue;

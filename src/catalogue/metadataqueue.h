@@ -44,7 +44,9 @@ public:
 
     // Writes what is noted, in order, each picture once, and takes out what was
     // written; `stop` is asked between pictures. A picture that fails stays noted and
-    // is told in the failures. `written` is told each picture written.
+    // is told in the failures; so does one whose folder is gone (an unplugged drive).
+    // A picture gone from a folder still there is dropped. `written` is told each
+    // picture done.
     QList<Failure> writePending(const std::function<bool()> &stop = {},
                                 const std::function<void(const Entry &)> &written = {});
 

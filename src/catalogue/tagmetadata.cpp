@@ -61,9 +61,17 @@ void lockToolkit(void *data, bool lock)
         mutex->unlock();
 }
 
+// What libexiv2 reported as wrong while this thread read a picture's metadata.
+thread_local int t_problems = 0;
+thread_local QString t_lastProblem;
+
 void logExiv2(int level, const char *text)
 {
     const QString message = QString::fromUtf8(text).trimmed();
+    if (level >= Exiv2::LogMsg::warn) {
+        ++t_problems;
+        t_lastProblem = message;
+    }
     if (level >= Exiv2::LogMsg::error)
         qCWarning(lcCatalogue) << "libexiv2:" << message;
     else
@@ -403,67 +411,106 @@ void setText(Exiv2::XmpData &xmp, const char *key, const QString &text)
     xmp[key] = text.toStdString();
 }
 
-// A day alone keeps the time of day the metadata gives for that same day.
-bool keepsPresentDate(const QString &present, const QString &date)
+// The date to write where the metadata holds `present` (both ISO 8601); empty to
+// leave it. A day alone takes the time of day the metadata gives.
+QString dateToWrite(const QString &present, const QString &date)
 {
-    return date.size() == 10 && present.left(10) == date;
+    if (date.isEmpty())
+        return {};
+    const bool dayAlone = date.size() == 10;
+    if (dayAlone && present.left(10) == date)
+        return {};
+    const QString wanted = dayAlone && present.size() > 10 ? date + present.mid(10) : date;
+    return wanted == present ? QString() : wanted;
+}
+
+// Whether a love is written where the metadata rates `present` (0: no rating, or one
+// that is no love). One heart is every picture's least: it is written only to bring a
+// higher rating down, never as a rating of its own.
+bool writesLove(int love, int present)
+{
+    if (love < 1 || love > KivViewItem::MaxLove || love == present)
+        return false;
+    return love > 1 || present > 1;
+}
+
+// A value the metadata holds already, as the catalogue reads it, is left as it is: the
+// catalogue's form of a text (no line breaks, no "|") never replaces the original.
+bool differs(const QString &present, const QString &value)
+{
+    return !value.isEmpty() && fitted(present) != value;
+}
+
+QStringList fittedPersons(const QStringList &names)
+{
+    QStringList persons;
+    for (const QString &name : names) {
+        const QString person = fittedPerson(name);
+        if (!person.isEmpty() && !persons.contains(person))
+            persons << person;
+    }
+    return persons;
 }
 
 void writeXmp(Exiv2::XmpData &xmp, const Tags &tags)
 {
-    if (tags.love >= 1 && tags.love <= KivViewItem::MaxLove)
+    if (writesLove(tags.love, loveFrom(xmpText(xmp, kRating))))
         setText(xmp, kRating, QString::number(tags.love));
-    if (!tags.title.isEmpty())
+    if (differs(xmpText(xmp, kTitle), tags.title))
         setLangAlt(xmp, kTitle, tags.title);
-    if (!tags.comment.isEmpty())
+    if (differs(xmpText(xmp, kDescription), tags.comment))
         setLangAlt(xmp, kDescription, tags.comment);
 
     // The keywords hold the category and the persons beside keywords of other programs,
     // which stay: an old category and the persons named before are replaced.
     const QStringList oldPersons = xmpItems(xmp, kPersons);
-    const bool category = !tags.category.isEmpty() && tags.category != QLatin1String("Undefined");
-    if (category || !tags.persons.isEmpty()) {
-        const QStringList before = xmpItems(xmp, kSubject);
+    const QStringList before = xmpItems(xmp, kSubject);
+    const bool category = !tags.category.isEmpty() && tags.category != QLatin1String("Undefined")
+                          && categoryAmong(before) != tags.category;
+    const bool persons = !tags.persons.isEmpty() && fittedPersons(oldPersons) != tags.persons;
+    if (category || persons) {
         QStringList subjects;
         for (const QString &subject : before) {
             if (category && isCategoryName(subject))
                 continue;
-            if (!tags.persons.isEmpty() && (oldPersons.contains(subject) || tags.persons.contains(subject)))
-                continue;
-            if (category && subject == tags.category)
+            if (persons && (oldPersons.contains(subject) || tags.persons.contains(subject)))
                 continue;
             subjects << subject;
         }
         if (category)
             subjects << tags.category;
-        subjects << tags.persons;
+        if (persons)
+            subjects << tags.persons;
         subjects.removeDuplicates();
         if (subjects != before)
             setBag(xmp, kSubject, subjects);
     }
-    if (!tags.persons.isEmpty())
+    if (persons)
         setBag(xmp, kPersons, tags.persons);
 
     if (!tags.place.isEmpty()) {
-        if (xmp.findKey(Exiv2::XmpKey(kLocation)) == xmp.end()) {
-            Exiv2::XmpTextValue bag("");
-            bag.setXmpArrayType(Exiv2::XmpValue::xaBag);
-            xmp.add(Exiv2::XmpKey(kLocation), &bag);
+        const auto city = xmp.findKey(Exiv2::XmpKey(kLocationCity));
+        if (city == xmp.end() || differs(textOf(city->toString()), tags.place)) {
+            if (xmp.findKey(Exiv2::XmpKey(kLocation)) == xmp.end()) {
+                Exiv2::XmpTextValue bag("");
+                bag.setXmpArrayType(Exiv2::XmpValue::xaBag);
+                xmp.add(Exiv2::XmpKey(kLocation), &bag);
+            }
+            setText(xmp, kLocationCity, tags.place);
         }
-        setText(xmp, kLocationCity, tags.place);
-        setText(xmp, kCity, tags.place);
+        if (differs(xmpText(xmp, kCity), tags.place))
+            setText(xmp, kCity, tags.place);
     }
-    if (!tags.event.isEmpty())
+    if (differs(xmpText(xmp, kEvent), tags.event))
         setLangAlt(xmp, kEvent, tags.event);
-    if (!tags.date.isEmpty() && !keepsPresentDate(dateFromXmp(xmpText(xmp, kXmpDate)), tags.date))
-        setText(xmp, kXmpDate, tags.date);
-    if (tags.badge >= 0 && tags.badge < badgeNames().size()) {
+    if (const QString date = dateToWrite(dateFromXmp(xmpText(xmp, kXmpDate)), tags.date); !date.isEmpty())
+        setText(xmp, kXmpDate, date);
+    const int label = badgeFrom(xmpText(xmp, kLabel));
+    if (tags.badge >= 0 && tags.badge < badgeNames().size() && tags.badge != label) {
         setText(xmp, kLabel, badgeNames().at(tags.badge));
-    } else if (tags.badge == -1) {
+    } else if (tags.badge == -1 && label != Tags::NoBadge) {
         // Only a label this program wrote is taken away; another program's stays.
-        const auto found = xmp.findKey(Exiv2::XmpKey(kLabel));
-        if (found != xmp.end() && badgeFrom(textOf(found->toString())) != Tags::NoBadge)
-            xmp.erase(found);
+        xmp.erase(xmp.findKey(Exiv2::XmpKey(kLabel)));
     }
 }
 
@@ -481,14 +528,13 @@ std::string utf8Within(const QString &text, int limit)
 
 void writeExif(Exiv2::ExifData &exif, const Tags &tags)
 {
-    if (tags.love >= 1 && tags.love <= KivViewItem::MaxLove)
+    if (writesLove(tags.love, loveFrom(exifText(exif, kExifRating))))
         exif[kExifRating] = static_cast<uint16_t>(tags.love);
-    if (!tags.comment.isEmpty())
+    if (differs(exifText(exif, kExifDescription), tags.comment))
         exif[kExifDescription] = tags.comment.toStdString();
-    if (!tags.date.isEmpty() && !keepsPresentDate(dateFromExif(exifText(exif, kExifDate)), tags.date)) {
-        const QDateTime time = tags.date.size() == 10
-                                   ? QDateTime(QDate::fromString(tags.date, Qt::ISODate), QTime(0, 0))
-                                   : QDateTime::fromString(tags.date, Qt::ISODate);
+    if (const QString date = dateToWrite(dateFromExif(exifText(exif, kExifDate)), tags.date); !date.isEmpty()) {
+        const QDateTime time = date.size() == 10 ? QDateTime(QDate::fromString(date, Qt::ISODate), QTime(0, 0))
+                                                 : QDateTime::fromString(date, Qt::ISODate);
         if (time.isValid())
             exif[kExifDate] = time.toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")).toStdString();
     }
@@ -496,17 +542,35 @@ void writeExif(Exiv2::ExifData &exif, const Tags &tags)
 
 void writeIptc(Exiv2::IptcData &iptc, const Tags &tags)
 {
-    if (tags.title.isEmpty() && tags.comment.isEmpty())
+    const bool title = differs(iptcText(iptc, kIptcTitle), tags.title);
+    const bool caption = differs(iptcText(iptc, kIptcCaption), tags.comment);
+    if (!title && !caption)
         return;
     // UTF-8, said in the envelope as ISO 2022's escape sequence.
     iptc[kIptcCharset] = std::string("\x1b%G");
-    if (!tags.title.isEmpty())
+    if (title)
         iptc[kIptcTitle] = utf8Within(tags.title, IptcTitleBytes);
-    if (!tags.comment.isEmpty())
+    if (caption)
         iptc[kIptcCaption] = utf8Within(tags.comment, IptcCaptionBytes);
 }
 
-QString writeSidecar(const QString &picturePath, const Tags &tags, QString *writtenTo)
+// The XMP inside a picture, to start its first sidecar from: keywords and the like
+// written by other programs then stay beside the picture's tags.
+Exiv2::XmpData embeddedXmp(const QString &picturePath)
+{
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(pathOf(picturePath));
+        if (image.get()) {
+            image->readMetadata();
+            return image->xmpData();
+        }
+    } catch (const Exiv2::AnyError &) {
+    } catch (const std::exception &) {
+    }
+    return {};
+}
+
+QString writeSidecar(const QString &picturePath, const Tags &tags, QString *writtenTo, bool dryRun)
 {
     const QString target = sidecarPath(picturePath);
     if (QFileInfo(target).isSymLink())
@@ -522,11 +586,17 @@ QString writeSidecar(const QString &picturePath, const Tags &tags, QString *writ
             return QStringLiteral("the sidecar %1 cannot be read (%2)").arg(source, why);
         if (!bytes.trimmed().isEmpty() && Exiv2::XmpParser::decode(xmp, bytes.toStdString()) != 0)
             return QStringLiteral("the sidecar %1 is damaged; it is left as it is").arg(source);
+    } else if (QFileInfo(picturePath).isFile()) {
+        xmp = embeddedXmp(picturePath);
     }
     writeXmp(xmp, tags);
     std::string packet;
     if (Exiv2::XmpParser::encode(packet, xmp, Exiv2::XmpParser::omitPacketWrapper) != 0)
         return QStringLiteral("the tags could not be put into XMP");
+    if (writtenTo)
+        *writtenTo = target;
+    if (dryRun)
+        return {};
     const QByteArray bytes = QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")
                              + QByteArray::fromStdString(packet);
     const QFileInfo existing(target);
@@ -534,14 +604,15 @@ QString writeSidecar(const QString &picturePath, const Tags &tags, QString *writ
         existing.exists() ? existing.permissions()
                           : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
     const QString why = replaceFile(target, bytes, permissions);
-    if (!why.isEmpty())
+    if (!why.isEmpty()) {
+        if (writtenTo)
+            writtenTo->clear();
         return QStringLiteral("%1 could not be written (%2)").arg(target, why);
-    if (writtenTo)
-        *writtenTo = target;
+    }
     return {};
 }
 
-QString writeEmbedded(const QString &picturePath, const Tags &tags, QString *writtenTo)
+QString writeEmbedded(const QString &picturePath, const Tags &tags, QString *writtenTo, bool dryRun)
 {
     // A link is followed: the picture it names is the one changed, the link stays.
     const QFileInfo link(picturePath);
@@ -563,11 +634,20 @@ QString writeEmbedded(const QString &picturePath, const Tags &tags, QString *wri
         Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(original.constData()), long(original.size()));
     if (!image.get() || !image->good())
         return QStringLiteral("%1 is not a picture libexiv2 can write into").arg(picturePath);
+    // Metadata read only in part would be written back without the rest: such a
+    // picture is left as it is.
+    t_problems = 0;
     image->readMetadata();
+    if (t_problems > 0)
+        return QStringLiteral("the metadata inside %1 is damaged (%2); it is left as it is").arg(picturePath, t_lastProblem);
     Exiv2::XmpData xmp = image->xmpData();
     // A packet the toolkit cannot decode would be lost by writing a new one.
     if (xmp.empty() && !image->xmpPacket().empty())
         return QStringLiteral("the XMP inside %1 is damaged; it is left as it is").arg(picturePath);
+    if (writtenTo)
+        *writtenTo = path;
+    if (dryRun)
+        return {};
     writeXmp(xmp, tags);
     image->setXmpData(xmp);
     if (image->supportsMetadata(Exiv2::mdExif)) {
@@ -599,10 +679,11 @@ QString writeEmbedded(const QString &picturePath, const Tags &tags, QString *wri
     check->readMetadata();
 
     const QString why = replaceFile(path, rewritten, info.permissions());
-    if (!why.isEmpty())
+    if (!why.isEmpty()) {
+        if (writtenTo)
+            writtenTo->clear();
         return QStringLiteral("%1 could not be written (%2)").arg(picturePath, why);
-    if (writtenTo)
-        *writtenTo = path;
+    }
     return {};
 }
 
@@ -778,15 +859,17 @@ ReadResult readTarget(const QString &picturePath, Target target)
     return readSidecar(picturePath);
 }
 
-QString write(const QString &picturePath, const Tags &tags, Target target, QString *writtenTo)
+QString write(const QString &picturePath, const Tags &tags, Target target, QString *writtenTo, bool dryRun)
 {
     initialize();
+    if (writtenTo)
+        writtenTo->clear();
     if (!QFileInfo::exists(picturePath))
         return QStringLiteral("%1 is not there").arg(picturePath);
     try {
         if (target == Target::Embedded && canEmbed(picturePath))
-            return writeEmbedded(picturePath, tags, writtenTo);
-        return writeSidecar(picturePath, tags, writtenTo);
+            return writeEmbedded(picturePath, tags, writtenTo, dryRun);
+        return writeSidecar(picturePath, tags, writtenTo, dryRun);
     } catch (const Exiv2::AnyError &error) {
         return QStringLiteral("%1: %2").arg(picturePath, QString::fromUtf8(error.what()));
     } catch (const std::exception &error) {
@@ -857,7 +940,7 @@ QList<Change> differences(const Tags &present, const Tags &tags)
         if (!after.isEmpty() && after != before)
             changes.append({QLatin1String(field), before, after});
     };
-    if (tags.love >= 1 && tags.love != present.love)
+    if (writesLove(tags.love, present.love))
         changes.append({QStringLiteral("love"), present.love ? QString::number(present.love) : QString(),
                         QString::number(tags.love)});
     text("title", present.title, tags.title);
@@ -866,8 +949,8 @@ QList<Change> differences(const Tags &present, const Tags &tags)
     text("persons", joined(present.persons), joined(tags.persons));
     text("place", present.place, tags.place);
     text("event", present.event, tags.event);
-    if (!keepsPresentDate(present.date, tags.date))
-        text("date", present.date, tags.date);
+    if (const QString date = dateToWrite(present.date, tags.date); !date.isEmpty())
+        changes.append({QStringLiteral("date"), present.date, date});
     if (tags.badge >= 0 && tags.badge != present.badge)
         changes.append({QStringLiteral("badge"),
                         present.badge >= 0 ? badgeNames().value(present.badge) : QString(),

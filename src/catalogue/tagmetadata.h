@@ -78,11 +78,16 @@ ReadResult readPacket(const QByteArray &packet);
 
 // Writes `tags` into the picture's metadata: into its sidecar, or inside the picture
 // (a format that cannot hold them gets a sidecar). A value not given leaves what the
-// metadata holds; the picture's other metadata is kept. The file is written whole
+// metadata holds, and so does one the metadata holds already (as read() gives it); one
+// heart is written only to bring a higher rating down; a day without a time of day
+// keeps the metadata's time. The picture's other metadata is kept; a first sidecar
+// starts from the XMP inside the picture. The file is written whole
 // beside the old one and renamed into place; the image data is never re-encoded.
 // Returns an empty text on success, else why nothing was changed. `writtenTo` is the
-// file written.
-QString write(const QString &picturePath, const Tags &tags, Target target, QString *writtenTo = nullptr);
+// file written. A dry run makes every check and writes nothing. Metadata libexiv2
+// reads only in part (a damaged EXIF block) is never rewritten: it is refused.
+QString write(const QString &picturePath, const Tags &tags, Target target, QString *writtenTo = nullptr,
+              bool dryRun = false);
 
 // The tags of a catalogue record (persons, place and event from a picture record).
 Tags fromRecord(const KivViewItem &record);

@@ -316,6 +316,8 @@ void TestTagSync::dynamicAlbumAndDropBringThePicturesTags()
     QCOMPARE(stored.value("love").toInt(), 5);
     QCOMPARE(stored.value("persons").toString(), QStringLiteral("Anna"));
     QCOMPARE(stored.value("date").toString(), QStringLiteral("2016-08-20T18:45:00"));
+    // The person read joins the list of persons the People dialog offers.
+    QVERIFY(readAll(path("install/DataBase/subjects.list")).contains("Anna"));
 
     // A picture dropped from the file manager onto an album that is not the open one.
     PlayList *trip = nullptr;
@@ -389,7 +391,18 @@ void TestTagSync::exportAndImportAnAlbum()
     QVERIFY(!QFileInfo::exists(path("pics/b.jpg.xmp")));
     QCOMPARE(exifRead(path("pics/harbour.jpg.xmp")).value("XMP-dc:Title").toString(), QStringLiteral("Renamed elsewhere"));
 
+    // A dry run foretells what the real run would refuse: a damaged sidecar.
+    writeFile(path("pics/a.jpg.xmp"), "<x:xmpmeta junk");
+    QCOMPARE(cli({"set", "Trip", "a.jpg", "comment=Still here"}).code, 0);
+    run = cli({"export-metadata", "Trip", "--dry-run"});
+    QCOMPARE(run.code, 1);
+    QVERIFY2(run.err.contains("a.jpg.xmp is damaged"), qPrintable(run.err));
+    QCOMPARE(readAll(path("pics/a.jpg.xmp")), QByteArray("<x:xmpmeta junk"));
+
     // Wrong uses are usage errors; a picture that is gone is told and counted.
+    const CliOutput misspelt = cli({"export-metadata", "Trip", "--dryrun"});
+    QCOMPARE(misspelt.code, 2);
+    QVERIFY2(misspelt.err.contains("unknown option: --dryrun"), qPrintable(misspelt.err));
     QCOMPARE(cli({"export-metadata", "Trip", "--overwrite"}).code, 2);
     QCOMPARE(cli({"import-metadata", "Trip", "--embed"}).code, 2);
     QCOMPARE(cli({"export-metadata"}).code, 2);
@@ -463,6 +476,19 @@ void TestTagSync::killWhileWritingLeavesTheTagNoted()
         QVERIFY(!QFileInfo::exists(path("install/DataBase/metadata.pending")));
         QCOMPARE(QDir(path("pics")).entryList({".*vellaro*"}, QDir::Files | QDir::Hidden), QStringList());
     }
+    // Tags noted for a picture on a drive that is not plugged in do not make the next
+    // change fail: they wait, with a warning.
+    {
+        MetadataQueue queue(path("install/DataBase"));
+        TagMetadata::Tags waiting;
+        waiting.title = QStringLiteral("Waits");
+        QCOMPARE(queue.add({{path("unplugged/p.jpg"), TagMetadata::Target::Sidecar, waiting}}), QString());
+    }
+    const CliOutput after = cli({"set", "Trip", "small.jpg", "title=Last"});
+    QCOMPARE(after.code, 0);
+    QVERIFY2(after.err.contains("warning: tags noted earlier could not be written"), qPrintable(after.err));
+    QCOMPARE(MetadataQueue(path("install/DataBase")).count(), 1);
+
     qInfo() << landed << "kills landed," << caughtMidWrite << "with the tag noted and not yet in the picture";
     QVERIFY2(landed >= 3, qPrintable(QString::number(landed)));
 }

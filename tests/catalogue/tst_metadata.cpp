@@ -371,15 +371,48 @@ void TestMetadata::otherProgramsMetadataStays()
     QCOMPARE(read.value("ExifIFD:DateTimeOriginal").toString(), QStringLiteral("2019:06:01 10:30:00"));
 
     tags.badge = 0;
-    tags.date = QStringLiteral("2019-06-02");
+    tags.date = QStringLiteral("2019-06-02");  // another day: the time of day stays
     QCOMPARE(TagMetadata::write(picture, tags, TagMetadata::Target::Embedded), QString());
     read = exifRead(picture);
     QCOMPARE(read.value("XMP-xmp:Label").toString(), QStringLiteral("Special"));
-    QCOMPARE(read.value("ExifIFD:DateTimeOriginal").toString(), QStringLiteral("2019:06:02 00:00:00"));
+    QCOMPARE(read.value("ExifIFD:DateTimeOriginal").toString(), QStringLiteral("2019:06:02 10:30:00"));
     // No badge takes away the label this program wrote.
     tags.badge = -1;
     QCOMPARE(TagMetadata::write(picture, tags, TagMetadata::Target::Embedded), QString());
     QVERIFY(exifRead(picture).value("XMP-xmp:Label").isUndefined());
+
+    // Values the catalogue holds in its own form are not written over the originals,
+    // and one heart gives no rating to a rejected or unrated picture.
+    const QString other = makePicture(m_dir->path() + "/other.jpg");
+    QVERIFY(exiftool({"-q", "-overwrite_original", "-XMP-dc:Title=Left|Right\nsecond line", "-XMP-xmp:Rating=-1",
+                      "-XMP-iptcExt:PersonInImage=Smith, John", "-EXIF:ImageDescription=one|two", other}));
+    TagMetadata::Tags fromOther = TagMetadata::read(other).tags;
+    QCOMPARE(fromOther.title, QStringLiteral("Left/Right second line"));
+    QCOMPARE(fromOther.love, 0);
+    fromOther.love = 1;
+    fromOther.event = QStringLiteral("Fair");
+    QCOMPARE(TagMetadata::write(other, fromOther, TagMetadata::Target::Embedded), QString());
+    read = exifRead(other);
+    QCOMPARE(read.value("XMP-dc:Title").toString(), QStringLiteral("Left|Right\nsecond line"));
+    QCOMPARE(read.value("IFD0:ImageDescription").toString(), QStringLiteral("one|two"));
+    QCOMPARE(listOf(read.value("XMP-iptcExt:PersonInImage")), QStringList{"Smith, John"});
+    QCOMPARE(read.value("XMP-xmp:Rating").toInt(), -1);
+    QVERIFY(read.value("IFD0:Rating").isUndefined());
+    QCOMPARE(read.value("XMP-iptcExt:Event").toString(), QStringLiteral("Fair"));
+    fromOther.love = 3;
+    QCOMPARE(TagMetadata::write(other, fromOther, TagMetadata::Target::Embedded), QString());
+    QCOMPARE(exifRead(other).value("XMP-xmp:Rating").toInt(), 3);
+    // One heart brings a higher rating down.
+    fromOther.love = 1;
+    QCOMPARE(TagMetadata::write(other, fromOther, TagMetadata::Target::Embedded), QString());
+    QCOMPARE(exifRead(other).value("XMP-xmp:Rating").toInt(), 1);
+    QCOMPARE(exifRead(other).value("IFD0:Rating").toInt(), 1);
+
+    // A first sidecar keeps the keywords written inside the picture.
+    TagMetadata::Tags persons;
+    persons.persons = QStringList{QStringLiteral("Anna")};
+    QCOMPARE(TagMetadata::write(picture, persons, TagMetadata::Target::Sidecar), QString());
+    QCOMPARE(listOf(exifRead(picture + ".xmp").value("XMP-dc:Subject")), (QStringList{"sunset", "Family", "Anna"}));
 }
 
 void TestMetadata::damagedMetadataDoesNotStopAnAdd()
@@ -414,10 +447,28 @@ void TestMetadata::damagedMetadataDoesNotStopAnAdd()
     const QString why = TagMetadata::write(folder + "/side.jpg", everyTag(), TagMetadata::Target::Sidecar);
     QVERIFY2(why.contains("side.jpg.xmp"), qPrintable(why));
     QCOMPARE(readAll(folder + "/side.jpg.xmp"), side);
-    // Written inside or refused, the damaged picture stays the same picture.
-    const QImage pixels(folder + "/exif.jpg");
-    TagMetadata::write(folder + "/exif.jpg", everyTag(), TagMetadata::Target::Embedded);
-    QCOMPARE(QImage(folder + "/exif.jpg"), pixels);
+    // A dry run foretells the refusal and writes nothing.
+    QString to;
+    QVERIFY(!TagMetadata::write(folder + "/side.jpg", everyTag(), TagMetadata::Target::Sidecar, &to, true).isEmpty());
+    QCOMPARE(TagMetadata::write(folder + "/half.jpg", everyTag(), TagMetadata::Target::Embedded, &to, true), QString());
+    QCOMPARE(to, folder + "/half.jpg");
+
+    // Metadata read only in part is never written back without the rest: refused, and
+    // the picture left byte for byte. One EXIF block cannot be read at all; the other
+    // has a directory claiming 32767 entries, which libexiv2 passes over.
+    QByteArray bad = readAll(makePicture(folder + "/partial.jpg"));
+    QByteArray app1b("\xFF\xE1\x00\x1A" "Exif\0\0" "II*\0" "\x08\0\0\0" "\xFF\x7F", 20);
+    app1b.append(QByteArray(8, '\0'));
+    bad.insert(2, app1b);
+    writeFile(folder + "/partial.jpg", bad);
+    for (const QString &name : {QStringLiteral("exif.jpg"), QStringLiteral("partial.jpg")}) {
+        const QByteArray before = readAll(folder + "/" + name);
+        const QString refused = TagMetadata::write(folder + "/" + name, everyTag(), TagMetadata::Target::Embedded);
+        QVERIFY2(!refused.isEmpty(), qPrintable(name));
+        QCOMPARE(readAll(folder + "/" + name), before);
+        // A sidecar can take its tags instead.
+        QCOMPARE(TagMetadata::write(folder + "/" + name, everyTag(), TagMetadata::Target::Sidecar), QString());
+    }
 }
 
 void TestMetadata::failedWritesChangeNothing()
@@ -461,6 +512,7 @@ void TestMetadata::queueKeepsWhatIsNotWritten()
     const QString a = makePicture(m_dir->path() + "/q/a.jpg");
     const QString b = makePicture(m_dir->path() + "/q/b.jpg");
     const QString gone = m_dir->path() + "/q/gone.jpg";
+    const QString unplugged = m_dir->path() + "/unplugged/u.jpg";
     TagMetadata::Tags first = everyTag();
     TagMetadata::Tags newer = everyTag();
     newer.title = QStringLiteral("Newer title");
@@ -468,7 +520,8 @@ void TestMetadata::queueKeepsWhatIsNotWritten()
         MetadataQueue queue(m_context.root);
         QCOMPARE(queue.add({{a, TagMetadata::Target::Sidecar, first}, {gone, TagMetadata::Target::Sidecar, first}}),
                  QString());
-        QCOMPARE(queue.add({{b, TagMetadata::Target::Embedded, first}, {a, TagMetadata::Target::Sidecar, newer}}),
+        QCOMPARE(queue.add({{b, TagMetadata::Target::Embedded, first}, {a, TagMetadata::Target::Sidecar, newer},
+                            {unplugged, TagMetadata::Target::Sidecar, first}}),
                  QString());
     }
     // A kill in the middle of noting leaves a line cut short: it is passed over.
@@ -479,20 +532,21 @@ void TestMetadata::queueKeepsWhatIsNotWritten()
 
     MetadataQueue queue(m_context.root);
     const QList<MetadataQueue::Entry> pending = queue.pending();
-    QCOMPARE(pending.size(), 3);
+    QCOMPARE(pending.size(), 4);
     QCOMPARE(pending.at(0).picture, a);
     QCOMPARE(pending.at(0).tags.title, QStringLiteral("Newer title"));
     QCOMPARE(pending.at(2).target, TagMetadata::Target::Embedded);
     QCOMPARE(pending.at(2).tags, first);
 
+    // A picture deleted from its folder is dropped; one whose folder is gone too (an
+    // unplugged drive) fails and stays noted, for the next start.
     const QList<MetadataQueue::Failure> failures = queue.writePending();
     QCOMPARE(failures.size(), 1);
-    QCOMPARE(failures.first().picture, gone);
+    QCOMPARE(failures.first().picture, unplugged);
     QCOMPARE(TagMetadata::readTarget(a, TagMetadata::Target::Sidecar).tags, newer);
     QCOMPARE(TagMetadata::readTarget(b, TagMetadata::Target::Embedded).tags, first);
-    // What failed stays noted, for the next start.
     QCOMPARE(MetadataQueue(m_context.root).pending().size(), 1);
-    QCOMPARE(MetadataQueue(m_context.root).pending().first().picture, gone);
+    QCOMPARE(MetadataQueue(m_context.root).pending().first().picture, unplugged);
 
     // The same tags again leave the picture's file as it is.
     const QByteArray bytes = readAll(b);
