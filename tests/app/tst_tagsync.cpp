@@ -360,6 +360,7 @@ void TestTagSync::exportAndImportAnAlbum()
     QCOMPARE(b.value("XMP-dc:Title").toString(), QStringLiteral("Harbour"));
     QCOMPARE(b.value("XMP-xmp:Rating").toInt(), 3);
     QCOMPARE(b.value("XMP-photoshop:City").toString(), QStringLiteral("Porto"));
+    QCOMPARE(b.value("XMP-iptcExt:PersonInImage").toArray(), (QJsonArray{"Anna", "Bob"}));
     QCOMPARE(exifRead(path("pics/a.jpg.xmp")).value("XMP-dc:Title").toString(), QStringLiteral("From the camera"));
     QCOMPARE(readAll(path("pics/a.jpg")), a);
     // Nothing left to change the second time.
