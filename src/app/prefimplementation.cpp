@@ -215,11 +215,10 @@ prefImplementation::DialogChanges prefImplementation::takeDialogValues()
     take(ExternalEditor, ui->lineEditExternalEditor->text());
     take(ExternalPrinter, ui->lineEditExternalPrinter->text());
     take(FastThumbs, ui->checkBoxFastThumbs->isChecked());
+    // Read where they are used (adding a picture, saving a tag): nothing to redraw.
     take(ReadMetadata, ui->checkBoxReadMetadata->isChecked());
-    changes.writeMetadata = take(WriteMetadata, ui->checkBoxWriteMetadata->isChecked());
-    changes.writeMetadata = take(MetadataTarget, ui->radioButtonEmbedded->isChecked() ? QStringLiteral("embedded")
-                                                                                      : QStringLiteral("sidecar"))
-                            || changes.writeMetadata;
+    take(WriteMetadata, ui->checkBoxWriteMetadata->isChecked());
+    take(MetadataTarget, ui->radioButtonEmbedded->isChecked() ? QStringLiteral("embedded") : QStringLiteral("sidecar"));
     return changes;
 }
 

@@ -65,7 +65,6 @@ public:
         bool albumIcons = false;  // "Show first Picture of the album"
         bool thumbnails = false;  // file names, loves or the frame around them
         bool frame = false;       // another frame to load
-        bool writeMetadata = false;  // writing tags into the pictures switched, or where
     };
     // Copies the widgets' states into the values (after OK), in the dialog's order.
     DialogChanges takeDialogValues();

@@ -15,6 +15,7 @@
 #include "thumbsview.h"
 
 #include "clirun.h"
+#include "exiftool.h"
 #include "organiserfixture.h"
 #include "scriptedprompter.h"
 #include "testfiles.h"
@@ -33,29 +34,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-
 namespace {
-
-bool exiftool(const QStringList &args, QByteArray *out = nullptr)
-{
-    QProcess process;
-    process.start("exiftool", args);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        qWarning() << "exiftool" << args << process.readAllStandardError();
-        return false;
-    }
-    if (out)
-        *out = process.readAllStandardOutput();
-    return true;
-}
-
-QJsonObject exifRead(const QString &path)
-{
-    QByteArray out;
-    if (!QFileInfo::exists(path) || !exiftool({"-j", "-G1", "-n", path}, &out))
-        return {};
-    return QJsonDocument::fromJson(out).array().first().toObject();
-}
 
 void makePhoto(const QString &path, int width = 320, int height = 240, int seed = 1)
 {
@@ -68,12 +47,6 @@ void makePhoto(const QString &path, int width = 320, int height = 240, int seed 
             line[x] = (width > 1000 ? random.generate() : quint32(qRgb(x % 256, y % 256, (x + y) % 256))) | 0xff000000u;
     }
     QVERIFY(image.save(path, "JPEG", 92));
-}
-
-QByteArray scanData(const QByteArray &jpeg)
-{
-    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
-    return sos < 0 ? QByteArray() : jpeg.mid(sos);
 }
 
 void clickCell(thumbsView *view, const KivViewItem *item)
@@ -193,8 +166,7 @@ void TestTagSync::preferencesAskWhereTagsGo()
     QVERIFY(inside->isEnabled());
     QTest::mouseClick(inside, Qt::LeftButton);
     QTest::mouseClick(read, Qt::LeftButton);
-    const prefImplementation::DialogChanges changes = pref.takeDialogValues();
-    QVERIFY(changes.writeMetadata);
+    pref.takeDialogValues();
     QVERIFY(pref.writeMetadata());
     QVERIFY(pref.embedMetadata());
     QVERIFY(!pref.readMetadata());

@@ -9,6 +9,7 @@
 #include "playlist.h"
 #include "tagmetadata.h"
 
+#include "../common/exiftool.h"
 #include "../common/fulldisk.h"
 #include "../common/scriptedprompter.h"
 #include "../common/testfiles.h"
@@ -44,47 +45,6 @@ QString makePicture(const QString &path, int width = 320, int height = 240)
     if (!pattern(width, height).save(path, format.toLatin1().constData(), 90))
         return {};
     return path;
-}
-
-bool exiftool(const QStringList &args, QByteArray *out = nullptr)
-{
-    QProcess process;
-    process.start("exiftool", args);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        qWarning() << "exiftool" << args << "failed:" << process.readAllStandardError();
-        return false;
-    }
-    if (out)
-        *out = process.readAllStandardOutput();
-    return true;
-}
-
-// What exiftool reads from a file, by group-qualified tag name ("XMP-dc:Title").
-QJsonObject exifRead(const QString &path)
-{
-    QByteArray out;
-    if (!exiftool({"-j", "-G1", "-n", "-struct", "-charset", "iptc=UTF8", path}, &out))
-        return {};
-    const QJsonArray all = QJsonDocument::fromJson(out).array();
-    return all.isEmpty() ? QJsonObject() : all.first().toObject();
-}
-
-QStringList listOf(const QJsonValue &value)
-{
-    if (value.isArray()) {
-        QStringList items;
-        for (const QJsonValue &item : value.toArray())
-            items << item.toVariant().toString();
-        return items;
-    }
-    return value.isUndefined() ? QStringList() : QStringList{value.toVariant().toString()};
-}
-
-// The entropy-coded data of a JPEG: from its first start-of-scan marker to the end.
-QByteArray scanData(const QByteArray &jpeg)
-{
-    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
-    return sos < 0 ? QByteArray() : jpeg.mid(sos);
 }
 
 QStringList hiddenLeftovers(const QString &folder)
