@@ -960,6 +960,33 @@ int CatalogueCli::dispatch(const Options &options)
             return nullptr;
         }
         cat.albums << album;
+        // Its pictures' own tags, as the window reads them for a folder's new pictures.
+        if (SettingsStore::open()
+                ->value(QLatin1String(prefImplementation::key(prefImplementation::ReadMetadata)), true)
+                .toBool()) {
+            std::vector<std::unique_ptr<PhotoItem>> tagged;
+            QStringList persons;
+            for (int i = 0; i < album->rowCount(); ++i) {
+                std::unique_ptr<PhotoItem> photo = album->recordAt(i);
+                if (!photo
+                    || TagMetadata::applyToRecord(*photo, TagMetadata::read(photo->picturePath()).tags, false).isEmpty())
+                    continue;
+                album->updateRow(photo.get());
+                persons << NameList::persons(photo->personInit());
+                tagged.push_back(std::move(photo));
+            }
+            if (!tagged.empty()) {
+                QList<const KivViewItem *> records;
+                for (const auto &photo : tagged)
+                    records << photo.get();
+                QDir().mkpath(album->albumFolder());
+                if (const QString error = CatalogueSave::propertiesAndAlbums(records, {album}, &cat.library);
+                    !error.isEmpty())
+                    m_err << "warning: the tags read from the pictures could not be stored: " << error << Qt::endl;
+                else
+                    rememberPersons(persons);
+            }
+        }
         return album;
     };
 

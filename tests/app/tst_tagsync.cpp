@@ -265,6 +265,13 @@ void TestTagSync::dynamicAlbumAndDropBringThePicturesTags()
               "<iptcExt:Event><rdf:Alt><rdf:li xml:lang=\"x-default\">Summer fair</rdf:li></rdf:Alt></iptcExt:Event>"
               "</rdf:Description></rdf:RDF></x:xmpmeta>");
     QCOMPARE(cli({"new-dynamic-album", path("shoot")}).code, 0);
+    // The tool read the pictures as it made the album.
+    QVERIFY(cli({"props", "shoot", "tagged.jpg"}).out.contains("title=Cliffs\n"));
+    // A picture the folder gains afterwards is read when the window shows the album.
+    makePhoto(path("shoot/later.jpg"));
+    QVERIFY(exiftool({"-q", "-overwrite_original", "-XMP-xmp:Rating=5", "-XMP-dc:Title=Sea stacks",
+                      "-EXIF:DateTimeOriginal=2016:08:20 18:45:00", "-XMP-iptcExt:PersonInImage=Bruno",
+                      path("shoot/later.jpg")}));
     makeTrip({"x.jpg"});
     makePhoto(path("drop/dropped.jpg"));
     QVERIFY(exiftool({"-q", "-overwrite_original", "-XMP-dc:Title=Dropped with a title", "-XMP-xmp:Rating=3",
@@ -272,24 +279,26 @@ void TestTagSync::dynamicAlbumAndDropBringThePicturesTags()
 
     AmbrioMainWindow *page = m_fixture.start(path("install"), &m_prompter);
     openAlbum(page, "shoot");
-    KivViewItem *tagged = record(page, "tagged.jpg");
+    QCOMPARE(record(page, "tagged.jpg")->title(), QStringLiteral("Cliffs"));
+    KivViewItem *tagged = record(page, "later.jpg");
     QVERIFY(tagged);
-    QCOMPARE(tagged->title(), QStringLiteral("Cliffs"));
+    QCOMPARE(tagged->title(), QStringLiteral("Sea stacks"));
     QCOMPARE(tagged->love(), 5);
     QCOMPARE(record(page, "plain.jpg")->title().trimmed(), QString());
     QCOMPARE(static_cast<PhotoItem *>(record(page, "plain.jpg"))->event(), QStringLiteral("Summer fair"));
-    QCOMPARE(page->photoView()->count(), 2);
+    QCOMPARE(page->photoView()->count(), 3);
     // Shown in the panel, and stored: the date in the property file, the rest in the row.
     clickCell(page->photoView(), tagged);
     QCOMPARE(page->findChild<KivDateButton *>("itemDate")->date(), QDate(2016, 8, 20));
-    const CliOutput props = cli({"--json", "props", "shoot", "tagged.jpg"});
+    const CliOutput props = cli({"--json", "props", "shoot", "later.jpg"});
     const QJsonObject stored = QJsonDocument::fromJson(props.out).object();
-    QCOMPARE(stored.value("title").toString(), QStringLiteral("Cliffs"));
+    QCOMPARE(stored.value("title").toString(), QStringLiteral("Sea stacks"));
     QCOMPARE(stored.value("love").toInt(), 5);
-    QCOMPARE(stored.value("persons").toString(), QStringLiteral("Anna"));
+    QCOMPARE(stored.value("persons").toString(), QStringLiteral("Bruno"));
     QCOMPARE(stored.value("date").toString(), QStringLiteral("2016-08-20T18:45:00"));
-    // The person read joins the list of persons the People dialog offers.
+    // The persons read (by the tool, by the window) join the list the People dialog offers.
     QVERIFY(readAll(path("install/DataBase/subjects.list")).contains("Anna"));
+    QVERIFY(readAll(path("install/DataBase/subjects.list")).contains("Bruno"));
 
     // A picture dropped from the file manager onto an album that is not the open one.
     PlayList *trip = nullptr;
