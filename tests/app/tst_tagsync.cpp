@@ -158,12 +158,12 @@ void TestTagSync::preferencesAskWhereTagsGo()
     QVERIFY(read->isChecked());
     QVERIFY(!write->isChecked());
     QVERIFY(sidecar->isChecked());
-    QVERIFY(!inside->isEnabled());
+    QVERIFY(!sidecar->isEnabled() && !inside->isEnabled());
 
     QTest::mouseClick(pref.findChild<QAbstractButton *>("ToolButtondatabase"), Qt::LeftButton);
     QTRY_VERIFY(write->isVisible());
     QTest::mouseClick(write, Qt::LeftButton);
-    QVERIFY(inside->isEnabled());
+    QVERIFY(sidecar->isEnabled() && inside->isEnabled());
     QTest::mouseClick(inside, Qt::LeftButton);
     QTest::mouseClick(read, Qt::LeftButton);
     pref.takeDialogValues();

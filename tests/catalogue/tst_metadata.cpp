@@ -489,10 +489,14 @@ void TestMetadata::queueKeepsWhatIsNotWritten()
     QVERIFY(file.open(QIODevice::Append));
     file.write("{\"picture\":\"/cut/short.jpg\",\"tar");
     file.close();
+    // What the next program notes after it is kept whole.
+    const QString c = makePicture(m_dir->path() + "/q/c.jpg");
+    QCOMPARE(MetadataQueue(m_context.root).add({{c, TagMetadata::Target::Sidecar, first}}), QString());
 
     MetadataQueue queue(m_context.root);
     const QList<MetadataQueue::Entry> pending = queue.pending();
-    QCOMPARE(pending.size(), 4);
+    QCOMPARE(pending.size(), 5);
+    QCOMPARE(pending.last().picture, c);
     QCOMPARE(pending.at(0).picture, a);
     QCOMPARE(pending.at(0).tags.title, QStringLiteral("Newer title"));
     QCOMPARE(pending.at(2).target, TagMetadata::Target::Embedded);
@@ -505,6 +509,7 @@ void TestMetadata::queueKeepsWhatIsNotWritten()
     QCOMPARE(failures.first().picture, unplugged);
     QCOMPARE(TagMetadata::readTarget(a, TagMetadata::Target::Sidecar).tags, newer);
     QCOMPARE(TagMetadata::readTarget(b, TagMetadata::Target::Embedded).tags, first);
+    QCOMPARE(TagMetadata::readTarget(c, TagMetadata::Target::Sidecar).tags, first);
     QCOMPARE(MetadataQueue(m_context.root).pending().size(), 1);
     QCOMPARE(MetadataQueue(m_context.root).pending().first().picture, unplugged);
 
