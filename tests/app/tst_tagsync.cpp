@@ -471,6 +471,14 @@ void TestTagSync::killWhileWritingLeavesTheTagNoted()
     QVERIFY2(after.err.contains("warning: tags noted earlier could not be written"), qPrintable(after.err));
     QCOMPARE(MetadataQueue(path("install/DataBase")).count(), 1);
 
+    // Its own picture failing is the command's failure: the catalogue keeps the tag.
+    writeSettings("WriteMetadata=true\nMetadataTarget=sidecar\n");
+    QVERIFY(QDir().mkpath(path("pics/small.jpg.xmp")));
+    const CliOutput own = cli({"set", "Trip", "small.jpg", "title=Blocked"});
+    QCOMPARE(own.code, 1);
+    QVERIFY2(own.err.contains("could not be written into the picture's metadata"), qPrintable(own.err));
+    QVERIFY(cli({"props", "Trip", "small.jpg"}).out.contains("title=Blocked\n"));
+
     qInfo() << landed << "kills landed," << caughtMidWrite << "with the tag noted and not yet in the picture";
     QVERIFY2(landed >= 3, qPrintable(QString::number(landed)));
 }
