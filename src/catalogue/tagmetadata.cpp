@@ -6,7 +6,6 @@
 #include "photoitem.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -14,7 +13,6 @@
 #include <exiv2/exiv2.hpp>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -726,15 +724,16 @@ bool Tags::operator==(const Tags &other) const
 const QList<MappingRow> &mapping()
 {
     static const QList<MappingRow> rows{
-        {"love 1-5", "Xmp.xmp.Rating, Exif.Image.Rating", ""},
+        {"love 1-5", "Xmp.xmp.Rating, Exif.Image.Rating", "a rating of 1 to 5 (0 and -1 are no love)"},
         {"title", "Xmp.dc.title, Iptc.Application2.ObjectName", ""},
-        {"comment", "Xmp.dc.description, Exif.Image.ImageDescription, Iptc.Application2.Caption", ""},
-        {"category", "Xmp.dc.subject (the category's name)", ""},
-        {"persons", "Xmp.iptcExt.PersonInImage, Xmp.dc.subject (each name)", ""},
+        {"comment", "Xmp.dc.description, Exif.Image.ImageDescription, Iptc.Application2.Caption",
+         "not a camera's own name"},
+        {"category", "Xmp.dc.subject (the category's name)", "the first keyword that is a category's name"},
+        {"persons", "Xmp.iptcExt.PersonInImage, Xmp.dc.subject (each name)", "Xmp.iptcExt.PersonInImage"},
         {"place", "Xmp.iptcExt.LocationShown (City), Xmp.photoshop.City", ""},
         {"event", "Xmp.iptcExt.Event", ""},
         {"date", "Exif.Photo.DateTimeOriginal, Xmp.exif.DateTimeOriginal", ""},
-        {"badge", "Xmp.xmp.Label (the badge's name)", ""},
+        {"badge", "Xmp.xmp.Label (the badge's name)", "a label that is a badge's name"},
     };
     return rows;
 }

@@ -41,7 +41,7 @@ struct MappingRow
 {
     const char *field;       // the catalogue's name for it
     const char *written;     // the properties written, first the one read first
-    const char *readAlso;    // further properties read when those are absent
+    const char *read;        // what is read, when it differs from what is written
 };
 const QList<MappingRow> &mapping();
 
