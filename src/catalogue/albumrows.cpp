@@ -1,28 +1,29 @@
 #include "albumrows.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
 
 const QChar kBar(u'|');
 
-QString joinRow(const QStringList &row)
+QByteArray joinRow(const QStringList &row)
 {
-    return row.join(kBar);
+    return row.join(kBar).toUtf8();
 }
 
 // Where the text `field` of a joined row starts and ends.
-bool fieldSpan(QStringView line, int field, qsizetype *start, qsizetype *end)
+bool fieldSpan(QByteArrayView line, int field, qsizetype *start, qsizetype *end)
 {
     qsizetype from = 0;
     for (int f = 0; f < field; ++f) {
-        const qsizetype bar = line.indexOf(kBar, from);
+        const qsizetype bar = line.indexOf('|', from);
         if (bar < 0)
             return false;
         from = bar + 1;
     }
-    const qsizetype bar = line.indexOf(kBar, from);
+    const qsizetype bar = line.indexOf('|', from);
     *start = from;
     *end = bar < 0 ? line.size() : bar;
     return true;
@@ -32,16 +33,16 @@ bool fieldSpan(QStringView line, int field, qsizetype *start, qsizetype *end)
 
 QStringList AlbumRows::row(int index) const
 {
-    return m_lines.at(index).split(kBar);
+    return line(index).split(kBar);
 }
 
-QStringView AlbumRows::field(int index, int field) const
+QByteArrayView AlbumRows::fieldUtf8(int index, int field) const
 {
     qsizetype start = 0, end = 0;
-    const QString &text = m_lines.at(index);
+    const QByteArrayView text = utf8(index);
     if (!fieldSpan(text, field, &start, &end))
         return {};
-    return QStringView(text).mid(start, end - start);
+    return text.sliced(start, end - start);
 }
 
 int AlbumRows::indexOfFile(QStringView fileName) const
@@ -65,8 +66,9 @@ void AlbumRows::dropIndex() const
 
 int AlbumRows::nextRowOf(QStringView fileName, int from) const
 {
+    const QByteArray name = fileName.toUtf8();
     for (int i = from; i < count(); ++i) {
-        if (field(i, FileName) == fileName)
+        if (fieldUtf8(i, FileName) == name)
             return i;
     }
     return -1;
@@ -100,23 +102,106 @@ void AlbumRows::grow()
         m_capacity += Growth;
 }
 
+void AlbumRows::spend(qsizetype bytes)
+{
+    m_spent += bytes;
+    if (m_spent < 4096 || m_spent * 2 < m_text.size())
+        return;
+    QByteArray text;
+    text.reserve(m_text.size() - m_spent);
+    for (Span &span : m_spans) {
+        const qsizetype offset = text.size();
+        text.append(m_text.constData() + span.offset, span.size);
+        span.offset = offset;
+    }
+    m_text = std::move(text);
+    m_spent = 0;
+}
+
+void AlbumRows::setText(int index, QByteArrayView joined)
+{
+    Span &span = m_spans[index];
+    if (joined.size() <= span.size) {
+        std::memcpy(m_text.data() + span.offset, joined.data(), size_t(joined.size()));
+        const qsizetype freed = span.size - joined.size();
+        span.size = joined.size();
+        if (freed > 0)
+            spend(freed);
+        return;
+    }
+    const qsizetype old = span.size;
+    span.offset = m_text.size();
+    span.size = joined.size();
+    m_text.append(joined.data(), joined.size());
+    spend(old);
+}
+
 void AlbumRows::append(const QStringList &row)
 {
-    appendLine(joinRow(row));
+    appendUtf8(joinRow(row));
 }
 
 void AlbumRows::appendLine(const QString &joined)
 {
+    appendUtf8(joined.toUtf8());
+}
+
+void AlbumRows::appendUtf8(QByteArrayView joined)
+{
+    // A row of this very table is copied before the buffer may move.
+    if (!m_text.isEmpty() && joined.data() >= m_text.constData()
+        && joined.data() < m_text.constData() + m_text.size()) {
+        appendUtf8(joined.toByteArray());
+        return;
+    }
     grow();
-    m_lines.append(joined);
+    m_spans.append(Span{m_text.size(), joined.size()});
+    m_text.append(joined.data(), joined.size());
     if (m_indexed)
         noteRow(count() - 1);
+}
+
+void AlbumRows::appendParts(std::initializer_list<QByteArrayView> parts)
+{
+    qsizetype size = 0;
+    for (const QByteArrayView part : parts)
+        size += part.size();
+    grow();
+    m_spans.append(Span{m_text.size(), size});
+    for (const QByteArrayView part : parts)
+        m_text.append(part.data(), part.size());
+    if (m_indexed)
+        noteRow(count() - 1);
+}
+
+void AlbumRows::appendRows(const AlbumRows &other)
+{
+    if (other.isEmpty())
+        return;
+    if (&other == this) {
+        const AlbumRows copy = other;
+        appendRows(copy);
+        return;
+    }
+    if (isEmpty() && !m_indexed) {
+        const int capacity = m_capacity;
+        *this = other;
+        m_capacity = qMax(capacity, other.m_capacity);
+        dropIndex();
+        return;
+    }
+    m_spans.reserve(m_spans.size() + other.m_spans.size());
+    m_text.reserve(m_text.size() + other.m_text.size() - other.m_spent);
+    for (int i = 0; i < other.count(); ++i)
+        appendUtf8(other.utf8(i));
 }
 
 void AlbumRows::insert(int index, const QStringList &row)
 {
     grow();
-    m_lines.insert(index, joinRow(row));
+    const QByteArray joined = joinRow(row);
+    m_spans.insert(index, Span{m_text.size(), joined.size()});
+    m_text.append(joined);
     if (!m_indexed)
         return;
     for (int &first : m_firstRow) {
@@ -129,12 +214,12 @@ void AlbumRows::insert(int index, const QStringList &row)
 void AlbumRows::replace(int index, const QStringList &row)
 {
     if (!m_indexed) {
-        m_lines[index] = joinRow(row);
+        setText(index, joinRow(row));
         return;
     }
     const QString before = fileNameAt(index);
     const bool distinct = namesDistinct();
-    m_lines[index] = joinRow(row);
+    setText(index, joinRow(row));
     if (field(index, FileName) == before)
         return;
     forgetFirst(before, index, distinct);
@@ -143,13 +228,16 @@ void AlbumRows::replace(int index, const QStringList &row)
 
 void AlbumRows::removeAt(int index)
 {
+    const qsizetype size = m_spans.at(index).size;
     if (!m_indexed) {
-        m_lines.removeAt(index);
+        m_spans.removeAt(index);
+        spend(size);
         return;
     }
     const QString name = fileNameAt(index);
     const bool distinct = namesDistinct();
-    m_lines.removeAt(index);
+    m_spans.removeAt(index);
+    spend(size);
     for (int &first : m_firstRow) {
         if (first > index)
             --first;
@@ -161,7 +249,7 @@ void AlbumRows::removeAt(int index)
 
 void AlbumRows::move(int from, int to)
 {
-    m_lines.move(from, to);
+    m_spans.move(from, to);
     if (!m_indexed || from == to)
         return;
     // With repeated names the first row of one could be anywhere in between: look
@@ -181,8 +269,8 @@ void AlbumRows::move(int from, int to)
 
 void AlbumRows::swap(int a, int b)
 {
-    m_lines.swapItemsAt(a, b);
-    if (!m_indexed || field(a, FileName) == field(b, FileName))
+    m_spans.swapItemsAt(a, b);
+    if (!m_indexed || fieldUtf8(a, FileName) == fieldUtf8(b, FileName))
         return;
     if (!namesDistinct()) {
         dropIndex();
@@ -194,14 +282,16 @@ void AlbumRows::swap(int a, int b)
 
 void AlbumRows::reset()
 {
-    m_lines.clear();
+    m_text.clear();
+    m_spans.clear();
+    m_spent = 0;
     m_capacity = Growth;
     dropIndex();
 }
 
 void AlbumRows::reserve(int rows)
 {
-    m_lines.reserve(rows);
+    m_spans.reserve(rows);
 }
 
 QString AlbumRows::fileText(const QStringList &row)
@@ -218,12 +308,12 @@ QString AlbumRows::fileText(const QStringList &row)
 
 QString AlbumRows::fileText(int index) const
 {
-    const QString &text = m_lines.at(index);
+    const QByteArrayView text = utf8(index);
     // Rows without an empty text among the first 10 are written as they are held.
-    const bool emptyAmongFirstTen = text.isEmpty() || text.startsWith(kBar) || text.contains(QLatin1String("||"))
-                                    || (text.endsWith(kBar) && text.count(kBar) < 10);
+    const bool emptyAmongFirstTen = text.isEmpty() || text.startsWith('|') || text.contains("||")
+                                    || (text.endsWith('|') && text.count('|') < 10);
     if (!emptyAmongFirstTen)
-        return text;
+        return QString::fromUtf8(text);
     return fileText(row(index));
 }
 
@@ -241,7 +331,7 @@ QString clamped(QStringView text, qint64 low, qint64 high)
     return QString::number(qBound(low, value, high));
 }
 
-bool plainDigit(QStringView text, QChar low, QChar high)
+bool plainDigit(QByteArrayView text, char low, char high)
 {
     return text.size() == 1 && text.at(0) >= low && text.at(0) <= high;
 }
@@ -250,29 +340,33 @@ bool plainDigit(QStringView text, QChar low, QChar high)
 
 void AlbumRows::appendFromFile(const QString &text)
 {
+    appendFromFileUtf8(text.toUtf8());
+}
+
+void AlbumRows::appendFromFileUtf8(QByteArrayView line)
+{
     qsizetype loveStart = 0, loveEnd = 0, viewsStart = 0, viewsEnd = 0, badgeStart = 0, badgeEnd = 0;
-    const QStringView line(text);
     if (!fieldSpan(line, Love, &loveStart, &loveEnd) || !fieldSpan(line, Views, &viewsStart, &viewsEnd)
         || !fieldSpan(line, Badge, &badgeStart, &badgeEnd)) {
-        appendLine(text);
+        appendUtf8(line);
         return;
     }
-    const QStringView love = line.mid(loveStart, loveEnd - loveStart);
-    const QStringView views = line.mid(viewsStart, viewsEnd - viewsStart);
-    const QStringView badge = line.mid(badgeStart, badgeEnd - badgeStart);
+    const QByteArrayView love = line.sliced(loveStart, loveEnd - loveStart);
+    const QByteArrayView views = line.sliced(viewsStart, viewsEnd - viewsStart);
+    const QByteArrayView badge = line.sliced(badgeStart, badgeEnd - badgeStart);
     // The common case costs no allocation: one digit, a few digits, one digit or "-1".
     const bool viewsFit = !views.isEmpty() && views.size() <= 9
-                          && std::all_of(views.begin(), views.end(), [](QChar c) { return c.isDigit(); });
-    if (plainDigit(love, u'0', u'5') && viewsFit && (plainDigit(badge, u'0', u'6') || badge == u"-1")) {
-        appendLine(text);
+                          && std::all_of(views.begin(), views.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (plainDigit(love, '0', '5') && viewsFit && (plainDigit(badge, '0', '6') || badge == "-1")) {
+        appendUtf8(line);
         return;
     }
-    QStringList texts = text.split(u'|');
+    QStringList texts = QString::fromUtf8(line).split(u'|');
     texts[Love] = clamped(texts.at(Love), 0, 5);
     texts[Views] = clamped(texts.at(Views), 0, std::numeric_limits<int>::max());
     // A badge out of range is no badge.
     bool ok = false;
-    const qint64 storedBadge = badge.trimmed().toLongLong(&ok);
+    const qint64 storedBadge = QString::fromUtf8(badge).trimmed().toLongLong(&ok);
     if (ok && (storedBadge < -1 || storedBadge > 6))
         texts[Badge] = QStringLiteral("-1");
     appendLine(texts.join(u'|'));

@@ -1,17 +1,22 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 // The rows of an album: one row of 11 texts per picture (filetype, source folder,
 // file name, title, category, comment, love, view count, user badge, format,
 // persons), or the 5 or 6 texts of a search result.
 //
-// A row is kept as its texts joined with "|", the way the album file holds it:
-// loading a catalogue of tens of thousands of pictures then costs one string per
-// picture, and a text search scans one string per row. Texts are split out on demand.
+// A row is kept as its texts joined with "|", the way the album file holds it, in
+// UTF-8, and all rows of a table share one buffer: a catalogue of half a million
+// pictures then costs little more than its text, loading copies bytes, and a search
+// scans contiguous memory. Texts are decoded on demand.
 class AlbumRows
 {
 public:
@@ -19,17 +24,24 @@ public:
     static constexpr int FieldCount = 11;
     static constexpr int Growth = 100;
 
-    int count() const { return int(m_lines.size()); }
-    bool isEmpty() const { return m_lines.isEmpty(); }
+    int count() const { return int(m_spans.size()); }
+    bool isEmpty() const { return m_spans.isEmpty(); }
     // Room in the table: 100 at first, 100 more whenever a row is added to a full table.
     int capacity() const { return m_capacity; }
 
     QStringList row(int index) const;
     // One text of a row; empty for a row with fewer texts.
-    QStringView field(int index, int field) const;
-    QString fieldText(int index, int which) const { return field(index, which).toString(); }
+    QString field(int index, int field) const { return QString::fromUtf8(fieldUtf8(index, field)); }
+    QString fieldText(int index, int which) const { return field(index, which); }
     // The row's texts joined with "|".
-    const QString &line(int index) const { return m_lines.at(index); }
+    QString line(int index) const { return QString::fromUtf8(utf8(index)); }
+    // The same in UTF-8, valid until the table changes.
+    QByteArrayView utf8(int index) const
+    {
+        const Span &span = m_spans.at(index);
+        return QByteArrayView(m_text.constData() + span.offset, span.size);
+    }
+    QByteArrayView fieldUtf8(int index, int field) const;
 
     // The first row whose file name equals `fileName` (case-sensitive), or -1. The
     // first look-up indexes the file names; the changes below keep the index up to
@@ -39,6 +51,12 @@ public:
 
     void append(const QStringList &row);
     void appendLine(const QString &joined);
+    void appendUtf8(QByteArrayView joined);
+    // One row made of `parts` one after the other (bars included by the caller); no
+    // part may lie in this table.
+    void appendParts(std::initializer_list<QByteArrayView> parts);
+    // Every row of `other`, after these.
+    void appendRows(const AlbumRows &other);
     void insert(int index, const QStringList &row);
     void replace(int index, const QStringList &row);
     void removeAt(int index);
@@ -57,12 +75,16 @@ public:
     // written as " " and come back as " "; a text "n" is the text "n" (no writer ever
     // stored "n" for an empty text, so a title "n" survives a save).
     void appendFromFile(const QString &text);
+    // The same for a row already valid UTF-8, as a UTF-8 album file holds it.
+    void appendFromFileUtf8(QByteArrayView text);
+    // Bytes held by the table (its text, spent text included, and its row list).
+    qsizetype memoryUse() const { return m_text.capacity() + m_spans.capacity() * qsizetype(sizeof(Span)); }
 
 private:
     void grow();
-    QString fileNameAt(int index) const { return field(index, FileName).toString(); }
+    QString fileNameAt(int index) const { return field(index, FileName); }
     // Every name held by one row only: each name is then its own first row.
-    bool namesDistinct() const { return m_firstRow.size() == m_lines.size(); }
+    bool namesDistinct() const { return m_firstRow.size() == m_spans.size(); }
     void dropIndex() const;
     // The first row from `from` on whose file name is `fileName`, or -1 (a plain scan).
     int nextRowOf(QStringView fileName, int from) const;
@@ -74,7 +96,19 @@ private:
     // earlier row holds the name.
     void noteRow(int index);
 
-    QList<QString> m_lines;
+    struct Span {
+        qsizetype offset;
+        qsizetype size;
+    };
+    // Row `index` becomes `joined`, written over its old text when it fits.
+    void setText(int index, QByteArrayView joined);
+    // The text of rows removed or replaced is spent; once it is most of the buffer,
+    // the live rows are copied into a new one.
+    void spend(qsizetype bytes);
+
+    QByteArray m_text;
+    QList<Span> m_spans;
+    qsizetype m_spent = 0;
     int m_capacity = Growth;
     // File name -> first row holding it, for every row, while m_indexed. Built by
     // indexOfFile, so an album only read or searched never pays for it.

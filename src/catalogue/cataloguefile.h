@@ -97,6 +97,8 @@ public:
     QString value(qsizetype keyLength);
     // A line's text, decoded as the file is.
     QString text(QByteArrayView line) const { return decode(line, m_utf8); }
+    // Whether the file is UTF-8: its lines are then their text's own bytes.
+    bool utf8() const { return m_utf8; }
 
 private:
     const QByteArray &m_bytes;

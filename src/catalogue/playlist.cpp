@@ -187,7 +187,7 @@ QString PlayList::contentKind()
             kind = QStringLiteral("media");
     }
     for (int i = 0; i < m_rows.count() && kind != QLatin1String("media"); ++i) {
-        const QStringView other = m_rows.field(i, AlbumRows::FileType);
+        const QString other = m_rows.field(i, AlbumRows::FileType);
         if (usable(other) && other != kind)
             kind = QStringLiteral("media");
     }
@@ -358,8 +358,12 @@ bool PlayList::readAlbumFile(const QString &path, QString *from)
     // The count is only a promise: room is made for the rows actually present.
     m_rows.reserve(int(qMin<qint64>(numFile, bytes.count('\n') + 1)));
     for (int i = 0; i < numFile && !lines.atEnd(); ++i) {
-        const QByteArrayView line = lines.next();
-        m_rows.appendFromFile(lines.text(line.sliced(qMin<qsizetype>(5, line.size()))));
+        const QByteArrayView row = lines.next();
+        const QByteArrayView text = row.sliced(qMin<qsizetype>(5, row.size()));
+        if (lines.utf8())
+            m_rows.appendFromFileUtf8(text);
+        else
+            m_rows.appendFromFile(lines.text(text));
     }
     // Fewer rows than counted, the last one without its line end: the file was cut in
     // the middle of a row, which would be written back cut.

@@ -1,50 +1,119 @@
 #include "searchengine.h"
 
 #include "smartplaylist.h"
+#include "textmatch.h"
+
+#include <QThread>
+
+#include <algorithm>
+#include <array>
+#include <thread>
+#include <vector>
 
 namespace SearchEngine {
 
 namespace {
 
-bool containsCI(QStringView text, QStringView value)
+// The texts of a joined row, located without copying.
+struct Texts
 {
-    return value.isEmpty() || text.contains(value, Qt::CaseInsensitive);
+    explicit Texts(QByteArrayView joined)
+        : line(joined)
+    {
+        qsizetype start = 0;
+        for (count = 0; count < AlbumRows::FieldCount;) {
+            const qsizetype bar = line.indexOf('|', start);
+            ends[size_t(count++)] = bar < 0 ? line.size() : bar;
+            if (bar < 0)
+                break;
+            start = bar + 1;
+        }
+    }
+    QByteArrayView at(int field) const
+    {
+        if (field >= count)
+            return {};
+        const qsizetype start = field == 0 ? 0 : ends[size_t(field - 1)] + 1;
+        return line.sliced(start, ends[size_t(field)] - start);
+    }
+
+    QByteArrayView line;
+    std::array<qsizetype, AlbumRows::FieldCount> ends{};
+    int count = 0;
+};
+
+// One text of a joined row; empty for a row with fewer texts.
+QByteArrayView textOf(QByteArrayView line, int field)
+{
+    qsizetype start = 0;
+    for (int f = 0; f < field; ++f) {
+        const qsizetype bar = line.indexOf('|', start);
+        if (bar < 0)
+            return {};
+        start = bar + 1;
+    }
+    const qsizetype bar = line.indexOf('|', start);
+    return line.sliced(start, (bar < 0 ? line.size() : bar) - start);
 }
 
-// Appends one result row built from row `i`.
-void appendResult(const AlbumRows &rows, int i, const QString &kivDir, bool withViews, AlbumRows &out)
+// Appends the result row of one row: file type, source folder, file name, the
+// album's id, the view count when asked for, the user badge.
+void appendResult(QByteArrayView line, QByteArrayView kivDir, bool withViews, AlbumRows &out)
 {
-    const QChar bar(u'|');
-    QString line;
-    line.reserve(rows.line(i).size() + kivDir.size());
-    line += rows.field(i, AlbumRows::FileType);
-    line += bar;
-    line += rows.field(i, AlbumRows::Folder);
-    line += bar;
-    line += rows.field(i, AlbumRows::FileName);
-    line += bar;
-    line += kivDir;
-    line += bar;
+    const Texts texts(line);
+    const QByteArrayView bar("|");
     if (withViews) {
-        line += rows.field(i, AlbumRows::Views);
-        line += bar;
-    }
-    line += rows.field(i, AlbumRows::Badge);
-    out.appendLine(line);
-}
-
-template<typename Test>
-void collect(const AlbumRows &rows, const QString &kivDir, bool withViews, AlbumRows &out, Test test)
-{
-    for (int i = 0; i < rows.count(); ++i) {
-        if (test(i))
-            appendResult(rows, i, kivDir, withViews, out);
+        out.appendParts({texts.at(AlbumRows::FileType), bar, texts.at(AlbumRows::Folder), bar,
+                         texts.at(AlbumRows::FileName), bar, kivDir, bar, texts.at(AlbumRows::Views), bar,
+                         texts.at(AlbumRows::Badge)});
+    } else {
+        out.appendParts({texts.at(AlbumRows::FileType), bar, texts.at(AlbumRows::Folder), bar,
+                         texts.at(AlbumRows::FileName), bar, kivDir, bar, texts.at(AlbumRows::Badge)});
     }
 }
 
-int loveOf(const AlbumRows &rows, int i)
+// The rows [from, to) of one table and where their results go.
+struct Scan
 {
-    return rows.field(i, AlbumRows::Love).toInt();
+    const AlbumRows &rows;
+    QByteArray kivDir;
+    int from;
+    int to;
+    AlbumRows &out;
+
+    template<typename Test>
+    void collect(bool withViews, Test test) const
+    {
+        for (int i = from; i < to; ++i) {
+            const QByteArrayView line = rows.utf8(i);
+            if (test(line))
+                appendResult(line, kivDir, withViews, out);
+        }
+    }
+
+    void containsField(int field, const QString &value) const
+    {
+        const TextMatch match(value);
+        if (match.matchesEverything())
+            return collect(false, [](QByteArrayView) { return true; });
+        collect(false, [&](QByteArrayView line) { return match.in(textOf(line, field)); });
+    }
+};
+
+Scan scanOf(const AlbumRows &rows, const QString &kivDir, AlbumRows &out, int from, int to)
+{
+    const int count = rows.count();
+    from = qBound(0, from, count);
+    to = to < 0 ? count : qBound(from, to, count);
+    return Scan{rows, kivDir.toUtf8(), from, to, out};
+}
+
+int loveOf(QByteArrayView line)
+{
+    const QByteArrayView love = textOf(line, AlbumRows::Love);
+    if (love.size() == 1 && love.at(0) >= '0' && love.at(0) <= '9')
+        return love.at(0) - '0';
+    return QString::fromUtf8(love).toInt();
 }
 
 int leadingDigit(const QString &value)
@@ -52,123 +121,158 @@ int leadingDigit(const QString &value)
     return value.left(1).toInt();
 }
 
-void containsField(const AlbumRows &rows, const QString &kivDir, int field, const QString &value, AlbumRows &out)
-{
-    collect(rows, kivDir, false, out, [&](int i) { return containsCI(rows.field(i, field), value); });
-}
-
 } // namespace
 
-void query(const AlbumRows &rows, const QString &kivDir, int attribute, const QString &value, AlbumRows &out)
+void query(const AlbumRows &rows, const QString &kivDir, int attribute, const QString &value, AlbumRows &out,
+           int from, int to)
 {
+    const Scan scan = scanOf(rows, kivDir, out, from, to);
     switch (attribute) {
     case 0:
-        return containsField(rows, kivDir, AlbumRows::FileName, value, out);
+        return scan.containsField(AlbumRows::FileName, value);
     case 1:
-        return containsField(rows, kivDir, AlbumRows::Title, value, out);
+        return scan.containsField(AlbumRows::Title, value);
     case 3:
-        return containsField(rows, kivDir, AlbumRows::Category, value, out);
+        return scan.containsField(AlbumRows::Category, value);
     case 4:
-        return containsField(rows, kivDir, AlbumRows::Comment, value, out);
+        return scan.containsField(AlbumRows::Comment, value);
     case 5: {
         const int digit = leadingDigit(value);
         const QString word = value.mid(1, 10);
-        collect(rows, kivDir, false, out, [&](int i) {
-            const int love = loveOf(rows, i);
-            if (word == QLatin1String("Equal"))
-                return love == digit;
-            if (word == QLatin1String("More"))
-                return love >= digit;
-            return love <= digit;
+        const int kind = word == QLatin1String("Equal") ? 0 : word == QLatin1String("More") ? 1 : 2;
+        scan.collect(false, [&](QByteArrayView line) {
+            const int love = loveOf(line);
+            return kind == 0 ? love == digit : kind == 1 ? love >= digit : love <= digit;
         });
         return;
     }
     case 6:
-        return collect(rows, kivDir, false, out, [](int) { return true; });
+        return scan.collect(false, [](QByteArrayView) { return true; });
     case 7:
-        return collect(rows, kivDir, true, out, [](int) { return true; });
+        return scan.collect(true, [](QByteArrayView) { return true; });
     case 8:
-        return containsField(rows, kivDir, AlbumRows::Persons, value, out);
+        return scan.containsField(AlbumRows::Persons, value);
     default:
         return;
     }
 }
 
 void find(const AlbumRows &rows, const QString &kivDir, const QString &value, const QString &attribute,
-          const QString &condition, AlbumRows &out)
+          const QString &condition, AlbumRows &out, int from, int to)
 {
+    const Scan scan = scanOf(rows, kivDir, out, from, to);
     if (attribute == QLatin1String("Filename"))
-        return containsField(rows, kivDir, AlbumRows::FileName, value, out);
+        return scan.containsField(AlbumRows::FileName, value);
     if (attribute == QLatin1String("Category"))
-        return containsField(rows, kivDir, AlbumRows::Category, value, out);
+        return scan.containsField(AlbumRows::Category, value);
     if (attribute == QLatin1String("Comment"))
-        return containsField(rows, kivDir, AlbumRows::Comment, value, out);
+        return scan.containsField(AlbumRows::Comment, value);
     if (attribute == QLatin1String("Subject"))
-        return containsField(rows, kivDir, AlbumRows::Persons, value, out);
+        return scan.containsField(AlbumRows::Persons, value);
     if (attribute == QLatin1String("All"))
-        return collect(rows, kivDir, false, out, [](int) { return true; });
+        return scan.collect(false, [](QByteArrayView) { return true; });
     if (attribute == QLatin1String("MostViewed"))
-        return collect(rows, kivDir, true, out, [](int) { return true; });
+        return scan.collect(true, [](QByteArrayView) { return true; });
     if (attribute == QLatin1String("Love")) {
         const int digit = leadingDigit(value);
-        collect(rows, kivDir, false, out, [&](int i) {
-            const bool textMatch = containsCI(rows.field(i, AlbumRows::Love), value);
-            if (condition == QLatin1String("Equal To"))
+        const TextMatch match(value);
+        const int kind = condition == QLatin1String("Equal To") ? 0 : condition == QLatin1String("More Than") ? 1 : 2;
+        scan.collect(false, [&](QByteArrayView line) {
+            const bool textMatch = match.in(textOf(line, AlbumRows::Love));
+            if (kind == 0)
                 return textMatch;
-            if (condition == QLatin1String("More Than"))
-                return loveOf(rows, i) > digit || textMatch;
-            return loveOf(rows, i) < digit || textMatch;
+            if (kind == 1)
+                return loveOf(line) > digit || textMatch;
+            return loveOf(line) < digit || textMatch;
         });
         return;
     }
-    containsField(rows, kivDir, AlbumRows::Title, value, out);
+    scan.containsField(AlbumRows::Title, value);
 }
 
-void findText(const AlbumRows &rows, const QString &kivDir, const QString &value, AlbumRows &out)
+void findText(const AlbumRows &rows, const QString &kivDir, const QString &value, AlbumRows &out, int from, int to)
 {
-    if (value.contains(QLatin1Char('|'))) {
-        // A value with "|" could match across two texts of the joined row: test text by text.
-        collect(rows, kivDir, false, out, [&](int i) {
-            const QStringList texts = rows.row(i);
-            for (int f = 0; f < texts.size(); ++f) {
-                if (f != AlbumRows::Folder && containsCI(texts.at(f), value))
-                    return true;
-            }
-            return false;
-        });
+    // The texts of a row never hold a "|" (it parts them), so a value with one is in
+    // none of them.
+    if (value.contains(QLatin1Char('|')))
         return;
-    }
+    const Scan scan = scanOf(rows, kivDir, out, from, to);
+    const TextMatch match(value);
+    if (match.matchesEverything())
+        return scan.collect(false, [](QByteArrayView) { return true; });
     // Without "|" a match never spans two texts: search the joined row on both sides
     // of the source folder.
-    const QChar bar(u'|');
-    collect(rows, kivDir, false, out, [&](int i) {
-        const QStringView line = rows.line(i);
-        const qsizetype first = line.indexOf(bar);
+    scan.collect(false, [&](QByteArrayView line) {
+        const qsizetype first = line.indexOf('|');
         if (first < 0)
-            return containsCI(line, value);
-        if (containsCI(line.left(first), value))
+            return match.in(line);
+        if (match.in(line.first(first)))
             return true;
-        const qsizetype second = line.indexOf(bar, first + 1);
-        return second >= 0 && containsCI(line.mid(second + 1), value);
+        const qsizetype second = line.indexOf('|', first + 1);
+        return second >= 0 && match.in(line.sliced(second + 1));
     });
 }
 
-bool fill(SmartPlaylist *album, const QList<PlayList *> &topLevel)
+bool fill(SmartPlaylist *album, const QList<PlayList *> &topLevel, int shares)
 {
     for (const PlayList *candidate : topLevel) {
         if (!candidate->isValid())
             return false;
     }
-    AlbumRows joined;
-    for (PlayList *candidate : topLevel) {
+    // The rows to search, as pieces of albums, cut into one share per core: each
+    // share is searched on its own thread into its own table, and the tables joined
+    // in catalogue order.
+    struct Piece
+    {
+        const PlayList *source;
+        int from;
+        int to;
+    };
+    std::vector<Piece> pieces;
+    qint64 total = 0;
+    for (const PlayList *candidate : topLevel) {
         if (candidate->isSmart() || candidate->className() == QLatin1String("SmartPlaylist")
             || candidate->className() == QLatin1String("GroupYear"))
             continue;
-        album->setSource(candidate);
-        const AlbumRows &found = album->rows();
-        for (int i = 0; i < found.count(); ++i)
-            joined.appendLine(found.line(i));
+        const int count = candidate->rowTable().count();
+        if (count > 0)
+            pieces.push_back({candidate, 0, count});
+        total += count;
     }
+    // Below this many rows a thread costs more than it saves.
+    constexpr qint64 rowsPerShare = 16384;
+    if (shares <= 0)
+        shares = int(std::clamp<qint64>(qMin<qint64>(QThread::idealThreadCount(), total / rowsPerShare), 1, 8));
+    std::vector<std::vector<Piece>> shareOf(static_cast<size_t>(shares));
+    const qint64 perShare = (total + shares - 1) / shares;
+    size_t share = 0;
+    qint64 room = perShare;
+    for (Piece piece : pieces) {
+        while (piece.from < piece.to) {
+            const int take = int(qMin<qint64>(room, piece.to - piece.from));
+            shareOf[share].push_back({piece.source, piece.from, piece.from + take});
+            piece.from += take;
+            room -= take;
+            if (room == 0 && share + 1 < shareOf.size()) {
+                ++share;
+                room = perShare;
+            }
+        }
+    }
+    std::vector<AlbumRows> found(static_cast<size_t>(shares));
+    auto search = [&](size_t s) {
+        for (const Piece &piece : shareOf[s])
+            album->evaluateInto(*piece.source, piece.from, piece.to, found[s]);
+    };
+    std::vector<std::thread> threads;
+    for (size_t s = 1; s < size_t(shares); ++s)
+        threads.emplace_back(search, s);
+    search(0);
+    for (std::thread &thread : threads)
+        thread.join();
+    AlbumRows joined;
+    for (const AlbumRows &part : found)
+        joined.appendRows(part);
     album->setSource(nullptr);
     album->setRowTable(joined);
     return true;

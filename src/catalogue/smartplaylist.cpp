@@ -51,8 +51,8 @@ bool SmartPlaylist::load(const QString &path)
 const AlbumRows &SmartPlaylist::rows()
 {
     m_rows.reset();
-    if (m_source && !(usesKeyword() && m_keyword.isEmpty()))
-        evaluate(*m_source, m_rows);
+    if (m_source)
+        evaluateInto(*m_source, 0, m_source->rowTable().count(), m_rows);
     return m_rows;
 }
 
@@ -61,32 +61,33 @@ bool SmartPlaylist::commit()
     return save(kivDir());
 }
 
-void SmartPlaylist::evaluate(const PlayList &source, AlbumRows &out) const
+void SmartPlaylist::evaluate(const PlayList &source, int from, int to, AlbumRows &out) const
 {
     if (m_attribute.isEmpty())
-        SearchEngine::findText(source.rowTable(), source.kivDir(), m_keyword, out);
+        SearchEngine::findText(source.rowTable(), source.kivDir(), m_keyword, out, from, to);
     else
-        SearchEngine::find(source.rowTable(), source.kivDir(), m_keyword, m_attribute, m_condition, out);
+        SearchEngine::find(source.rowTable(), source.kivDir(), m_keyword, m_attribute, m_condition, out, from,
+                           to);
 }
 
-void AllPhoto::evaluate(const PlayList &source, AlbumRows &out) const
+void AllPhoto::evaluate(const PlayList &source, int from, int to, AlbumRows &out) const
 {
-    SearchEngine::query(source.rowTable(), source.kivDir(), 6, QString(), out);
+    SearchEngine::query(source.rowTable(), source.kivDir(), 6, QString(), out, from, to);
 }
 
-void Favorites::evaluate(const PlayList &source, AlbumRows &out) const
+void Favorites::evaluate(const PlayList &source, int from, int to, AlbumRows &out) const
 {
-    SearchEngine::query(source.rowTable(), source.kivDir(), 5, QStringLiteral("5Equal"), out);
+    SearchEngine::query(source.rowTable(), source.kivDir(), 5, QStringLiteral("5Equal"), out, from, to);
 }
 
-void Search::evaluate(const PlayList &source, AlbumRows &out) const
+void Search::evaluate(const PlayList &source, int from, int to, AlbumRows &out) const
 {
-    SmartPlaylist::evaluate(source, out);
+    SmartPlaylist::evaluate(source, from, to, out);
 }
 
-void Stats::evaluate(const PlayList &source, AlbumRows &out) const
+void Stats::evaluate(const PlayList &source, int from, int to, AlbumRows &out) const
 {
-    SearchEngine::query(source.rowTable(), source.kivDir(), 7, QStringLiteral("5Equal"), out);
+    SearchEngine::query(source.rowTable(), source.kivDir(), 7, QStringLiteral("5Equal"), out, from, to);
 }
 
 void Stats::setRowTable(const AlbumRows &rows)
@@ -126,17 +127,17 @@ void Stats::setRowTable(const AlbumRows &rows)
     SmartPlaylist::setRowTable(ranked);
 }
 
-void BySubject::evaluate(const PlayList &source, AlbumRows &out) const
+void BySubject::evaluate(const PlayList &source, int from, int to, AlbumRows &out) const
 {
-    SearchEngine::query(source.rowTable(), source.kivDir(), 8, keyword(), out);
+    SearchEngine::query(source.rowTable(), source.kivDir(), 8, keyword(), out, from, to);
 }
 
-void CategoryPl::evaluate(const PlayList &source, AlbumRows &out) const
+void CategoryPl::evaluate(const PlayList &source, int from, int to, AlbumRows &out) const
 {
-    SearchEngine::query(source.rowTable(), source.kivDir(), 3, keyword(), out);
+    SearchEngine::query(source.rowTable(), source.kivDir(), 3, keyword(), out, from, to);
 }
 
-void LovedQuery::evaluate(const PlayList &source, AlbumRows &out) const
+void LovedQuery::evaluate(const PlayList &source, int from, int to, AlbumRows &out) const
 {
-    SearchEngine::query(source.rowTable(), source.kivDir(), 5, QStringLiteral("5Equal"), out);
+    SearchEngine::query(source.rowTable(), source.kivDir(), 5, QStringLiteral("5Equal"), out, from, to);
 }

@@ -30,11 +30,19 @@ public:
     QString condition() const { return m_condition; }
     void setCondition(const QString &condition) { m_condition = condition; }
     PlayList *source() const { return m_source; }
+    // The query's results over rows [from, to) of `source`, appended to `out`; none
+    // while the query needs a keyword it lacks. Only reads, so several threads may
+    // evaluate one album at once.
+    void evaluateInto(const PlayList &source, int from, int to, AlbumRows &out) const
+    {
+        if (!(usesKeyword() && m_keyword.isEmpty()))
+            evaluate(source, from, to, out);
+    }
     void setSource(PlayList *album) { m_source = album; }
 
 protected:
-    // Runs this kind's matcher over one album, appending to `out`.
-    virtual void evaluate(const PlayList &source, AlbumRows &out) const;
+    // Runs this kind's matcher over rows [from, to) of one album, appending to `out`.
+    virtual void evaluate(const PlayList &source, int from, int to, AlbumRows &out) const;
     // Kinds whose query is the keyword have no rows while it is empty.
     virtual bool usesKeyword() const { return true; }
     virtual QString iconName() const { return QStringLiteral("find.png"); }
@@ -60,7 +68,7 @@ public:
     bool isLoaded() const override { return false; }
 
 protected:
-    void evaluate(const PlayList &source, AlbumRows &out) const override;
+    void evaluate(const PlayList &source, int from, int to, AlbumRows &out) const override;
     bool usesKeyword() const override { return false; }
     QString iconName() const override { return QStringLiteral("myphoto.png"); }
 
@@ -75,7 +83,7 @@ public:
     KIV_ALBUM_CONSTRUCTORS(Favorites, SmartPlaylist)
 
 protected:
-    void evaluate(const PlayList &source, AlbumRows &out) const override;
+    void evaluate(const PlayList &source, int from, int to, AlbumRows &out) const override;
     bool usesKeyword() const override { return false; }
     QString iconName() const override { return QStringLiteral("favorites-large.png"); }
 
@@ -90,7 +98,7 @@ public:
     KIV_ALBUM_CONSTRUCTORS(Search, SmartPlaylist)
 
 protected:
-    void evaluate(const PlayList &source, AlbumRows &out) const override;
+    void evaluate(const PlayList &source, int from, int to, AlbumRows &out) const override;
     QString keywordKey() const override { return QStringLiteral("Search="); }
 
 private:
@@ -108,7 +116,7 @@ public:
     static constexpr int Places = 3;
 
 protected:
-    void evaluate(const PlayList &source, AlbumRows &out) const override;
+    void evaluate(const PlayList &source, int from, int to, AlbumRows &out) const override;
     bool usesKeyword() const override { return false; }
     QString iconName() const override { return QStringLiteral("statistiques.png"); }
     QString keywordKey() const override { return QStringLiteral("Search="); }
@@ -124,7 +132,7 @@ public:
     KIV_ALBUM_CONSTRUCTORS(ByCategory, SmartPlaylist)
 
 protected:
-    void evaluate(const PlayList &, AlbumRows &) const override {}
+    void evaluate(const PlayList &, int, int, AlbumRows &) const override {}
     QString iconName() const override { return QStringLiteral("library.png"); }
 
 private:
@@ -142,7 +150,7 @@ public:
     KIV_ALBUM_CONSTRUCTORS(BySubject, SmartPlaylist)
 
 protected:
-    void evaluate(const PlayList &source, AlbumRows &out) const override;
+    void evaluate(const PlayList &source, int from, int to, AlbumRows &out) const override;
     QString iconName() const override { return QStringLiteral("library.png"); }
 
 private:
@@ -156,7 +164,7 @@ public:
     KIV_ALBUM_CONSTRUCTORS(CategoryPl, SmartPlaylist)
 
 protected:
-    void evaluate(const PlayList &source, AlbumRows &out) const override;
+    void evaluate(const PlayList &source, int from, int to, AlbumRows &out) const override;
     QString iconName() const override { return QStringLiteral("library.png"); }
 
 private:
@@ -170,7 +178,7 @@ public:
     KIV_ALBUM_CONSTRUCTORS(LovedQuery, SmartPlaylist)
 
 protected:
-    void evaluate(const PlayList &source, AlbumRows &out) const override;
+    void evaluate(const PlayList &source, int from, int to, AlbumRows &out) const override;
     bool usesKeyword() const override { return false; }
     QString iconName() const override { return QStringLiteral("library.png"); }
 
