@@ -102,37 +102,90 @@ void AlbumRows::grow()
         m_capacity += Growth;
 }
 
+void AlbumRows::growTo(int rows)
+{
+    if (rows > m_capacity)
+        m_capacity += (rows - m_capacity + Growth - 1) / Growth * Growth;
+}
+
+char *AlbumRows::extend(qsizetype bytes, Span *span)
+{
+    // A chunk shared with another table is never written into: the rows go to a new one.
+    if (m_chunks.isEmpty() || (!m_chunks.last().isEmpty() && !m_chunks.last().isDetached())) {
+        // Many chunks (a table copied and added to, again and again) become one.
+        if (m_chunks.size() >= 64)
+            compact();
+        else
+            m_chunks.append(QByteArray());
+    }
+    QByteArray &text = m_chunks.last();
+    const qsizetype old = text.size();
+    // Doubling keeps appends linear; QByteArray's own growth would too, but one
+    // reserve here spares a capacity check for every part copied.
+    if (old + bytes > text.capacity())
+        text.reserve(qMax(old + bytes, 2 * text.capacity()));
+    text.resize(old + bytes);
+    span->offset = old;
+    span->size = quint32(bytes);
+    span->chunk = quint32(m_chunks.size() - 1);
+    return text.data() + old;
+}
+
+qsizetype AlbumRows::textBytes() const
+{
+    qsizetype bytes = 0;
+    for (const QByteArray &chunk : m_chunks)
+        bytes += chunk.size();
+    return bytes;
+}
+
+qsizetype AlbumRows::memoryUse() const
+{
+    qsizetype bytes = m_spans.capacity() * qsizetype(sizeof(Span));
+    for (const QByteArray &chunk : m_chunks)
+        bytes += chunk.capacity();
+    return bytes;
+}
+
+void AlbumRows::compact()
+{
+    QByteArray text;
+    text.reserve(textBytes() - m_spent);
+    for (Span &span : m_spans) {
+        const qsizetype offset = text.size();
+        text.append(m_chunks.at(span.chunk).constData() + span.offset, span.size);
+        span.offset = offset;
+        span.chunk = 0;
+    }
+    m_chunks = {text};
+    m_spent = 0;
+}
+
 void AlbumRows::spend(qsizetype bytes)
 {
     m_spent += bytes;
-    if (m_spent < 4096 || m_spent * 2 < m_text.size())
-        return;
-    QByteArray text;
-    text.reserve(m_text.size() - m_spent);
-    for (Span &span : m_spans) {
-        const qsizetype offset = text.size();
-        text.append(m_text.constData() + span.offset, span.size);
-        span.offset = offset;
-    }
-    m_text = std::move(text);
-    m_spent = 0;
+    if (m_spent >= 4096 && m_spent * 2 >= textBytes())
+        compact();
 }
 
 void AlbumRows::setText(int index, QByteArrayView joined)
 {
     Span &span = m_spans[index];
-    if (joined.size() <= span.size) {
-        std::memcpy(m_text.data() + span.offset, joined.data(), size_t(joined.size()));
+    QByteArray &chunk = m_chunks[span.chunk];
+    if (joined.size() <= span.size && chunk.isDetached()) {
+        std::memcpy(chunk.data() + span.offset, joined.data(), size_t(joined.size()));
         const qsizetype freed = span.size - joined.size();
-        span.size = joined.size();
+        span.size = quint32(joined.size());
         if (freed > 0)
             spend(freed);
         return;
     }
     const qsizetype old = span.size;
-    span.offset = m_text.size();
-    span.size = joined.size();
-    m_text.append(joined.data(), joined.size());
+    Span moved{};
+    char *to = extend(joined.size(), &moved);
+    if (!joined.isEmpty())
+        std::memcpy(to, joined.data(), size_t(joined.size()));
+    m_spans[index] = moved;
     spend(old);
 }
 
@@ -146,19 +199,23 @@ void AlbumRows::appendLine(const QString &joined)
     appendUtf8(joined.toUtf8());
 }
 
+bool AlbumRows::holds(QByteArrayView bytes) const
+{
+    for (const QByteArray &chunk : m_chunks) {
+        if (!chunk.isEmpty() && bytes.data() >= chunk.constData() && bytes.data() < chunk.constData() + chunk.size())
+            return true;
+    }
+    return false;
+}
+
 void AlbumRows::appendUtf8(QByteArrayView joined)
 {
-    // A row of this very table is copied before the buffer may move.
-    if (!m_text.isEmpty() && joined.data() >= m_text.constData()
-        && joined.data() < m_text.constData() + m_text.size()) {
+    // A row of this very table is copied before its chunk may move.
+    if (holds(joined)) {
         appendUtf8(joined.toByteArray());
         return;
     }
-    grow();
-    m_spans.append(Span{m_text.size(), joined.size()});
-    m_text.append(joined.data(), joined.size());
-    if (m_indexed)
-        noteRow(count() - 1);
+    appendParts({joined});
 }
 
 void AlbumRows::appendParts(std::initializer_list<QByteArrayView> parts)
@@ -167,9 +224,14 @@ void AlbumRows::appendParts(std::initializer_list<QByteArrayView> parts)
     for (const QByteArrayView part : parts)
         size += part.size();
     grow();
-    m_spans.append(Span{m_text.size(), size});
-    for (const QByteArrayView part : parts)
-        m_text.append(part.data(), part.size());
+    Span span{};
+    char *to = extend(size, &span);
+    for (const QByteArrayView part : parts) {
+        if (!part.isEmpty())
+            std::memcpy(to, part.data(), size_t(part.size()));
+        to += part.size();
+    }
+    m_spans.append(span);
     if (m_indexed)
         noteRow(count() - 1);
 }
@@ -183,25 +245,55 @@ void AlbumRows::appendRows(const AlbumRows &other)
         appendRows(copy);
         return;
     }
-    if (isEmpty() && !m_indexed) {
-        const int capacity = m_capacity;
-        *this = other;
-        m_capacity = qMax(capacity, other.m_capacity);
-        dropIndex();
-        return;
-    }
+    // The other table's chunks are shared, not copied; neither table writes into a
+    // shared chunk again.
+    const quint32 base = quint32(m_chunks.size());
+    const int first = count();
+    m_chunks.append(other.m_chunks);
+    m_spent += other.m_spent;
     m_spans.reserve(m_spans.size() + other.m_spans.size());
-    m_text.reserve(m_text.size() + other.m_text.size() - other.m_spent);
-    for (int i = 0; i < other.count(); ++i)
-        appendUtf8(other.utf8(i));
+    for (const Span &span : other.m_spans)
+        m_spans.append(Span{span.offset, span.size, base + span.chunk});
+    growTo(count());
+    if (m_indexed) {
+        for (int i = first; i < count(); ++i)
+            noteRow(i);
+    }
+}
+
+qsizetype AlbumRows::textSize(int from, int to) const
+{
+    if (from >= to)
+        return 0;
+    if (from == 0 && to == count())
+        return textBytes() - m_spent;
+    qsizetype size = 0;
+    for (int i = from; i < to; ++i)
+        size += m_spans.at(i).size;
+    return size;
+}
+
+void AlbumRows::reserveText(qsizetype bytes)
+{
+    if (m_chunks.isEmpty())
+        m_chunks.append(QByteArray());
+    m_chunks.last().reserve(bytes);
+}
+
+void AlbumRows::squeeze()
+{
+    for (QByteArray &chunk : m_chunks)
+        chunk.squeeze();
+    m_spans.squeeze();
 }
 
 void AlbumRows::insert(int index, const QStringList &row)
 {
     grow();
     const QByteArray joined = joinRow(row);
-    m_spans.insert(index, Span{m_text.size(), joined.size()});
-    m_text.append(joined);
+    Span span{};
+    std::memcpy(extend(joined.size(), &span), joined.constData(), size_t(joined.size()));
+    m_spans.insert(index, span);
     if (!m_indexed)
         return;
     for (int &first : m_firstRow) {
@@ -282,7 +374,7 @@ void AlbumRows::swap(int a, int b)
 
 void AlbumRows::reset()
 {
-    m_text.clear();
+    m_chunks.clear();
     m_spans.clear();
     m_spent = 0;
     m_capacity = Growth;

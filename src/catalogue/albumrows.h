@@ -14,9 +14,10 @@
 // persons), or the 5 or 6 texts of a search result.
 //
 // A row is kept as its texts joined with "|", the way the album file holds it, in
-// UTF-8, and all rows of a table share one buffer: a catalogue of half a million
-// pictures then costs little more than its text, loading copies bytes, and a search
-// scans contiguous memory. Texts are decoded on demand.
+// UTF-8, and the rows of a table lie one after the other in a few large buffers
+// (chunks): a catalogue of half a million pictures then costs little more than its
+// text, loading copies bytes, and a search scans contiguous memory. Tables joined
+// share their chunks instead of copying them. Texts are decoded on demand.
 class AlbumRows
 {
 public:
@@ -39,7 +40,7 @@ public:
     QByteArrayView utf8(int index) const
     {
         const Span &span = m_spans.at(index);
-        return QByteArrayView(m_text.constData() + span.offset, span.size);
+        return QByteArrayView(m_chunks.at(span.chunk).constData() + span.offset, span.size);
     }
     QByteArrayView fieldUtf8(int index, int field) const;
 
@@ -65,6 +66,9 @@ public:
     // An empty table with room for 100 rows.
     void reset();
     void reserve(int rows);
+    // Room for this many bytes of text, and giving back what a loaded table does not use.
+    void reserveText(qsizetype bytes);
+    void squeeze();
 
     // A row as its album file writes it: each of the first 10 texts that is empty
     // becomes " "; the 11th is written unchanged.
@@ -77,11 +81,28 @@ public:
     void appendFromFile(const QString &text);
     // The same for a row already valid UTF-8, as a UTF-8 album file holds it.
     void appendFromFileUtf8(QByteArrayView text);
+    // Bytes of text of rows [from, to).
+    qsizetype textSize(int from, int to) const;
     // Bytes held by the table (its text, spent text included, and its row list).
-    qsizetype memoryUse() const { return m_text.capacity() + m_spans.capacity() * qsizetype(sizeof(Span)); }
+    qsizetype memoryUse() const;
 
 private:
     void grow();
+    // Room for `rows` rows, grown as adding them one by one would.
+    void growTo(int rows);
+    struct Span {
+        qsizetype offset;
+        quint32 size;
+        quint32 chunk;
+    };
+    // Adds `bytes` bytes at the end of the text; returns where they start, and their
+    // place in `span`.
+    char *extend(qsizetype bytes, Span *span);
+    // Every row's text copied into one new chunk, spent text left out.
+    void compact();
+    qsizetype textBytes() const;
+    // Whether `bytes` lie in one of this table's chunks.
+    bool holds(QByteArrayView bytes) const;
     QString fileNameAt(int index) const { return field(index, FileName); }
     // Every name held by one row only: each name is then its own first row.
     bool namesDistinct() const { return m_firstRow.size() == m_spans.size(); }
@@ -96,17 +117,14 @@ private:
     // earlier row holds the name.
     void noteRow(int index);
 
-    struct Span {
-        qsizetype offset;
-        qsizetype size;
-    };
     // Row `index` becomes `joined`, written over its old text when it fits.
     void setText(int index, QByteArrayView joined);
-    // The text of rows removed or replaced is spent; once it is most of the buffer,
-    // the live rows are copied into a new one.
+    // The text of rows removed or replaced is spent; once it is most of the text,
+    // the live rows are copied into a new chunk.
     void spend(qsizetype bytes);
 
-    QByteArray m_text;
+    // Rows are appended to the last chunk while no other table shares it.
+    QList<QByteArray> m_chunks;
     QList<Span> m_spans;
     qsizetype m_spent = 0;
     int m_capacity = Growth;

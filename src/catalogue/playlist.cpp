@@ -357,6 +357,7 @@ bool PlayList::readAlbumFile(const QString &path, QString *from)
     m_rows.reset();
     // The count is only a promise: room is made for the rows actually present.
     m_rows.reserve(int(qMin<qint64>(numFile, bytes.count('\n') + 1)));
+    m_rows.reserveText(bytes.size());
     for (int i = 0; i < numFile && !lines.atEnd(); ++i) {
         const QByteArrayView row = lines.next();
         const QByteArrayView text = row.sliced(qMin<qsizetype>(5, row.size()));
@@ -365,6 +366,7 @@ bool PlayList::readAlbumFile(const QString &path, QString *from)
         else
             m_rows.appendFromFile(lines.text(text));
     }
+    m_rows.squeeze();
     // Fewer rows than counted, the last one without its line end: the file was cut in
     // the middle of a row, which would be written back cut.
     if (m_rows.count() < numFile && !bytes.endsWith('\n')) {

@@ -10,50 +10,76 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace SearchEngine {
 
 namespace {
 
-// The texts of a joined row, located without copying.
+// The places of the first `most` bars of `line`; returns how many there are.
+int findBars(QByteArrayView line, qsizetype *bars, int most)
+{
+    const char *const data = line.data();
+    const qsizetype size = line.size();
+    int found = 0;
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i bar = _mm_set1_epi8('|');
+    for (; i + 16 <= size && found < most; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, bar)));
+        for (; mask != 0 && found < most; mask &= mask - 1)
+            bars[found++] = i + __builtin_ctz(mask);
+    }
+#endif
+    for (; i < size && found < most; ++i) {
+        if (data[i] == '|')
+            bars[found++] = i;
+    }
+    return found;
+}
+
+// The texts of a joined row up to `Texts::Wanted`, located without copying.
 struct Texts
 {
+    static constexpr int Wanted = AlbumRows::Badge + 1;
+
     explicit Texts(QByteArrayView joined)
         : line(joined)
+        , bars(findBars(joined, ends.data(), Wanted))
     {
-        qsizetype start = 0;
-        for (count = 0; count < AlbumRows::FieldCount;) {
-            const qsizetype bar = line.indexOf('|', start);
-            ends[size_t(count++)] = bar < 0 ? line.size() : bar;
-            if (bar < 0)
-                break;
-            start = bar + 1;
-        }
     }
     QByteArrayView at(int field) const
     {
-        if (field >= count)
+        if (field > bars)
             return {};
         const qsizetype start = field == 0 ? 0 : ends[size_t(field - 1)] + 1;
-        return line.sliced(start, ends[size_t(field)] - start);
+        const qsizetype end = field < bars ? ends[size_t(field)] : line.size();
+        return line.sliced(start, end - start);
+    }
+    // The file type, source folder and file name with their bars, as the row holds them.
+    QByteArrayView head() const
+    {
+        return bars > AlbumRows::FileName ? line.first(ends[AlbumRows::FileName]) : QByteArrayView();
     }
 
     QByteArrayView line;
-    std::array<qsizetype, AlbumRows::FieldCount> ends{};
-    int count = 0;
+    std::array<qsizetype, Wanted> ends{};
+    int bars;
 };
 
 // One text of a joined row; empty for a row with fewer texts.
 QByteArrayView textOf(QByteArrayView line, int field)
 {
-    qsizetype start = 0;
-    for (int f = 0; f < field; ++f) {
-        const qsizetype bar = line.indexOf('|', start);
-        if (bar < 0)
-            return {};
-        start = bar + 1;
-    }
-    const qsizetype bar = line.indexOf('|', start);
-    return line.sliced(start, (bar < 0 ? line.size() : bar) - start);
+    std::array<qsizetype, AlbumRows::FieldCount> bars{};
+    const int found = findBars(line, bars.data(), field + 1);
+    if (field > found)
+        return {};
+    const qsizetype start = field == 0 ? 0 : bars[size_t(field - 1)] + 1;
+    const qsizetype end = field < found ? bars[size_t(field)] : line.size();
+    return line.sliced(start, end - start);
 }
 
 // Appends the result row of one row: file type, source folder, file name, the
@@ -62,6 +88,12 @@ void appendResult(QByteArrayView line, QByteArrayView kivDir, bool withViews, Al
 {
     const Texts texts(line);
     const QByteArrayView bar("|");
+    const QByteArrayView head = texts.head();
+    if (!head.isEmpty() && withViews)
+        return out.appendParts({head, bar, kivDir, bar, texts.at(AlbumRows::Views), bar, texts.at(AlbumRows::Badge)});
+    if (!head.isEmpty())
+        return out.appendParts({head, bar, kivDir, bar, texts.at(AlbumRows::Badge)});
+    // A damaged row of fewer texts: those it lacks are empty.
     if (withViews) {
         out.appendParts({texts.at(AlbumRows::FileType), bar, texts.at(AlbumRows::Folder), bar,
                          texts.at(AlbumRows::FileName), bar, kivDir, bar, texts.at(AlbumRows::Views), bar,
@@ -203,13 +235,13 @@ void findText(const AlbumRows &rows, const QString &kivDir, const QString &value
     // Without "|" a match never spans two texts: search the joined row on both sides
     // of the source folder.
     scan.collect(false, [&](QByteArrayView line) {
-        const qsizetype first = line.indexOf('|');
-        if (first < 0)
+        qsizetype bars[2];
+        const int found = findBars(line, bars, 2);
+        if (found == 0)
             return match.in(line);
-        if (match.in(line.first(first)))
+        if (match.in(line.first(bars[0])))
             return true;
-        const qsizetype second = line.indexOf('|', first + 1);
-        return second >= 0 && match.in(line.sliced(second + 1));
+        return found == 2 && match.in(line.sliced(bars[1] + 1));
     });
 }
 
@@ -270,6 +302,7 @@ bool fill(SmartPlaylist *album, const QList<PlayList *> &topLevel, int shares)
     search(0);
     for (std::thread &thread : threads)
         thread.join();
+    // The shares' text is shared by the joined table, not copied.
     AlbumRows joined;
     for (const AlbumRows &part : found)
         joined.appendRows(part);
