@@ -262,6 +262,7 @@ void PictureCommands::openAlbum(PlayList *album)
     QList<ThumbnailLoader::Job> jobs;
     const bool readNewTags = m_page->catalogue().readTagsOnAdd && dynamic_cast<DirectoryPlaylist *>(album)
                              && album->writeRefusal().isEmpty() && !CatalogueFile::isReadOnly();
+    const bool fastThumbs = !m_page->pref() || m_page->pref()->fastThumbs();
     Q_EMIT m_page->SetTotalprogress(rows.count());
     // The first usable cached thumbnail of each file name, gathered once for the album.
     QHash<QString, const PlayList::ThumbCacheEntry *> cachedThumbs;
@@ -290,7 +291,7 @@ void PictureCommands::openAlbum(PlayList *album)
             // A picture the folder of a dynamic album gained has no property file yet:
             // its own tags are read with its thumbnail.
             const bool readTags = readNewTags && !record->hasProperties();
-            jobs.append({record->thumbnailPath(), record->picturePath(), readTags});
+            jobs.append({record->thumbnailPath(), record->picturePath(), readTags, fastThumbs});
         }
         view()->appendItem(record);
         Q_EMIT m_page->Addprogress(i + 1);

@@ -1,10 +1,12 @@
 #include "thumbnailmaker.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QBuffer>
+#include <QTransform>
 
 #include "cataloguefile.h"
 
@@ -52,7 +54,164 @@ QImage drawCentred(const QImage &picture, const QSize &size, bool smooth)
     return canvas;
 }
 
+// Turns a picture as an image reader would for `transformation`.
+QImage transformed(QImage image, QImageIOHandler::Transformations transformation)
+{
+    if (transformation == QImageIOHandler::TransformationNone)
+        return image;
+    if (transformation == QImageIOHandler::TransformationRotate270)
+        return image.transformed(QTransform().rotate(270));
+    image = std::move(image).mirrored(transformation & QImageIOHandler::TransformationMirror,
+                                      transformation & QImageIOHandler::TransformationFlip);
+    if (transformation & QImageIOHandler::TransformationRotate90)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+// Reads the TIFF structure of an EXIF segment, every offset checked against its size.
+class Tiff
+{
+public:
+    explicit Tiff(QByteArrayView data)
+        : m_data(data)
+    {
+    }
+    bool open()
+    {
+        if (m_data.size() < 8)
+            return false;
+        if (m_data.first(4) == QByteArrayView("II*\0", 4))
+            m_motorola = false;
+        else if (m_data.first(4) == QByteArrayView("MM\0*", 4))
+            m_motorola = true;
+        else
+            return false;
+        return true;
+    }
+    bool u16(qint64 at, quint32 *value) const
+    {
+        if (at < 0 || at + 2 > m_data.size())
+            return false;
+        const auto *p = reinterpret_cast<const uchar *>(m_data.data() + at);
+        *value = m_motorola ? (quint32(p[0]) << 8 | p[1]) : (quint32(p[1]) << 8 | p[0]);
+        return true;
+    }
+    bool u32(qint64 at, quint32 *value) const
+    {
+        quint32 a = 0, b = 0;
+        if (!u16(at, &a) || !u16(at + 2, &b))
+            return false;
+        *value = m_motorola ? (a << 16 | b) : (b << 16 | a);
+        return true;
+    }
+    QByteArrayView slice(qint64 at, qint64 size) const
+    {
+        if (at < 0 || size <= 0 || at > m_data.size() || size > m_data.size() - at)
+            return {};
+        return m_data.sliced(at, size);
+    }
+
+private:
+    QByteArrayView m_data;
+    bool m_motorola = false;
+};
+
 } // namespace
+
+QByteArray exifThumbnail(QByteArrayView head)
+{
+    const auto byte = [&head](qsizetype at) { return uchar(head.at(at)); };
+    if (head.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
+        return {};
+    qsizetype pos = 2;
+    while (pos + 4 <= head.size()) {
+        if (byte(pos) != 0xFF)
+            return {};
+        const uchar marker = byte(pos + 1);
+        if (marker == 0xFF) {  // a fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)  // the picture's data: no metadata after
+            return {};
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // markers without a segment
+            pos += 2;
+            continue;
+        }
+        const qsizetype length = qsizetype(byte(pos + 2)) << 8 | byte(pos + 3);
+        if (length < 2)
+            return {};
+        const qsizetype start = pos + 4;
+        const qsizetype end = pos + 2 + length;
+        if (end > head.size())
+            return {};
+        if (marker == 0xE1 && end - start > 6 && head.sliced(start, 6) == QByteArrayView("Exif\0\0", 6)) {
+            Tiff tiff(head.sliced(start + 6, end - start - 6));
+            quint32 ifd0 = 0, entries = 0, ifd1 = 0;
+            if (!tiff.open() || !tiff.u32(4, &ifd0) || !tiff.u16(ifd0, &entries)
+                || !tiff.u32(qint64(ifd0) + 2 + 12 * qint64(entries), &ifd1) || ifd1 == 0 || !tiff.u16(ifd1, &entries))
+                return {};
+            quint32 offset = 0, size = 0;
+            for (quint32 e = 0; e < entries; ++e) {
+                const qint64 entry = qint64(ifd1) + 2 + 12 * qint64(e);
+                quint32 tag = 0, type = 0, value = 0;
+                if (!tiff.u16(entry, &tag) || !tiff.u16(entry + 2, &type))
+                    return {};
+                // The two values are LONGs by the standard; some writers use SHORTs.
+                const bool read = type == 4 ? tiff.u32(entry + 8, &value) : type == 3 && tiff.u16(entry + 8, &value);
+                if (tag == 0x0201 && read)
+                    offset = value;
+                else if (tag == 0x0202 && read)
+                    size = value;
+            }
+            return tiff.slice(offset, size).toByteArray();
+        }
+        pos = end;
+    }
+    return {};
+}
+
+Result fromPreview(const QString &picturePath)
+{
+    Result result;
+    QFile file(picturePath);
+    if (!QFileInfo(picturePath).isFile() || !file.open(QIODevice::ReadOnly))
+        return result;
+    const QByteArray jpeg = exifThumbnail(file.read(ExifHeadBytes));
+    file.close();
+    if (jpeg.isEmpty())
+        return result;
+    QImageReader reader(picturePath);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (reader.format() != "jpeg" || stored.isEmpty())
+        return result;
+    // A preview is small: one claiming to be large is not decoded.
+    QBuffer buffer;
+    buffer.setData(jpeg);
+    QImageReader previewReader(&buffer, "jpeg");
+    const QSize previewSize = previewReader.size();
+    if (previewSize.isEmpty() || qint64(previewSize.width()) * previewSize.height() > MaxPreviewPixels)
+        return result;
+    QImage preview = previewReader.read();
+    // Within a pixel of the picture's aspect: a 16:9 picture's preview padded to 4:3
+    // with black bands, or a preview cropped, is not its picture.
+    const qint64 skew = qint64(preview.width()) * stored.height() - qint64(preview.height()) * stored.width();
+    if (preview.width() < Width || preview.height() < Height || qAbs(skew) > (stored.width() + stored.height()) / 2)
+        return result;
+    const QImageIOHandler::Transformations turn = reader.transformation();
+    const QSize upright = turn & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored;
+    // A picture smaller than the canvas is drawn at its own size from itself.
+    if (upright.width() < 100 && upright.height() <= 72)
+        return result;
+    preview = transformed(std::move(preview), turn);
+    const QSize size = fittedSize(upright);
+    result.image = drawCentred(preview.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), size, false);
+    result.pictureSize = upright;
+    result.fileTime = QFileInfo(picturePath).lastModified();
+    result.loaded = true;
+    return result;
+}
 
 QSize pictureSize(const QString &picturePath)
 {
@@ -64,6 +223,11 @@ QSize pictureSize(const QString &picturePath)
 
 Result make(const QString &picturePath, bool fast)
 {
+    if (fast) {
+        Result preview = fromPreview(picturePath);
+        if (preview.loaded)
+            return preview;
+    }
     Result result;
     result.image = blank();
     // A FIFO or a device named like a picture would never end.

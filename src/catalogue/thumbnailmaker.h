@@ -33,9 +33,25 @@ QImage blank();
 
 // Reads `picturePath` and makes its thumbnail. JPEG pictures are decoded at a reduced
 // size in the DCT domain, then scaled smoothly to the fitted size. The fast variant
-// draws through a plain scaling transform instead, and leaves pictures narrower than
-// 100 and at most 72 high at their own size.
+// takes a JPEG's embedded preview when it has a fitting one (see fromPreview());
+// otherwise it draws through a plain scaling transform, and leaves pictures narrower
+// than 100 and at most 72 high at their own size.
 Result make(const QString &picturePath, bool fast);
+
+// The thumbnail made from a JPEG's embedded EXIF preview, as cameras write them
+// (usually 160 x 120): used when the preview is at least 99 x 73 and has the
+// picture's own aspect (within a pixel), turned upright as the picture is. `loaded`
+// is false, and nothing else set, when there is no such preview.
+Result fromPreview(const QString &picturePath);
+
+// The JPEG bytes of the EXIF thumbnail (IFD1) of a JPEG file whose first bytes are
+// `head`, or nothing. Only segments wholly within `head` are read.
+QByteArray exifThumbnail(QByteArrayView head);
+// How much of a file exifThumbnail() needs at most: its segments before the EXIF one
+// and that segment, which is at most 64 KiB.
+constexpr qint64 ExifHeadBytes = 256 * 1024;
+// Previews larger than this (in pixels) are not taken for one.
+constexpr qint64 MaxPreviewPixels = 1024 * 1024;
 
 // Writes a thumbnail as a JPEG of quality 70, whole or not at all (the old file stays
 // when the write fails). Returns false on failure.

@@ -56,7 +56,11 @@ void ThumbnailLoader::start(const QList<Job> &jobs)
             // thumbnail older than its picture is not used again.
             QDateTime time = picture.isFile() ? picture.lastModified() : QDateTime();
             if (thumbnail.isNull()) {
-                const ThumbnailMaker::Result result = ThumbnailMaker::make(job.picturePath, false);
+                ThumbnailMaker::Result result;
+                if (job.preview)
+                    result = ThumbnailMaker::fromPreview(job.picturePath);
+                if (!result.loaded)
+                    result = ThumbnailMaker::make(job.picturePath, false);
                 thumbnail = result.image;
                 if (result.loaded) {
                     made = true;

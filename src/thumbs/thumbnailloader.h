@@ -25,6 +25,9 @@ public:
         // Read the picture's own tags too when its thumbnail is made (a picture new to
         // the catalogue).
         bool readTags = false;
+        // Make a missing thumbnail from the picture's embedded preview when it has a
+        // fitting one ("Fast Thumbs").
+        bool preview = false;
     };
 
     explicit ThumbnailLoader(QObject *parent = nullptr);
