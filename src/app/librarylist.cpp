@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
+#include <QSet>
 
 namespace {
 
@@ -147,12 +148,40 @@ void libraryList::applyYearView()
 {
     if (m_pref)
         m_pref->setAlbumViewBy(QStringLiteral("year"));
-    setSortingEnabled(true);
-    sortItems(2, Qt::DescendingOrder);
+    // Every album at once, the list sorted once at the end: sorting it again for each
+    // album took minutes with thousands of albums.
+    setSortingEnabled(false);
+    QSet<QString> years;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        if (isYearRow(topLevelItem(i)))
+            years.insert(topLevelItem(i)->text(0));
+    }
     for (PlayList *album : storedAlbums()) {
         setPixmapPlaylist(album);
-        insertIntoYearView(album);
+        const QDate created = album->creationDate();
+        album->setText(2, created.toString(Qt::ISODate));
+        const QString year = QString::number(created.year());
+        if (!years.contains(year)) {
+            years.insert(year);
+            addYearRow(year);
+        }
     }
+    header()->setSortIndicator(2, Qt::DescendingOrder);
+    setSortingEnabled(true);
+    removeEmptyYearRow();
+}
+
+void libraryList::addYearRow(const QString &year)
+{
+    auto *row = new GroupYear(this);
+    row->setName(year);
+    row->setTitle(year);
+    row->setText(0, year);
+    row->setText(2, year + QStringLiteral("12-30"));
+    // The year stands across the row, not squeezed into the icon column.
+    row->setFirstColumnSpanned(true);
+    // The row's own date is never valid ("YYYY-12-34"): year rows sort by their key.
+    row->setCreationDate(QDate::fromString(year + QStringLiteral("-12-34"), Qt::ISODate));
 }
 
 void libraryList::insertIntoYearView(PlayList *album)
@@ -164,17 +193,8 @@ void libraryList::insertIntoYearView(PlayList *album)
         bool found = false;
         for (int i = 0; i < topLevelItemCount() && !found; ++i)
             found = isYearRow(topLevelItem(i)) && topLevelItem(i)->text(0) == year;
-        if (!found) {
-            auto *row = new GroupYear(this);
-            row->setName(year);
-            row->setTitle(year);
-            row->setText(0, year);
-            row->setText(2, year + QStringLiteral("12-30"));
-            // The year stands across the row, not squeezed into the icon column.
-            row->setFirstColumnSpanned(true);
-            // The row's own date is never valid ("YYYY-12-34"): year rows sort by their key.
-            row->setCreationDate(QDate::fromString(year + QStringLiteral("-12-34"), Qt::ISODate));
-        }
+        if (!found)
+            addYearRow(year);
     }
     removeEmptyYearRow();
 }
@@ -183,18 +203,15 @@ void libraryList::removeEmptyYearRow()
 {
     if (isSortingEnabled())
         sortItems(2, Qt::DescendingOrder);
-    for (int i = 0; i < topLevelItemCount(); ++i) {
+    // From the last row up, so each row's follower is known when it is looked at.
+    for (int i = topLevelItemCount() - 1; i >= 0; --i) {
         QTreeWidgetItem *item = topLevelItem(i);
         if (!isYearRow(item))
             continue;
         QTreeWidgetItem *next = i + 1 < topLevelItemCount() ? topLevelItem(i + 1) : nullptr;
-        if (!next || isYearRow(next) || isSmartEntry(next)) {
+        if (!next || isYearRow(next) || isSmartEntry(next))
             delete takeTopLevelItem(i);
-            return;
-        }
     }
-    if (isSortingEnabled())
-        sortItems(2, Qt::DescendingOrder);
 }
 
 void libraryList::applyOwnOrder(const LibraryIndex &index)

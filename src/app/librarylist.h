@@ -44,6 +44,7 @@ public:
     // Puts an album under its year (only in the year view), then removes one emptied
     // year row or re-sorts.
     void insertIntoYearView(PlayList *album);
+    // Takes out every year row no album stands under.
     void removeEmptyYearRow();
     void applyOwnOrder(const LibraryIndex &index);
 
@@ -63,6 +64,7 @@ public:
     QList<PlayList *> storedAlbums() const;
     static bool isSmartEntry(const QTreeWidgetItem *item);
     static bool isYearRow(const QTreeWidgetItem *item);
+    void addYearRow(const QString &year);
 
 Q_SIGNALS:
     void librarySelected(QTreeWidgetItem *item);
