@@ -1,6 +1,7 @@
 // Opening an album of many pictures in the organiser page, as a user clicks it.
 //   bench_open generate DIR COUNT [thumbs] [small]   an album of COUNT pictures (with thumbnail
 //                                                    files; 320 x 240 pictures rather than 1600 x 1200)
+//   bench_open generate DIR COUNT camera SRCDIR      an album of COUNT links to the camera JPEGs of SRCDIR
 //   bench_open open DIR                              first screen, whole album and longest block (ms)
 //   bench_open cached DIR                            with the album cache on: opening the album again
 //                                                    once its thumbnails are cached (ms, median of 5)
@@ -33,9 +34,13 @@ public:
     int message(QWidget *, const Message &box) override { return box.escapeButton; }
 };
 
-int generate(const QString &root, int count, bool thumbs, bool small)
+int generate(const QString &root, int count, bool thumbs, bool small, const QString &camera = QString())
 {
-    const QSize size = small ? QSize(320, 240) : QSize(1600, 1200);
+    const QSize size = !camera.isEmpty() ? QSize(4000, 3000) : small ? QSize(320, 240) : QSize(1600, 1200);
+    const QStringList cameraFiles =
+        camera.isEmpty() ? QStringList() : QDir(camera).entryList({QStringLiteral("cam-*.jpg")}, QDir::Files, QDir::Name);
+    if (!camera.isEmpty() && cameraFiles.isEmpty())
+        return 1;
     const QByteArray format = QByteArray::number(size.width()) + '*' + QByteArray::number(size.height());
     const QString pictures = root + QStringLiteral("/pictures");
     const QString db = root + QStringLiteral("/install/DataBase/db");
@@ -47,7 +52,10 @@ int generate(const QString &root, int count, bool thumbs, bool small)
     for (int i = 0; i < count; ++i) {
         const QString name = QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
         const QString path = pictures + QLatin1Char('/') + name;
-        if (!QFile::exists(path)) {
+        if (!camera.isEmpty()) {
+            QFile::remove(path);
+            QFile::link(QDir(camera).filePath(cameraFiles.at(i % cameraFiles.size())), path);
+        } else if (!QFile::exists(path)) {
             QImage image(size, QImage::Format_RGB32);
             QPainter painter(&image);
             QLinearGradient sky(0, 0, 0, size.height());
@@ -196,6 +204,8 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (args.size() == 5 && args[0] == QLatin1String("generate") && args[3] == QLatin1String("camera"))
+        return generate(args[1], args[2].toInt(), false, false, args[4]);
     if (args.size() >= 3 && args[0] == QLatin1String("generate"))
         return generate(args[1], args[2].toInt(), args.contains(QLatin1String("thumbs")),
                         args.contains(QLatin1String("small")));
@@ -203,6 +213,6 @@ int main(int argc, char **argv)
         return open(args[1]);
     if (args.size() == 2 && args[0] == QLatin1String("cached"))
         return openCached(args[1]);
-    std::fprintf(stderr, "usage: bench_open generate DIR COUNT [thumbs] [small] | open DIR | cached DIR\n");
+    std::fprintf(stderr, "usage: bench_open generate DIR COUNT [thumbs] [small] | generate DIR COUNT camera SRCDIR | open DIR | cached DIR\n");
     return 2;
 }

@@ -3,11 +3,15 @@
 # prints each figure with its ratio. Not a test: figures vary from machine to machine.
 #   bench/run.sh            everything
 #   bench/run.sh thumbs     thumbnails only
+#   bench/run.sh previews   thumbnails of camera JPEGs from their embedded previews, against
+#                           vipsthumbnail, and a new album of 1,000 of them opened
 #   bench/run.sh startup    start-up only
 #   bench/run.sh catalogue  catalogue loading and searching only
 #   bench/run.sh large      searching and memory with 500,000 pictures, against grep
 #   bench/run.sh open       opening an album of 1,000 pictures, and with the album cache on
 #                           one of 1,000 against one of 10,000, only
+#   bench/run.sh scale      opening, choosing every picture, adding, removing and renaming on an
+#                           album of 1,000 against one of 10,000
 #   bench/run.sh add        adding 1,000 pictures to an empty album and to one of 100,000 rows only
 #   bench/run.sh effects    the viewer's effects against ImageMagick and memcpy
 #   bench/run.sh backup     a snapshot of a 50,000-picture catalogue against tar -czf
@@ -18,7 +22,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-vellaro_install_deps libvips-tools mate-backgrounds ukui-wallpapers time
+vellaro_install_deps libvips-tools mate-backgrounds ukui-wallpapers time libimage-exiftool-perl imagemagick
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$(nproc)" >/dev/null
 BIN=build/release/bin
@@ -55,6 +59,48 @@ thumbs_corpus() {
   "$BIN/bench_thumbs" identical "${files[@]:0:3}" | sed 's/^/  worker thread vs window thread: /'
 }
 
+# Camera JPEGs: real photographs brought to 12 megapixels (4000 x 3000) with the
+# 160 x 120 EXIF preview a camera embeds, made once.
+camera_corpus() {
+  local dir="$WORK/camera" i=0 f
+  if [ ! -f "$dir/.made" ]; then
+    rm -rf "$dir"; mkdir -p "$dir"
+    while read -r f; do
+      /usr/bin/convert "$f" -resize '4000x3000^' -gravity center -extent 4000x3000 -quality 90 "$dir/cam-$i.jpg"
+      /usr/bin/convert "$dir/cam-$i.jpg" -thumbnail 160x120 -quality 80 "$dir/preview-$i.jpg"
+      exiftool -q -overwrite_original "-ThumbnailImage<=$dir/preview-$i.jpg" "$dir/cam-$i.jpg"
+      i=$((i + 1))
+    done < <(find /usr/share/backgrounds -iname "*.jpg" | sort | head -n 24)
+    touch "$dir/.made"
+  fi
+  echo "$dir"
+}
+
+bench_previews() {
+  local dir; dir=$(camera_corpus)
+  mapfile -t files < <(find "$dir" -name 'cam-*.jpg' | sort)
+  local n=${#files[@]} fast plain t0 t1 vips
+  rm -rf "$WORK/out"; mkdir -p "$WORK/out/fast" "$WORK/out/plain" "$WORK/out/vips"
+  cat "${files[@]}" >/dev/null
+  fast=$("$BIN/bench_thumbs" fast "$WORK/out/fast" 1 "${files[@]}" | awk '{print $3}')
+  plain=$("$BIN/bench_thumbs" make "$WORK/out/plain" 1 "${files[@]}" | awk '{print $3}')
+  t0=$(now)
+  VIPS_CONCURRENCY=1 vipsthumbnail --size 99x73 -o "$WORK/out/vips/%s.jpg[Q=70]" "${files[@]}"
+  t1=$(now); vips=$(rate "$n" "$t0" "$t1")
+  echo "thumbnails of camera JPEGs with embedded previews ($n pictures of 12 megapixels), one thread, per second:"
+  echo "  vellaro, Fast Thumbs (the preview)   $fast   (x$(ratio "$fast" "$vips") of vips; target >= 5)"
+  echo "  vellaro, smooth (the picture)        $plain   (x$(ratio "$plain" "$vips") of vips)"
+  echo "  vipsthumbnail                        $vips"
+  # A new album of 1,000 of them, opened with Fast Thumbs on.
+  local album="$WORK/open-camera"
+  rm -rf "$album"
+  "$BIN/bench_open" generate "$album" 1000 camera "$dir" >/dev/null 2>&1
+  local t; t=$("$BIN/bench_open" open "$album" 2>/dev/null)
+  get() { echo "$t" | awk -v k="$1" '$1 == k {print $2}'; }
+  echo "opening a new album of 1,000 of them ($(nproc) cores, offscreen, ms):"
+  echo "  first screen $(get first_screen_ms) (target <= 100), every thumbnail $(get whole_ms) (target < 2000), longest block $(get longest_block_ms)"
+}
+
 bench_thumbs() {
   mapfile -t real < <(find /usr/share/backgrounds -iname "*.jpg" | sort)
   thumbs_corpus "real photographs from mate-backgrounds and ukui-wallpapers" "${real[@]}"
@@ -82,9 +128,16 @@ bench_startup() {
   export HOME="$home" XDG_CONFIG_HOME="$home/.config"
   empty=$(median_run $runs "$BIN/bench_emptyapp")
   vellaro=$(median_run $runs "$BIN/vellaro" --exit-when-shown)
+  # The same with a catalogue of 500,000 pictures in 5,000 albums.
+  local big="$WORK/catalogue-500000" bighome="$WORK/home-500000" large
+  [ -f "$big/DataBase/library.db" ] || "$BIN/bench_catalogue" generate "$big" 5000 100 >/dev/null
+  rm -rf "$bighome"; mkdir -p "$bighome/.config/Halvarin"
+  printf '[Vellaro]\nFirstStartup=false\nPATH_INSTALL=%s\n' "$big" > "$bighome/.config/Halvarin/Vellaro.conf"
+  large=$(HOME="$bighome" XDG_CONFIG_HOME="$bighome/.config" median_run 5 "$BIN/vellaro" --exit-when-shown)
   echo "start-up to the shown window, whole process, median of $runs (${QT_QPA_PLATFORM:-xcb}):"
   echo "  empty Qt widgets application  $empty ms"
-  echo "  vellaro, empty catalogue      $vellaro ms   (x$(ratio "$vellaro" "$empty"); target <= 2)"
+  echo "  vellaro, empty catalogue      $vellaro ms   (x$(ratio "$vellaro" "$empty"); target <= 1.5)"
+  echo "  vellaro, 500,000 pictures     $large ms   (x$(ratio "$large" "$vellaro") of the empty catalogue, median of 5; target <= 2)"
 }
 
 bench_catalogue() {
@@ -169,6 +222,28 @@ bench_open() {
   echo "opening again with the album cache on (offscreen, ms, median of 5; thumbnails from the cache):"
   echo "  1,000 pictures     $(get "$s" cached_open_ms)   ($(get "$s" from_cache) from the cache)"
   echo "  10,000 pictures    $(get "$m" cached_open_ms)   ($(get "$m" from_cache) from the cache; x$(ratio "$(get "$m" cached_open_ms)" "$(get "$s" cached_open_ms)") of 1,000; target <= 12)"
+}
+
+bench_scale() {
+  # The window's commands on an album of 1,000 and one of 10,000 pictures.
+  local small="$WORK/scale-1000" big="$WORK/scale-10000" a b
+  [ -f "$small/install/DataBase/db/Big1.db" ] || "$BIN/bench_open" generate "$small" 1000 thumbs small >/dev/null 2>&1
+  [ -f "$big/install/DataBase/db/Big1.db" ] || "$BIN/bench_open" generate "$big" 10000 thumbs small >/dev/null 2>&1
+  a=$("$BIN/bench_scale" "$small" 2>/dev/null)
+  b=$("$BIN/bench_scale" "$big" 2>/dev/null)
+  get() { echo "$1" | awk -v k="$2" '$1 == k {print $2}'; }
+  echo "the window's commands on an album of 1,000 and of 10,000 pictures (offscreen, ms, median of 5):"
+  local key label
+  while IFS=: read -r key label; do
+    printf '  %-32s %9s %9s   (x%s; target < 12)\n' "$label" "$(get "$a" "$key")" "$(get "$b" "$key")" \
+      "$(ratio "$(get "$b" "$key")" "$(get "$a" "$key")")"
+  done <<'COMMANDS'
+open_ms:opening the album
+tray_ms:choosing every picture (tray)
+add_ms:adding a picture
+remove_ms:removing a picture
+rename_ms:renaming a picture
+COMMANDS
 }
 
 bench_add() {
@@ -333,15 +408,17 @@ bench_locate() {
 case $what in
   locate) bench_locate ;;
   thumbs) bench_thumbs ;;
+  previews) bench_previews ;;
   startup) bench_startup ;;
   catalogue) bench_catalogue ;;
   large) bench_large ;;
   open) bench_open ;;
   effects) bench_effects ;;
   add) bench_add ;;
+  scale) bench_scale ;;
   backup) bench_backup ;;
   slideshow) bench_slideshow ;;
   print) bench_print ;;
-  all) bench_thumbs; bench_startup; bench_catalogue; bench_large; bench_open; bench_add; bench_effects; bench_backup; bench_slideshow; bench_print; bench_locate ;;
-  *) echo "usage: bench/run.sh [thumbs|startup|catalogue|large|open|add|effects|backup|slideshow|print|locate|all]" >&2; exit 2 ;;
+  all) bench_thumbs; bench_previews; bench_startup; bench_catalogue; bench_large; bench_open; bench_scale; bench_add; bench_effects; bench_backup; bench_slideshow; bench_print; bench_locate ;;
+  *) echo "usage: bench/run.sh [thumbs|previews|startup|catalogue|large|open|scale|add|effects|backup|slideshow|print|locate|all]" >&2; exit 2 ;;
 esac

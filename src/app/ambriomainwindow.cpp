@@ -756,18 +756,16 @@ void AmbrioMainWindow::selectAllPictures()
 {
     trayBarPhoto *tray = ui->trayBar;
     tray->clear();
-    KivViewItem *first = nullptr;
+    QList<KivViewItem *> pictures;
     for (KivViewItem *item : m_photoView->items()) {
-        if (item->fileType() != QLatin1String("Photo"))
-            continue;  // only pictures take tags
-        tray->add(item, first != nullptr);
-        if (!first)
-            first = item;
+        if (item->fileType() == QLatin1String("Photo"))
+            pictures.append(item);  // only pictures take tags
     }
-    if (!first)
+    tray->addAll(pictures);
+    if (pictures.isEmpty())
         return;
     if (!m_currentItem || !m_photoView->items().contains(m_currentItem))
-        m_currentItem = first;
+        m_currentItem = pictures.first();
     m_multiSelection = true;
     Q_EMIT updateProperty(m_currentItem);
     showUpdateToolBay();

@@ -21,6 +21,7 @@
 #include "searchengine.h"
 #include "smartplaylist.h"
 #include "thumbsview.h"
+#include "thumbnailmaker.h"
 #include "traybarphoto.h"
 #include "updatethumbsdialog.h"
 
@@ -31,6 +32,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -95,6 +98,11 @@ PictureCommands::PictureCommands(AmbrioMainWindow *page, thumbsView *view)
 {
     m_updateDialog->hide();
     connect(&m_loader, &ThumbnailLoader::ready, this, &PictureCommands::thumbnailReady);
+    // Scrolling a large album brings the thumbnails in sight in, once it pauses.
+    m_sightTimer = new QTimer(this);
+    m_sightTimer->setSingleShot(true);
+    m_sightTimer->setInterval(30);
+    connect(m_sightTimer, &QTimer::timeout, this, &PictureCommands::loadThumbnailsInSight);
     connect(&m_loader, &ThumbnailLoader::finished, m_updateDialog, &QWidget::hide);
     connect(&m_loader, &ThumbnailLoader::finished, this, &PictureCommands::storeTagged);
 }
@@ -115,6 +123,9 @@ void PictureCommands::closeAlbum()
     storeTagged();
     view()->clear();
     m_waiting.clear();
+    m_readTags.clear();
+    m_held.clear();
+    m_cachedOnce.clear();
     // The tray may hold pictures of this album: they stay alive until it lets them go.
     const trayBarPhoto *tray = m_page->tray();
     for (auto &record : m_records) {
@@ -181,16 +192,17 @@ KivViewItem *PictureCommands::adopt(std::unique_ptr<KivViewItem> record)
     return raw;
 }
 
-PlayList *PictureCommands::storedAlbum(const QString &kivDir) const
+QHash<QString, PlayList *> PictureCommands::storedAlbumsById() const
 {
-    for (PlayList *album : CatalogueLoader::storedAlbums(m_page->albumList())) {
-        if (album->kivDir() == kivDir)
-            return album;
-    }
-    return nullptr;
+    QHash<QString, PlayList *> byId;
+    const QList<PlayList *> albums = CatalogueLoader::storedAlbums(m_page->albumList());
+    // The first album of an id is the one a search names (ids are unique anyway).
+    for (auto album = albums.crbegin(); album != albums.crend(); ++album)
+        byId.insert((*album)->kivDir(), *album);
+    return byId;
 }
 
-KivViewItem *PictureCommands::recordFor(PlayList *album, int index)
+KivViewItem *PictureCommands::recordFor(PlayList *album, int index, const QHash<QString, PlayList *> &owners)
 {
     const QStringList row = album->rowTable().row(index);
     auto at = [&row](int i) { return i < row.size() ? row.at(i) : QString(); };
@@ -210,7 +222,7 @@ KivViewItem *PictureCommands::recordFor(PlayList *album, int index)
         // A search result names the album the picture came from. That album owns the
         // record: a change made here must reach its row, which the record starts from.
         photo->setAlbumFolder(m_page->catalogue().albumFolder(at(3)));
-        PlayList *owner = storedAlbum(at(3));
+        PlayList *owner = owners.value(at(3));
         const int stored = owner ? owner->indexOfFile(photo->fileName()) : -1;
         if (stored >= 0) {
             photo->setOwnerAlbum(owner);
@@ -256,13 +268,15 @@ void PictureCommands::openAlbum(PlayList *album)
             return;
     }
     m_open = album;
+    connect(view(), &KivGridView::cellsInSightChanged, m_sightTimer, qOverload<>(&QTimer::start),
+            Qt::UniqueConnection);
     const bool changedFolder = album->className() == QLatin1String("DirectoryPlaylist") && album->isDirty();
     const AlbumRows &rows = album->isSmart() ? album->rowTable() : album->rows();
     const bool cache = m_page->pref() && m_page->pref()->albumCache();
-    QList<ThumbnailLoader::Job> jobs;
+    QList<KivViewItem *> waiting;
     const bool readNewTags = m_page->catalogue().readTagsOnAdd && dynamic_cast<DirectoryPlaylist *>(album)
                              && album->writeRefusal().isEmpty() && !CatalogueFile::isReadOnly();
-    const bool fastThumbs = !m_page->pref() || m_page->pref()->fastThumbs();
+    m_fastThumbs = !m_page->pref() || m_page->pref()->fastThumbs();
     Q_EMIT m_page->SetTotalprogress(rows.count());
     // The first usable cached thumbnail of each file name, gathered once for the album.
     QHash<QString, const PlayList::ThumbCacheEntry *> cachedThumbs;
@@ -273,8 +287,10 @@ void PictureCommands::openAlbum(PlayList *album)
                 cachedThumbs.insert(entry->fileName, &*entry);
         }
     }
+    // The albums a search result names, looked up once for every row.
+    const QHash<QString, PlayList *> owners = album->isSmart() ? storedAlbumsById() : QHash<QString, PlayList *>();
     for (int i = 0; i < rows.count(); ++i) {
-        KivViewItem *record = recordFor(album, i);
+        KivViewItem *record = recordFor(album, i, owners);
         bool cached = false;
         if (cache) {
             const auto found = cachedThumbs.constFind(record->fileName());
@@ -287,21 +303,32 @@ void PictureCommands::openAlbum(PlayList *album)
             }
         }
         if (!cached) {
-            m_waiting.append(record);
+            waiting.append(record);
             // A picture the folder of a dynamic album gained has no property file yet:
             // its own tags are read with its thumbnail.
-            const bool readTags = readNewTags && !record->hasProperties();
-            jobs.append({record->thumbnailPath(), record->picturePath(), readTags, fastThumbs});
+            if (readNewTags && !record->hasProperties())
+                m_readTags.insert(record);
         }
         view()->appendItem(record);
         Q_EMIT m_page->Addprogress(i + 1);
     }
     view()->arrange(false, album);
-    if (changedFolder && !jobs.isEmpty()) {
-        m_updateDialog->setTotalSteps(int(jobs.size()));
+    // A large album's thumbnails come as the user scrolls to them, those in sight first.
+    const bool large = view()->count() > 2 * LoadAround;
+    if (large) {
+        waiting.clear();
+        const QList<KivViewItem *> &items = view()->items();
+        const int end = qMin(int(items.size()), view()->cellsInSight() + LoadAround);
+        for (int i = 0; i < end; ++i) {
+            if (items.at(i)->thumbnail().isNull())
+                waiting.append(items.at(i));
+        }
+    }
+    if (changedFolder && !waiting.isEmpty()) {
+        m_updateDialog->setTotalSteps(int(waiting.size()));
         m_updateDialog->show();
     }
-    m_loader.start(jobs);
+    loadThumbnails(waiting);
     // A dynamic album whose folder changed holds new rows: they are stored now.
     if (!album->isSmart() && !album->isHeldInMemory() && album->isDirty()) {
         m_page->storeAlbum(album);
@@ -324,13 +351,22 @@ void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize
         if (record == m_page->currentItem())
             m_page->setCurrentItemProperty(record);
     }
-    record->setThumbnail(QPixmap::fromImage(image));
+    // Missing pictures share one blank thumbnail.
+    static const QImage blank = ThumbnailMaker::blank();
+    static const QPixmap blankPixmap = QPixmap::fromImage(blank);
+    const bool isBlank = image.cacheKey() == blank.cacheKey();
+    record->setThumbnail(isBlank ? blankPixmap : QPixmap::fromImage(image));
+    if (!isBlank)
+        m_held.append(record);
     if (made)
         record->setFormat(QString::number(size.width()) + QLatin1Char('*') + QString::number(size.height()));
     if (time.isValid())
         record->setFileTime(time);
-    if (m_open && m_page->pref() && m_page->pref()->albumCache() && !m_open->isSmart())
+    if (m_open && m_page->pref() && m_page->pref()->albumCache() && !m_open->isSmart()
+        && !m_cachedOnce.contains(record)) {
+        m_cachedOnce.insert(record);
         m_open->thumbCache().append({record->thumbnail(), record->fileName(), record->fileTime()});
+    }
     if (auto *dialog = m_updateDialog; dialog->isVisible())
         dialog->addPhoto(record);
     view()->repaintItem(record);
@@ -340,6 +376,60 @@ void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize
         m_page->tray()->viewport()->update();
     if (index == 0 && m_open)
         m_page->albumList()->setPixmapPlaylist(m_open);
+}
+
+void PictureCommands::loadThumbnails(const QList<KivViewItem *> &records)
+{
+    m_waiting = records;
+    QList<ThumbnailLoader::Job> jobs;
+    jobs.reserve(records.size());
+    for (KivViewItem *record : records)
+        jobs.append({record->thumbnailPath(), record->picturePath(), m_readTags.contains(record), m_fastThumbs});
+    m_loader.start(jobs);
+}
+
+void PictureCommands::loadThumbnailsInSight()
+{
+    const QList<KivViewItem *> &items = view()->items();
+    if (!m_open || items.size() <= 2 * LoadAround)
+        return;
+    const int count = int(items.size());
+    const int first = qMin(view()->firstIndexInSight(), count - 1);
+    const int from = qMax(0, first - LoadAround);
+    const int to = qMin(count, first + view()->cellsInSight() + LoadAround);
+    // Far from sight, thumbnails are let go once too many are held; the tray's and the
+    // current picture's stay.
+    if (m_held.size() > MaxHeld) {
+        const QSet<KivViewItem *> near(items.begin() + from, items.begin() + to);
+        const trayBarPhoto *tray = m_page->tray();
+        KivViewItem *current = view()->currentItem();
+        QList<KivViewItem *> kept;
+        for (KivViewItem *record : std::as_const(m_held)) {
+            if (near.contains(record) || record == current || tray->contains(record))
+                kept.append(record);
+            else
+                record->setThumbnail(QPixmap());
+        }
+        m_held = kept;
+    }
+    // Those in sight first, then those below, then those above.
+    QList<KivViewItem *> wanted;
+    for (int i = first; i < to; ++i) {
+        if (items.at(i)->thumbnail().isNull())
+            wanted.append(items.at(i));
+    }
+    for (int i = first - 1; i >= from; --i) {
+        if (items.at(i)->thumbnail().isNull())
+            wanted.append(items.at(i));
+    }
+    // Already on their way: the loader goes on undisturbed.
+    if (m_loader.isRunning()) {
+        const QSet<KivViewItem *> coming(m_waiting.begin(), m_waiting.end());
+        if (std::all_of(wanted.begin(), wanted.end(), [&coming](KivViewItem *r) { return coming.contains(r); }))
+            return;
+    }
+    if (!wanted.isEmpty())
+        loadThumbnails(wanted);
 }
 
 void PictureCommands::storeTagged()

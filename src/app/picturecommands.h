@@ -3,7 +3,10 @@
 #include "albumadd.h"
 #include "thumbnailloader.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
+#include <QTimer>
 #include <QPointer>
 #include <memory>
 #include <vector>
@@ -79,8 +82,10 @@ private:
                         const TagMetadata::Tags &tags);
     // Stores the records that took tags from their pictures' metadata while loading.
     void storeTagged();
-    KivViewItem *recordFor(PlayList *album, int row);
-    PlayList *storedAlbum(const QString &kivDir) const;
+    // The record of one row; a search result's record is owned by the album of
+    // `owners` (stored albums by id) the row names.
+    KivViewItem *recordFor(PlayList *album, int row, const QHash<QString, PlayList *> &owners);
+    QHash<QString, PlayList *> storedAlbumsById() const;
     // New records of `album` go to the view when it is shown; its icon and panel follow.
     void showAdded(PlayList *album, AlbumAdd::Result &added);
     KivViewItem *adopt(std::unique_ptr<KivViewItem> record);
@@ -94,7 +99,25 @@ private:
     std::vector<std::unique_ptr<KivViewItem>> m_records;
     // Records of albums no longer shown that the tray still holds.
     std::vector<std::unique_ptr<KivViewItem>> m_trayRecords;
+    // Starts the loader on the thumbnails of `records`, in that order.
+    void loadThumbnails(const QList<KivViewItem *> &records);
+    // A large album loads the thumbnails of the records in and around sight only, and
+    // lets those far from it go once more than MaxHeld are held.
+    void loadThumbnailsInSight();
+
+public:
+    // Records either side of those in sight whose thumbnails a large album loads.
+    static constexpr int LoadAround = 500;
+    // Thumbnails a large album holds at most (about 29 KB each) beyond those in reach.
+    static constexpr int MaxHeld = 2000;
+
+private:
     QList<KivViewItem *> m_waiting;  // loader job i fills m_waiting[i]
+    QSet<KivViewItem *> m_readTags;  // new pictures whose own tags come with their thumbnail
+    QList<KivViewItem *> m_held;     // records holding a thumbnail loaded for them
+    QSet<KivViewItem *> m_cachedOnce;  // records whose thumbnail went to the album cache
+    bool m_fastThumbs = true;
+    QTimer *m_sightTimer = nullptr;
     QList<KivViewItem *> m_tagged;   // records given tags from their metadata, to store
     PlayList *m_open = nullptr;
     // The picture marked by the last copy: its folder, file name and album.

@@ -22,8 +22,13 @@ QSize fittedSize(const QSize &pictureSize)
 
 QImage blank()
 {
-    QImage canvas(Width, Height, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
+    // One canvas shared by every copy until one is drawn on: the thumbnails of
+    // thousands of missing pictures then cost one.
+    static const QImage canvas = [] {
+        QImage white(Width, Height, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        return white;
+    }();
     return canvas;
 }
 

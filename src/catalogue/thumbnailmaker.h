@@ -28,7 +28,7 @@ QSize fittedSize(const QSize &pictureSize);
 // The picture's upright size (EXIF orientation applied), read from its header only.
 QSize pictureSize(const QString &picturePath);
 
-// A blank 99 x 73 canvas.
+// A blank 99 x 73 canvas (every one shares its pixels until drawn on).
 QImage blank();
 
 // Reads `picturePath` and makes its thumbnail. JPEG pictures are decoded at a reduced

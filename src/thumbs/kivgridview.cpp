@@ -114,6 +114,13 @@ void KivGridView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
+    Q_EMIT cellsInSightChanged();
+}
+
+void KivGridView::scrollContentsBy(int dx, int dy)
+{
+    QAbstractScrollArea::scrollContentsBy(dx, dy);
+    Q_EMIT cellsInSightChanged();
 }
 
 void KivGridView::paintEvent(QPaintEvent *event)

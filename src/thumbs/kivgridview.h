@@ -40,10 +40,15 @@ public:
     int paintedCells() const { return m_painted; }
     void resetPaintedCells() { m_painted = 0; }
 
+Q_SIGNALS:
+    // Other cells came into sight: the grid was scrolled or its viewport resized.
+    void cellsInSightChanged();
+
 protected:
     virtual void paintCell(QPainter *painter, int row, int column) = 0;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void updateScrollBars();

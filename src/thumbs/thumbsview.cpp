@@ -112,6 +112,16 @@ void thumbsView::arrange(bool reload, QTreeWidgetItem *album)
     viewport()->update();
 }
 
+int thumbsView::firstIndexInSight() const
+{
+    return qMax(0, rowAt(contentsY())) * qMax(1, numCols());
+}
+
+int thumbsView::cellsInSight() const
+{
+    return (viewport()->height() / qMax(1, cellHeight()) + 2) * qMax(1, numCols());
+}
+
 void thumbsView::resizeEvent(QResizeEvent *event)
 {
     KivGridView::resizeEvent(event);

@@ -47,6 +47,9 @@ public:
     void arrange(bool reload, QTreeWidgetItem *album);
     void repaintAll();
 
+    // The first record whose row is in sight, and how many cells the viewport shows.
+    int firstIndexInSight() const;
+    int cellsInSight() const;
     KivViewItem *itemAt(int row, int column) const;
     KivViewItem *previousItem(const KivViewItem *item) const;
     KivViewItem *nextItem(const KivViewItem *item) const;

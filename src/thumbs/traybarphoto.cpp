@@ -1,5 +1,7 @@
 #include "traybarphoto.h"
 
+#include <QSet>
+
 #include "kivviewitem.h"
 #include "pixmaplookup.h"
 #include "playlist.h"
@@ -55,6 +57,40 @@ void trayBarPhoto::add(KivViewItem *record, bool withCtrl)
     record->setHeld(false);
     repaintCell(m_currentRow, 0);
     m_lastAdded = record;
+    ensureCellVisible(m_currentRow, 0);
+}
+
+void trayBarPhoto::addAll(const QList<KivViewItem *> &records)
+{
+    if (records.isEmpty())
+        return;
+    add(records.first(), false);
+    // The rest as add() with Ctrl would take them one by one, the pictures already in
+    // the tray looked up in sets: a whole album of thousands is gathered at once.
+    QSet<const KivViewItem *> taken(m_records.cbegin(), m_records.cend());
+    QSet<QString> paths;
+    for (const KivViewItem *held : std::as_const(m_records))
+        paths.insert(held->picturePath());
+    int added = 0;
+    for (qsizetype i = 1; i < records.size(); ++i) {
+        KivViewItem *record = records.at(i);
+        if (!record || taken.contains(record))
+            continue;
+        const QString path = record->picturePath();
+        if (paths.contains(path))
+            continue;
+        taken.insert(record);
+        paths.insert(path);
+        m_records.append(record);
+        record->setHeld(false);
+        m_lastAdded = record;
+        ++added;
+    }
+    if (added == 0)
+        return;
+    m_currentRow += added;
+    setNumRows(numRows() + added);
+    viewport()->update();
     ensureCellVisible(m_currentRow, 0);
 }
 

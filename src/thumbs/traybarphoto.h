@@ -21,6 +21,8 @@ public:
 
     // A picture pressed in the thumbnail view, with the view's Ctrl state.
     void add(KivViewItem *record, bool withCtrl);
+    // The first record as add() without Ctrl, then each other as with Ctrl.
+    void addAll(const QList<KivViewItem *> &records);
     // Takes a record out of the tray (a picture removed from its album).
     void remove(KivViewItem *record);
     int count() const { return int(m_records.size()); }

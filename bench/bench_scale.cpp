@@ -1,0 +1,146 @@
+// How the window's commands grow with the album: each is timed on an album made by
+// "bench_open generate DIR COUNT thumbs small"; run on one of 1,000 and one of 10,000
+// pictures, a command that grows with the album shows a ratio near 10, one that grows
+// with its square near 100.
+//   bench_scale DIR     open, choose every picture (the tray), add one, rename one, remove
+//                       one; ms, median of 5, each undone before the next run
+#include "ambriomainwindow.h"
+#include "kivviewitem.h"
+#include "librarylist.h"
+#include "picturecommands.h"
+#include "pixmaplookup.h"
+#include "playlist.h"
+#include "prefimplementation.h"
+#include "prompter.h"
+#include "thumbsview.h"
+#include "traybarphoto.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLineEdit>
+#include <QtTest>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// Answers every question with its default and renames to the name it is given.
+class BenchPrompter : public WidgetPrompter
+{
+public:
+    QString newName;
+    int message(QWidget *, const Message &box) override { return box.defaultButton; }
+    int exec(QDialog *dialog) override
+    {
+        if (auto *line = dialog->findChild<QLineEdit *>(QStringLiteral("lineEditNewFilename")))
+            line->setText(newName);
+        return QDialog::Accepted;
+    }
+};
+
+double median(QList<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times.at(times.size() / 2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: bench_scale DIR\n");
+        return 2;
+    }
+    const QString root = args.at(0);
+    const QString install = root + QStringLiteral("/install");
+    PixmapLookup::configure(install, false);
+    prefImplementation pref;
+    pref.setInstallPath(install);
+    pref.setFirstStartup(false);
+    BenchPrompter prompter;
+    AmbrioMainWindow page;
+    page.setPref(&pref);
+    page.setPrompter(&prompter);
+    page.startup();
+    page.resize(800, 560);
+    page.show();
+    QCoreApplication::processEvents();
+    PlayList *album = page.albumList()->storedAlbums().value(0);
+    if (!album)
+        return 1;
+    thumbsView *view = page.photoView();
+    auto settle = [&] {
+        QElapsedTimer wait;
+        wait.start();
+        while (page.pictures()->isLoading() && wait.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    auto timed = [](const std::function<void()> &work) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        return timer.nsecsElapsed() / 1e6;
+    };
+    // Clicks the record, as the user chooses it.
+    auto choose = [&](KivViewItem *item) {
+        view->ensureCellVisible(item->row(), item->column());
+        const QPoint at = view->cellGeometry(item->row(), item->column()).center()
+                          - QPoint(view->contentsX(), view->contentsY());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    };
+    auto record = [&](const QString &name) -> KivViewItem * {
+        for (KivViewItem *item : view->items())
+            if (item->fileName() == name)
+                return item;
+        return nullptr;
+    };
+
+    const QString extra = root + QStringLiteral("/extra/EXTRA_0001.jpg");
+    QDir().mkpath(root + QStringLiteral("/extra"));
+    QImage picture(320, 240, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    picture.save(extra, "JPEG");
+
+    QList<double> opening, tray, adding, renaming, removing;
+    for (int run = 0; run < 5; ++run) {
+        opening << timed([&] { page.slot_selectLibrary(album); });
+        settle();
+        const int count = view->count();
+        KivViewItem *middle = view->items().at(count / 2);
+        const QString name = middle->fileName();
+        choose(middle);
+        tray << timed([&] { QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier); });
+        if (page.tray()->count() != count)
+            return 1;
+        // One picture dropped on the album, then taken out again.
+        adding << timed([&] { page.pictures()->addFiles({extra}, nullptr); });
+        settle();
+        if (view->count() != count + 1)
+            return 1;
+        choose(record(QStringLiteral("EXTRA_0001.jpg")));
+        removing << timed([&] { page.pictures()->removeSelected(); });
+        if (view->count() != count)
+            return 1;
+        // The middle picture renamed (its file too), then named back.
+        choose(record(name));
+        prompter.newName = QStringLiteral("RENAMED_") + name;
+        renaming << timed([&] { page.pictures()->rename(); });
+        if (!record(prompter.newName))
+            return 1;
+        prompter.newName = name;
+        page.pictures()->rename();
+        if (!record(name))
+            return 1;
+    }
+    std::printf("pictures %d\nopen_ms %.2f\ntray_ms %.2f\nadd_ms %.2f\nremove_ms %.2f\nrename_ms %.2f\n",
+                view->count(), median(opening), median(tray), median(adding), median(removing), median(renaming));
+    return 0;
+}

@@ -1,0 +1,212 @@
+// Large albums in the window: their thumbnails come as the user scrolls to them and
+// only so many are held, missing pictures share one blank thumbnail, and choosing
+// every picture of a search gathers each picture once.
+#include "ambriomainwindow.h"
+#include "kivviewitem.h"
+#include "librarylist.h"
+#include "media.h"
+#include "picturecommands.h"
+#include "pixmaplookup.h"
+#include "playlist.h"
+#include "prefimplementation.h"
+#include "smartplaylist.h"
+#include "thumbsview.h"
+#include "traybarphoto.h"
+
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "scriptedprompter.h"
+#include "testfiles.h"
+
+namespace {
+
+constexpr int BigCount = 3600;
+
+QString nameOf(int i)
+{
+    return QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+class TestLargeAlbum : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void thumbnailsComeAsTheAlbumIsScrolled();
+    void missingPicturesShareOneBlank();
+    void choosingEveryPictureOfASearchTakesEachPictureOnce();
+
+private:
+    void start();
+    void open(const QString &name);
+    int held() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_install;
+    QString m_db;
+    QString m_pics;
+    prefImplementation m_pref;
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<media> m_window;
+    AmbrioMainWindow *m_page = nullptr;
+};
+
+void TestLargeAlbum::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath("settings"));
+    m_install = m_dir->filePath("install");
+    PixmapLookup::configure(m_install, false);
+    m_db = m_install + "/DataBase/db";
+    m_pics = m_dir->filePath("pics");
+    writeFile(m_install + "/DataBase/library.db",
+              "NUMLIB=2\r\nLIBRARY=NONE,Photo,Big,Playlist,Big1\r\nLIBRARY=NONE,Photo,Other,Playlist,Other1\r\n");
+    // The big album's pictures are away (an unplugged drive), their thumbnails kept.
+    const QByteArray folder = m_pics.toUtf8();
+    QByteArray big = "KivDir=Big1\r\nTitle=Big\r\nDirty=True\r\nCreationDate=2004-01-01\r\nNumFile="
+                     + QByteArray::number(BigCount) + "\r\n";
+    QImage thumbnail(99, 73, QImage::Format_RGB32);
+    thumbnail.fill(Qt::darkGreen);
+    QVERIFY(QDir().mkpath(m_db + "/Big1"));
+    QVERIFY(thumbnail.save(m_db + "/Big1/" + nameOf(0), "JPEG"));
+    const QByteArray thumbnailBytes = readAll(m_db + "/Big1/" + nameOf(0));
+    for (int i = 0; i < BigCount; ++i) {
+        const QByteArray title = i < 2 ? "shared" : "plain";
+        big += "File=Photo|" + folder + "|" + nameOf(i).toUtf8() + "|" + title + "| | |1|0|-1|4000*3000|\r\n";
+        writeFile(m_db + "/Big1/" + nameOf(i), thumbnailBytes);
+    }
+    writeFile(m_db + "/Big1.db", big);
+    // Two of the same pictures in another album, and one of its own; none has a
+    // thumbnail file, and none is on disk.
+    writeFile(m_db + "/Other1.db", "KivDir=Other1\r\nTitle=Other\r\nDirty=True\r\nCreationDate=2004-01-02\r\nNumFile=3\r\n"
+                                   "File=Photo|" + folder + "|IMG_0000.jpg|shared| | |1|0|-1|4000*3000|\r\n"
+                                   "File=Photo|" + folder + "|IMG_0001.jpg|shared| | |1|0|-1|4000*3000|\r\n"
+                                   "File=Photo|" + folder + "|own.jpg|shared| | |1|0|-1|4000*3000|\r\n");
+    m_pref.setInstallPath(m_install);
+    m_pref.setFirstStartup(false);
+    m_prompter = ScriptedPrompter();
+}
+
+void TestLargeAlbum::cleanup()
+{
+    m_window.reset();
+    m_page = nullptr;
+}
+
+void TestLargeAlbum::start()
+{
+    m_window = std::make_unique<media>(nullptr, QStringLiteral("ambrio"), Qt::WindowFlags(), &m_pref, &m_prompter);
+    m_window->resize(1000, 700);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_page = m_window->organiser();
+}
+
+void TestLargeAlbum::open(const QString &name)
+{
+    PlayList *found = nullptr;
+    for (PlayList *album : m_page->albumList()->storedAlbums())
+        found = album->name() == name ? album : found;
+    QVERIFY(found);
+    m_page->slot_selectLibrary(found);
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+}
+
+int TestLargeAlbum::held() const
+{
+    int count = 0;
+    for (const KivViewItem *item : m_page->photoView()->items())
+        count += !item->thumbnail().isNull();
+    return count;
+}
+
+void TestLargeAlbum::thumbnailsComeAsTheAlbumIsScrolled()
+{
+    start();
+    open("Big");
+    thumbsView *view = m_page->photoView();
+    const QList<KivViewItem *> items = view->items();
+    QCOMPARE(int(items.size()), BigCount);
+    const int inSight = view->cellsInSight();
+    QVERIFY(inSight > 0 && inSight < 200);
+    // Those in sight and a good way below have their thumbnails; the end has none yet.
+    for (int i = 0; i < inSight + PictureCommands::LoadAround; ++i)
+        QVERIFY2(!items.at(i)->thumbnail().isNull(), qPrintable(nameOf(i)));
+    QVERIFY(items.last()->thumbnail().isNull());
+    QCOMPARE(held(), inSight + PictureCommands::LoadAround);
+    QCOMPARE(items.at(5)->thumbnail().toImage().pixelColor(50, 36).green() > 80, true);
+
+    // The first picture chosen stays with its thumbnail, however far the user scrolls.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QCOMPARE(view->currentItem(), items.first());
+    // Scrolled down a screen at a time to the end: each screen's thumbnails come, and
+    // those scrolled past are let go beyond the number held.
+    QScrollBar *bar = view->verticalScrollBar();
+    int most = 0;
+    for (int y = 0; y < bar->maximum(); y += view->viewport()->height()) {
+        bar->setValue(y);
+        const int first = view->firstIndexInSight();
+        QTRY_VERIFY2(!items.at(first)->thumbnail().isNull(), qPrintable(nameOf(first)));
+        most = qMax(most, held());
+    }
+    bar->setValue(bar->maximum());
+    QTRY_VERIFY(!items.last()->thumbnail().isNull());
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    most = qMax(most, held());
+    QVERIFY2(most <= PictureCommands::MaxHeld + 2 * PictureCommands::LoadAround + 2 * inSight,
+             qPrintable(QString::number(most)));
+    QVERIFY(items.at(1)->thumbnail().isNull());
+    QVERIFY(!items.first()->thumbnail().isNull());  // the current picture's
+    // Back at the top, the first ones come again.
+    bar->setValue(0);
+    QTRY_VERIFY(!items.at(1)->thumbnail().isNull());
+    QTRY_VERIFY(!items.at(inSight)->thumbnail().isNull());
+}
+
+void TestLargeAlbum::missingPicturesShareOneBlank()
+{
+    start();
+    open("Other");
+    const QList<KivViewItem *> items = m_page->photoView()->items();
+    QCOMPARE(items.size(), 3);
+    QTRY_VERIFY(!items.last()->thumbnail().isNull());
+    // Neither picture nor thumbnail: a white canvas, one for all three.
+    QCOMPARE(items.at(0)->thumbnail().size(), QSize(99, 73));
+    QCOMPARE(items.at(0)->thumbnail().toImage().pixelColor(50, 36), QColor(Qt::white));
+    QCOMPARE(items.at(0)->thumbnail().cacheKey(), items.at(1)->thumbnail().cacheKey());
+    QCOMPARE(items.at(0)->thumbnail().cacheKey(), items.at(2)->thumbnail().cacheKey());
+}
+
+void TestLargeAlbum::choosingEveryPictureOfASearchTakesEachPictureOnce()
+{
+    start();
+    auto *line = m_window->findChild<QLineEdit *>("searchLine");
+    line->setText(QStringLiteral("SHARED"));
+    QTest::keyClick(line, Qt::Key_Return);
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    thumbsView *view = m_page->photoView();
+    // Two pictures of both albums, and the other album's own.
+    QCOMPARE(view->count(), 5);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(view->selectedItems().size(), 5);
+    // The tray holds each picture once, in the order they stand, the first held alone.
+    const QList<KivViewItem *> tray = m_page->tray()->records();
+    QStringList names;
+    for (const KivViewItem *record : tray)
+        names << record->fileName();
+    QCOMPARE(names, (QStringList{"IMG_0000.jpg", "IMG_0001.jpg", "own.jpg"}));
+    QCOMPARE(m_page->tray()->currentRow(), 2);
+    QCOMPARE(m_page->tray()->numRows(), 3);
+}
+
+QTEST_MAIN(TestLargeAlbum)
+#include "tst_largealbum.moc"
