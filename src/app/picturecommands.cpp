@@ -103,6 +103,10 @@ PictureCommands::PictureCommands(AmbrioMainWindow *page, thumbsView *view)
     m_sightTimer->setSingleShot(true);
     m_sightTimer->setInterval(30);
     connect(m_sightTimer, &QTimer::timeout, this, &PictureCommands::loadThumbnailsInSight);
+    m_openTimer = new QTimer(this);
+    m_openTimer->setSingleShot(true);
+    m_openTimer->setInterval(0);
+    connect(m_openTimer, &QTimer::timeout, this, &PictureCommands::openNextBatch);
     connect(&m_loader, &ThumbnailLoader::finished, m_updateDialog, &QWidget::hide);
     connect(&m_loader, &ThumbnailLoader::finished, this, &PictureCommands::storeTagged);
 }
@@ -121,6 +125,12 @@ void PictureCommands::closeAlbum()
 {
     m_loader.cancel();
     storeTagged();
+    m_openTimer->stop();
+    // An opening cut short takes its progress down with it.
+    if (m_nextRow < m_openRows.count())
+        Q_EMIT m_page->Addprogress(m_openRows.count());
+    m_openRows = AlbumRows();
+    m_nextRow = 0;
     view()->clear();
     m_waiting.clear();
     m_readTags.clear();
@@ -202,9 +212,10 @@ QHash<QString, PlayList *> PictureCommands::storedAlbumsById() const
     return byId;
 }
 
-KivViewItem *PictureCommands::recordFor(PlayList *album, int index, const QHash<QString, PlayList *> &owners)
+KivViewItem *PictureCommands::recordFor(PlayList *album, const AlbumRows &rows, int index,
+                                        const QHash<QString, PlayList *> &owners)
 {
-    const QStringList row = album->rowTable().row(index);
+    const QStringList row = rows.row(index);
     auto at = [&row](int i) { return i < row.size() ? row.at(i) : QString(); };
     auto photo = std::make_unique<PhotoItem>(at(AlbumRows::FileName));
     photo->setFileName(at(AlbumRows::FileName));
@@ -271,47 +282,27 @@ void PictureCommands::openAlbum(PlayList *album)
     connect(view(), &KivGridView::cellsInSightChanged, m_sightTimer, qOverload<>(&QTimer::start),
             Qt::UniqueConnection);
     const bool changedFolder = album->className() == QLatin1String("DirectoryPlaylist") && album->isDirty();
-    const AlbumRows &rows = album->isSmart() ? album->rowTable() : album->rows();
-    const bool cache = m_page->pref() && m_page->pref()->albumCache();
-    QList<KivViewItem *> waiting;
-    const bool readNewTags = m_page->catalogue().readTagsOnAdd && dynamic_cast<DirectoryPlaylist *>(album)
-                             && album->writeRefusal().isEmpty() && !CatalogueFile::isReadOnly();
+    // The rows as they are now: records are made from them, a batch at a time for a
+    // large album, whatever the album becomes meanwhile.
+    m_openRows = album->isSmart() ? album->rowTable() : album->rows();
+    m_openCache = m_page->pref() && m_page->pref()->albumCache();
+    m_readNewTags = m_page->catalogue().readTagsOnAdd && dynamic_cast<DirectoryPlaylist *>(album)
+                    && album->writeRefusal().isEmpty() && !CatalogueFile::isReadOnly();
     m_fastThumbs = !m_page->pref() || m_page->pref()->fastThumbs();
-    Q_EMIT m_page->SetTotalprogress(rows.count());
+    Q_EMIT m_page->SetTotalprogress(m_openRows.count());
     // The first usable cached thumbnail of each file name, gathered once for the album.
-    QHash<QString, const PlayList::ThumbCacheEntry *> cachedThumbs;
-    if (cache) {
+    m_cachedThumbs.clear();
+    if (m_openCache) {
         const QList<PlayList::ThumbCacheEntry> &entries = album->thumbCache();
         for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) {
             if (!entry->pixmap.isNull())
-                cachedThumbs.insert(entry->fileName, &*entry);
+                m_cachedThumbs.insert(entry->fileName, *entry);
         }
     }
     // The albums a search result names, looked up once for every row.
-    const QHash<QString, PlayList *> owners = album->isSmart() ? storedAlbumsById() : QHash<QString, PlayList *>();
-    for (int i = 0; i < rows.count(); ++i) {
-        KivViewItem *record = recordFor(album, i, owners);
-        bool cached = false;
-        if (cache) {
-            const auto found = cachedThumbs.constFind(record->fileName());
-            // A picture changed since it was cached gets a new thumbnail.
-            if (found != cachedThumbs.cend() && (*found)->time.isValid()
-                && QFileInfo(record->picturePath()).lastModified() <= (*found)->time) {
-                record->setThumbnail((*found)->pixmap);
-                record->setFileTime((*found)->time);
-                cached = true;
-            }
-        }
-        if (!cached) {
-            waiting.append(record);
-            // A picture the folder of a dynamic album gained has no property file yet:
-            // its own tags are read with its thumbnail.
-            if (readNewTags && !record->hasProperties())
-                m_readTags.insert(record);
-        }
-        view()->appendItem(record);
-        Q_EMIT m_page->Addprogress(i + 1);
-    }
+    m_owners = album->isSmart() ? storedAlbumsById() : QHash<QString, PlayList *>();
+    m_nextRow = 0;
+    QList<KivViewItem *> waiting = appendRecords(OpenBatch);
     view()->arrange(false, album);
     // A large album's thumbnails come as the user scrolls to them, those in sight first.
     const bool large = view()->count() > 2 * LoadAround;
@@ -335,6 +326,52 @@ void PictureCommands::openAlbum(PlayList *album)
         m_page->updateAlbumPanel();
     }
     list->setPixmapPlaylist(album);
+    // The rest of a large album comes in the next passes of the event loop.
+    if (m_nextRow < m_openRows.count())
+        m_openTimer->start();
+}
+
+QList<KivViewItem *> PictureCommands::appendRecords(int count)
+{
+    QList<KivViewItem *> waiting;
+    const int end = qMin(m_openRows.count(), m_nextRow + count);
+    for (; m_nextRow < end; ++m_nextRow) {
+        KivViewItem *record = recordFor(m_open, m_openRows, m_nextRow, m_owners);
+        bool cached = false;
+        if (m_openCache) {
+            const auto found = m_cachedThumbs.constFind(record->fileName());
+            // A picture changed since it was cached gets a new thumbnail.
+            if (found != m_cachedThumbs.cend() && found->time.isValid()
+                && QFileInfo(record->picturePath()).lastModified() <= found->time) {
+                record->setThumbnail(found->pixmap);
+                record->setFileTime(found->time);
+                cached = true;
+            }
+        }
+        if (!cached) {
+            waiting.append(record);
+            // A picture the folder of a dynamic album gained has no property file yet:
+            // its own tags are read with its thumbnail.
+            if (m_readNewTags && !record->hasProperties())
+                m_readTags.insert(record);
+        }
+        view()->appendItem(record);
+    }
+    Q_EMIT m_page->Addprogress(m_nextRow);
+    return waiting;
+}
+
+void PictureCommands::openNextBatch()
+{
+    if (!m_open || m_nextRow >= m_openRows.count())
+        return;
+    const int first = view()->count();
+    appendRecords(OpenBatch);
+    view()->arrange(false, m_open, first);
+    if (m_nextRow < m_openRows.count())
+        m_openTimer->start();
+    // Records may have come into sight, or their place below it.
+    m_sightTimer->start();
 }
 
 void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "albumadd.h"
+#include "playlist.h"
 #include "thumbnailloader.h"
 
 #include <QHash>
@@ -35,7 +36,8 @@ public:
     // Why a picture opened from outside the catalogue takes no tag.
     static QString heldPictureMessage();
     void closeAlbum();
-    bool isLoading() const { return m_loader.isRunning(); }
+    // Records still being made (a large album) or thumbnails still coming.
+    bool isLoading() const { return m_loader.isRunning() || m_nextRow < m_openRows.count(); }
     ThumbnailLoader *loader() { return &m_loader; }
     updateThumbsDialog *updateDialog() const { return m_updateDialog; }
 
@@ -84,7 +86,11 @@ private:
     void storeTagged();
     // The record of one row; a search result's record is owned by the album of
     // `owners` (stored albums by id) the row names.
-    KivViewItem *recordFor(PlayList *album, int row, const QHash<QString, PlayList *> &owners);
+    KivViewItem *recordFor(PlayList *album, const AlbumRows &rows, int row, const QHash<QString, PlayList *> &owners);
+    // Makes the records of the next `count` rows of the album being opened and adds them
+    // to the view; returns those whose thumbnails are to be loaded.
+    QList<KivViewItem *> appendRecords(int count);
+    void openNextBatch();
     QHash<QString, PlayList *> storedAlbumsById() const;
     // New records of `album` go to the view when it is shown; its icon and panel follow.
     void showAdded(PlayList *album, AlbumAdd::Result &added);
@@ -106,6 +112,9 @@ private:
     void loadThumbnailsInSight();
 
 public:
+    // Records an album makes in one pass of the event loop: larger albums open a batch
+    // at a time, the window answering in between.
+    static constexpr int OpenBatch = 5000;
     // Records either side of those in sight whose thumbnails a large album loads.
     static constexpr int LoadAround = 500;
     // Thumbnails a large album holds at most (about 29 KB each) beyond those in reach.
@@ -118,6 +127,15 @@ private:
     QSet<KivViewItem *> m_cachedOnce;  // records whose thumbnail went to the album cache
     bool m_fastThumbs = true;
     QTimer *m_sightTimer = nullptr;
+    // The album being opened: its rows as they were, the next row to make a record of,
+    // and what each record needs.
+    AlbumRows m_openRows;
+    int m_nextRow = 0;
+    bool m_openCache = false;
+    bool m_readNewTags = false;
+    QHash<QString, PlayList::ThumbCacheEntry> m_cachedThumbs;
+    QHash<QString, PlayList *> m_owners;
+    QTimer *m_openTimer = nullptr;
     QList<KivViewItem *> m_tagged;   // records given tags from their metadata, to store
     PlayList *m_open = nullptr;
     // The picture marked by the last copy: its folder, file name and album.

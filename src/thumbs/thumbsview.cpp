@@ -82,7 +82,7 @@ void thumbsView::clear()
     viewport()->update();
 }
 
-void thumbsView::arrange(bool reload, QTreeWidgetItem *album)
+void thumbsView::arrange(bool reload, QTreeWidgetItem *album, int from)
 {
     if (reload) {
         clear();
@@ -90,7 +90,7 @@ void thumbsView::arrange(bool reload, QTreeWidgetItem *album)
         return;
     }
     const int columns = viewport()->width() / cellWidth();
-    for (int i = 0; i < m_items.size(); ++i) {
+    for (int i = qMax(0, from); i < m_items.size(); ++i) {
         KivViewItem *item = m_items.at(i);
         if (i == 0) {
             setNumRows(1);

@@ -43,8 +43,9 @@ public:
     void clear();
     int count() const { return int(m_items.size()); }
     const QList<KivViewItem *> &items() const { return m_items; }
-    // Gives every record its cell in list order; with `reload`, asks for the album again.
-    void arrange(bool reload, QTreeWidgetItem *album);
+    // Gives every record from `from` on its cell in list order; with `reload`, asks for
+    // the album again.
+    void arrange(bool reload, QTreeWidgetItem *album, int from = 0);
     void repaintAll();
 
     // The first record whose row is in sight, and how many cells the viewport shows.

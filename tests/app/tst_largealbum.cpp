@@ -14,6 +14,7 @@
 #include "traybarphoto.h"
 
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -24,7 +25,7 @@
 
 namespace {
 
-constexpr int BigCount = 3600;
+constexpr int BigCount = 6000;
 
 QString nameOf(int i)
 {
@@ -40,6 +41,7 @@ class TestLargeAlbum : public QObject
 private slots:
     void init();
     void cleanup();
+    void largeAlbumOpensABatchAtATime();
     void thumbnailsComeAsTheAlbumIsScrolled();
     void missingPicturesShareOneBlank();
     void choosingEveryPictureOfASearchTakesEachPictureOnce();
@@ -128,6 +130,43 @@ int TestLargeAlbum::held() const
     return count;
 }
 
+void TestLargeAlbum::largeAlbumOpensABatchAtATime()
+{
+    start();
+    auto *progress = m_window->findChild<QProgressBar *>();
+    QVERIFY(progress);
+    PlayList *big = nullptr;
+    for (PlayList *album : m_page->albumList()->storedAlbums())
+        big = album->name() == QLatin1String("Big") ? album : big;
+    // The click returns with the first records shown and the progress up; the rest
+    // come while the window answers.
+    m_page->slot_selectLibrary(big);
+    thumbsView *view = m_page->photoView();
+    QCOMPARE(view->count(), PictureCommands::OpenBatch);
+    QVERIFY(m_page->pictures()->isLoading());
+    QVERIFY(progress->isVisible());
+    QCOMPARE(progress->value(), PictureCommands::OpenBatch);
+    QCOMPARE(progress->maximum(), BigCount);
+    QTRY_COMPARE(view->count(), BigCount);
+    QTRY_VERIFY(!progress->isVisible());
+    // Every row once, in the album's order, each in the cell after the one before.
+    const QList<KivViewItem *> items = view->items();
+    for (int i = 0; i < BigCount; ++i) {
+        QCOMPARE(items.at(i)->fileName(), nameOf(i));
+        QCOMPARE(items.at(i)->row() * view->numCols() + items.at(i)->column(), i);
+    }
+    QCOMPARE(view->numRows(), (BigCount + view->numCols() - 1) / view->numCols());
+
+    // Another album clicked before the first is all there: the rest never comes.
+    m_page->slot_selectLibrary(big);
+    QVERIFY(m_page->pictures()->isLoading());
+    open("Other");
+    QCOMPARE(view->count(), 3);
+    QVERIFY(!progress->isVisible());
+    QTest::qWait(50);
+    QCOMPARE(view->count(), 3);
+}
+
 void TestLargeAlbum::thumbnailsComeAsTheAlbumIsScrolled()
 {
     start();
@@ -135,6 +174,7 @@ void TestLargeAlbum::thumbnailsComeAsTheAlbumIsScrolled()
     thumbsView *view = m_page->photoView();
     const QList<KivViewItem *> items = view->items();
     QCOMPARE(int(items.size()), BigCount);
+    QVERIFY(!m_page->pictures()->isLoading());
     const int inSight = view->cellsInSight();
     QVERIFY(inSight > 0 && inSight < 200);
     // Those in sight and a good way below have their thumbnails; the end has none yet.
