@@ -153,7 +153,25 @@ QString unfinishedSuffix()
     return QStringLiteral(".vellaro-new");
 }
 
+namespace {
+
+bool write(const QString &path, const QByteArray &bytes, bool durable);
+
+} // namespace
+
 bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    return write(path, bytes, true);
+}
+
+bool writeCacheBytes(const QString &path, const QByteArray &bytes)
+{
+    return write(path, bytes, false);
+}
+
+namespace {
+
+bool write(const QString &path, const QByteArray &bytes, bool durable)
 {
     auto fail = [](const QString &why) {
         t_lastWriteError = why;
@@ -213,7 +231,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     };
     if (mode != 0 && ::fchmod(fd, mode) != 0)
         return abandon(errno);
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
+    if (!writeAll(fd, bytes) || (durable && ::fsync(fd) != 0))
         return abandon(errno);
     if (unnamed) {
         ::unlinkat(dir, staged.constData(), 0);
@@ -228,10 +246,13 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
         ::close(dir);
         return fail(systemError(error));
     }
-    ::fsync(dir);  // the new name survives a power cut too
+    if (durable)
+        ::fsync(dir);  // the new name survives a power cut too
     ::close(dir);
     return true;
 }
+
+} // namespace
 
 int sweepUnfinished(const QString &root)
 {

@@ -53,6 +53,10 @@ private:
 // A path that is a symbolic link is never written through: it is refused.
 bool writeLines(const QString &path, const QStringList &lines);
 bool writeBytes(const QString &path, const QByteArray &bytes);
+// The same, renamed into place whole but not made durable first: for what is remade
+// when lost or damaged (thumbnails), where two disk flushes a file would cost more
+// than the file.
+bool writeCacheBytes(const QString &path, const QByteArray &bytes);
 // What a write cut short between its two last steps can leave beside its file: the
 // unused new version, named "<file>.vellaro-new" (for a file whose name is within 12
 // bytes of the longest, "." and a hash of the name before ".vellaro-new"). The writer

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -45,16 +46,24 @@ Result make(const QString &picturePath, bool fast);
 Result fromPreview(const QString &picturePath);
 
 // The JPEG bytes of the EXIF thumbnail (IFD1) of a JPEG file whose first bytes are
-// `head`, or nothing. Only segments wholly within `head` are read.
-QByteArray exifThumbnail(QByteArrayView head);
-// How much of a file exifThumbnail() needs at most: its segments before the EXIF one
-// and that segment, which is at most 64 KiB.
-constexpr qint64 ExifHeadBytes = 256 * 1024;
+// `head`, or nothing; `orientation` gets the picture's EXIF orientation (1 to 8, 1
+// when it has none). Only segments wholly within `head` are read.
+QByteArray exifThumbnail(QByteArrayView head, int *orientation = nullptr);
+// What the header of a JPEG file (open for reading) says: the start of the file and
+// its EXIF segment (the segments between left out), for exifThumbnail(), and the
+// picture's stored size from its frame header. Empty where the file has none.
+struct JpegHeader
+{
+    QByteArray exif;
+    QSize size;
+};
+JpegHeader readJpegHeader(QIODevice &file);
 // Previews larger than this (in pixels) are not taken for one.
 constexpr qint64 MaxPreviewPixels = 1024 * 1024;
 
 // Writes a thumbnail as a JPEG of quality 70, whole or not at all (the old file stays
-// when the write fails). Returns false on failure.
+// when the write fails), without flushing it to disk: one lost to a power cut is made
+// again from its picture. Returns false on failure.
 bool save(const QImage &thumbnail, const QString &path);
 
 } // namespace ThumbnailMaker

@@ -211,6 +211,17 @@ void TestPreview::previewNotThePicturesIsNotTaken()
         QCOMPARE(centre(ThumbnailMaker::make(path, false)), QColor(Qt::red));
     }
 
+    // Other segments before the EXIF one (a large XMP packet split over several) are
+    // passed over, however long.
+    const QString late = m_dir.filePath("late-exif.jpg");
+    QVERIFY(camera(late, plain({400, 300}, Qt::red), plain({160, 120}, Qt::green)));
+    QByteArray padded = readAll(late);
+    for (int i = 0; i < 6; ++i)
+        padded.insert(2, QByteArray("\xFF\xEF\xFF\xFF", 4) + QByteArray(0xFFFF - 2, 'x'));
+    writeFile(late, padded);
+    QVERIFY(ThumbnailMaker::fromPreview(late).loaded);
+    QCOMPARE(centre(ThumbnailMaker::make(late, true)), QColor(Qt::green));
+
     // A file cut short inside its EXIF segment: no preview, and no crash.
     const QString whole = m_dir.filePath("cut.jpg");
     QVERIFY(camera(whole, plain({400, 300}, Qt::red), plain({160, 120}, Qt::green)));
