@@ -69,6 +69,9 @@ void trayBarPhoto::addAll(const QList<KivViewItem *> &records)
     // the tray looked up in sets: a whole album of thousands is gathered at once.
     QSet<const KivViewItem *> taken(m_records.cbegin(), m_records.cend());
     QSet<QString> paths;
+    taken.reserve(m_records.size() + records.size());
+    paths.reserve(m_records.size() + records.size());
+    m_records.reserve(m_records.size() + records.size());
     for (const KivViewItem *held : std::as_const(m_records))
         paths.insert(held->picturePath());
     int added = 0;
