@@ -261,18 +261,6 @@ void AlbumRows::appendRows(const AlbumRows &other)
     }
 }
 
-qsizetype AlbumRows::textSize(int from, int to) const
-{
-    if (from >= to)
-        return 0;
-    if (from == 0 && to == count())
-        return textBytes() - m_spent;
-    qsizetype size = 0;
-    for (int i = from; i < to; ++i)
-        size += m_spans.at(i).size;
-    return size;
-}
-
 void AlbumRows::reserveText(qsizetype bytes)
 {
     if (m_chunks.isEmpty())

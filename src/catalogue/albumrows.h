@@ -81,8 +81,6 @@ public:
     void appendFromFile(const QString &text);
     // The same for a row already valid UTF-8, as a UTF-8 album file holds it.
     void appendFromFileUtf8(QByteArrayView text);
-    // Bytes of text of rows [from, to).
-    qsizetype textSize(int from, int to) const;
     // Bytes held by the table (its text, spent text included, and its row list).
     qsizetype memoryUse() const;
 
