@@ -123,10 +123,8 @@ private:
 
 } // namespace
 
-QByteArray exifThumbnail(QByteArrayView head, int *orientation)
+QByteArray exifThumbnail(QByteArrayView head)
 {
-    if (orientation)
-        *orientation = 1;
     const auto byte = [&head](qsizetype at) { return uchar(head.at(at)); };
     if (head.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
         return {};
@@ -157,14 +155,6 @@ QByteArray exifThumbnail(QByteArrayView head, int *orientation)
             quint32 ifd0 = 0, entries = 0, ifd1 = 0;
             if (!tiff.open() || !tiff.u32(4, &ifd0) || !tiff.u16(ifd0, &entries))
                 return {};
-            // The picture's orientation, a SHORT of IFD0.
-            for (quint32 e = 0; e < entries && orientation; ++e) {
-                const qint64 entry = qint64(ifd0) + 2 + 12 * qint64(e);
-                quint32 tag = 0, type = 0, value = 0;
-                if (tiff.u16(entry, &tag) && tag == 0x0112 && tiff.u16(entry + 2, &type) && type == 3
-                    && tiff.u16(entry + 8, &value) && value >= 1 && value <= 8)
-                    *orientation = int(value);
-            }
             if (!tiff.u32(qint64(ifd0) + 2 + 12 * qint64(entries), &ifd1) || ifd1 == 0 || !tiff.u16(ifd1, &entries))
                 return {};
             quint32 offset = 0, size = 0;
@@ -192,8 +182,8 @@ JpegHeader readJpegHeader(QIODevice &file)
     JpegHeader header;
     if (file.read(2) != QByteArrayView("\xFF\xD8", 2))
         return header;
-    // Segment by segment up to the frame header, which gives the size; of the others
-    // only the EXIF one is read (a large XMP packet or an ICC profile is skipped).
+    // Segment by segment up to the frame header; only the EXIF one is read (a large XMP
+    // packet or an ICC profile is skipped).
     for (int segment = 0; segment < 1024; ++segment) {
         const QByteArray marker = file.read(4);
         if (marker.size() < 4 || uchar(marker.at(0)) != 0xFF)
@@ -205,18 +195,13 @@ JpegHeader readJpegHeader(QIODevice &file)
         if (kind == 0xDA || kind == 0xD9 || kind == 0xFF || kind == 0x01 || (kind >= 0xD0 && kind <= 0xD7)
             || length < 2)
             return header;
-        const bool frame = kind >= 0xC0 && kind <= 0xCF && kind != 0xC4 && kind != 0xC8 && kind != 0xCC;
-        if (frame || (kind == 0xE1 && header.exif.isEmpty())) {
+        // The frame header ends the metadata a writer puts first.
+        if (kind >= 0xC0 && kind <= 0xCF && kind != 0xC4 && kind != 0xC8 && kind != 0xCC)
+            return header;
+        if (kind == 0xE1 && header.exif.isEmpty()) {
             const QByteArray payload = file.read(length - 2);
             if (payload.size() != length - 2)
                 return header;
-            if (frame) {
-                // Precision, then height and width.
-                if (payload.size() >= 5)
-                    header.size = QSize(uchar(payload.at(3)) << 8 | uchar(payload.at(4)),
-                                        uchar(payload.at(1)) << 8 | uchar(payload.at(2)));
-                return header;
-            }
             if (payload.startsWith(QByteArrayView("Exif\0\0", 6)))
                 header.exif = QByteArray("\xFF\xD8", 2) + marker + payload;
         } else if (!file.seek(file.pos() + length - 2)) {
@@ -234,10 +219,17 @@ Result fromPreview(const QString &picturePath)
         return result;
     const JpegHeader header = readJpegHeader(file);
     file.close();
-    int orientation = 1;
-    const QByteArray jpeg = exifThumbnail(header.exif, &orientation);
-    const QSize stored = header.size;
-    if (jpeg.isEmpty() || stored.isEmpty())
+    const QByteArray jpeg = exifThumbnail(header.exif);
+    if (jpeg.isEmpty())
+        return result;
+    // The picture's size and turn as the image reader gives them when the picture is
+    // shown (and pictureSize() tells): a damaged or unusual orientation tag is read
+    // its way, never another.
+    QImageReader pictureReader(picturePath);
+    pictureReader.setAutoTransform(true);
+    const QSize stored = pictureReader.size();
+    const QImageIOHandler::Transformations turn = pictureReader.transformation();
+    if (stored.isEmpty())
         return result;
     // A preview is small: one claiming to be large is not decoded.
     QBuffer buffer;
@@ -252,14 +244,6 @@ Result fromPreview(const QString &picturePath)
     const qint64 skew = qint64(preview.width()) * stored.height() - qint64(preview.height()) * stored.width();
     if (preview.width() < Width || preview.height() < Height || qAbs(skew) > (stored.width() + stored.height()) / 2)
         return result;
-    // The EXIF orientation as the image reader takes it.
-    static const QImageIOHandler::Transformations turns[] = {
-        QImageIOHandler::TransformationNone,          QImageIOHandler::TransformationNone,
-        QImageIOHandler::TransformationMirror,        QImageIOHandler::TransformationRotate180,
-        QImageIOHandler::TransformationFlip,          QImageIOHandler::TransformationFlipAndRotate90,
-        QImageIOHandler::TransformationRotate90,      QImageIOHandler::TransformationMirrorAndRotate90,
-        QImageIOHandler::TransformationRotate270};
-    const QImageIOHandler::Transformations turn = turns[qBound(1, orientation, 8)];
     const QSize upright = turn & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored;
     // A picture smaller than the canvas is drawn at its own size from itself.
     if (upright.width() < 100 && upright.height() <= 72)

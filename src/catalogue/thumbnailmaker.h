@@ -46,16 +46,14 @@ Result make(const QString &picturePath, bool fast);
 Result fromPreview(const QString &picturePath);
 
 // The JPEG bytes of the EXIF thumbnail (IFD1) of a JPEG file whose first bytes are
-// `head`, or nothing; `orientation` gets the picture's EXIF orientation (1 to 8, 1
-// when it has none). Only segments wholly within `head` are read.
-QByteArray exifThumbnail(QByteArrayView head, int *orientation = nullptr);
-// What the header of a JPEG file (open for reading) says: the start of the file and
-// its EXIF segment (the segments between left out), for exifThumbnail(), and the
-// picture's stored size from its frame header. Empty where the file has none.
+// `head`, or nothing. Only segments wholly within `head` are read.
+QByteArray exifThumbnail(QByteArrayView head);
+// What the header of a JPEG file (open for reading) holds: the start of the file and
+// its EXIF segment (the segments between left out), for exifThumbnail(). Empty where
+// the file has none before its frame header.
 struct JpegHeader
 {
     QByteArray exif;
-    QSize size;
 };
 JpegHeader readJpegHeader(QIODevice &file);
 // Previews larger than this (in pixels) are not taken for one.

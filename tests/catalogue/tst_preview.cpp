@@ -175,6 +175,26 @@ void TestPreview::previewIsTurnedAsThePictureIs()
     const ThumbnailMaker::Result six = ThumbnailMaker::fromPreview(m_dir.filePath("turned-6.jpg"));
     QCOMPARE(six.pictureSize, QSize(300, 400));
     QCOMPARE(corners(six), (QList<QColor>{Qt::blue, Qt::red, Qt::yellow, Qt::green}));
+
+    // An orientation tag that claims two values is no orientation to the image reader;
+    // the preview is then not turned either, and its size is the one the picture is
+    // shown at.
+    QFile file(m_dir.filePath("turned-6.jpg"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    const QByteArray motorola("\x01\x12\x00\x03\x00\x00\x00\x01", 8), intel("\x12\x01\x03\x00\x01\x00\x00\x00", 8);
+    const qsizetype at = bytes.indexOf(motorola) >= 0 ? bytes.indexOf(motorola) + 7 : bytes.indexOf(intel) + 4;
+    QVERIFY(at > 8);
+    bytes[at] = 2;
+    const QString damaged = m_dir.filePath("turned-6-two-values.jpg");
+    writeFile(damaged, bytes);
+    const ThumbnailMaker::Result taken = ThumbnailMaker::fromPreview(damaged);
+    QVERIFY(taken.loaded);
+    QCOMPARE(taken.pictureSize, ThumbnailMaker::pictureSize(damaged));
+    QCOMPARE(taken.pictureSize, QSize(400, 300));
+    QCOMPARE(corners(taken), corners(ThumbnailMaker::make(damaged, false)));
+    QCOMPARE(corners(taken), kQuadrants);
 }
 
 void TestPreview::previewNotThePicturesIsNotTaken()
