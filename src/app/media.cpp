@@ -29,8 +29,6 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     ui->setupUi(this);
     setObjectName(name);
     setWindowTitle(QStringLiteral("Vellaro 1.0"));
-    if (!m_pref->menuBar())
-        ui->MenuBar->hide();
     ui->statusbar->hide();
 
     m_photo = new AmbrioMainWindow(ui->widgetStack);
@@ -39,7 +37,7 @@ media::media(QWidget *parent, const QString &name, Qt::WindowFlags flags, prefIm
     m_photo->startup();
     ui->widgetStack->insertWidget(0, m_photo);
 
-    buildMenus();
+    showMenuBar(m_pref->menuBar());
     ui->findButton->setIcon(QIcon(kivPixmap(QStringLiteral("find.png"))));
     connect(ui->searchLine, &QLineEdit::returnPressed, this, &media::slot_fast_find);
     // Ctrl+F goes to the search field from anywhere in the window.
@@ -81,15 +79,30 @@ media::~media()
     delete ui;
 }
 
+void media::showMenuBar(bool shown)
+{
+    // Made the first time it is shown: most users never show it, and a menu bar is slow
+    // to make (the style's pictures for it read every image format's plug-in).
+    if (!m_menuBar && !shown)
+        return;
+    if (!m_menuBar) {
+        m_menuBar = new QMenuBar(this);
+        m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+        setMenuBar(m_menuBar);
+        buildMenus();
+    }
+    m_menuBar->setVisible(shown);
+}
+
 void media::buildMenus()
 {
     AmbrioMainWindow *page = m_photo;
     using P = AmbrioMainWindow;
-    QMenu *file = ui->MenuBar->addMenu(QStringLiteral("File"));
+    QMenu *file = m_menuBar->addMenu(QStringLiteral("File"));
     file->addSeparator();
     connect(file->addAction(QStringLiteral("Quit")), &QAction::triggered, this, &QWidget::close);
 
-    QMenu *album = ui->MenuBar->addMenu(QStringLiteral("Album"));
+    QMenu *album = m_menuBar->addMenu(QStringLiteral("Album"));
     connect(album->addAction(QStringLiteral("New Album")), &QAction::triggered, page, &P::AddPlaylist);
     connect(album->addAction(QStringLiteral("New Directory Album")), &QAction::triggered, page,
             &P::AddDirectoryPlaylist);
@@ -101,7 +114,7 @@ void media::buildMenus()
             &P::slot_sendAlbum);
     connect(album->addAction(QStringLiteral("Slideshow")), &QAction::triggered, page, &P::viewSlideShow);
 
-    QMenu *photo = ui->MenuBar->addMenu(QStringLiteral("Photo"));
+    QMenu *photo = m_menuBar->addMenu(QStringLiteral("Photo"));
     connect(photo->addAction(QStringLiteral("Copy")), &QAction::triggered, page, &P::slot_copyItem);
     connect(photo->addAction(QStringLiteral("Paste")), &QAction::triggered, page, &P::slot_pasteItem);
     connect(photo->addAction(QStringLiteral("Remove")), &QAction::triggered, page, &P::slot_removeItem);
@@ -115,7 +128,7 @@ void media::buildMenus()
     connect(photo->addAction(QStringLiteral("Email this photo")), &QAction::triggered, page, &P::slot_sendItem);
     connect(photo->addAction(QStringLiteral("Print this photo")), &QAction::triggered, page, &P::slot_printPhoto);
 
-    QMenu *find = ui->MenuBar->addMenu(QStringLiteral("Find"));
+    QMenu *find = m_menuBar->addMenu(QStringLiteral("Find"));
     connect(find->addAction(QStringLiteral("Find a photo with a particular property...")), &QAction::triggered,
             this, &media::slot_find_advanced);
 }
@@ -246,7 +259,7 @@ void media::slot_pref()
     if (m_prompter->exec(m_pref) != QDialog::Accepted)
         return;
     const prefImplementation::DialogChanges changes = m_pref->takeDialogValues();
-    ui->MenuBar->setVisible(m_pref->menuBar());
+    showMenuBar(m_pref->menuBar());
     m_photo->applyPreferences(changes);
 }
 

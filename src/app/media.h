@@ -9,6 +9,7 @@ class AmbrioMainWindow;
 class Prompter;
 class prefImplementation;
 class QProgressBar;
+class QMenuBar;
 
 namespace Ui {
 class MainWindow;
@@ -61,6 +62,7 @@ protected:
 
 private:
     void buildMenus();
+    void showMenuBar(bool shown);
     void showLastSearch(const QString &keyword, const QString &attribute, const QString &condition);
 
     Ui::MainWindow *ui;
@@ -68,5 +70,6 @@ private:
     Prompter *m_prompter;
     AmbrioMainWindow *m_photo = nullptr;
     QProgressBar *m_progress = nullptr;
+    QMenuBar *m_menuBar = nullptr;
     QPointer<minime> m_mini;
 };

@@ -1,4 +1,6 @@
 #include "pixmaplookup.h"
+
+#include <QImageReader>
 #include "uilog.h"
 
 #include <QCoreApplication>
@@ -23,6 +25,37 @@ QString PixmapLookup::filePath(const QString &name) const
     return {};
 }
 
+namespace {
+
+// The format a theme picture's name gives. Read with its format named, a picture is
+// decoded at once; unnamed, the reader first asks every image plug-in whether it knows
+// the file, loading them all (several libraries) before the window can show.
+const char *formatOf(const QString &path)
+{
+    if (path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        return "PNG";
+    if (path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
+        return "GIF";
+    if (path.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive))
+        return "JPEG";
+    return nullptr;
+}
+
+QImage readPicture(const QString &path)
+{
+    if (const char *format = formatOf(path)) {
+        QImageReader reader(path, format);
+        reader.setAutoDetectImageFormat(false);
+        const QImage picture = reader.read();
+        if (!picture.isNull())
+            return picture;
+    }
+    // A picture whose name belies its format is read as what it is.
+    return QImage(path);
+}
+
+} // namespace
+
 QPixmap PixmapLookup::pixmap(const QString &name) const
 {
     const auto hit = m_cache.constFind(name);
@@ -31,7 +64,7 @@ QPixmap PixmapLookup::pixmap(const QString &name) const
     const QString path = filePath(name);
     QPixmap pm;
     if (!path.isEmpty())
-        pm.load(path);
+        pm = QPixmap::fromImage(readPicture(path));
     if (pm.isNull())
         qCDebug(lcUi) << "no theme picture" << name << "in" << m_folders;
     m_cache.insert(name, pm);
@@ -41,7 +74,9 @@ QPixmap PixmapLookup::pixmap(const QString &name) const
 QImage PixmapLookup::image(const QString &name) const
 {
     const QString path = filePath(name);
-    return path.isEmpty() ? QImage() : QImage(path);
+    if (path.isEmpty())
+        return {};
+    return readPicture(path);
 }
 
 QStringList PixmapLookup::installationFolders(const QString &installDir, bool grayTheme)
