@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QSet>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -156,11 +157,19 @@ void libraryList::applyYearView()
         if (isYearRow(topLevelItem(i)))
             years.insert(topLevelItem(i)->text(0));
     }
-    for (PlayList *album : storedAlbums()) {
-        setPixmapPlaylist(album);
-        const QDate created = album->creationDate();
-        album->setText(2, created.toString(Qt::ISODate));
-        const QString year = QString::number(created.year());
+    QList<PlayList *> albums = storedAlbums();
+    {
+        // Each change to a laid-out row would have it measured again; the rows are laid
+        // out once, after.
+        const QSignalBlocker quiet(model());
+        for (PlayList *album : std::as_const(albums)) {
+            setPixmapPlaylist(album);
+            album->setText(2, album->creationDate().toString(Qt::ISODate));
+        }
+    }
+    doItemsLayout();
+    for (PlayList *album : std::as_const(albums)) {
+        const QString year = QString::number(album->creationDate().year());
         if (!years.contains(year)) {
             years.insert(year);
             addYearRow(year);
@@ -231,10 +240,13 @@ void libraryList::applyOwnOrder(const LibraryIndex &index)
     });
     for (PlayList *album : albums)
         takeTopLevelItem(indexOfTopLevelItem(album));
-    for (PlayList *album : albums) {
-        addTopLevelItem(album);
-        setPixmapPlaylist(album);
+    {
+        const QSignalBlocker quiet(model());
+        for (PlayList *album : albums)
+            setPixmapPlaylist(album);
     }
+    for (PlayList *album : albums)
+        addTopLevelItem(album);
 }
 
 void libraryList::setLargeIcons(bool large)
@@ -253,11 +265,21 @@ QPixmap libraryList::albumPixmap(PlayList *album) const
     if (icon.isNull() && m_context && m_context->albumIconType) {
         result = album->icon(true);
     } else if (!icon.isNull()) {
-        result = QPixmap(extent, extent);
-        result.fill(Qt::transparent);
-        const QPixmap scaled = icon.scaled(extent, extent, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        QPainter painter(&result);
-        painter.drawPixmap((extent - scaled.width()) / 2, (extent - scaled.height()) / 2, scaled);
+        // Most albums show one of a few theme pictures: each is fitted once.
+        const QPair<qint64, int> key{icon.cacheKey(), extent};
+        result = m_fitted.value(key);
+        if (result.isNull()) {
+            result = QPixmap(extent, extent);
+            result.fill(Qt::transparent);
+            const QPixmap scaled = icon.scaled(extent, extent, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            QPainter painter(&result);
+            painter.drawPixmap((extent - scaled.width()) / 2, (extent - scaled.height()) / 2, scaled);
+            painter.end();
+            // Pictures' own thumbnails are many and each used once: only the first few
+            // pictures fitted are kept.
+            if (m_fitted.size() < 64)
+                m_fitted.insert(key, result);
+        }
     }
     if (auto *dynamic = dynamic_cast<DirectoryPlaylist *>(album)) {
         dynamic->setFolderMissing(dynamic->folderGone());
@@ -282,9 +304,14 @@ void libraryList::setPixmapPlaylist(PlayList *album)
 
 void libraryList::rebuildIcons()
 {
-    QTreeWidgetItemIterator it(this);
-    for (; *it; ++it)
-        setPixmapPlaylist(dynamic_cast<PlayList *>(*it));
+    {
+        const QSignalBlocker quiet(model());
+        QTreeWidgetItemIterator it(this);
+        for (; *it; ++it)
+            setPixmapPlaylist(dynamic_cast<PlayList *>(*it));
+    }
+    doItemsLayout();
+    viewport()->update();
 }
 
 bool libraryList::moveUp(PlayList *album)

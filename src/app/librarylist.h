@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QHash>
+#include <QPair>
+#include <QPixmap>
 #include <QPointer>
 #include <QTreeWidget>
 
@@ -91,6 +94,8 @@ private:
     prefImplementation *m_pref = nullptr;
     const CatalogueContext *m_context = nullptr;
     bool m_largeIcons = true;
+    // Theme pictures fitted to the icon column, by picture and size.
+    mutable QHash<QPair<qint64, int>, QPixmap> m_fitted;
     AllPhoto *m_all = nullptr;
     Favorites *m_favorites = nullptr;
     Search *m_lastSearch = nullptr;

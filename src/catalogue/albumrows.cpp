@@ -425,15 +425,22 @@ void AlbumRows::appendFromFile(const QString &text)
 
 void AlbumRows::appendFromFileUtf8(QByteArrayView line)
 {
-    qsizetype loveStart = 0, loveEnd = 0, viewsStart = 0, viewsEnd = 0, badgeStart = 0, badgeEnd = 0;
-    if (!fieldSpan(line, Love, &loveStart, &loveEnd) || !fieldSpan(line, Views, &viewsStart, &viewsEnd)
-        || !fieldSpan(line, Badge, &badgeStart, &badgeEnd)) {
-        appendUtf8(line);
-        return;
+    // The bars before and after the love, views and badge fields, found in one pass.
+    qsizetype bars[Badge + 1];
+    qsizetype from = 0;
+    for (int f = 0; f <= Badge; ++f) {
+        const qsizetype bar = line.indexOf('|', from);
+        if (bar < 0 && f < Badge) {
+            appendUtf8(line);
+            return;
+        }
+        bars[f] = bar < 0 ? line.size() : bar;
+        from = bars[f] + 1;
     }
-    const QByteArrayView love = line.sliced(loveStart, loveEnd - loveStart);
-    const QByteArrayView views = line.sliced(viewsStart, viewsEnd - viewsStart);
-    const QByteArrayView badge = line.sliced(badgeStart, badgeEnd - badgeStart);
+    auto field = [&line, &bars](int f) { return line.sliced(bars[f - 1] + 1, bars[f] - bars[f - 1] - 1); };
+    const QByteArrayView love = field(Love);
+    const QByteArrayView views = field(Views);
+    const QByteArrayView badge = field(Badge);
     // The common case costs no allocation: one digit, a few digits, one digit or "-1".
     const bool viewsFit = !views.isEmpty() && views.size() <= 9
                           && std::all_of(views.begin(), views.end(), [](char c) { return c >= '0' && c <= '9'; });

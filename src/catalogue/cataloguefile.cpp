@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <future>
+#include <mutex>
 
 namespace CatalogueFile {
 
@@ -76,8 +78,23 @@ bool readBytes(const QString &path, QByteArray *bytes, QString *why)
 
 bool isUtf8(QByteArrayView bytes)
 {
+    // ASCII is UTF-8: only what follows the first byte above 127 needs decoding. Eight
+    // bytes are looked at a time.
+    const char *data = bytes.data();
+    const qsizetype size = bytes.size();
+    qsizetype ascii = 0;
+    for (; ascii + 8 <= size; ascii += 8) {
+        quint64 word;
+        std::memcpy(&word, data + ascii, sizeof word);
+        if (word & 0x8080808080808080ULL)
+            break;
+    }
+    while (ascii < size && static_cast<unsigned char>(data[ascii]) < 0x80)
+        ++ascii;
+    if (ascii == size)
+        return true;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
+    const QString text = decoder(bytes.sliced(ascii));
     return !decoder.hasError();
 }
 
@@ -180,6 +197,9 @@ bool write(const QString &path, const QByteArray &bytes, bool durable)
     t_lastWriteError.clear();
     if (g_readOnly)
         return fail(QStringLiteral("the catalogue is open read-only"));
+    // A new version is never staged while left-overs of an earlier run are being swept:
+    // the sweep could take it for one of them.
+    waitForSweep();
     if (path.isEmpty())
         return fail(QStringLiteral("the picture is in no album"));
     const QFileInfo info(path);
@@ -253,6 +273,29 @@ bool write(const QString &path, const QByteArray &bytes, bool durable)
 }
 
 } // namespace
+
+namespace {
+
+std::mutex g_sweepMutex;
+std::shared_future<int> g_sweep;
+
+} // namespace
+
+void startSweepUnfinished(const QString &root)
+{
+    const std::lock_guard<std::mutex> hold(g_sweepMutex);
+    g_sweep = std::async(std::launch::async, [root] { return sweepUnfinished(root); }).share();
+}
+
+int waitForSweep()
+{
+    std::shared_future<int> sweep;
+    {
+        const std::lock_guard<std::mutex> hold(g_sweepMutex);
+        sweep = g_sweep;
+    }
+    return sweep.valid() ? sweep.get() : 0;
+}
 
 int sweepUnfinished(const QString &root)
 {

@@ -63,6 +63,10 @@ bool writeCacheBytes(const QString &path, const QByteArray &bytes);
 // that next holds the catalogue's lock removes them; the number removed is returned.
 QString unfinishedSuffix();
 int sweepUnfinished(const QString &catalogueRoot);
+// The same on a thread of its own, for a start that need not wait for the walk: every
+// write waits for it first (waitForSweep, which returns the number removed).
+void startSweepUnfinished(const QString &catalogueRoot);
+int waitForSweep();
 
 // Why the last write of this thread failed ("No space left on device", "it is a
 // symbolic link"), for the message that tells it.

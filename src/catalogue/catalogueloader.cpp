@@ -10,6 +10,11 @@
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace CatalogueLoader {
 
@@ -36,6 +41,90 @@ void finish(PlayList *album, bool isGroup)
     album->setBackgroundColour(QColor(220, 220, 220));
 }
 
+// The album files of a catalogue, read and parsed on threads of their own while the
+// albums are made from them in index order: with thousands of albums the reading is
+// most of a start. Each file is taken by the one album it is read for.
+class FileReader
+{
+public:
+    struct Job
+    {
+        QString path;
+        QString suffix;
+        bool withFolder = false;
+    };
+
+    explicit FileReader(QList<Job> jobs)
+        : m_jobs(std::move(jobs))
+        , m_files(size_t(m_jobs.size()))
+        , m_ready(size_t(m_jobs.size()))
+    {
+        // A few files are read at once on this thread; more on every core.
+        const int threads = m_jobs.size() < 16 ? 0 : int(qBound(1u, std::thread::hardware_concurrency(), 8u));
+        for (int t = 0; t < threads; ++t)
+            m_threads.emplace_back([this] { work(); });
+    }
+
+    ~FileReader()
+    {
+        m_stop = true;
+        for (std::thread &thread : m_threads)
+            thread.join();
+    }
+
+    // The file of job `i`, read here when no thread has taken it yet.
+    PlayList::AlbumFile take(int i)
+    {
+        if (m_threads.empty())
+            return read(i);
+        std::atomic<int> &state = m_ready[size_t(i)];
+        int expected = Waiting;
+        // Nobody has begun this one: this thread reads it, the others pass it by.
+        if (state.compare_exchange_strong(expected, Taken))
+            return read(i);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_done.wait(lock, [&state] { return state.load(std::memory_order_acquire) == Done; });
+        return std::move(m_files[size_t(i)]);
+    }
+
+private:
+    enum { Waiting, Reading, Done, Taken };
+
+    PlayList::AlbumFile read(int i) const
+    {
+        const Job &job = m_jobs.at(i);
+        return PlayList::readFile(job.path, job.suffix, job.withFolder);
+    }
+
+    void work()
+    {
+        for (;;) {
+            const int i = m_next.fetch_add(1);
+            if (i >= m_jobs.size() || m_stop)
+                return;
+            std::atomic<int> &state = m_ready[size_t(i)];
+            int expected = Waiting;
+            if (!state.compare_exchange_strong(expected, Reading))
+                continue;
+            m_files[size_t(i)] = read(i);
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                state.store(Done, std::memory_order_release);
+            }
+            m_done.notify_all();
+        }
+    }
+
+    const QList<Job> m_jobs;
+    std::vector<PlayList::AlbumFile> m_files;
+    std::vector<std::atomic<int>> m_ready;
+    std::atomic<int> m_next{0};
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::vector<std::thread> m_threads;
+};
+
 } // namespace
 
 QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const CatalogueContext &context,
@@ -57,6 +146,23 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
     // command-line tool's) would put every album at the top level.
     if (list->columnCount() < 3)
         list->setColumnCount(3);
+    // The plain and dynamic albums' files, read ahead.
+    QList<FileReader::Job> jobs;
+    QList<int> jobOfRow(index.rowCount(), -1);
+    for (int i = 0; i < index.rowCount(); ++i) {
+        const QStringList row = index.row(i);
+        auto text = [&row](int k) { return k < row.size() ? row.at(k) : QString(); };
+        const QString kind = text(1), className = text(3), id = text(4);
+        if (!passes(filter, kind) || !PlayList::isSafeKivDir(id))
+            continue;
+        const bool dynamic = className == QLatin1String("DirectoryPlaylist");
+        if (!dynamic && className != QLatin1String("Playlist"))
+            continue;
+        const QString suffix = dynamic ? QStringLiteral(".dir") : QStringLiteral(".db");
+        jobOfRow[i] = int(jobs.size());
+        jobs.append({context.folder + QLatin1Char('/') + id + suffix, suffix, dynamic});
+    }
+    FileReader files(jobs);
     for (int i = 0; i < index.rowCount(); ++i) {
         const QStringList row = index.row(i);
         auto text = [&row](int k) { return k < row.size() ? row.at(k) : QString(); };
@@ -73,7 +179,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!safeId || !album->load(base + QStringLiteral(".db")))
+            if (!safeId || !album->loadRead(files.take(jobOfRow.at(i))))
                 album->setKivDir(id);
             // A listed album whose file is gone stays usable, shown empty; but it is
             // said, for its pictures may be wanted back from a backup.
@@ -88,7 +194,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!safeId || !album->load(base + QStringLiteral(".dir")))
+            if (!safeId || !album->loadRead(files.take(jobOfRow.at(i))))
                 album->setValid(false);
             if (dynamic->from().isEmpty() || dynamic->from() == QLatin1String(" ")) {
                 album->setKivDir(id);

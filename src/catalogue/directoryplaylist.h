@@ -14,6 +14,7 @@ public:
     int indexOfPath(const QString &path) const override;
     bool save(const QString &kivDir) override;
     bool load(const QString &path) override;
+    bool loadRead(AlbumFile &&file) override { return takeFile(std::move(file), &m_from); }
     const AlbumRows &rows() override;
     bool removeFiles() override;
     // Copies the picture into the bound folder first; a different file of the same

@@ -186,9 +186,11 @@ QString PlayList::contentKind()
         if (kind.isEmpty())
             kind = QStringLiteral("media");
     }
+    // Compared as the rows' own bytes: most albums are of one kind, every row looked at.
+    const QByteArray wanted = kind.toUtf8();
     for (int i = 0; i < m_rows.count() && kind != QLatin1String("media"); ++i) {
-        const QString other = m_rows.field(i, AlbumRows::FileType);
-        if (usable(other) && other != kind)
+        const QByteArrayView other = m_rows.fieldUtf8(i, AlbumRows::FileType);
+        if (other != QByteArrayView(wanted) && usable(QString::fromUtf8(other)))
             kind = QStringLiteral("media");
     }
     m_contentKind = kind;
@@ -250,6 +252,10 @@ bool PlayList::albumFolderEscapes() const
     if (folder.isSymLink())
         return true;
     if (!folder.exists())
+        return false;
+    // A safe KivDir names one entry of the catalogue folder: unless that entry is a link,
+    // the folder is in the catalogue, wherever the catalogue itself lies.
+    if (isSafeKivDir(m_kivDir))
         return false;
     const QString catalogue = QFileInfo(m_context->folder).canonicalFilePath();
     return catalogue.isEmpty() || QFileInfo(folder.canonicalFilePath()).path() != catalogue;
@@ -313,81 +319,99 @@ bool PlayList::writeAlbumFile(const QString &kivDir, const QString *from)
     return true;
 }
 
-bool PlayList::readAlbumFile(const QString &path, QString *from)
+PlayList::AlbumFile PlayList::readFile(const QString &path, const QString &suffix, bool withFolder)
 {
+    AlbumFile file;
+    auto damaged = [&file](const QString &why) {
+        file.state = FileState::Damaged;
+        file.damage = why;
+        file.rows.reset();
+        return std::move(file);
+    };
     QByteArray bytes;
     QString why;
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
-        m_fileState = FileState::Missing;
-        return false;
+        file.state = FileState::Missing;
+        return file;
     }
-    if (!CatalogueFile::readBytes(path, &bytes, &why)) {
-        setFileState(FileState::Damaged, why);
-        return false;
-    }
+    if (!CatalogueFile::readBytes(path, &bytes, &why))
+        return damaged(why);
     CatalogueFile::LineReader lines(bytes);
     const QByteArrayView first = lines.next();
-    if (!first.startsWith("KivDir=")) {
-        setFileState(FileState::Damaged, QStringLiteral("its first line is not \"KivDir=\""));
-        return false;
-    }
-    const QString kivDir = lines.text(first.sliced(7));
+    if (!first.startsWith("KivDir="))
+        return damaged(QStringLiteral("its first line is not \"KivDir=\""));
+    file.kivDir = lines.text(first.sliced(7));
     // The album is written back to the file its KivDir names, and read from the file its
     // id names: a file naming another album would take every change to that one, and
     // the next start would read this one without them.
     const QString fileName = QFileInfo(path).fileName();
-    if (fileName != kivDir + fileSuffix()) {
-        setFileState(FileState::Damaged,
-                     QStringLiteral("its \"KivDir=\" line names another album file, \"%1\"").arg(kivDir + fileSuffix()));
-        return false;
+    if (fileName != file.kivDir + suffix)
+        return damaged(
+            QStringLiteral("its \"KivDir=\" line names another album file, \"%1\"").arg(file.kivDir + suffix));
+    if (withFolder) {
+        file.from = lines.value(5);
+        file.headerRead = true;
     }
-    if (from)
-        *from = lines.value(5);
-    const QString title = lines.value(6);
-    const QString dirty = lines.value(6);
-    const QString created = lines.value(13);
+    file.title = lines.value(6);
+    file.dirty = lines.value(6);
+    file.created = lines.value(13);
     const QByteArrayView countLine = lines.next();
     bool numeric = false;
     const int numFile = countLine.startsWith("NumFile=") ? lines.text(countLine.sliced(8)).trimmed().toInt(&numeric) : 0;
-    if (!numeric || numFile < 0) {
-        setFileState(FileState::Damaged, QStringLiteral("its \"NumFile=\" line holds no count"));
-        return false;
-    }
+    if (!numeric || numFile < 0)
+        return damaged(QStringLiteral("its \"NumFile=\" line holds no count"));
 
-    m_rows.reset();
+    AlbumRows &rows = file.rows;
     // The count is only a promise: room is made for the rows actually present.
-    m_rows.reserve(int(qMin<qint64>(numFile, bytes.count('\n') + 1)));
-    m_rows.reserveText(bytes.size());
+    // A row takes at least its key, its ten bars and a line end.
+    rows.reserve(int(qMin<qint64>(numFile, bytes.size() / 16 + 1)));
+    rows.reserveText(bytes.size());
     for (int i = 0; i < numFile && !lines.atEnd(); ++i) {
         const QByteArrayView row = lines.next();
         const QByteArrayView text = row.sliced(qMin<qsizetype>(5, row.size()));
         if (lines.utf8())
-            m_rows.appendFromFileUtf8(text);
+            rows.appendFromFileUtf8(text);
         else
-            m_rows.appendFromFile(lines.text(text));
+            rows.appendFromFile(lines.text(text));
     }
-    m_rows.squeeze();
+    rows.squeeze();
     // Fewer rows than counted, the last one without its line end: the file was cut in
     // the middle of a row, which would be written back cut.
-    if (m_rows.count() < numFile && !bytes.endsWith('\n')) {
-        m_rows.reset();
-        setFileState(FileState::Damaged, QStringLiteral("it is cut short in the middle of a row"));
-        return false;
-    }
+    file.rowsRead = true;
+    if (rows.count() < numFile && !bytes.endsWith('\n'))
+        return damaged(QStringLiteral("it is cut short in the middle of a row"));
     // More rows than counted: those past the count would be dropped by the next write.
     while (!lines.atEnd()) {
-        if (lines.next().startsWith("File=")) {
-            m_rows.reset();
-            setFileState(FileState::Damaged, QStringLiteral("it holds more rows than its \"NumFile=\" line counts"));
-            return false;
-        }
+        if (lines.next().startsWith("File="))
+            return damaged(QStringLiteral("it holds more rows than its \"NumFile=\" line counts"));
     }
-    m_kivDir = kivDir;
-    m_title = title;
-    m_dirty = dirty != kTrue;
-    m_creationDate = QDate::fromString(created, Qt::ISODate);
-    setFileState(FileState::Loaded);
+    file.state = FileState::Loaded;
+    return file;
+}
+
+bool PlayList::takeFile(AlbumFile &&file, QString *from)
+{
+    setFileState(file.state, file.damage);
+    if (from && file.headerRead)
+        *from = file.from;
+    if (file.state != FileState::Loaded) {
+        // Rows read from a file found damaged after them are not kept; a file that
+        // could not be begun leaves the album as it was.
+        if (file.rowsRead)
+            m_rows.reset();
+        return false;
+    }
+    m_rows = std::move(file.rows);
+    m_kivDir = file.kivDir;
+    m_title = file.title;
+    m_dirty = file.dirty != kTrue;
+    m_creationDate = QDate::fromString(file.created, Qt::ISODate);
     return true;
+}
+
+bool PlayList::readAlbumFile(const QString &path, QString *from)
+{
+    return takeFile(readFile(path, fileSuffix(), from != nullptr), from);
 }
 
 bool PlayList::save(const QString &kivDir)

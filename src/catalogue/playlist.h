@@ -27,6 +27,25 @@ public:
         QDateTime time;
     };
 
+    // What loading found. A damaged album file (unreadable, not a regular file, junk)
+    // is never replaced: the album is invalid and refuses every write.
+    enum class FileState { NotLoaded, Loaded, Missing, Damaged };
+
+    // What a plain or dynamic album file holds, read apart from any album (on any
+    // thread): its state, and when it was read whole, its header's texts and its rows.
+    struct AlbumFile
+    {
+        FileState state = FileState::NotLoaded;
+        QString damage;
+        bool headerRead = false;  // its folder's line read
+        bool rowsRead = false;
+        QString kivDir, from, title, dirty, created;
+        AlbumRows rows;
+    };
+    // `suffix` is the album kind's file suffix, which the file's name must end in; a
+    // dynamic album's file has its folder's line (`withFolder`).
+    static AlbumFile readFile(const QString &path, const QString &suffix, bool withFolder);
+
     explicit PlayList(QTreeWidget *view = nullptr);
     explicit PlayList(QTreeWidgetItem *parent);
     PlayList(QTreeWidgetItem *parent, QTreeWidgetItem *after);
@@ -56,6 +75,9 @@ public:
     virtual int indexOfPath(const QString &path) const;
     virtual bool save(const QString &kivDir);
     virtual bool load(const QString &path);
+    // The same from a file read already (readFile), with this kind's suffix and folder
+    // line: the catalogue's files are read on several threads at once.
+    virtual bool loadRead(AlbumFile &&file) { return takeFile(std::move(file), nullptr); }
     // The album's rows as they are to be shown: stored rows, a folder's rescan, a query.
     virtual const AlbumRows &rows();
     virtual bool removeFiles();
@@ -107,9 +129,6 @@ public:
     bool isValid() const { return m_valid; }
     void setValid(bool valid) { m_valid = valid; }
 
-    // What loading found. A damaged album file (unreadable, not a regular file, junk)
-    // is never replaced: the album is invalid and refuses every write.
-    enum class FileState { NotLoaded, Loaded, Missing, Damaged };
     FileState fileState() const { return m_fileState; }
     // Why the album file was found damaged, in a few words.
     QString damage() const { return m_damage; }
@@ -154,6 +173,10 @@ protected:
     virtual QString fileSuffix() const { return QStringLiteral(".db"); }
     QString filePath(const QString &kivDir) const;
     void setSmart(bool smart) { m_smart = smart; }
+protected:
+    // Takes what readFile found as the album's own (`from` gets the dynamic album's
+    // folder); false when the file was missing or damaged.
+    bool takeFile(AlbumFile &&file, QString *from);
     // Reads or writes a plain or dynamic album file (the dynamic one with From=).
     bool writeAlbumFile(const QString &kivDir, const QString *from);
     bool readAlbumFile(const QString &path, QString *from);

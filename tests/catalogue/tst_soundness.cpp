@@ -86,6 +86,7 @@ private Q_SLOTS:
     void windowsTextSurvives();
     void longNamesAndCommas();
     void groupsAreSearched();
+    void manyAlbumsAreReadOnThreads();
 
 private:
     QList<PlayList *> loadAll();
@@ -1034,4 +1035,95 @@ void TestSoundness::groupsAreSearched()
 }
 
 QTEST_MAIN(TestSoundness)
+void TestSoundness::manyAlbumsAreReadOnThreads()
+{
+    // Enough albums for the files to be read on threads: plain ones with their own rows,
+    // dynamic ones, and among them every way a file can be missing or damaged. Each
+    // album must get its own file's rows and state, in index order.
+    const QString pictures = m_dir->path() + "/pictures";
+    QDir().mkpath(pictures);
+    QByteArray index;
+    int listed = 0;
+    struct Expected
+    {
+        QString title;
+        QStringList rows;
+        PlayList::FileState state;
+        QString from;
+    };
+    QList<Expected> expected;
+    auto list = [&](const QByteArray &className, const QString &id, const QByteArray &name) {
+        index += "LIBRARY=NONE,Photo," + name + "," + className + "," + id.toUtf8() + "\r\n";
+        ++listed;
+    };
+    for (int i = 0; i < 60; ++i) {
+        const QByteArray name = "Album " + QByteArray::number(i);
+        const QString id = QString::fromUtf8(name) + "05.01.2003.14.22.10.123";
+        const QString db = m_context.folder + "/" + id + ".db";
+        switch (i % 10) {
+        case 3:
+            // Missing: shown empty.
+            list("Playlist", id, name);
+            expected.append({QString(), {}, PlayList::FileState::Missing, {}});
+            break;
+        case 5:
+            writeFile(db, albumFile(id, name, {"Photo|/p|a.jpg|x| | |1|0|-1|1*1|", "Photo|/p|b.jpg|y| | |1|0|-1|1*1|"}, "9")
+                              .chopped(2));
+            list("Playlist", id, name);
+            expected.append({QString(), {}, PlayList::FileState::Damaged, {}});
+            break;
+        case 7:
+            QCOMPARE(mkfifo(QFile::encodeName(db).constData(), 0644), 0);
+            list("Playlist", id, name);
+            expected.append({QString(), {}, PlayList::FileState::Damaged, {}});
+            break;
+        case 8: {
+            const QString folder = pictures + "/" + QString::number(i);
+            QDir().mkpath(folder);
+            writeFile(m_context.folder + "/" + id + ".dir",
+                      "KivDir=" + id.toUtf8() + "\r\nFrom=" + folder.toUtf8() + "\r\nTitle=" + name
+                          + "\r\nDirty=True\r\nCreationDate=2003-01-05\r\nNumFile=1\r\nFile=Photo|" + folder.toUtf8()
+                          + "|d" + QByteArray::number(i) + ".jpg||||0|0|-1||\r\n");
+            list("DirectoryPlaylist", id, name);
+            expected.append({QString::fromUtf8(name), {"d" + QString::number(i) + ".jpg"}, PlayList::FileState::Loaded,
+                             folder});
+            break;
+        }
+        default: {
+            QList<QByteArray> rows;
+            QStringList files;
+            for (int r = 0; r <= i; ++r) {
+                const QByteArray file = "p" + QByteArray::number(i) + "-" + QByteArray::number(r) + ".jpg";
+                rows << "Photo|/pictures/" + name + "|" + file + "|Title " + QByteArray::number(r) + "| | |3|0|-1|4*3|";
+                files << QString::fromUtf8(file);
+            }
+            writeFile(db, albumFile(id, name + " title", rows));
+            list("Playlist", id, name);
+            expected.append({QString::fromUtf8(name) + " title", files, PlayList::FileState::Loaded, {}});
+        }
+        }
+    }
+    writeFile(m_library.filePath(), "NUMLIB=" + QByteArray::number(listed) + "\r\n" + index);
+    const QList<PlayList *> albums = loadAll();
+    QCOMPARE(albums.size(), 60);
+    for (int i = 0; i < 60; ++i) {
+        const PlayList *album = albums.at(i);
+        const Expected &want = expected.at(i);
+        const QByteArray where = "album " + QByteArray::number(i);
+        QVERIFY2(album->name() == "Album " + QString::number(i), where);
+        QVERIFY2(album->fileState() == want.state, where);
+        QVERIFY2(names(album->rowTable()) == want.rows, where);
+        if (want.state == PlayList::FileState::Loaded) {
+            QVERIFY2(album->title() == want.title, where);
+            QVERIFY2(album->creationDate() == QDate(2003, 1, 5), where);
+            QVERIFY2(album->isValid(), where);
+        }
+        QVERIFY2(album->isValid() == (want.state != PlayList::FileState::Damaged), where);
+        if (const auto *dynamic = dynamic_cast<const DirectoryPlaylist *>(album))
+            QVERIFY2(dynamic->from() == want.from, where);
+        if (want.state == PlayList::FileState::Loaded && i % 10 != 8)
+            QVERIFY2(album->rowTable().fieldText(i, AlbumRows::Title) == "Title " + QString::number(i), where);
+    }
+}
+
 #include "tst_soundness.moc"
