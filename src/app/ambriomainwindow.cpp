@@ -91,6 +91,7 @@ AmbrioMainWindow::~AmbrioMainWindow()
     // A snapshot under way stops between two files; its partial archive is dropped.
     m_backupCancel = true;
     m_backup.waitForFinished();
+    CatalogueFile::waitForSweep();
     // Conversions under way finish (each writes a whole file or nothing).
     for (SaveWorker *conversion : findChildren<SaveWorker *>(Qt::FindDirectChildrenOnly))
         conversion->wait();
@@ -147,11 +148,6 @@ void AmbrioMainWindow::stageSystem()
     connect(this, &AmbrioMainWindow::initUi, m_splash, &splash::setStepUi);
     m_splash->show();
 
-    // The podium, laid over the thumbnail view at its size while the statistics album
-    // is shown.
-    m_statsView = new StatsView(ui->ThumbsBay);
-    m_statsView->setCatalogueFolder(catalogue().folder);
-    m_statsView->hide();
     m_photoView->installEventFilter(this);
     m_viewer = new viewphoto(this);
     m_viewer->setObjectName(QStringLiteral("photo"));
@@ -382,7 +378,7 @@ void AmbrioMainWindow::stageUi()
     }
     if (locked == CatalogueLock::Result::Locked) {
         CatalogueFile::setReadOnly(false);
-        CatalogueFile::sweepUnfinished(m_pref->catalogueRoot());
+        CatalogueFile::startSweepUnfinished(m_pref->catalogueRoot());
     } else {
         const bool busy = locked == CatalogueLock::Result::Busy;
         CatalogueFile::setReadOnly(
@@ -424,6 +420,14 @@ void AmbrioMainWindow::stageUi()
         problems.prepend(m_library.damage()
                          + QStringLiteral("\nThe albums that could be read are shown; no change is saved until the "
                                           "library index is repaired."));
+    // A few are told one by one; thousands would make a message taller than the screen,
+    // its button out of reach.
+    constexpr int Told = 8;
+    if (problems.size() > Told + 1) {
+        const qsizetype more = problems.size() - Told;
+        problems.erase(problems.begin() + Told, problems.end());
+        problems << QStringLiteral("... and %1 more problems like these (vellaro-cli check lists them all).").arg(more);
+    }
     if (!problems.isEmpty() && m_prompter)
         m_prompter->warning(this, problems.join(QStringLiteral("\n\n"))
                                       + QStringLiteral("\n\nTo mend the catalogue, close Vellaro and run:\n"
@@ -863,7 +867,8 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
     }
     if (libraryList::isYearRow(album))
         return;
-    m_statsView->hide();
+    if (m_statsView)
+        m_statsView->hide();
     // The picture of the album left is not left standing over the new one.
     if (m_viewer->isVisible())
         leaveViewer();
@@ -895,6 +900,10 @@ void AmbrioMainWindow::slot_roll_pressed(QTreeWidgetItem *item)
 
 void AmbrioMainWindow::showStatistics(PlayList *album)
 {
+    // The podium, laid over the thumbnail view at its size while the statistics album
+    // is shown; made the first time it is.
+    if (!m_statsView)
+        m_statsView = new StatsView(ui->ThumbsBay);
     m_statsView->setCatalogueFolder(catalogue().folder);
     m_statsView->setAlbum(album);
     m_statsView->setGeometry(m_photoView->geometry());

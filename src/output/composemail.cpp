@@ -196,8 +196,14 @@ void Composemail::addAlbum(PlayList *album)
 
 void Composemail::addItem(const KivViewItem *record)
 {
-    if (record)
-        addPair(record->sourceFolder(), record->fileName(), record->title(), record->thumbnail());
+    if (!record)
+        return;
+    // In a large album only the thumbnails near sight are held: one chosen far from it
+    // (every picture chosen at once) is read from its file.
+    QPixmap thumbnail = record->thumbnail();
+    if (thumbnail.isNull() && !record->thumbnailPath().isEmpty())
+        thumbnail = QPixmap(record->thumbnailPath());
+    addPair(record->sourceFolder(), record->fileName(), record->title(), thumbnail);
 }
 
 void Composemail::updateCount()

@@ -2,6 +2,8 @@
 // only so many are held, missing pictures share one blank thumbnail, and choosing
 // every picture of a search gathers each picture once.
 #include "ambriomainwindow.h"
+#include "composemail.h"
+#include "importtraybar.h"
 #include "kivviewitem.h"
 #include "librarylist.h"
 #include "media.h"
@@ -45,6 +47,7 @@ private slots:
     void thumbnailsComeAsTheAlbumIsScrolled();
     void missingPicturesShareOneBlank();
     void choosingEveryPictureOfASearchTakesEachPictureOnce();
+    void picturesChosenFarFromSightAreMailedWithTheirThumbnails();
 
 private:
     void start();
@@ -249,4 +252,30 @@ void TestLargeAlbum::choosingEveryPictureOfASearchTakesEachPictureOnce()
 }
 
 QTEST_MAIN(TestLargeAlbum)
+void TestLargeAlbum::picturesChosenFarFromSightAreMailedWithTheirThumbnails()
+{
+    start();
+    open("Big");
+    thumbsView *view = m_page->photoView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QTest::keyClick(view->viewport(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m_page->tray()->count(), BigCount);
+    // The last pictures were never in sight: the album holds no thumbnail for them.
+    QVERIFY(view->items().last()->thumbnail().isNull());
+    int mailed = 0, withThumbnail = 0;
+    QColor last;
+    m_prompter.onExec = [&](QDialog *dialog) {
+        auto *strip = qobject_cast<Composemail *>(dialog)->findChild<ImportTrayBar *>("importTrayBarMail");
+        mailed = strip->count();
+        for (const KivViewItem *record : strip->records())
+            withThumbnail += !record->thumbnail().isNull();
+        last = strip->records().last()->thumbnail().toImage().pixelColor(50, 36);
+    };
+    m_prompter.dialogResults << QDialog::Rejected;
+    m_page->slot_sendItem();
+    QCOMPARE(mailed, BigCount);
+    QCOMPARE(withThumbnail, BigCount);
+    QVERIFY2(last.green() > 80 && last.red() < 60, qPrintable(last.name()));
+}
+
 #include "tst_largealbum.moc"

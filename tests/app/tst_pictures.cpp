@@ -92,6 +92,7 @@ private Q_SLOTS:
     void refreshKeepsTags();
     void clearingADynamicAlbumTrashesItsPictures();
     void damagedIndexRefusesEveryWrite();
+    void manyDamagedAlbumsAreToldInShort();
     void editedPicturesGetNewThumbnails();
     void groupedAlbumsAreInAllPhotos();
     void aFileThatIsNoPictureIsNotTagged();
@@ -1040,6 +1041,32 @@ void TestPictures::damagedIndexRefusesEveryWrite()
     QVERIFY(m_prompter.messages.first().text.contains("vellaro-cli check --repair"));
     QVERIFY(!m_page->startupBackupStarted());
     QVERIFY(!QDir(m_dir->filePath("install/Backups")).exists());
+}
+
+void TestPictures::manyDamagedAlbumsAreToldInShort()
+{
+    // Thirty album files cut short (a copy stopped half way, say): the start says the
+    // first few, how many more there are, and how to list and mend them, in a message
+    // that fits on the screen.
+    QByteArray index = "NUMLIB=30\r\n";
+    for (int i = 0; i < 30; ++i) {
+        const QByteArray id = "Cut" + QByteArray::number(i);
+        index += "LIBRARY=NONE,Photo,Cut " + QByteArray::number(i) + ",Playlist," + id + "\r\n";
+        writeFile(m_db + "/" + id + ".db", "KivDir=" + id + "\r\nTitle=Cut\r\nDirty=True\r\nCreationDate=2004-01-01\r\n"
+                                           "NumFile=3\r\nFile=Photo|/p|a.jpg|x| | |1|0|-1|1*1|\r\nFile=Photo|/p|b.jp");
+    }
+    writeFile(m_dir->filePath("install/DataBase/library.db"), index);
+    start();
+    QCOMPARE(m_prompter.messages.size(), 1);
+    const QString text = m_prompter.messages.first().text;
+    QCOMPARE(text.count("cut short in the middle of a row"), 8);
+    QVERIFY(text.contains("\"Cut 0\"") && text.contains("\"Cut 7\"") && !text.contains("\"Cut 8\""));
+    QVERIFY(text.contains("... and 22 more problems like these (vellaro-cli check lists them all)."));
+    QVERIFY(text.contains("vellaro-cli check --repair"));
+    QVERIFY(text.count('\n') < 40);
+    // Every one of them is still refused its writes.
+    QVERIFY(album("Cut 29"));
+    QVERIFY(!album("Cut 29")->isValid());
 }
 
 void TestPictures::dailyBackupAtStart()

@@ -1,4 +1,6 @@
 #include "ambriomainwindow.h"
+#include "cataloguecontext.h"
+#include "cataloguefile.h"
 #include "cataloguelock.h"
 #include "media.h"
 #include "prefimplementation.h"
@@ -38,6 +40,7 @@ private Q_SLOTS:
     void windowGrowsAndShrinks();
     void splashGeometry();
     void wholeProgramRun();
+    void leftOversOfCutWritesAreSwept();
 
 private:
     std::unique_ptr<prefImplementation> freshPref();
@@ -263,7 +266,6 @@ void TestStartup::topLevelWindow()
         QCOMPARE(window.objectName(), QStringLiteral("ambrio"));
         QCOMPARE(window.windowTitle(), QStringLiteral("Vellaro 1.0"));
         QCOMPARE(window.size(), QSize(800, 580));
-        QVERIFY(window.menuBar()->isHidden());
         QVERIFY(window.statusBar()->isHidden());
         QVERIFY(window.progressBar()->isHidden());
         auto *stack = window.findChild<QStackedWidget *>("widgetStack");
@@ -271,6 +273,8 @@ void TestStartup::topLevelWindow()
         QCOMPARE(stack->currentIndex(), 0);
         QCOMPARE(window.organiser()->objectName(), QStringLiteral("photo"));
         window.show();
+        const auto *bar = window.findChild<QMenuBar *>();
+        QVERIFY(!bar || bar->isHidden());
         for (const char *name : {"miniMeButton", "optionsButton", "locatorButton"})
             QVERIFY2(window.findChild<QWidget *>(name)->isVisible(), name);
         QVERIFY(window.findChild<QWidget *>("findButton")->isVisible());
@@ -279,6 +283,10 @@ void TestStartup::topLevelWindow()
     media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
     window.show();
     QVERIFY(window.menuBar()->isVisible());
+    QStringList menus;
+    for (const QAction *menu : window.menuBar()->actions())
+        menus << menu->text();
+    QCOMPARE(menus, QStringList({"File", "Album", "Photo", "Find"}));
 }
 
 void TestStartup::windowGrowsAndShrinks()
@@ -352,4 +360,36 @@ void TestStartup::wholeProgramRun()
 }
 
 QTEST_MAIN(TestStartup)
+void TestStartup::leftOversOfCutWritesAreSwept()
+{
+    // What writes cut short by a kill left: new versions never renamed into place, in the
+    // catalogue and in an album's folder. The window sweeps them on a thread of its own.
+    const CatalogueContext context = CatalogueContext::forInstallation(m_installDir->path());
+    QVERIFY(QDir().mkpath(context.folder + "/Trip"));
+    const QStringList leftOvers{context.root + "/library.db.vellaro-new",
+                                context.folder + "/Trip/a.jpg.kiv.vellaro-new"};
+    for (const QString &path : leftOvers) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("NUMLIB=0\r\n");
+    }
+    // A link so named is not the catalogue's: it stays, and so does what it points to.
+    const QString elsewhere = m_installDir->path() + "/elsewhere.txt";
+    QFile target(elsewhere);
+    QVERIFY(target.open(QIODevice::WriteOnly));
+    target.close();
+    QVERIFY(QFile::link(elsewhere, context.folder + "/Trip/b.jpg.kiv.vellaro-new"));
+
+    auto pref = freshPref();
+    pref->setFirstStartup(false);
+    ScriptedPrompter prompter;
+    media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
+    QCOMPARE(CatalogueFile::waitForSweep(), 2);
+    for (const QString &path : leftOvers)
+        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+    QVERIFY(QFileInfo(context.folder + "/Trip/b.jpg.kiv.vellaro-new").isSymLink());
+    QVERIFY(QFileInfo::exists(elsewhere));
+    QVERIFY(prompter.messages.isEmpty());
+}
+
 #include "tst_startup.moc"
