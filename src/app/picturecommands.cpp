@@ -137,9 +137,11 @@ void PictureCommands::closeAlbum()
     m_held.clear();
     m_cachedOnce.clear();
     // The tray may hold pictures of this album: they stay alive until it lets them go.
-    const trayBarPhoto *tray = m_page->tray();
+    // Looked up in a set: with every picture of a large album chosen, a search of the
+    // tray for each record took minutes.
+    const QSet<const KivViewItem *> inTray = m_page->tray()->recordSet();
     for (auto &record : m_records) {
-        if (tray->contains(record.get()))
+        if (inTray.contains(record.get()))
             m_trayRecords.push_back(std::move(record));
     }
     m_records.clear();
@@ -148,9 +150,9 @@ void PictureCommands::closeAlbum()
 
 void PictureCommands::releaseTrayRecords()
 {
-    const trayBarPhoto *tray = m_page->tray();
+    const QSet<const KivViewItem *> inTray = m_page->tray()->recordSet();
     m_trayRecords.erase(std::remove_if(m_trayRecords.begin(), m_trayRecords.end(),
-                                       [tray](const auto &record) { return !tray->contains(record.get()); }),
+                                       [&inTray](const auto &record) { return !inTray.contains(record.get()); }),
                         m_trayRecords.end());
 }
 
@@ -438,11 +440,11 @@ void PictureCommands::loadThumbnailsInSight()
     // current picture's stay.
     if (m_held.size() > MaxHeld) {
         const QSet<KivViewItem *> near(items.begin() + from, items.begin() + to);
-        const trayBarPhoto *tray = m_page->tray();
+        const QSet<const KivViewItem *> inTray = m_page->tray()->recordSet();
         KivViewItem *current = view()->currentItem();
         QList<KivViewItem *> kept;
         for (KivViewItem *record : std::as_const(m_held)) {
-            if (near.contains(record) || record == current || tray->contains(record))
+            if (near.contains(record) || record == current || inTray.contains(record))
                 kept.append(record);
             else
                 record->setThumbnail(QPixmap());

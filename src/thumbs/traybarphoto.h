@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSet>
+
 #include "kivgridview.h"
 
 #include <QPixmap>
@@ -28,6 +30,8 @@ public:
     int count() const { return int(m_records.size()); }
     KivViewItem *record(int index) const { return m_records.value(index); }
     const QList<KivViewItem *> &records() const { return m_records; }
+    // The records held, for many look-ups at once (contains() walks the list).
+    QSet<const KivViewItem *> recordSet() const { return QSet<const KivViewItem *>(m_records.cbegin(), m_records.cend()); }
     bool contains(const KivViewItem *record) const;
     int currentRow() const { return m_currentRow; }
 

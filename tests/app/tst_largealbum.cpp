@@ -276,6 +276,16 @@ void TestLargeAlbum::picturesChosenFarFromSightAreMailedWithTheirThumbnails()
     QCOMPARE(mailed, BigCount);
     QCOMPARE(withThumbnail, BigCount);
     QVERIFY2(last.green() > 80 && last.red() < 60, qPrintable(last.name()));
+
+    // Another album opened with every picture still chosen: the tray keeps them, alive
+    // and whole, until it lets them go.
+    open("Other");
+    QCOMPARE(m_page->tray()->count(), BigCount);
+    QCOMPARE(m_page->tray()->records().last()->fileName(), nameOf(BigCount - 1));
+    m_page->tray()->clear();
+    QCOMPARE(m_page->tray()->count(), 0);
+    open("Big");
+    QCOMPARE(view->items().last()->fileName(), nameOf(BigCount - 1));
 }
 
 #include "tst_largealbum.moc"
