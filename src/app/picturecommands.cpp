@@ -392,9 +392,8 @@ void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize
     }
     // Missing pictures share one blank thumbnail.
     static const QImage blank = ThumbnailMaker::blank();
-    static const QPixmap blankPixmap = QPixmap::fromImage(blank);
     const bool isBlank = image.cacheKey() == blank.cacheKey();
-    record->setThumbnail(isBlank ? blankPixmap : QPixmap::fromImage(image));
+    record->setThumbnail(isBlank ? PlayList::missingThumbnail() : QPixmap::fromImage(image));
     if (!isBlank)
         m_held.append(record);
     if (made)

@@ -205,8 +205,10 @@ QPixmap PlayList::icon(bool open)
         // cache fills in the order thumbnails arrive, not in the album's), else from its
         // thumbnail file.
         const QString first = m_rows.fieldText(0, AlbumRows::FileName);
+        // A missing first picture's blank is no icon: the album's own picture is shown.
+        const qint64 missing = missingThumbnail().cacheKey();
         for (const ThumbCacheEntry &entry : std::as_const(m_thumbCache)) {
-            if (entry.fileName == first && !entry.pixmap.isNull())
+            if (entry.fileName == first && !entry.pixmap.isNull() && entry.pixmap.cacheKey() != missing)
                 return entry.pixmap;
         }
         if (m_firstIconName != first) {
@@ -604,6 +606,12 @@ bool PlayList::syncRow(const KivViewItem *record)
 bool PlayList::commit()
 {
     return save(m_kivDir);
+}
+
+const QPixmap &PlayList::missingThumbnail()
+{
+    static const QPixmap blank = QPixmap::fromImage(ThumbnailMaker::blank());
+    return blank;
 }
 
 QPixmap PlayList::cachedThumbnail(const QList<ThumbCacheEntry> &cache, const QString &thumbnailFolder, int index,

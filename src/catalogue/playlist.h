@@ -162,6 +162,8 @@ public:
     // The thumbnail of row `index`, file `fileName`: from `cache` (in row order when it is
     // whole, else searched by name), else the file in `thumbnailFolder`; null when neither
     // holds it.
+    // The thumbnail every missing picture shares (the blank canvas).
+    static const QPixmap &missingThumbnail();
     static QPixmap cachedThumbnail(const QList<ThumbCacheEntry> &cache, const QString &thumbnailFolder, int index,
                                    const QString &fileName);
     const QList<ThumbCacheEntry> &thumbCache() const { return m_thumbCache; }

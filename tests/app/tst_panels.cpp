@@ -318,6 +318,23 @@ void TestPanels::albumIconIsItsFirstPicture()
     trip->thumbCache().prepend({early, QStringLiteral("b.png"), QDateTime::currentDateTime()});
     page->albumList()->setPixmapPlaylist(trip);
     QVERIFY2(distance(iconMiddle(), Qt::magenta) < 60, qPrintable(iconMiddle().name()));
+
+    // An album whose pictures are all gone keeps its own picture once opened, not the
+    // blank of its missing first picture.
+    cleanup();
+    init();
+    makeCatalogue({{"a.png", 0}, {"b.png", 0}});
+    QVERIFY(QFile::remove(path("pics/a.png")) && QFile::remove(path("pics/b.png")));
+    page = m_fixture.start(path("install"), &m_prompter);
+    QVERIFY(page->pref()->albumCache());
+    const QImage closed = static_cast<QTreeWidgetItem *>(page->albumList()->storedAlbums().first())
+                              ->icon(0).pixmap(page->albumList()->iconSize()).toImage();
+    QVERIFY(distance(closed.pixelColor(closed.width() / 2, closed.height() / 2), Qt::white) > 60);
+    openAlbum(page, "Trip");
+    trip = page->albumList()->storedAlbums().first();
+    QTRY_COMPARE(trip->thumbCache().size(), 2);
+    page->albumList()->setPixmapPlaylist(trip);
+    QCOMPARE(static_cast<QTreeWidgetItem *>(trip)->icon(0).pixmap(page->albumList()->iconSize()).toImage(), closed);
 }
 
 void TestPanels::preferencesCancelAndOk()
