@@ -361,6 +361,17 @@ void thumbsView::paintCell(QPainter *p, int row, int column)
     const bool names = m_pref && m_pref->viewFileName();
     const QRect nameRect(0, 125, 125, 20);
     const int nameFlags = Qt::AlignHCenter | Qt::AlignJustify | Qt::TextWordWrap;
+    // The cell has room for one line of name. A name wider than the cell would wrap, its
+    // first line spread letter by letter across the cell and the rest cut off: it is
+    // shortened in its middle instead, keeping its start and its extension.
+    auto drawName = [&] {
+        const QString caption = item->caption();
+        const QFontMetrics metrics = p->fontMetrics();
+        if (metrics.horizontalAdvance(caption) <= nameRect.width())
+            p->drawText(nameRect, nameFlags, caption);
+        else
+            p->drawText(nameRect, Qt::AlignHCenter, metrics.elidedText(caption, Qt::ElideMiddle, nameRect.width()));
+    };
     auto drawBadges = [&] {
         for (const Badge &badge : badgesFor(item))
             p->drawPixmap(badge.position, kivPixmap(badge.picture));
@@ -385,7 +396,7 @@ void thumbsView::paintCell(QPainter *p, int row, int column)
         if (!item->thumbnail().isNull())
             p->drawPixmap(0, 0, item->thumbnail().scaled(121, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         if (names)
-            p->drawText(nameRect, nameFlags, item->caption());
+            drawName();
         drawBadges();
         m_hoverPainted = true;
         return;
@@ -398,7 +409,7 @@ void thumbsView::paintCell(QPainter *p, int row, int column)
         bold.setBold(true);
         p->setFont(bold);
         if (names)
-            p->drawText(nameRect, nameFlags, item->caption());
+            drawName();
         drawTitle();
         drawBadges();
         m_anchor = item;
@@ -406,7 +417,7 @@ void thumbsView::paintCell(QPainter *p, int row, int column)
         if (frame)
             p->drawPixmap(0, 0, m_frame);
         if (names)
-            p->drawText(nameRect, nameFlags, item->caption());
+            drawName();
         drawTitle();
         drawBadges();
     }

@@ -83,6 +83,7 @@ private Q_SLOTS:
     void lookUps();
     void drops();
     void paintsSingleCells();
+    void longNamesStayOnOneLine();
     void loaderMakesMissingThumbnails();
     void updateDialog();
 };
@@ -453,6 +454,52 @@ void TestThumbs::paintsSingleCells()
     QCoreApplication::processEvents();
     QTRY_VERIFY(grid.view.paintedCells() >= 1);
     QVERIFY(grid.view.paintedCells() <= 3);
+}
+
+void TestThumbs::longNamesStayOnOneLine()
+{
+    // Names of 21 characters are shown whole; with a hyphen or a space in them they
+    // are wider than a cell. They are drawn as one run of letters inside the cell, plain
+    // and chosen (bold), never as a first line spread across the cell.
+    Grid grid(0, 3);
+    grid.prefs.names = true;
+    const QStringList names{"focal-ubuntukylin.png", "Summer holiday 2019.j", "p.jpg"};
+    for (const QString &name : names)
+        grid.add(name);
+    grid.view.arrange(false, nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(&grid.view));
+    auto inkColumns = [&](int i) {
+        const QImage shot = grid.view.viewport()->grab().toImage();
+        const QRect cell = grid.view.cellGeometry(grid.at(i)->row(), grid.at(i)->column())
+                               .translated(-grid.view.contentsX(), -grid.view.contentsY());
+        QList<int> columns;
+        for (int x = cell.left() - 4; x < cell.left() + 133; ++x) {
+            for (int y = cell.top() + 125; y < cell.top() + 145; ++y) {
+                if (x >= 0 && qGray(shot.pixel(x, y)) < 110) {
+                    columns << x - cell.left();
+                    break;
+                }
+            }
+        }
+        return columns;
+    };
+    auto check = [&](int i) {
+        const QList<int> ink = inkColumns(i);
+        QVERIFY2(ink.size() > 40, qPrintable(names[i]));
+        QVERIFY2(ink.first() >= 0 && ink.last() < 125, qPrintable(names[i]));
+        int widestGap = 0;
+        for (int k = 1; k < ink.size(); ++k)
+            widestGap = qMax(widestGap, ink[k] - ink[k - 1]);
+        QVERIFY2(widestGap <= 12, qPrintable(names[i] + " gap " + QString::number(widestGap)));
+    };
+    check(0);
+    check(1);
+    QCOMPARE(grid.at(2)->caption(), QStringLiteral("p.jpg"));
+    QTest::mouseClick(grid.view.viewport(), Qt::LeftButton, {}, grid.centre(0));
+    QTest::mouseClick(grid.view.viewport(), Qt::LeftButton, Qt::ControlModifier, grid.centre(1));
+    QTRY_COMPARE(grid.selected().size(), 2);
+    check(0);
+    check(1);
 }
 
 void TestThumbs::loaderMakesMissingThumbnails()
