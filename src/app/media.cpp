@@ -210,8 +210,16 @@ void media::slot_setProgress(int value)
 
 void media::slot_SetTotalprogress(int total)
 {
-    // Over the search bar's strip, on the title-strip background.
-    m_progress->setGeometry(ui->searchBar->geometry().adjusted(0, 8, 0, -8));
+    // Over the search bar's strip, on the title-strip background, between the search
+    // field's button and the buttons on the right: a search can be typed while an album
+    // fills (it stops the filling), so the field stays in sight and within reach.
+    const QRect band = QRect(ui->searchBar->mapTo(this, QPoint(0, 0)), ui->searchBar->size()).adjusted(0, 8, 0, -8);
+    const int left = ui->findButton->mapTo(this, QPoint(ui->findButton->width(), 0)).x() + 12;
+    const int right = ui->locatorButton->mapTo(this, QPoint(0, 0)).x() - 12;
+    if (right - left >= 40)
+        m_progress->setGeometry(left, band.top(), right - left, band.height());
+    else
+        m_progress->setGeometry(band);
     const QPixmap strip = kivPixmap(QStringLiteral("ui-media-center.png"));
     QPalette colours = m_progress->palette();
     colours.setBrush(QPalette::Window, strip);

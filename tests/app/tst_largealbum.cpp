@@ -168,6 +168,21 @@ void TestLargeAlbum::largeAlbumOpensABatchAtATime()
     QVERIFY(!progress->isVisible());
     QTest::qWait(50);
     QCOMPARE(view->count(), 3);
+
+    // A search typed while the big album fills: the field is not under the progress, and
+    // its results take the album's place.
+    m_page->slot_selectLibrary(big);
+    QVERIFY(progress->isVisible());
+    auto *line = m_window->findChild<QLineEdit *>("searchLine");
+    for (const QPoint &at : {line->rect().topLeft(), line->rect().center(), line->rect().bottomRight()})
+        QCOMPARE(m_window->childAt(line->mapTo(m_window.get(), at)), line);
+    QVERIFY(m_window->childAt(progress->geometry().center()) == progress);
+    QTest::mouseClick(line, Qt::LeftButton, {}, line->rect().center());
+    QTest::keyClicks(line, "SHARED");
+    QTest::keyClick(line, Qt::Key_Return);
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QCOMPARE(view->count(), 5);
+    QVERIFY(!progress->isVisible());
 }
 
 void TestLargeAlbum::thumbnailsComeAsTheAlbumIsScrolled()
