@@ -9,6 +9,59 @@
 #include <QDateTime>
 #include <QPainter>
 
+namespace {
+
+// A picture's path as KivViewItem::picturePath() joins it (its folder, a separator
+// unless the folder ends in one, its name), compared and hashed without joining it:
+// gathering a whole catalogue makes no string per picture.
+struct PathKey
+{
+    QString folder, name;  // shared with the record's own
+    qsizetype folderLength = 0;
+    QChar separator = QLatin1Char('/');
+    size_t hash = 0;
+
+    explicit PathKey(const KivViewItem *record)
+        : folder(record->sourceFolder())
+        , name(record->fileName())
+        , folderLength(folder.size())
+    {
+        if (folderLength > 0 && (folder.back() == QLatin1Char('/') || folder.back() == QLatin1Char('\\'))) {
+            separator = folder.back();
+            --folderLength;
+        }
+        // FNV-1a over the joined path's UTF-16 units: equal paths hash alike however
+        // their folder and name divide them.
+        quint64 h = 14695981039346656037ull;
+        auto feed = [&h](char16_t unit) { h = (h ^ unit) * 1099511628211ull; };
+        for (qsizetype i = 0; i < folderLength; ++i)
+            feed(folder.at(i).unicode());
+        feed(separator.unicode());
+        for (const QChar c : std::as_const(name))
+            feed(c.unicode());
+        hash = size_t(h);
+    }
+    qsizetype length() const { return folderLength + 1 + name.size(); }
+    QChar at(qsizetype i) const
+    {
+        return i < folderLength ? folder.at(i) : i == folderLength ? separator : name.at(i - folderLength - 1);
+    }
+    bool operator==(const PathKey &other) const
+    {
+        if (hash != other.hash || length() != other.length())
+            return false;
+        for (qsizetype i = 0, n = length(); i < n; ++i) {
+            if (at(i) != other.at(i))
+                return false;
+        }
+        return true;
+    }
+};
+
+size_t qHash(const PathKey &key, size_t seed = 0) { return key.hash ^ seed; }
+
+} // namespace
+
 trayBarPhoto::trayBarPhoto(QWidget *parent)
     : KivGridView(parent)
     , m_background(kivPixmap(QStringLiteral("traybar-back.png")))
@@ -37,9 +90,9 @@ bool trayBarPhoto::contains(const KivViewItem *record) const
 
 bool trayBarPhoto::holdsPicture(const KivViewItem *record) const
 {
-    const QString path = record->picturePath();
+    const PathKey path(record);
     return std::any_of(m_records.cbegin(), m_records.cend(),
-                       [&path](const KivViewItem *held) { return held->picturePath() == path; });
+                       [&path](const KivViewItem *held) { return PathKey(held) == path; });
 }
 
 void trayBarPhoto::add(KivViewItem *record, bool withCtrl)
@@ -67,23 +120,21 @@ void trayBarPhoto::addAll(const QList<KivViewItem *> &records)
     add(records.first(), false);
     // The rest as add() with Ctrl would take them one by one, the pictures already in
     // the tray looked up in sets: a whole album of thousands is gathered at once.
-    QSet<const KivViewItem *> taken(m_records.cbegin(), m_records.cend());
-    QSet<QString> paths;
-    taken.reserve(m_records.size() + records.size());
+    // A record already taken has its path taken too: the paths alone decide.
+    QSet<PathKey> paths;
     paths.reserve(m_records.size() + records.size());
     m_records.reserve(m_records.size() + records.size());
     for (const KivViewItem *held : std::as_const(m_records))
-        paths.insert(held->picturePath());
+        paths.insert(PathKey(held));
     int added = 0;
     for (qsizetype i = 1; i < records.size(); ++i) {
         KivViewItem *record = records.at(i);
-        if (!record || taken.contains(record))
+        if (!record)
             continue;
-        const QString path = record->picturePath();
-        if (paths.contains(path))
+        const qsizetype before = paths.size();
+        paths.insert(PathKey(record));
+        if (paths.size() == before)
             continue;
-        taken.insert(record);
-        paths.insert(path);
         m_records.append(record);
         record->setHeld(false);
         m_lastAdded = record;
@@ -135,12 +186,9 @@ void trayBarPhoto::clearUnHold()
 
 void trayBarPhoto::clear()
 {
-    const int held = int(m_records.size());
     m_records.clear();
     m_currentRow = 0;
     m_lastAdded = nullptr;
-    for (int row = 0; row < held; ++row)
-        repaintCell(row, 0);
     setNumRows(1);
     viewport()->update();
     Q_EMIT cleared();

@@ -269,6 +269,43 @@ void TestPanel::traySingleAndMultiple()
     auto again = picture("a.jpg");
     tray.add(again.get(), true);
     QCOMPARE(tray.count(), 1);
+
+    // One picture is one path as the folder and the name join, whichever way they divide
+    // it; Ctrl+A (addAll) and Ctrl-clicks (add) agree with the joined paths.
+    const QList<QPair<QString, QString>> places{
+        {"/pics", "a.jpg"},   {"/pics/", "a.jpg"},  {"/pics\\", "a.jpg"}, {"/pics", "b.jpg"},
+        {"/", "pics/a.jpg"},  {"", "/pics/a.jpg"},  {"/pics", "a.JPG"},    {"/pics/a", "jpg"},
+        {"/pics\\", "b.jpg"}, {"/pic", "s/a.jpg"}, {"/pics", "a.jpg"},
+        {"/pics/a", "b"},     {"/pics", "a/b"}};
+    std::vector<std::unique_ptr<PhotoItem>> records;
+    QList<KivViewItem *> all;
+    QStringList distinct;
+    for (const auto &[folder, name] : places) {
+        records.push_back(picture(name));
+        records.back()->setSourceFolder(folder);
+        all << records.back().get();
+        if (!distinct.contains(records.back()->picturePath()))
+            distinct << records.back()->picturePath();
+    }
+    // /pics/a.jpg, /pics\\a.jpg, /pics/b.jpg, //pics/a.jpg, /pics/a.JPG, /pics/a/jpg,
+    // /pics\\b.jpg, /pic/s/a.jpg, /pics/a/b
+    QCOMPARE(distinct.size(), 9);
+    auto pathsOf = [&tray] {
+        QStringList paths;
+        for (const KivViewItem *record : tray.records())
+            paths << record->picturePath();
+        return paths;
+    };
+    tray.clear();
+    tray.addAll(all);
+    QCOMPARE(pathsOf(), distinct);
+    tray.clear();
+    for (KivViewItem *record : all)
+        tray.add(record, true);
+    QCOMPARE(pathsOf(), distinct);
+    // Gathered again on top of what the tray holds: nothing is taken twice.
+    tray.addAll(all);
+    QCOMPARE(pathsOf(), distinct);
 }
 
 void TestPanel::trayRemovalsAndAlbum()
