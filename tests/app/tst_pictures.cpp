@@ -94,6 +94,7 @@ private Q_SLOTS:
     void damagedIndexRefusesEveryWrite();
     void manyDamagedAlbumsAreToldInShort();
     void editedPicturesGetNewThumbnails();
+    void unchangedPicturesComeFromTheAlbumCache();
     void groupedAlbumsAreInAllPhotos();
     void aFileThatIsNoPictureIsNotTagged();
 
@@ -1112,6 +1113,27 @@ void TestPictures::editedPicturesGetNewThumbnails()
         QTRY_VERIFY(QImage(m_db + "/Trip1/a.jpg").pixelColor(49, 36).blue() > 200);
         cleanup();
     }
+}
+
+void TestPictures::unchangedPicturesComeFromTheAlbumCache()
+{
+    start();
+    m_pref->setAlbumCache(true);
+    open("Trip");
+    QTRY_VERIFY(!record("a.jpg")->thumbnail().isNull());
+    QTRY_VERIFY(QFile::exists(m_db + "/Trip1/a.jpg"));
+    QVERIFY(record("a.jpg")->thumbnail().toImage().pixelColor(49, 36).red() > 200);
+    // The thumbnail file is changed behind the window's back (green); the picture is not.
+    QImage green(99, 73, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    QVERIFY(green.save(m_db + "/Trip1/a.jpg", "JPEG"));
+    open("pics");
+    open("Trip");
+    // The picture is as it was cached: the held thumbnail is shown at once, not read again.
+    QVERIFY(!record("a.jpg")->thumbnail().isNull());
+    QTest::qWait(100);
+    const QColor shown = record("a.jpg")->thumbnail().toImage().pixelColor(49, 36);
+    QVERIFY2(shown.red() > 200 && shown.green() < 60, qPrintable(shown.name()));
 }
 
 void TestPictures::groupedAlbumsAreInAllPhotos()

@@ -284,6 +284,12 @@ void TestPreview::exifSegmentIsReadWithinItsBounds()
         QVERIFY2(found.isEmpty() || (found == intel.preview && size >= full.size() - 2), qPrintable(QString::number(size)));
     }
     QCOMPARE(ThumbnailMaker::exifThumbnail(QByteArray("\x89PNG\r\n\x1a\n")), QByteArray());
+    // A head whose start-of-image mark is damaged in either byte is no JPEG.
+    for (int at : {0, 1}) {
+        QByteArray damaged = full;
+        damaged[at] = 0x00;
+        QCOMPARE(ThumbnailMaker::exifThumbnail(damaged), QByteArray());
+    }
 }
 
 void TestPreview::loaderTakesPreviewsWithFastThumbsOnly()
