@@ -11,7 +11,9 @@
 #include "smartplaylist.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
+#include <QImage>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -38,6 +40,16 @@ int generate(const QString &root, int albums, int rows)
     const CatalogueContext context = CatalogueContext::forInstallation(root);
     QDir().mkpath(context.folder);
     QRandomGenerator rng(42);
+    // Each album's first picture has its thumbnail file, as once the album has been shown:
+    // the album list makes its icon of it.
+    QByteArray thumbnail;
+    {
+        QImage image(99, 73, QImage::Format_RGB32);
+        image.fill(QColor(230, 140, 40));
+        QBuffer buffer(&thumbnail);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPEG", 70);
+    }
     QByteArray library = "NUMLIB=" + QByteArray::number(albums) + "\r\n";
     for (int a = 0; a < albums; ++a) {
         const QString id = QStringLiteral("Album %1").arg(a) + QStringLiteral("05.01.2003.14.22.10.123");
@@ -63,6 +75,10 @@ int generate(const QString &root, int albums, int rows)
         QFile out(context.folder + QLatin1Char('/') + id + QStringLiteral(".db"));
         out.open(QIODevice::WriteOnly);
         out.write(file);
+        QDir().mkpath(context.folder + QLatin1Char('/') + id);
+        QFile first(context.folder + QLatin1Char('/') + id + QStringLiteral("/IMG_%1.jpg").arg(a * rows, 6, 10, QLatin1Char('0')));
+        first.open(QIODevice::WriteOnly);
+        first.write(thumbnail);
     }
     QFile out(context.root + QStringLiteral("/library.db"));
     out.open(QIODevice::WriteOnly);

@@ -1,5 +1,7 @@
 #include "librarylist.h"
 
+#include <QElapsedTimer>
+
 #include "dropcopy.h"
 
 #include "cataloguecontext.h"
@@ -11,6 +13,7 @@
 #include "smartplaylist.h"
 
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
@@ -51,6 +54,8 @@ libraryList::libraryList(QWidget *parent)
     setDragDropMode(QAbstractItemView::DropOnly);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    m_iconTimer.setSingleShot(true);
+    connect(&m_iconTimer, &QTimer::timeout, this, &libraryList::fitPendingIcons);
 }
 
 void libraryList::setUp(bool smallIcons)
@@ -163,7 +168,7 @@ void libraryList::applyYearView()
         // out once, after.
         const QSignalBlocker quiet(model());
         for (PlayList *album : std::as_const(albums)) {
-            setPixmapPlaylist(album);
+            setPixmapPlaylistSoon(album);
             album->setText(2, album->creationDate().toString(Qt::ISODate));
         }
     }
@@ -243,7 +248,7 @@ void libraryList::applyOwnOrder(const LibraryIndex &index)
     {
         const QSignalBlocker quiet(model());
         for (PlayList *album : albums)
-            setPixmapPlaylist(album);
+            setPixmapPlaylistSoon(album);
     }
     for (PlayList *album : albums)
         addTopLevelItem(album);
@@ -257,10 +262,10 @@ void libraryList::setLargeIcons(bool large)
     rebuildIcons();
 }
 
-QPixmap libraryList::albumPixmap(PlayList *album) const
+QPixmap libraryList::albumPixmap(PlayList *album, bool kindOnly) const
 {
     const int extent = iconExtent();
-    QPixmap icon = album->icon(false);
+    QPixmap icon = album->icon(kindOnly);
     QPixmap result;
     if (icon.isNull() && m_context && m_context->albumIconType) {
         result = album->icon(true);
@@ -299,7 +304,47 @@ void libraryList::setPixmapPlaylist(PlayList *album)
 {
     if (!album || album->isSmart() || isYearRow(album))
         return;
+    album->setIconPending(false);
     album->setIcon(0, QIcon(albumPixmap(album)));
+}
+
+void libraryList::setPixmapPlaylistSoon(PlayList *album)
+{
+    if (!album || album->isSmart() || isYearRow(album))
+        return;
+    if (!m_context || !m_context->albumIconType || album->rowCount() == 0) {
+        setPixmapPlaylist(album);
+        return;
+    }
+    album->setIcon(0, QIcon(albumPixmap(album, true)));
+    album->setIconPending(true);
+    if (!m_iconTimer.isActive())
+        m_iconTimer.start(0);
+}
+
+void libraryList::fitPendingIcons()
+{
+    QElapsedTimer spent;
+    spent.start();
+    auto fit = [this](QTreeWidgetItem *item) {
+        auto *album = dynamic_cast<PlayList *>(item);
+        if (album && album->iconPending())
+            setPixmapPlaylist(album);
+    };
+    // The rows in sight first (the user may have scrolled), then the rest from the top,
+    // a slice of time at a go.
+    for (QTreeWidgetItem *item = itemAt(QPoint(0, 0)); item; item = itemBelow(item)) {
+        if (visualItemRect(item).top() > viewport()->height())
+            break;
+        fit(item);
+    }
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if (spent.elapsed() >= 10) {
+            m_iconTimer.start(0);
+            return;
+        }
+        fit(*it);
+    }
 }
 
 void libraryList::rebuildIcons()
@@ -308,7 +353,7 @@ void libraryList::rebuildIcons()
         const QSignalBlocker quiet(model());
         QTreeWidgetItemIterator it(this);
         for (; *it; ++it)
-            setPixmapPlaylist(dynamic_cast<PlayList *>(*it));
+            setPixmapPlaylistSoon(dynamic_cast<PlayList *>(*it));
     }
     doItemsLayout();
     viewport()->update();

@@ -4,6 +4,7 @@
 #include <QPair>
 #include <QPixmap>
 #include <QPointer>
+#include <QTimer>
 #include <QTreeWidget>
 
 class AllPhoto;
@@ -54,9 +55,16 @@ public:
     bool largeIcons() const { return m_largeIcons; }
     void setLargeIcons(bool large);
     int iconExtent() const { return m_largeIcons ? 32 : 20; }
-    // The album's icon at the list's size, with the missing-folder mark.
-    QPixmap albumPixmap(PlayList *album) const;
+    // The album's icon at the list's size, with the missing-folder mark; with
+    // `kindOnly`, the picture of the album's kind even where the first picture's
+    // thumbnail is the icon.
+    QPixmap albumPixmap(PlayList *album, bool kindOnly = false) const;
     void setPixmapPlaylist(PlayList *album);
+    // As setPixmapPlaylist(), where the icon is a picture's thumbnail read from its file:
+    // the kind's picture now, the thumbnail soon after, those in sight first, a few at a
+    // time while the window answers.
+    void setPixmapPlaylistSoon(PlayList *album);
+    bool iconsPending() const { return m_iconTimer.isActive(); }
     void rebuildIcons();
 
     // One place up or down in the own order; false when nothing can move there.
@@ -89,6 +97,7 @@ protected:
 
 private:
     void setHighlighted(QTreeWidgetItem *item);
+    void fitPendingIcons();
     void selectAndAnnounce(QTreeWidgetItem *item);
 
     prefImplementation *m_pref = nullptr;
@@ -96,6 +105,7 @@ private:
     bool m_largeIcons = true;
     // Theme pictures fitted to the icon column, by picture and size.
     mutable QHash<QPair<qint64, int>, QPixmap> m_fitted;
+    QTimer m_iconTimer;
     AllPhoto *m_all = nullptr;
     Favorites *m_favorites = nullptr;
     Search *m_lastSearch = nullptr;

@@ -72,6 +72,10 @@ public:
     virtual const AlbumRows &rowTable() const { return m_rows; }
     virtual void resetRows();
     virtual QPixmap icon(bool open);
+    // The album list shows the kind's own picture until it has fitted the first
+    // picture's thumbnail as the icon (it reads thousands of them after showing).
+    bool iconPending() const { return m_iconPending; }
+    void setIconPending(bool pending) { m_iconPending = pending; }
     virtual int indexOfPath(const QString &path) const;
     virtual bool save(const QString &kivDir);
     virtual bool load(const QString &path);
@@ -221,6 +225,7 @@ private:
     // once (the album need not have been opened); with the file name it is of.
     QString m_firstIconName;
     QPixmap m_firstIcon;
+    bool m_iconPending = false;
 };
 
 // Forwards the four album-list constructors of a base class and runs the subclass's

@@ -46,6 +46,7 @@ private Q_SLOTS:
     void longNameWrapsInItsBox();
     void onePictureInTwoAlbumsStandsOnce();
     void albumIconIsItsFirstPicture();
+    void albumIconsInSightComeFirst();
     void preferencesCancelAndOk();
     void frameListKeepsTheStoredFrame();
     void miniWindowAlbumsDropsAndBack();
@@ -308,8 +309,12 @@ void TestPanels::albumIconIsItsFirstPicture()
         const QImage icon = static_cast<QTreeWidgetItem *>(trip)->icon(0).pixmap(page->albumList()->iconSize()).toImage();
         return icon.pixelColor(icon.width() / 2, icon.height() / 2);
     };
-    // Before the album was ever opened, and after (whichever thumbnail came first).
-    QVERIFY2(distance(iconMiddle(), Qt::magenta) < 60, qPrintable(iconMiddle().name()));
+    // The window shows before the thumbnail files are read: the album's own picture
+    // first, its first picture soon after (before the album was ever opened), and after
+    // it was opened (whichever thumbnail came first).
+    QVERIFY(page->albumList()->iconsPending());
+    QVERIFY2(distance(iconMiddle(), Qt::magenta) > 60, qPrintable(iconMiddle().name()));
+    QTRY_VERIFY2(distance(iconMiddle(), Qt::magenta) < 60, qPrintable(iconMiddle().name()));
     openAlbum(page, "Trip");
     // The thumbnails reach the album's cache in the order they are ready: b's first.
     PlayList *trip = page->albumList()->storedAlbums().first();
@@ -335,6 +340,47 @@ void TestPanels::albumIconIsItsFirstPicture()
     QTRY_COMPARE(trip->thumbCache().size(), 2);
     page->albumList()->setPixmapPlaylist(trip);
     QCOMPARE(static_cast<QTreeWidgetItem *>(trip)->icon(0).pixmap(page->albumList()->iconSize()).toImage(), closed);
+}
+
+void TestPanels::albumIconsInSightComeFirst()
+{
+    // 600 albums of one picture each, every first thumbnail file a magenta JPEG.
+    constexpr int Count = 600;
+    QImage thumbnail(99, 73, QImage::Format_RGB32);
+    thumbnail.fill(Qt::magenta);
+    QByteArray library = "NUMLIB=" + QByteArray::number(Count) + "\r\n";
+    for (int i = 0; i < Count; ++i) {
+        const QByteArray id = "Album" + QByteArray::number(i);
+        library += "LIBRARY=NONE,Photo," + id + ",Playlist," + id + "\r\n";
+        writeFile(path("install/DataBase/db/") + id + ".db",
+                  "KivDir=" + id + "\r\nTitle=" + id + "\r\nDirty=False\r\nCreationDate=2003-12-31\r\nNumFile=1\r\n"
+                  "File=Photo|" + path("pics").toUtf8() + "|a.png| | | |1|0|-1|120*90|\r\n");
+        QDir().mkpath(path("install/DataBase/db/") + id);
+        QVERIFY(thumbnail.save(path("install/DataBase/db/") + id + "/a.png", "PNG"));
+    }
+    writeFile(path("install/DataBase/library.db"), library);
+    AmbrioMainWindow *page = m_fixture.start(path("install"), &m_prompter);
+    libraryList *list = page->albumList();
+    QCOMPARE(list->storedAlbums().size(), Count);
+    auto isPicture = [list](PlayList *album) {
+        const QImage icon = static_cast<QTreeWidgetItem *>(album)->icon(0).pixmap(list->iconSize()).toImage();
+        return distance(icon.pixelColor(icon.width() / 2, icon.height() / 2), Qt::magenta) < 60;
+    };
+    // Scrolled to the end before any thumbnail file is read: the first slice of reading
+    // fits the albums in sight at the end, while some above them still wait.
+    QVERIFY(list->iconsPending());
+    list->scrollToBottom();
+    PlayList *last = list->storedAlbums().last();
+    QVERIFY(!isPicture(last));
+    QTRY_VERIFY(isPicture(last));
+    int waiting = 0;
+    for (PlayList *album : list->storedAlbums())
+        waiting += album->iconPending() ? 1 : 0;
+    QVERIFY2(waiting > 0, "every icon was read before those in sight");
+    // In the end every album shows its picture.
+    QTRY_VERIFY(!list->iconsPending());
+    for (PlayList *album : list->storedAlbums())
+        QVERIFY(isPicture(album));
 }
 
 void TestPanels::preferencesCancelAndOk()
