@@ -284,6 +284,24 @@ void TestPreview::exifSegmentIsReadWithinItsBounds()
         QVERIFY2(found.isEmpty() || (found == intel.preview && size >= full.size() - 2), qPrintable(QString::number(size)));
     }
     QCOMPARE(ThumbnailMaker::exifThumbnail(QByteArray("\x89PNG\r\n\x1a\n")), QByteArray());
+    // The file's header is read segment by segment up to the frame header: tables before
+    // the EXIF segment are passed over; an EXIF segment after the frame header is not
+    // looked for.
+    const QByteArray app1 = full.mid(8, full.size() - 10);  // after SOI and the APP0
+    QCOMPARE(app1.left(2), QByteArray("\xFF\xE1"));
+    const QByteArray huffman("\xFF\xC4\x00\x05\x00\x01\x02", 7), quant("\xFF\xDB\x00\x03\x07", 5);
+    const QByteArray frame("\xFF\xC0\x00\x0B\x08\x00\x10\x00\x10\x01\x01\x11\x00", 13);
+    auto headerOf = [](const QByteArray &bytes) {
+        QBuffer file;
+        file.setData(bytes);
+        file.open(QIODevice::ReadOnly);
+        return ThumbnailMaker::readJpegHeader(file).exif;
+    };
+    const QByteArray soi("\xFF\xD8", 2), sos("\xFF\xDA\x00\x02", 4);
+    QCOMPARE(ThumbnailMaker::exifThumbnail(headerOf(soi + quant + huffman + app1 + frame + sos)), intel.preview);
+    QCOMPARE(headerOf(soi + quant + frame + app1 + sos), QByteArray());
+    const QByteArray otherTables = QByteArray("\xFF\xC8\x00\x02", 4) + QByteArray("\xFF\xCC\x00\x02", 4);
+    QVERIFY(!headerOf(soi + huffman + otherTables + app1 + sos).isEmpty());
     // A head whose start-of-image mark is damaged in either byte is no JPEG.
     for (int at : {0, 1}) {
         QByteArray damaged = full;
