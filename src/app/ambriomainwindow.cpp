@@ -91,6 +91,8 @@ AmbrioMainWindow::~AmbrioMainWindow()
     // A snapshot under way stops between two files; its partial archive is dropped.
     m_backupCancel = true;
     m_backup.waitForFinished();
+    // A sweep not begun yet is left to the next start: nothing was written since.
+    CatalogueFile::dropPutOffSweep();
     CatalogueFile::waitForSweep();
     // Conversions under way finish (each writes a whole file or nothing).
     for (SaveWorker *conversion : findChildren<SaveWorker *>(Qt::FindDirectChildrenOnly))
@@ -378,7 +380,10 @@ void AmbrioMainWindow::stageUi()
     }
     if (locked == CatalogueLock::Result::Locked) {
         CatalogueFile::setReadOnly(false);
-        CatalogueFile::startSweepUnfinished(m_pref->catalogueRoot());
+        // The walk over every album's folder competes with loading the albums: it begins
+        // once the window shows (or at the first write, which waits for it).
+        CatalogueFile::startSweepUnfinished(m_pref->catalogueRoot(), true);
+        QTimer::singleShot(300, this, [] { CatalogueFile::startPutOffSweep(); });
     } else {
         const bool busy = locked == CatalogueLock::Result::Busy;
         CatalogueFile::setReadOnly(

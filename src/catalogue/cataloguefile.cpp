@@ -15,6 +15,7 @@
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <optional>
 
 namespace CatalogueFile {
 
@@ -278,13 +279,39 @@ namespace {
 
 std::mutex g_sweepMutex;
 std::shared_future<int> g_sweep;
+std::optional<QString> g_putOffSweep;  // the catalogue whose sweep waits to begin
+
+// With g_sweepMutex held.
+void beginSweep(QString root)
+{
+    g_putOffSweep.reset();
+    g_sweep = std::async(std::launch::async, [root] { return sweepUnfinished(root); }).share();
+}
 
 } // namespace
 
-void startSweepUnfinished(const QString &root)
+void startSweepUnfinished(const QString &root, bool putOff)
 {
     const std::lock_guard<std::mutex> hold(g_sweepMutex);
-    g_sweep = std::async(std::launch::async, [root] { return sweepUnfinished(root); }).share();
+    if (putOff) {
+        g_sweep = {};
+        g_putOffSweep = root;
+    } else {
+        beginSweep(root);
+    }
+}
+
+void startPutOffSweep()
+{
+    const std::lock_guard<std::mutex> hold(g_sweepMutex);
+    if (g_putOffSweep)
+        beginSweep(*g_putOffSweep);
+}
+
+void dropPutOffSweep()
+{
+    const std::lock_guard<std::mutex> hold(g_sweepMutex);
+    g_putOffSweep.reset();
 }
 
 int waitForSweep()
@@ -292,6 +319,8 @@ int waitForSweep()
     std::shared_future<int> sweep;
     {
         const std::lock_guard<std::mutex> hold(g_sweepMutex);
+        if (g_putOffSweep)
+            beginSweep(*g_putOffSweep);
         sweep = g_sweep;
     }
     return sweep.valid() ? sweep.get() : 0;

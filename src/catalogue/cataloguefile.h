@@ -64,8 +64,12 @@ bool writeCacheBytes(const QString &path, const QByteArray &bytes);
 QString unfinishedSuffix();
 int sweepUnfinished(const QString &catalogueRoot);
 // The same on a thread of its own, for a start that need not wait for the walk: every
-// write waits for it first (waitForSweep, which returns the number removed).
-void startSweepUnfinished(const QString &catalogueRoot);
+// write waits for it first (waitForSweep, which returns the number removed). Put off,
+// the walk begins at startPutOffSweep() (once the window shows) or at the first write,
+// whichever comes first.
+void startSweepUnfinished(const QString &catalogueRoot, bool putOff = false);
+void startPutOffSweep();
+void dropPutOffSweep();
 int waitForSweep();
 
 // Why the last write of this thread failed ("No space left on device", "it is a
