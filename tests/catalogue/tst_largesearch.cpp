@@ -321,14 +321,32 @@ void TestLargeSearch::rowTableKeepsRowsThroughEveryChange()
         const QString name = QStringLiteral("n%1.jpg").arg(rng.bounded(40));
         return QStringList{"Photo", "/p", name, QString(size, QLatin1Char('t')), "é", "", "1", "0", "-1", "", ""};
     };
+    {
+        // The first row appended to its own table again and again: each time the text
+        // has to move to grow, while the row being copied lies at its very start.
+        AlbumRows own;
+        const QStringList first{"Photo", "/p", "first.jpg", QString(300, QLatin1Char('t')), "é", "", "1", "0", "-1", "", ""};
+        own.append(first);
+        for (int i = 0; i < 8; ++i)
+            own.appendUtf8(own.utf8(0));
+        QCOMPARE(own.count(), 9);
+        for (int i = 0; i < own.count(); ++i)
+            QCOMPARE(own.row(i), first);
+    }
     for (int step = 0; step < 20000; ++step) {
         const int op = rng.bounded(100);
         const int at = model.isEmpty() ? 0 : rng.bounded(int(model.size()));
         // Titles of very different lengths: a row is rewritten in place or moved to the end.
         const QStringList row = makeRow(rng.bounded(3) ? rng.bounded(10) : rng.bounded(400));
-        if (op < 30 || model.size() < 5) {
+        if (op < 25 || model.size() < 5) {
             rows.append(row);
             model.append(row);
+        } else if (op < 30) {
+            // A row of the table itself, often the first (at the start of its block),
+            // appended while the table may have to move its text.
+            const int from = rng.bounded(2) ? 0 : at;
+            rows.appendUtf8(rows.utf8(from));
+            model.append(model.at(from));
         } else if (op < 40) {
             rows.insert(at, row);
             model.insert(at, row);
