@@ -383,7 +383,6 @@ void AmbrioMainWindow::stageUi()
         // The walk over every album's folder competes with loading the albums: it begins
         // once the window shows (or at the first write, which waits for it).
         CatalogueFile::startSweepUnfinished(m_pref->catalogueRoot(), true);
-        QTimer::singleShot(300, this, [] { CatalogueFile::startPutOffSweep(); });
     } else {
         const bool busy = locked == CatalogueLock::Result::Busy;
         CatalogueFile::setReadOnly(
@@ -479,6 +478,8 @@ void AmbrioMainWindow::finishStartup()
     m_multiSelection = false;
     shownoitem();
     updateEnabledCommands();
+    // The window shows next: the put-off sweep begins a moment after.
+    QTimer::singleShot(300, this, [] { CatalogueFile::startPutOffSweep(); });
 }
 
 void AmbrioMainWindow::askFirstStart()
