@@ -238,6 +238,7 @@ void AmbrioMainWindow::connectWidgets()
         m_pictures->heartsChanged();
     });
     connect(view, &thumbsView::renameRequested, this, &AmbrioMainWindow::slot_renameItem);
+    connect(view, &thumbsView::aboutToSelectAll, m_pictures, &PictureCommands::openTheRest);
     connect(view, &thumbsView::allSelected, this, &AmbrioMainWindow::selectAllPictures);
 
     // The property panel.

@@ -376,6 +376,17 @@ void PictureCommands::openNextBatch()
     m_sightTimer->start();
 }
 
+void PictureCommands::openTheRest()
+{
+    if (!m_open || m_nextRow >= m_openRows.count())
+        return;
+    m_openTimer->stop();
+    const int first = view()->count();
+    appendRecords(m_openRows.count() - m_nextRow);
+    view()->arrange(false, m_open, first);
+    m_sightTimer->start();
+}
+
 void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time,
                                      bool made, const TagMetadata::Tags &tags)
 {

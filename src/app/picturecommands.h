@@ -37,6 +37,9 @@ public:
     static QString heldPictureMessage();
     void closeAlbum();
     // Records still being made (a large album) or thumbnails still coming.
+    // The rows of the open album not shown yet, all at once (choosing every picture
+    // while the album fills means every picture of the album).
+    void openTheRest();
     bool isLoading() const { return m_loader.isRunning() || m_nextRow < m_openRows.count(); }
     ThumbnailLoader *loader() { return &m_loader; }
     updateThumbsDialog *updateDialog() const { return m_updateDialog; }

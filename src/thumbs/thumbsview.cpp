@@ -633,6 +633,7 @@ void thumbsView::keyPressEvent(QKeyEvent *event)
 {
     KivViewItem *current = m_current;
     if (event->matches(QKeySequence::SelectAll)) {
+        Q_EMIT aboutToSelectAll();
         selectAll();
         Q_EMIT allSelected();
         return;

@@ -79,6 +79,8 @@ public:
     bool isMultipleSelection() const { return m_multiple; }
 
 Q_SIGNALS:
+    // Ctrl+A, before the pictures shown are chosen: the rest of the album is shown first.
+    void aboutToSelectAll();
     void currentChanged(KivViewItem *item);
     void doubleClicked(KivViewItem *item);
     void librarySelected(QTreeWidgetItem *album);

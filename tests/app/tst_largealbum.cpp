@@ -47,6 +47,7 @@ private slots:
     void thumbnailsComeAsTheAlbumIsScrolled();
     void missingPicturesShareOneBlank();
     void choosingEveryPictureOfASearchTakesEachPictureOnce();
+    void choosingEveryPictureWhileTheAlbumFillsTakesTheWholeAlbum();
     void picturesChosenFarFromSightAreMailedWithTheirThumbnails();
 
 private:
@@ -241,6 +242,29 @@ void TestLargeAlbum::missingPicturesShareOneBlank()
     QCOMPARE(items.at(0)->thumbnail().toImage().pixelColor(50, 36), QColor(Qt::white));
     QCOMPARE(items.at(0)->thumbnail().cacheKey(), items.at(1)->thumbnail().cacheKey());
     QCOMPARE(items.at(0)->thumbnail().cacheKey(), items.at(2)->thumbnail().cacheKey());
+}
+
+void TestLargeAlbum::choosingEveryPictureWhileTheAlbumFillsTakesTheWholeAlbum()
+{
+    start();
+    PlayList *big = nullptr;
+    for (PlayList *album : m_page->albumList()->storedAlbums())
+        big = album->name() == QLatin1String("Big") ? album : big;
+    m_page->slot_selectLibrary(big);
+    thumbsView *view = m_page->photoView();
+    QCOMPARE(view->count(), PictureCommands::OpenBatch);
+    // Ctrl+A before the rest came: every picture of the album is chosen, and a tag
+    // typed then would reach them all.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(view->count(), BigCount);
+    QCOMPARE(view->selectedItems().size(), BigCount);
+    QCOMPARE(m_page->tray()->count(), BigCount);
+    QCOMPARE(view->items().last()->fileName(), nameOf(BigCount - 1));
+    QVERIFY(!m_window->findChild<QProgressBar *>()->isVisible());
+    // Nothing comes twice afterwards.
+    QTest::qWait(50);
+    QCOMPARE(view->count(), BigCount);
 }
 
 void TestLargeAlbum::choosingEveryPictureOfASearchTakesEachPictureOnce()
