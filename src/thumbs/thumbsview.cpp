@@ -363,14 +363,19 @@ void thumbsView::paintCell(QPainter *p, int row, int column)
     const int nameFlags = Qt::AlignHCenter | Qt::AlignJustify | Qt::TextWordWrap;
     // The cell has room for one line of name. A name wider than the cell would wrap, its
     // first line spread letter by letter across the cell and the rest cut off: it is
-    // shortened in its middle instead, keeping its start and its extension.
+    // shortened instead, in its middle for a whole name (its start and extension kept),
+    // at its end for a caption already cut short ("...").
     auto drawName = [&] {
         const QString caption = item->caption();
         const QFontMetrics metrics = p->fontMetrics();
-        if (metrics.horizontalAdvance(caption) <= nameRect.width())
+        if (metrics.horizontalAdvance(caption) <= nameRect.width()) {
             p->drawText(nameRect, nameFlags, caption);
-        else
-            p->drawText(nameRect, Qt::AlignHCenter, metrics.elidedText(caption, Qt::ElideMiddle, nameRect.width()));
+            return;
+        }
+        const bool cut = caption.endsWith(QLatin1String("..."));
+        const QString shown = cut ? metrics.elidedText(caption.chopped(3), Qt::ElideRight, nameRect.width())
+                                  : metrics.elidedText(caption, Qt::ElideMiddle, nameRect.width());
+        p->drawText(nameRect, Qt::AlignHCenter, shown);
     };
     auto drawBadges = [&] {
         for (const Badge &badge : badgesFor(item))

@@ -463,7 +463,7 @@ void TestThumbs::longNamesStayOnOneLine()
     // and chosen (bold), never as a first line spread across the cell.
     Grid grid(0, 3);
     grid.prefs.names = true;
-    const QStringList names{"focal-ubuntukylin.png", "Summer holiday 2019.j", "p.jpg"};
+    const QStringList names{"focal-ubuntukylin.png", "Summer holiday 2019.j", "p.jpg", "Summer holiday 2019 by the lake.jpg"};
     for (const QString &name : names)
         grid.add(name);
     grid.view.arrange(false, nullptr);
@@ -494,6 +494,7 @@ void TestThumbs::longNamesStayOnOneLine()
     };
     check(0);
     check(1);
+    check(3);
     QCOMPARE(grid.at(2)->caption(), QStringLiteral("p.jpg"));
     QTest::mouseClick(grid.view.viewport(), Qt::LeftButton, {}, grid.centre(0));
     QTest::mouseClick(grid.view.viewport(), Qt::LeftButton, Qt::ControlModifier, grid.centre(1));
