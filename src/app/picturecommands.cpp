@@ -26,6 +26,7 @@
 #include "updatethumbsdialog.h"
 
 #include <QApplication>
+#include <QSet>
 #include <QBuffer>
 #include <QPainter>
 #include <QClipboard>
@@ -853,6 +854,53 @@ bool PictureCommands::saveRecord(KivViewItem *item)
     m_page->reportSaveError(error);
     if (error.isEmpty())
         m_page->tagsChanged(*item);
+    return error.isEmpty();
+}
+
+bool PictureCommands::saveRecords(const QList<KivViewItem *> &records)
+{
+    QList<const KivViewItem *> written;
+    QList<PlayList *> albums;
+    QSet<PlayList *> seen;
+    for (KivViewItem *item : records) {
+        PlayList *album = item->ownerAlbum();
+        if (album && album->isHeldInMemory()) {
+            m_page->prompter()->information(m_page, heldPictureMessage());
+            return false;
+        }
+        written << item;
+        if (album && !album->isSmart() && !seen.contains(album)) {
+            seen.insert(album);
+            albums << album;
+        }
+    }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    for (KivViewItem *item : records) {
+        item->setModified(true);
+        if (seen.contains(item->ownerAlbum()))
+            item->ownerAlbum()->updateRow(item);
+    }
+    const QString error = CatalogueSave::propertiesAndAlbums(written, albums, m_page->getDataBase());
+    for (KivViewItem *item : records) {
+        item->setModified(false);
+        // Nothing was kept: the records and the rows show what is on disk.
+        if (!error.isEmpty()) {
+            item->readProperties();
+            if (seen.contains(item->ownerAlbum()))
+                item->ownerAlbum()->updateRow(item);
+        }
+    }
+    for (PlayList *album : std::as_const(albums))
+        m_page->albumList()->setPixmapPlaylist(album);
+    if (!albums.isEmpty())
+        m_page->updateAlbumPanel();
+    view()->viewport()->update();
+    QGuiApplication::restoreOverrideCursor();
+    m_page->reportSaveError(error);
+    if (error.isEmpty()) {
+        for (const KivViewItem *item : records)
+            m_page->tagsChanged(*item);
+    }
     return error.isEmpty();
 }
 

@@ -70,6 +70,9 @@ public:
     // Writes a record's properties to its property file and its album row, then the
     // album file and the library index.
     bool saveRecord(KivViewItem *item);
+    // Many pictures changed at once: every property file, then each album and the index
+    // once, all or nothing. On failure every record and row reads what is on disk again.
+    bool saveRecords(const QList<KivViewItem *> &records);
     bool hasCopy() const { return !m_copiedFile.isEmpty(); }
     // While the program itself puts a copied picture on the clipboard.
     bool isSettingClipboard() const { return m_settingClipboard; }

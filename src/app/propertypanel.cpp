@@ -216,13 +216,15 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
             record->setDate(withDay(record->date(), day));
         if (!several || ui->itemUserBadge->isModified())
             record->setUserBadge(ui->itemUserBadge->badgeValue());
+        if (several)
+            continue;
         record->setModified(true);
         const bool written = m_page->pictures()->saveRecord(record);
         record->setModified(false);
-        // A failure was told once; the other pictures are not tried after it.
-        if (!written)
-            break;
-        ++saved.written;
+        saved.written = written ? 1 : 0;
     }
+    // Several pictures are written together: all of them, or none (told once).
+    if (several && m_page->pictures()->saveRecords(targets))
+        saved.written = int(targets.size());
     return saved;
 }

@@ -83,6 +83,7 @@ private Q_SLOTS:
     void panelShowsAndSavesOnePicture();
     void trayEditsOnlyWhatChanged();
     void refusedValueLeavesFilesAlone();
+    void severalPicturesAreTaggedTogetherOrNotAtAll();
     void loveChangeReloadsFavorites();
     void trayToAlbum();
     void albumPanel();
@@ -793,6 +794,44 @@ void TestPictures::refusedValueLeavesFilesAlone()
     QCOMPARE(m_prompter.messages.size(), 2);
     QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), property);
     QVERIFY(!QFile::exists(m_db + "/Trip1/b.jpg.kiv"));
+}
+
+void TestPictures::severalPicturesAreTaggedTogetherOrNotAtAll()
+{
+    start();
+    open("Trip");
+    m_page->photoView()->selectCell(0, 0);
+    ctrlClick(1, 0);
+    type("propertyTextLabelComment", "Seaside");
+    const QByteArray a = readAll(m_db + "/Trip1/a.jpg.kiv"), b = readAll(m_db + "/Trip1/b.jpg.kiv");
+    QVERIFY(a.contains("comment=Seaside\r\n") && b.contains("comment=Seaside\r\n"));
+    const QByteArray album = readAll(m_db + "/Trip1.db");
+    // The album's file cannot be written now (a link stands in its place): neither
+    // picture is changed, on disk or on screen, and the user is told once.
+    QVERIFY(QFile::rename(m_db + "/Trip1.db", m_db + "/Trip1.db.real"));
+    QVERIFY(QFile::link(m_db + "/Trip1.db.real", m_db + "/Trip1.db"));
+    const qsizetype told = m_prompter.messages.size();
+    type("propertyTextLabelComment", "Harbour");
+    QCOMPARE(m_prompter.messages.size(), told + 1);
+    QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), a);
+    QCOMPARE(readAll(m_db + "/Trip1/b.jpg.kiv"), b);
+    QCOMPARE(readAll(m_db + "/Trip1.db.real"), album);
+    QCOMPARE(record("a.jpg")->comment(), QStringLiteral("Seaside"));
+    QCOMPARE(record("b.jpg")->comment(), QStringLiteral("Seaside"));
+    // The album's rows in memory are as on disk: nothing else reads the refused value.
+    QCOMPARE(record("a.jpg")->ownerAlbum()->rowTable().row(0).at(5), QStringLiteral("Seaside"));
+    QCOMPARE(record("a.jpg")->ownerAlbum()->rowTable().row(1).at(5), QStringLiteral("Seaside"));
+    // Writable again: what was typed is still in its field and goes with the next change,
+    // to both pictures.
+    QVERIFY(QFile::remove(m_db + "/Trip1.db"));
+    QVERIFY(QFile::rename(m_db + "/Trip1.db.real", m_db + "/Trip1.db"));
+    type("propertyTextLabelPlace", "Brest");
+    const QByteArray rows = readAll(m_db + "/Trip1.db");
+    QVERIFY2(rows.count("|Harbour|") == 2, rows.constData());
+    for (const char *name : {"a", "b"}) {
+        const QByteArray stored = readAll(m_db + "/Trip1/" + name + ".jpg.kiv");
+        QVERIFY2(stored.contains("place=Brest\r\n") && stored.contains("comment=Harbour\r\n"), name);
+    }
 }
 
 void TestPictures::loveChangeReloadsFavorites()
