@@ -53,6 +53,7 @@ private slots:
 private:
     void start();
     void open(const QString &name);
+    PlayList *album(const QString &name) const;
     int held() const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -116,11 +117,18 @@ void TestLargeAlbum::start()
     m_page = m_window->organiser();
 }
 
+PlayList *TestLargeAlbum::album(const QString &name) const
+{
+    for (PlayList *album : m_page->albumList()->storedAlbums()) {
+        if (album->name() == name)
+            return album;
+    }
+    return nullptr;
+}
+
 void TestLargeAlbum::open(const QString &name)
 {
-    PlayList *found = nullptr;
-    for (PlayList *album : m_page->albumList()->storedAlbums())
-        found = album->name() == name ? album : found;
+    PlayList *found = album(name);
     QVERIFY(found);
     m_page->slot_selectLibrary(found);
     QTRY_VERIFY(!m_page->pictures()->isLoading());
@@ -139,9 +147,7 @@ void TestLargeAlbum::largeAlbumOpensABatchAtATime()
     start();
     auto *progress = m_window->findChild<QProgressBar *>();
     QVERIFY(progress);
-    PlayList *big = nullptr;
-    for (PlayList *album : m_page->albumList()->storedAlbums())
-        big = album->name() == QLatin1String("Big") ? album : big;
+    PlayList *big = album("Big");
     // The click returns with the first records shown and the progress up; the rest
     // come while the window answers.
     m_page->slot_selectLibrary(big);
@@ -247,10 +253,7 @@ void TestLargeAlbum::missingPicturesShareOneBlank()
 void TestLargeAlbum::choosingEveryPictureWhileTheAlbumFillsTakesTheWholeAlbum()
 {
     start();
-    PlayList *big = nullptr;
-    for (PlayList *album : m_page->albumList()->storedAlbums())
-        big = album->name() == QLatin1String("Big") ? album : big;
-    m_page->slot_selectLibrary(big);
+    m_page->slot_selectLibrary(album("Big"));
     thumbsView *view = m_page->photoView();
     QCOMPARE(view->count(), PictureCommands::OpenBatch);
     // Ctrl+A before the rest came: every picture of the album is chosen, and a tag
