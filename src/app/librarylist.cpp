@@ -1,7 +1,5 @@
 #include "librarylist.h"
 
-#include <QElapsedTimer>
-
 #include "dropcopy.h"
 
 #include "cataloguecontext.h"
