@@ -295,6 +295,10 @@ Result make(const QString &picturePath, bool fast)
     QImage picture = reader.read();
     if (picture.isNull())
         return result;
+    // A picture of a few colours (a colour table, one bit a pixel) is scaled in its own
+    // format, which dithers it to its table's colours: it is scaled in full colour.
+    if (picture.colorCount() > 0)
+        picture = picture.convertToFormat(picture.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     result.loaded = true;
     result.pictureSize = upright.isValid() ? upright : picture.size();
 

@@ -148,6 +148,7 @@ private slots:
     void previewIsTurnedAsThePictureIs();
     void previewNotThePicturesIsNotTaken();
     void exifSegmentIsReadWithinItsBounds();
+    void fewColourPicturesKeepTheirColours();
     void loaderTakesPreviewsWithFastThumbsOnly();
 
 private:
@@ -307,6 +308,26 @@ void TestPreview::exifSegmentIsReadWithinItsBounds()
         QByteArray damaged = full;
         damaged[at] = 0x00;
         QCOMPARE(ThumbnailMaker::exifThumbnail(damaged), QByteArray());
+    }
+}
+
+void TestPreview::fewColourPicturesKeepTheirColours()
+{
+    // A one-bit PNG with a colour table (steel blue and white, the blue everywhere): both
+    // thumbnail paths show it steel blue, not dithered to black and white.
+    QImage mono(400, 300, QImage::Format_Mono);
+    mono.setColorTable({QColor(70, 130, 180).rgb(), qRgb(255, 255, 255)});
+    mono.fill(0);
+    const QString path = m_dir.filePath("mono.png");
+    QVERIFY(mono.save(path, "PNG"));
+    for (bool fast : {false, true}) {
+        const ThumbnailMaker::Result made = ThumbnailMaker::make(path, fast);
+        QVERIFY(made.loaded);
+        for (const QPoint &at : {QPoint(49, 36), QPoint(30, 30), QPoint(31, 30), QPoint(60, 45)}) {
+            const QColor seen = made.image.pixelColor(at);
+            QVERIFY2(qAbs(seen.red() - 70) + qAbs(seen.green() - 130) + qAbs(seen.blue() - 180) < 30,
+                     qPrintable(QString("%1 %2").arg(fast).arg(seen.name())));
+        }
     }
 }
 
