@@ -350,6 +350,17 @@ QPixmap thumbsView::userBadgePixmap(int badge)
     return kivPixmap(QLatin1String(kUserBadges[badge]));
 }
 
+QString thumbsView::shownName(const QString &caption, const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(caption) <= width)
+        return caption;
+    // A whole name is shortened in its middle (its start and extension kept); a caption
+    // already cut short has its "..." made one ellipsis, kept when the rest fits.
+    if (caption.endsWith(QLatin1String("...")))
+        return metrics.elidedText(caption.chopped(3) + QChar(0x2026), Qt::ElideRight, width);
+    return metrics.elidedText(caption, Qt::ElideMiddle, width);
+}
+
 void thumbsView::paintCell(QPainter *p, int row, int column)
 {
     p->setClipRect(QRect(0, 0, cellWidth(), cellHeight()));
@@ -368,14 +379,10 @@ void thumbsView::paintCell(QPainter *p, int row, int column)
     auto drawName = [&] {
         const QString caption = item->caption();
         const QFontMetrics metrics = p->fontMetrics();
-        if (metrics.horizontalAdvance(caption) <= nameRect.width()) {
+        if (metrics.horizontalAdvance(caption) <= nameRect.width())
             p->drawText(nameRect, nameFlags, caption);
-            return;
-        }
-        const bool cut = caption.endsWith(QLatin1String("..."));
-        const QString shown = cut ? metrics.elidedText(caption.chopped(3), Qt::ElideRight, nameRect.width())
-                                  : metrics.elidedText(caption, Qt::ElideMiddle, nameRect.width());
-        p->drawText(nameRect, Qt::AlignHCenter, shown);
+        else
+            p->drawText(nameRect, Qt::AlignHCenter, shownName(caption, metrics, nameRect.width()));
     };
     auto drawBadges = [&] {
         for (const Badge &badge : badgesFor(item))

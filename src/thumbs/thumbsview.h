@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFontMetrics>
+
 #include "kivgridview.h"
 
 #include <QDateTime>
@@ -20,6 +22,9 @@ class thumbsView : public KivGridView
     Q_OBJECT
 
 public:
+    // The name drawn under a thumbnail in `width` pixels: the caption, or shortened to one
+    // line when it is wider.
+    static QString shownName(const QString &caption, const QFontMetrics &metrics, int width);
     explicit thumbsView(QWidget *parent = nullptr, const QString &name = QStringLiteral("PhotoView"));
 
     // One element of a cell's badge row: which picture, where.

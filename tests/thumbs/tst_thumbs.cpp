@@ -496,6 +496,20 @@ void TestThumbs::longNamesStayOnOneLine()
     check(1);
     check(3);
     QCOMPARE(grid.at(2)->caption(), QStringLiteral("p.jpg"));
+    // What is drawn: a whole name keeps its start and extension; a caption cut short
+    // keeps one ellipsis at its end, also when the rest fits.
+    const QFontMetrics metrics(grid.view.font());
+    const QString focal = thumbsView::shownName("focal-ubuntukylin.png", metrics, 60);
+    QVERIFY2(focal.startsWith("foc") && focal.endsWith("png") && focal.contains(QChar(0x2026)), qPrintable(focal));
+    const QString caption = KivViewItem::captionFor("a-very-long-name-with-hyphens.jpg");
+    QCOMPARE(caption, QStringLiteral("a-very-long-name-w..."));
+    const int captionWidth = metrics.horizontalAdvance(caption);
+    QCOMPARE(thumbsView::shownName(caption, metrics, captionWidth), caption);
+    const QString near = thumbsView::shownName(caption, metrics, captionWidth - 1);
+    QVERIFY2(near.startsWith("a-very-long-name") && near.endsWith(QChar(0x2026)), qPrintable(near));
+    const QString narrow = thumbsView::shownName(caption, metrics, captionWidth / 2);
+    QVERIFY2(narrow.startsWith("a-ve") && narrow.endsWith(QChar(0x2026)) && !narrow.contains("..."), qPrintable(narrow));
+    QCOMPARE(thumbsView::shownName("p.jpg", metrics, 125), QStringLiteral("p.jpg"));
     QTest::mouseClick(grid.view.viewport(), Qt::LeftButton, {}, grid.centre(0));
     QTest::mouseClick(grid.view.viewport(), Qt::LeftButton, Qt::ControlModifier, grid.centre(1));
     QTRY_COMPARE(grid.selected().size(), 2);
