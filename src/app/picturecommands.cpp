@@ -37,6 +37,7 @@
 #include <algorithm>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QProgressDialog>
 #include <QSaveFile>
 #include <cstdio>
 
@@ -52,6 +53,9 @@ bool takesPictures(const PlayList *album)
     return album && !album->isSmart() && !album->isHeldInMemory() && album->className() != QLatin1String("PlayListGroup")
            && album->className() != QLatin1String("GroupYear");
 }
+
+// From this many pictures a tag change shows its progress (and can be cancelled).
+constexpr qsizetype kProgressFrom = 200;
 
 const QString kPictureFilter = QStringLiteral(
     "All Images (*.jpg *.jpeg *.bmp *.gif *.png *.mng *.xbm *.xpm *.pnm *.tif *.tiff *.webp);;JPG File (*.jpg *.jpeg);;BMP file (*.bmp);;GIF File(*.Gif);;"
@@ -857,8 +861,9 @@ bool PictureCommands::saveRecord(KivViewItem *item)
     return error.isEmpty();
 }
 
-bool PictureCommands::saveRecords(const QList<KivViewItem *> &records)
+bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before)
 {
+    Q_ASSERT(before.size() == records.size());
     QList<const KivViewItem *> written;
     QList<PlayList *> albums;
     QSet<PlayList *> seen;
@@ -880,12 +885,36 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records)
         if (seen.contains(item->ownerAlbum()))
             item->ownerAlbum()->updateRow(item);
     }
-    const QString error = CatalogueSave::propertiesAndAlbums(written, albums, m_page->getDataBase());
-    for (KivViewItem *item : records) {
+    // Thousands of pictures take seconds: a bar shows how far the files are, and Cancel
+    // stops before any is changed.
+    std::unique_ptr<QProgressDialog> bar;
+    CatalogueSave::Progress progress;
+    if (records.size() >= kProgressFrom) {
+        bar = std::make_unique<QProgressDialog>(QStringLiteral("Saving the tags of %L1 pictures...").arg(records.size()),
+                                                QStringLiteral("&Cancel"), 0, int(records.size()), m_page);
+        bar->setObjectName(QStringLiteral("tag progress"));
+        bar->setWindowTitle(QStringLiteral("Vellaro"));
+        bar->setWindowModality(Qt::WindowModal);
+        bar->setMinimumDuration(ProgressDelay);
+        bar->setAutoClose(false);
+        bar->setAutoReset(false);
+        bar->setValue(0);
+        progress = [&bar](qsizetype done, qsizetype) {
+            if (done % 32 == 0)
+                bar->setValue(int(done));
+            return !bar->wasCanceled();
+        };
+    }
+    bool cancelled = false;
+    const QString error = CatalogueSave::propertiesAndAlbums(written, albums, m_page->getDataBase(), progress, &cancelled);
+    bar.reset();
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        KivViewItem *item = records.at(i);
         item->setModified(false);
-        // Nothing was kept: the records and the rows show what is on disk.
-        if (!error.isEmpty()) {
-            item->readProperties();
+        // Nothing was kept: the records and the rows show what they showed before (a
+        // picture never tagged has no property file to read it back from).
+        if (!error.isEmpty() || cancelled) {
+            item->setTagLines(before.at(i));
             if (seen.contains(item->ownerAlbum()))
                 item->ownerAlbum()->updateRow(item);
         }
@@ -897,11 +926,11 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records)
     view()->viewport()->update();
     QGuiApplication::restoreOverrideCursor();
     m_page->reportSaveError(error);
-    if (error.isEmpty()) {
+    if (error.isEmpty() && !cancelled) {
         for (const KivViewItem *item : records)
             m_page->tagsChanged(*item);
     }
-    return error.isEmpty();
+    return error.isEmpty() && !cancelled;
 }
 
 void PictureCommands::changeLove(int delta)

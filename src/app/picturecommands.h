@@ -71,8 +71,10 @@ public:
     // album file and the library index.
     bool saveRecord(KivViewItem *item);
     // Many pictures changed at once: every property file, then each album and the index
-    // once, all or nothing. On failure every record and row reads what is on disk again.
-    bool saveRecords(const QList<KivViewItem *> &records);
+    // once, all or nothing. A long change shows its progress and can be cancelled. On
+    // failure or cancel every record (and its row) takes back its property lines of
+    // `before`, as they were ahead of the change.
+    bool saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before);
     bool hasCopy() const { return !m_copiedFile.isEmpty(); }
     // While the program itself puts a copied picture on the clipboard.
     bool isSettingClipboard() const { return m_settingClipboard; }
@@ -125,6 +127,8 @@ public:
     static constexpr int LoadAround = 500;
     // Thumbnails a large album holds at most (about 29 KB each) beyond those in reach.
     static constexpr int MaxHeld = 2000;
+    // Milliseconds a tag change of many pictures runs before its progress shows.
+    static inline int ProgressDelay = 500;
 
 private:
     QList<KivViewItem *> m_waiting;  // loader job i fills m_waiting[i]

@@ -199,11 +199,14 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
         saved.textChanged = saved.textChanged || text.field->isModified();
     }
     saved.loveChanged = ui->favoriteswid->isChanged();
+    QList<QStringList> before;  // of several, what each showed ahead of the change
     for (KivViewItem *record : targets) {
         // A tray picture may be a record of an album shown earlier: what is on disk is
         // what the unchanged values must keep.
-        if (several)
+        if (several) {
             record->readProperties();
+            before << record->tagLines();
+        }
         for (const Text &text : texts) {
             if (!several || text.field->isModified())
                 text.apply(record, text.field->text());
@@ -224,7 +227,7 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
         saved.written = written ? 1 : 0;
     }
     // Several pictures are written together: all of them, or none (told once).
-    if (several && m_page->pictures()->saveRecords(targets))
+    if (several && m_page->pictures()->saveRecords(targets, before))
         saved.written = int(targets.size());
     return saved;
 }

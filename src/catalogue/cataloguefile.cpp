@@ -1,4 +1,5 @@
 #include "cataloguefile.h"
+#include "cataloguebatch.h"
 #include <unistd.h>
 #include <sys/stat.h>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -174,8 +176,108 @@ QString unfinishedSuffix()
 namespace {
 
 bool write(const QString &path, const QByteArray &bytes, bool durable);
+thread_local Batch *t_batch = nullptr;
 
 } // namespace
+
+struct BatchWriter
+{
+    // The batch the durable writes of this thread are staged into, if any.
+    static Batch *current() { return t_batch; }
+    // A file staged twice in one batch is renamed once, in its newest version (the
+    // second staging replaced the first under the same name).
+    static void add(Batch *batch, const QByteArray &folder, const QByteArray &staged, const QByteArray &name)
+    {
+        const QByteArray path = folder + '/' + name;
+        if (batch->m_paths.contains(path))
+            return;
+        batch->m_paths.insert(path);
+        batch->m_staged.push_back({folder, staged, name});
+    }
+};
+
+Batch::Batch()
+{
+    Q_ASSERT(!t_batch);
+    // A sweep begun in the middle of the batch would take its staged files for
+    // left-overs: it is done with before the first is staged.
+    waitForSweep();
+    t_batch = this;
+}
+
+Batch::~Batch()
+{
+    if (m_open) {
+        removeStaged(0);
+        t_batch = nullptr;
+    }
+}
+
+void Batch::removeStaged(std::size_t from)
+{
+    for (std::size_t i = from; i < m_staged.size(); ++i) {
+        const Staged &file = m_staged[i];
+        ::unlink((file.folder + '/' + file.staged).constData());
+    }
+}
+
+bool Batch::commit()
+{
+    m_open = false;
+    t_batch = nullptr;
+    t_lastWriteError.clear();
+    // Each folder once, in the order its first file was staged.
+    std::vector<std::pair<QByteArray, int>> folders;
+    auto folderOf = [&folders](const QByteArray &folder) {
+        for (const auto &[name, fd] : folders) {
+            if (name == folder)
+                return fd;
+        }
+        const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0)
+            folders.emplace_back(folder, fd);
+        return fd;
+    };
+    auto fail = [this, &folders](std::size_t from, int error) {
+        removeStaged(from);
+        for (const auto &folder : folders)
+            ::close(folder.second);
+        t_lastWriteError = systemError(error);
+        return false;
+    };
+    std::vector<int> dirs;
+    dirs.reserve(m_staged.size());
+    for (const Staged &file : m_staged) {
+        const int fd = folderOf(file.folder);
+        if (fd < 0)
+            return fail(0, errno);
+        dirs.push_back(fd);
+    }
+    // Every staged file reaches the disk before any is renamed: a power cut then leaves
+    // each file old or new. One flush a file system.
+    std::vector<dev_t> flushed;
+    for (const auto &folder : folders) {
+        struct stat info;
+        if (::fstat(folder.second, &info) != 0)
+            return fail(0, errno);
+        if (std::find(flushed.begin(), flushed.end(), info.st_dev) != flushed.end())
+            continue;
+        if (::syncfs(folder.second) != 0)
+            return fail(0, errno);
+        flushed.push_back(info.st_dev);
+    }
+    for (std::size_t i = 0; i < m_staged.size(); ++i) {
+        const Staged &file = m_staged[i];
+        if (::renameat(dirs[i], file.staged.constData(), dirs[i], file.name.constData()) != 0)
+            return fail(i, errno);
+    }
+    // The new names survive a power cut too.
+    for (const auto &folder : folders) {
+        ::fsync(folder.second);
+        ::close(folder.second);
+    }
+    return true;
+}
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
@@ -250,9 +352,11 @@ bool write(const QString &path, const QByteArray &bytes, bool durable)
         ::close(dir);
         return fail(systemError(error));
     };
+    // In a batch the file is flushed and renamed with the others, at its commit.
+    Batch *const batch = durable ? BatchWriter::current() : nullptr;
     if (mode != 0 && ::fchmod(fd, mode) != 0)
         return abandon(errno);
-    if (!writeAll(fd, bytes) || (durable && ::fsync(fd) != 0))
+    if (!writeAll(fd, bytes) || (durable && !batch && ::fsync(fd) != 0))
         return abandon(errno);
     if (unnamed) {
         ::unlinkat(dir, staged.constData(), 0);
@@ -261,6 +365,11 @@ bool write(const QString &path, const QByteArray &bytes, bool durable)
             return abandon(errno);
     }
     ::close(fd);
+    if (batch) {
+        ::close(dir);
+        BatchWriter::add(batch, folder, staged, name);
+        return true;
+    }
     if (::renameat(dir, staged.constData(), dir, name.constData()) != 0) {
         const int error = errno;
         ::unlinkat(dir, staged.constData(), 0);

@@ -1,11 +1,13 @@
 #include "cataloguesave.h"
 
 #include "cataloguefile.h"
+#include "cataloguebatch.h"
 #include "kivviewitem.h"
 #include "libraryindex.h"
 #include "playlist.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace CatalogueSave {
@@ -62,23 +64,46 @@ QString albumAndIndex(PlayList *album, LibraryIndex *library)
 }
 
 QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
-                            LibraryIndex *library)
+                            LibraryIndex *library, const Progress &progress, bool *cancelled)
 {
+    if (cancelled)
+        *cancelled = false;
     if (library && library->isDamaged())
         return message(indexFailure(library));
     std::vector<std::unique_ptr<CatalogueFile::Snapshot>> written;
     auto undo = [&written] {
+        // Thousands of files are put back as they were written: in one batch.
+        std::optional<CatalogueFile::Batch> batch;
+        if (written.size() > 1)
+            batch.emplace();
         for (auto it = written.rbegin(); it != written.rend(); ++it)
             (*it)->restore();
+        if (batch)
+            batch->commit();
     };
+    // Several property files are staged, flushed together and renamed: a failure or a
+    // cancel before the renames leaves every one as it was.
+    std::optional<CatalogueFile::Batch> batch;
+    if (records.size() > 1)
+        batch.emplace();
     for (const KivViewItem *record : records) {
         auto snapshot = std::make_unique<CatalogueFile::Snapshot>(record->propertyFilePath());
-        if (!record->writeProperties()) {
-            undo();
+        if (!record->writeProperties())
             return message(QStringLiteral("The property file %1 could not be written (%2).")
                                .arg(record->propertyFilePath(), CatalogueFile::lastWriteError()));
-        }
         written.push_back(std::move(snapshot));
+        if (batch && progress && !progress(qsizetype(written.size()), records.size())) {
+            if (cancelled)
+                *cancelled = true;
+            return {};
+        }
+    }
+    if (batch && !batch->commit()) {
+        const QString why = CatalogueFile::lastWriteError();
+        undo();
+        return message(QStringLiteral("The property files of %1 pictures could not be written (%2).")
+                           .arg(records.size())
+                           .arg(why));
     }
     QList<PlayList *> saved;
     for (PlayList *album : albums) {

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class KivViewItem;
 class LibraryIndex;
 class PlayList;
@@ -18,11 +20,18 @@ namespace CatalogueSave {
 // writes it again. A damaged index refuses at once: nothing is written.
 QString albumAndIndex(PlayList *album, LibraryIndex *library);
 
+// Told after each property file of a long change is staged (done of total); false
+// cancels the change before anything is written.
+using Progress = std::function<bool(qsizetype done, qsizetype total)>;
+
 // The property files of `records`, then the rows of `albums` (already updated by the
 // caller) and the library index. When an album cannot be written, the property files
 // and the albums written before it are put back. A damaged index refuses at once.
+// Several property files are written as one batch (CatalogueFile::Batch): a failure
+// while they are staged, or a cancel through `progress`, changes no file; a cancel
+// returns an empty text and sets *cancelled.
 QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
-                            LibraryIndex *library);
+                            LibraryIndex *library, const Progress &progress = {}, bool *cancelled = nullptr);
 
 // Why the library index could not be written (damaged, or the write's own reason).
 QString indexFailure(const LibraryIndex *library);

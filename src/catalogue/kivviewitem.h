@@ -147,6 +147,11 @@ public:
     bool isCopied() const { return m_copied; }
     void setCopied(bool copied) { m_copied = copied; }
 
+    // What the property file keeps, as its lines: to take a record back to how it was
+    // before a change that was not saved.
+    QStringList tagLines() const { return propertyLines(); }
+    void setTagLines(const QStringList &lines) { applyPropertyLines(lines); }
+
 protected:
     // The property file's lines, in their fixed order; subclasses add their own.
     virtual QStringList propertyLines() const;

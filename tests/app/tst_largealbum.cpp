@@ -17,6 +17,8 @@
 
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -24,6 +26,7 @@
 
 #include "scriptedprompter.h"
 #include "testfiles.h"
+#include "widgetactions.h"
 
 namespace {
 
@@ -49,6 +52,7 @@ private slots:
     void choosingEveryPictureOfASearchTakesEachPictureOnce();
     void choosingEveryPictureWhileTheAlbumFillsTakesTheWholeAlbum();
     void picturesChosenFarFromSightAreMailedWithTheirThumbnails();
+    void tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll();
 
 private:
     void start();
@@ -291,6 +295,73 @@ void TestLargeAlbum::choosingEveryPictureOfASearchTakesEachPictureOnce()
     QCOMPARE(names, (QStringList{"IMG_0000.jpg", "IMG_0001.jpg", "own.jpg"}));
     QCOMPARE(m_page->tray()->currentRow(), 2);
     QCOMPARE(m_page->tray()->numRows(), 3);
+}
+
+void TestLargeAlbum::tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll()
+{
+    start();
+    open("Big");
+    thumbsView *view = m_page->photoView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m_page->tray()->count(), BigCount);
+    const QByteArray rows = readAll(m_db + "/Big1.db");
+    const QDir folder(m_db + "/Big1");
+    auto files = [&folder](const char *pattern) { return folder.entryList({pattern}, QDir::Files | QDir::System).size(); };
+    auto *comment = m_page->findChild<propertyTextLabel *>("propertyTextLabelComment");
+
+    // Cancelled while the files are staged: no picture is changed, on disk or on
+    // screen, nothing is left behind, and what was typed stays in its field.
+    const int delay = PictureCommands::ProgressDelay;
+    PictureCommands::ProgressDelay = 0;
+    bool pressed = false;
+    QTimer cancel;
+    connect(&cancel, &QTimer::timeout, this, [&] {
+        auto *bar = m_window->findChild<QProgressDialog *>("tag progress");
+        if (pressed || !bar || !bar->isVisible())
+            return;
+        pressed = true;
+        QTest::mouseClick(bar->findChild<QPushButton *>(), Qt::LeftButton);
+    });
+    cancel.start(0);
+    typeInto(m_page, "propertyTextLabelComment", "Harbour");
+    cancel.stop();
+    PictureCommands::ProgressDelay = delay;
+    QVERIFY(pressed);
+    QVERIFY(!m_window->findChild<QProgressDialog *>("tag progress"));
+    QCOMPARE(files("*.kiv"), 0);
+    QCOMPARE(files("*.vellaro-new"), 0);
+    QCOMPARE(readAll(m_db + "/Big1.db"), rows);
+    QCOMPARE(view->items().at(0)->comment().trimmed(), QString());
+    QCOMPARE(view->items().at(BigCount - 1)->comment().trimmed(), QString());
+    QVERIFY(m_prompter.messages.isEmpty());
+    QCOMPARE(comment->text(), QStringLiteral("Harbour"));
+
+    // One property file half way cannot be written (a link stands in its place): the
+    // user is told once and none of the others is changed either.
+    const QString outside = m_dir->filePath("outside.kiv");
+    writeFile(outside, "kept\r\n");
+    QVERIFY(QFile::link(outside, m_db + "/Big1/" + nameOf(BigCount / 2) + ".kiv"));
+    typeInto(m_page, "propertyTextLabelComment", "Lighthouse");
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(files("*.kiv"), 1);
+    QCOMPARE(files("*.vellaro-new"), 0);
+    QCOMPARE(readAll(outside), QByteArray("kept\r\n"));
+    QCOMPARE(readAll(m_db + "/Big1.db"), rows);
+    QCOMPARE(view->items().at(0)->comment().trimmed(), QString());
+
+    // Writable again: every picture gets the comment, in its file and its row.
+    QVERIFY(QFile::remove(m_db + "/Big1/" + nameOf(BigCount / 2) + ".kiv"));
+    typeInto(m_page, "propertyTextLabelComment", "Harbour");
+    QCOMPARE(m_prompter.messages.size(), 1);
+    QCOMPARE(files("*.kiv"), BigCount);
+    QCOMPARE(files("*.vellaro-new"), 0);
+    for (int i : {0, 1, BigCount / 2, BigCount - 1}) {
+        const QByteArray stored = readAll(m_db + "/Big1/" + nameOf(i) + ".kiv");
+        QVERIFY2(stored.contains("comment=Harbour\r\n"), qPrintable(nameOf(i)));
+    }
+    QCOMPARE(readAll(m_db + "/Big1.db").count("|Harbour|"), BigCount);
+    QCOMPARE(view->items().at(BigCount - 1)->comment(), QStringLiteral("Harbour"));
 }
 
 QTEST_MAIN(TestLargeAlbum)

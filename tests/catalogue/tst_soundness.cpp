@@ -3,6 +3,7 @@
 #include "albumadd.h"
 #include "catalogueloader.h"
 #include "cataloguecontext.h"
+#include "cataloguebatch.h"
 #include "cataloguefile.h"
 #include "cataloguesave.h"
 #include "cataloguetext.h"
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void picturesThatCannotBeDecodedAreRefused();
     void barsInPropertyFilesKeepRowsWhole();
     void failedWritesAreUndone();
+    void batchesChangeEveryFileOrNone();
     void fullDiskAddIsNotAdded();
     void damagedAlbumFiles_data();
     void damagedAlbumFiles();
@@ -513,6 +515,80 @@ void TestSoundness::barsInPropertyFilesKeepRowsWhole()
     // The property file is left as it was, and the picture is shown with its own title.
     QCOMPARE(readAll(back->albumFolder() + "/a.jpg.kiv"), properties);
     QCOMPARE(back->recordAt(0)->title(), QStringLiteral("Dad | Mum"));
+}
+
+void TestSoundness::batchesChangeEveryFileOrNone()
+{
+    const QString folder = m_context.folder;
+    const QStringList names{"a.kiv", "b.kiv", "c.kiv"};
+    auto put = [&](const QByteArray &text) {
+        for (const QString &name : names)
+            writeFile(folder + '/' + name, text + ' ' + name.toUtf8());
+    };
+    auto contents = [&] {
+        QList<QByteArray> all;
+        for (const QString &name : names)
+            all << readAll(folder + '/' + name);
+        return all;
+    };
+    auto leftOvers = [&] { return QDir(folder).entryList({"*.vellaro-new"}, QDir::Files | QDir::Hidden).size(); };
+    put("old");
+    const QList<QByteArray> old = contents();
+
+    // Dropped before its commit: every file stays as it was, nothing staged is left.
+    {
+        CatalogueFile::Batch batch;
+        for (const QString &name : names)
+            QVERIFY(CatalogueFile::writeBytes(folder + '/' + name, "new"));
+        QCOMPARE(batch.size(), 3);
+        QCOMPARE(contents(), old);
+    }
+    QCOMPARE(contents(), old);
+    QCOMPARE(leftOvers(), 0);
+
+    // A file written twice in one batch keeps its second version; after the commit,
+    // writes are written at once again.
+    {
+        CatalogueFile::Batch batch;
+        QVERIFY(CatalogueFile::writeBytes(folder + "/a.kiv", "first"));
+        QVERIFY(CatalogueFile::writeBytes(folder + "/a.kiv", "second"));
+        QVERIFY(CatalogueFile::writeLines(folder + "/b.kiv", {"line"}));
+        QCOMPARE(batch.size(), 2);
+        QVERIFY(batch.commit());
+        QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("second"));
+        QCOMPARE(readAll(folder + "/b.kiv"), QByteArray("line\r\n"));
+        QCOMPARE(leftOvers(), 0);
+        QVERIFY(CatalogueFile::writeBytes(folder + "/c.kiv", "direct"));
+        QCOMPARE(readAll(folder + "/c.kiv"), QByteArray("direct"));
+    }
+
+    // The disk fills while staging: the caller drops the batch, no file has changed.
+    put("old");
+    {
+        CatalogueFile::Batch batch;
+        QVERIFY(CatalogueFile::writeBytes(folder + "/a.kiv", "new"));
+        FullDisk full(4);
+        QVERIFY(!CatalogueFile::writeBytes(folder + "/b.kiv", "longer than four bytes"));
+        QVERIFY(!CatalogueFile::lastWriteError().isEmpty());
+    }
+    QCOMPARE(contents(), old);
+    QCOMPARE(leftOvers(), 0);
+
+    // A rename fails at the commit (a folder took a file's place meanwhile): the
+    // commit says so, each file is whole, and nothing staged is left.
+    {
+        CatalogueFile::Batch batch;
+        for (const QString &name : names)
+            QVERIFY(CatalogueFile::writeBytes(folder + '/' + name, "new " + name.toUtf8()));
+        QVERIFY(QFile::remove(folder + "/b.kiv"));
+        QVERIFY(QDir().mkpath(folder + "/b.kiv/inside"));
+        QVERIFY(!batch.commit());
+        QVERIFY(!CatalogueFile::lastWriteError().isEmpty());
+    }
+    QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("new a.kiv"));
+    QVERIFY(QFileInfo(folder + "/b.kiv/inside").isDir());
+    QCOMPARE(readAll(folder + "/c.kiv"), old.at(2));
+    QCOMPARE(leftOvers(), 0);
 }
 
 void TestSoundness::failedWritesAreUndone()

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSet>
+
+#include <vector>
+
+namespace CatalogueFile {
+
+// Many files written as one change (the tags of thousands of pictures). While a Batch
+// is open on its thread, each durable write (writeLines, writeBytes) is staged beside
+// its file under the unfinished name and not flushed alone; commit() flushes the file
+// system once, renames every staged file over its file, then flushes their folders:
+// two flushes for the whole batch instead of two a file. A batch closed without
+// commit() removes what it staged and leaves every file as it was. Batches do not nest.
+class Batch
+{
+public:
+    Batch();
+    ~Batch();
+    Batch(const Batch &) = delete;
+    Batch &operator=(const Batch &) = delete;
+    // False when the flush or a rename failed (lastWriteError() tells why): what was
+    // staged and not yet renamed is removed, so each file is old or new, never half.
+    // The batch is closed either way: later writes are written one by one.
+    bool commit();
+    // Files staged so far.
+    qsizetype size() const { return qsizetype(m_staged.size()); }
+
+private:
+    friend struct BatchWriter;
+    struct Staged
+    {
+        QByteArray folder;
+        QByteArray staged;
+        QByteArray name;
+    };
+    void removeStaged(std::size_t from);
+    std::vector<Staged> m_staged;
+    QSet<QByteArray> m_paths;
+    bool m_open = true;
+};
+
+} // namespace CatalogueFile
