@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTreeWidget>
 
 namespace {
 
@@ -50,6 +51,19 @@ void PlayList::init()
         m_group = above->text(1);
     setBackgroundColour(m_background);
     setTextColour(m_text);
+}
+
+bool PlayList::operator<(const QTreeWidgetItem &other) const
+{
+    const QTreeWidget *view = treeWidget();
+    const int column = view ? view->sortColumn() : 0;
+    const auto *album = dynamic_cast<const PlayList *>(&other);
+    if (!album || isSmart() || album->isSmart() || text(column) != other.text(column))
+        return QTreeWidgetItem::operator<(other);
+    // "dd.MM.yyyy.hh.mm.ss.zzz": the last twelve characters are the time of day.
+    const QString mine = kivDir(), theirs = album->kivDir();
+    const int byTime = QStringView(mine).right(12).compare(QStringView(theirs).right(12));
+    return byTime != 0 ? byTime < 0 : mine < theirs;
 }
 
 QString PlayList::idFor(const QString &name, const QDateTime &created)

@@ -52,6 +52,11 @@ public:
     PlayList(QTreeWidget *view, QTreeWidgetItem *after);
     ~PlayList() override;
 
+    // The list's order. Stored albums of one day (the year view sorts by date) stand
+    // newest first, by the time of day their ids end in: the same order after every
+    // start, whatever order they were loaded or made in.
+    bool operator<(const QTreeWidgetItem &other) const override;
+
     // The id format: name followed by "dd.MM.yyyy.hh.mm.ss.zzz".
     static QString idFor(const QString &name, const QDateTime &created);
 

@@ -65,6 +65,7 @@ private Q_SLOTS:
     void titleWave();
     void titleEditing();
     void newAlbumAndGroup();
+    void sameDayAlbumsKeepTheirOrderAfterARestart();
     void newDynamicAlbum();
     void removeAlbum();
     void albumMenuActsOnTheAlbumClicked();
@@ -309,6 +310,40 @@ void TestOrganiser::yearViewAndOwnOrder()
     m_page->slot_selectLibrary(album("pics"));
     m_page->RemoveRollLibrary();
     QCOMPARE(topTexts().mid(5), (QStringList{"2003", "Trip", "Party"}));
+}
+
+void TestOrganiser::sameDayAlbumsKeepTheirOrderAfterARestart()
+{
+    start();
+    auto order = [this] {
+        QStringList names;
+        libraryList *list = m_page->albumList();
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QString name = list->topLevelItem(i)->text(1);
+            if (name.startsWith(QLatin1String("Day ")))
+                names << name;
+        }
+        return names;
+    };
+    // Three albums made today, each while an older album is open: the newest stands first.
+    for (const char *name : {"Day one", "Day two", "Day three"}) {
+        m_page->slot_selectLibrary(album("Trip"));
+        m_prompter.onExec = [name](QDialog *dialog) {
+            dialog->findChild<QLineEdit *>("lineEditName")->setText(QString::fromLatin1(name));
+        };
+        m_prompter.dialogResults << QDialog::Accepted;
+        m_page->AddPlaylist();
+        QTest::qWait(3);  // made at different milliseconds
+    }
+    const QStringList newestFirst{"Day three", "Day two", "Day one"};
+    QCOMPARE(order(), newestFirst);
+    // The same order after the next start, and after going through the own order.
+    m_fixture.reset();
+    start();
+    QCOMPARE(order(), newestFirst);
+    m_page->setViewByManuel();
+    m_page->setViewBy();
+    QCOMPARE(order(), newestFirst);
 }
 
 void TestOrganiser::sortKeys()
