@@ -160,7 +160,7 @@ Result addFiles(PlayList *album, const QStringList &paths, bool fastThumbs, Prom
         return result;
     LibraryIndex *library = album->context() ? album->context()->library : nullptr;
     result.saveError = tagged.isEmpty() ? CatalogueSave::albumAndIndex(album, library)
-                                        : CatalogueSave::propertiesAndAlbums(tagged, {album}, library);
+                                        : CatalogueSave::albumThenProperties(album, tagged, library);
     if (!result.saveError.isEmpty()) {
         // Nothing was stored: the album goes back to the rows it had, and the pictures
         // are not shown as added.

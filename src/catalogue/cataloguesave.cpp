@@ -133,4 +133,22 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
     return {};
 }
 
+QString albumThenProperties(PlayList *album, const QList<const KivViewItem *> &records, LibraryIndex *library)
+{
+    const CatalogueFile::Snapshot albumBefore(album->storedFilePath());
+    std::optional<CatalogueFile::Snapshot> indexBefore;
+    if (library)
+        indexBefore.emplace(library->filePath());
+    if (const QString error = albumAndIndex(album, library); !error.isEmpty())
+        return error;
+    if (const QString error = propertiesAndAlbums(records, {}, nullptr); !error.isEmpty()) {
+        albumBefore.restore();
+        if (indexBefore)
+            indexBefore->restore();
+        album->setDirty(true);
+        return error;
+    }
+    return {};
+}
+
 } // namespace CatalogueSave

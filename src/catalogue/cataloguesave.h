@@ -33,6 +33,13 @@ using Progress = std::function<bool(qsizetype done, qsizetype total)>;
 QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
                             LibraryIndex *library, const Progress &progress = {}, bool *cancelled = nullptr);
 
+// Pictures just added to `album` with tags of their own (read from the pictures): the
+// album file and the index first, then the property files. A kill between leaves the
+// pictures in the album with the tags their rows hold and no property file, which is a
+// whole catalogue; the property files first would belong to no picture of the album.
+// When the property files cannot be written, the album file and the index are put back.
+QString albumThenProperties(PlayList *album, const QList<const KivViewItem *> &records, LibraryIndex *library);
+
 // Why the library index could not be written (damaged, or the write's own reason).
 QString indexFailure(const LibraryIndex *library);
 

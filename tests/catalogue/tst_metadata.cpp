@@ -181,6 +181,25 @@ void TestMetadata::addReadsThePicturesTags()
     QCOMPARE(other.rowTable().fieldText(0, AlbumRows::Title).trimmed(), QString());
     QCOMPARE(other.rowTable().fieldText(0, AlbumRows::Love), QStringLiteral("1"));
     QVERIFY(prompter.messages.isEmpty());
+
+    // The property files go after the album's file (a kill between leaves no property
+    // file of a picture the album lacks); when they cannot be written, the album's file
+    // is put back and the pictures are not added.
+    m_context.readTagsOnAdd = true;
+    const QString second = makePicture(folder + "/second.jpg");
+    QVERIFY(exiftool({"-q", "-overwrite_original", "-XMP-dc:Title=Harbour", "-XMP-photoshop:City=Brest", second}));
+    const QByteArray albumBefore = readAll(album.storedFilePath());
+    QVERIFY(QDir().mkpath(album.albumFolder() + "/second.jpg.kiv"));
+    const AlbumAdd::Result refused = AlbumAdd::addFiles(&album, {second}, true, prompter);
+    QVERIFY(!refused.saveError.isEmpty());
+    QVERIFY(refused.added.empty());
+    QCOMPARE(readAll(album.storedFilePath()), albumBefore);
+    QCOMPARE(album.rowCount(), 3);
+    QVERIFY(QFileInfo(album.albumFolder() + "/second.jpg.kiv").isDir());
+    QVERIFY(QDir().rmdir(album.albumFolder() + "/second.jpg.kiv"));
+    QCOMPARE(int(AlbumAdd::addFiles(&album, {second}, true, prompter).added.size()), 1);
+    QVERIFY(readAll(album.storedFilePath()).contains("|Harbour|"));
+    QVERIFY(readAll(album.albumFolder() + "/second.jpg.kiv").contains("Brest"));
 }
 
 void TestMetadata::sidecarComesFirst()

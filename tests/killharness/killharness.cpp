@@ -1,5 +1,6 @@
 // The kill harness: runs the writing commands of vellaro-cli (new albums, adds, sets,
-// removals of albums, renames of pictures) against a generated catalogue and kills
+// removals of albums, renames of pictures, imports of every picture's tags from its
+// sidecar, which write their property files as one batch) against a generated catalogue and kills
 // them with SIGKILL at random moments. After every kill:
 //  - every catalogue file is its old version or a whole new one (never empty, never
 //    cut), and no temporary file is left beside one;
@@ -53,6 +54,19 @@ QTextStream out(stdout);
 QString nameOf(const QString &id)
 {
     return id.size() > 23 ? id.left(id.size() - 23) : id;
+}
+
+// An XMP sidecar giving a picture `title` and `rating` (its love), as a camera or
+// another organiser leaves one beside a picture.
+bool writeSidecar(const QString &path, const QString &title, int rating)
+{
+    QFile file(path);
+    const QByteArray xml = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                           "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+                           "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Rating=\""
+                           + QByteArray::number(rating) + "\"><dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">"
+                           + title.toUtf8() + "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta>\n";
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(xml) == xml.size();
 }
 
 struct Run
@@ -245,8 +259,13 @@ bool Harness::setUp()
         if (cli({"add", m_albums.at(i % 3), m_pictures.at(i)}).code != 0)
             return false;
     }
+    for (const QString &picture : std::as_const(m_pictures)) {
+        if (!writeSidecar(picture + ".xmp", QStringLiteral("Start"), 2))
+            return false;
+    }
     // How long each kind of command holds the lock: its kills fall within that time.
     const QList<QStringList> samples{{"set", "Alpha", "p00.jpg", "title=Start"},
+                                     {"import-metadata", "Gamma", "--overwrite"},
                                      {"add", "Beta", m_pictures.at(0), m_pictures.at(1)},
                                      {"new-album", "Warmup"},
                                      {"remove-album", "Warmup"},
@@ -358,6 +377,7 @@ bool Harness::oneKill(int n)
     QStringList args;
     QString changedKey;  // the picture whose tags the command changes
     QString newTags;
+    QString importedTitle;  // an import's new title, for every picture of the album
     QString album = m_albums.at(int(m_random.bounded(m_albums.size())));
     const int pick = int(m_random.bounded(100));
     QString kind;
@@ -389,7 +409,17 @@ bool Harness::oneKill(int n)
         args = QStringList{"add", album};
         for (int i = 0; i < 3; ++i)
             args << m_pictures.at(int(m_random.bounded(m_pictures.size())));
-    } else if (pick < 90 || m_albums.size() <= 3) {
+    } else if (pick < 85) {
+        // Every picture of the album takes its sidecar's new title and love: many
+        // property files staged, flushed and renamed together, then the album once.
+        kind = QStringLiteral("import-metadata");
+        importedTitle = QStringLiteral("I%1").arg(n);
+        for (const QString &picture : std::as_const(m_pictures)) {
+            if (!writeSidecar(picture + ".xmp", importedTitle, 1 + n % 5))
+                return fail(n, QStringLiteral("a sidecar could not be written"), QString());
+        }
+        args = QStringList{"import-metadata", album, "--overwrite"};
+    } else if (pick < 95 || m_albums.size() <= 3) {
         kind = QStringLiteral("new-album");
         args = QStringList{"new-album", QStringLiteral("Made%1").arg(++m_made)};
     } else {
@@ -478,7 +508,10 @@ bool Harness::oneKill(int n)
         const QString now = tagsAfter.value(key);
         const bool target = !changedKey.isEmpty() && it.key().section('|', 1) == changedKey
                             && nameOf(it.key().section('|', 0, 0)) == album;
-        if (now != it.value() && !(target && now == newTags))
+        // An import changes each picture of its album whole (title and love), or not.
+        const bool imported = !importedTitle.isEmpty() && nameOf(it.key().section('|', 0, 0)) == album
+                              && now.section('|', 0, 0) == importedTitle;
+        if (now != it.value() && !(target && now == newTags) && !imported)
             return fail(n, QStringLiteral("the tags of %1 went from %2 to %3").arg(it.key(), it.value(), now), command);
     }
     return true;
