@@ -1,6 +1,7 @@
 // The locator from the organiser page: starting and stopping the search for picture
 // folders, its dialog, and the albums made of the folders it finds.
 #include "ambriomainwindow.h"
+#include "cataloguesave.h"
 
 #include "albumcommands.h"
 #include "locator.h"
@@ -73,8 +74,10 @@ void AmbrioMainWindow::MediaDetectorAdd(const QString &folder)
 
 void AmbrioMainWindow::addFoundFolders()
 {
-    // Not again while a message about the last ones waits for the user.
-    if (m_addingFound)
+    // Not again while a message about the last ones waits for the user, nor in the
+    // middle of another change (a batch of tags whose progress shows): the timer comes
+    // back.
+    if (m_addingFound || CatalogueSave::changeRunning())
         return;
     if (m_foundFolders.isEmpty() || m_closed) {
         m_foundTimer->stop();

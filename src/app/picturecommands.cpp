@@ -490,6 +490,11 @@ void PictureCommands::storeTagged()
 {
     if (m_tagged.isEmpty() || !m_open)
         return;
+    // Not in the middle of another change (a batch of tags whose progress shows).
+    if (CatalogueSave::changeRunning()) {
+        QTimer::singleShot(100, this, &PictureCommands::storeTagged);
+        return;
+    }
     const QList<const KivViewItem *> records(m_tagged.cbegin(), m_tagged.cend());
     m_tagged.clear();
     for (const KivViewItem *record : records) {
@@ -871,6 +876,8 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
         PlayList *album = item->ownerAlbum();
         if (album && album->isHeldInMemory()) {
             m_page->prompter()->information(m_page, heldPictureMessage());
+            for (qsizetype i = 0; i < records.size(); ++i)
+                records.at(i)->setTagLines(before.at(i));
             return false;
         }
         written << item;
@@ -894,7 +901,8 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
                                                 QStringLiteral("&Cancel"), 0, int(records.size()), m_page);
         bar->setObjectName(QStringLiteral("tag progress"));
         bar->setWindowTitle(QStringLiteral("Vellaro"));
-        bar->setWindowModality(Qt::WindowModal);
+        // Nothing else of the program takes input meanwhile, in any of its windows.
+        bar->setWindowModality(Qt::ApplicationModal);
         bar->setMinimumDuration(ProgressDelay);
         bar->setAutoClose(false);
         bar->setAutoReset(false);
@@ -911,10 +919,14 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
     for (qsizetype i = 0; i < records.size(); ++i) {
         KivViewItem *item = records.at(i);
         item->setModified(false);
-        // Nothing was kept: the records and the rows show what they showed before (a
-        // picture never tagged has no property file to read it back from).
+        // Nothing was kept: the records and the rows show what is on disk, or, for a
+        // picture never tagged (no property file), what they showed before.
         if (!error.isEmpty() || cancelled) {
-            item->setTagLines(before.at(i));
+            const bool stored = QFileInfo::exists(item->propertyReadPath());
+            if (stored)
+                item->readProperties();
+            if (!stored || !item->propertiesDamage().isEmpty())
+                item->setTagLines(before.at(i));
             if (seen.contains(item->ownerAlbum()))
                 item->ownerAlbum()->updateRow(item);
         }

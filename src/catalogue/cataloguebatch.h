@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QSet>
+#include <QStringList>
 
 #include <vector>
 
@@ -26,6 +27,24 @@ public:
     bool commit();
     // Files staged so far.
     qsizetype size() const { return qsizetype(m_staged.size()); }
+    // The files a failed commit renamed before it stopped: those that hold their new
+    // version (every other one is as it was).
+    QStringList renamed() const;
+
+    // While a Pause lives, this thread's writes are not staged into its batch: for a
+    // batch that lets the window answer (its progress, its Cancel) between two files,
+    // so that whatever else runs meanwhile is written as it would be otherwise.
+    class Pause
+    {
+    public:
+        Pause();
+        ~Pause();
+        Pause(const Pause &) = delete;
+        Pause &operator=(const Pause &) = delete;
+
+    private:
+        Batch *m_batch;
+    };
 
 private:
     friend struct BatchWriter;
@@ -38,6 +57,7 @@ private:
     void removeStaged(std::size_t from);
     std::vector<Staged> m_staged;
     QSet<QByteArray> m_paths;
+    std::size_t m_renamed = 0;
     bool m_open = true;
 };
 

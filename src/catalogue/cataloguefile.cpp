@@ -2,6 +2,7 @@
 #include "cataloguebatch.h"
 #include <unistd.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <fcntl.h>
 #include <QDirIterator>
 
@@ -177,6 +178,8 @@ namespace {
 
 bool write(const QString &path, const QByteArray &bytes, bool durable);
 thread_local Batch *t_batch = nullptr;
+// statfs's f_type of a file system in user space.
+constexpr long kFuseMagic = 0x65735546;
 
 } // namespace
 
@@ -198,7 +201,10 @@ struct BatchWriter
 
 Batch::Batch()
 {
-    Q_ASSERT(!t_batch);
+    // One batch at a time on a thread: a second would take the first one's files. A
+    // batch begun while another is paused is fine (the first cannot stage meanwhile).
+    if (t_batch)
+        qFatal("CatalogueFile::Batch: a batch is already open on this thread");
     // A sweep begun in the middle of the batch would take its staged files for
     // left-overs: it is done with before the first is staged.
     waitForSweep();
@@ -209,8 +215,20 @@ Batch::~Batch()
 {
     if (m_open) {
         removeStaged(0);
-        t_batch = nullptr;
+        if (t_batch == this)
+            t_batch = nullptr;
     }
+}
+
+Batch::Pause::Pause()
+    : m_batch(t_batch)
+{
+    t_batch = nullptr;
+}
+
+Batch::Pause::~Pause()
+{
+    t_batch = m_batch;
 }
 
 void Batch::removeStaged(std::size_t from)
@@ -221,60 +239,88 @@ void Batch::removeStaged(std::size_t from)
     }
 }
 
+QStringList Batch::renamed() const
+{
+    QStringList paths;
+    for (std::size_t i = 0; i < m_renamed && i < m_staged.size(); ++i)
+        paths << QFile::decodeName(m_staged[i].folder + '/' + m_staged[i].name);
+    return paths;
+}
+
 bool Batch::commit()
 {
     m_open = false;
-    t_batch = nullptr;
+    if (t_batch == this)
+        t_batch = nullptr;
     t_lastWriteError.clear();
-    // Each folder once, in the order its first file was staged.
-    std::vector<std::pair<QByteArray, int>> folders;
-    auto folderOf = [&folders](const QByteArray &folder) {
-        for (const auto &[name, fd] : folders) {
-            if (name == folder)
-                return fd;
-        }
-        const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0)
-            folders.emplace_back(folder, fd);
-        return fd;
-    };
-    auto fail = [this, &folders](std::size_t from, int error) {
+    auto fail = [this](std::size_t from, int error) {
         removeStaged(from);
-        for (const auto &folder : folders)
-            ::close(folder.second);
         t_lastWriteError = systemError(error);
         return false;
     };
-    std::vector<int> dirs;
-    dirs.reserve(m_staged.size());
-    for (const Staged &file : m_staged) {
-        const int fd = folderOf(file.folder);
-        if (fd < 0)
-            return fail(0, errno);
-        dirs.push_back(fd);
+    // The folders, each once, in the order their first file was staged. One folder is
+    // open at a time: a batch may span thousands of albums.
+    std::vector<QByteArray> folders;
+    {
+        QSet<QByteArray> seen;
+        for (const Staged &file : m_staged) {
+            if (!seen.contains(file.folder)) {
+                seen.insert(file.folder);
+                folders.push_back(file.folder);
+            }
+        }
     }
     // Every staged file reaches the disk before any is renamed: a power cut then leaves
-    // each file old or new. One flush a file system.
+    // each file old or new. One flush a file system; a file system in user space
+    // (FUSE: a USB disk through ntfs-3g, sshfs) is not flushed by syncfs, so there each
+    // file is flushed itself.
     std::vector<dev_t> flushed;
-    for (const auto &folder : folders) {
+    for (const QByteArray &folder : folders) {
+        const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         struct stat info;
-        if (::fstat(folder.second, &info) != 0)
-            return fail(0, errno);
-        if (std::find(flushed.begin(), flushed.end(), info.st_dev) != flushed.end())
-            continue;
-        if (::syncfs(folder.second) != 0)
-            return fail(0, errno);
-        flushed.push_back(info.st_dev);
+        struct statfs system;
+        if (dir < 0 || ::fstat(dir, &info) != 0 || ::fstatfs(dir, &system) != 0) {
+            const int error = errno;
+            if (dir >= 0)
+                ::close(dir);
+            return fail(0, error);
+        }
+        int error = 0;
+        if (system.f_type == kFuseMagic) {
+            for (const Staged &file : m_staged) {
+                if (file.folder != folder)
+                    continue;
+                const int fd = ::openat(dir, file.staged.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+                if (fd < 0 || ::fsync(fd) != 0)
+                    error = errno;
+                if (fd >= 0)
+                    ::close(fd);
+                if (error)
+                    break;
+            }
+        } else if (std::find(flushed.begin(), flushed.end(), info.st_dev) == flushed.end()) {
+            if (::syncfs(dir) != 0)
+                error = errno;
+            else
+                flushed.push_back(info.st_dev);
+        }
+        ::close(dir);
+        if (error)
+            return fail(0, error);
     }
     for (std::size_t i = 0; i < m_staged.size(); ++i) {
         const Staged &file = m_staged[i];
-        if (::renameat(dirs[i], file.staged.constData(), dirs[i], file.name.constData()) != 0)
+        if (::rename((file.folder + '/' + file.staged).constData(), (file.folder + '/' + file.name).constData()) != 0)
             return fail(i, errno);
+        m_renamed = i + 1;
     }
     // The new names survive a power cut too.
-    for (const auto &folder : folders) {
-        ::fsync(folder.second);
-        ::close(folder.second);
+    for (const QByteArray &folder : folders) {
+        const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
     }
     return true;
 }

@@ -6,6 +6,9 @@
 #include "libraryindex.h"
 #include "playlist.h"
 
+#include <QFileInfo>
+#include <QSet>
+
 #include <memory>
 #include <optional>
 #include <vector>
@@ -63,6 +66,61 @@ QString albumAndIndex(PlayList *album, LibraryIndex *library)
     return {};
 }
 
+namespace {
+
+int g_running = 0;  // changes letting the window answer while they run
+
+// Puts back what the snapshots hold, the last taken first; several in one batch
+// (thousands of files would take two flushes each). False when a file could not be
+// put back.
+bool putBack(const std::vector<const CatalogueFile::Snapshot *> &snapshots)
+{
+    std::optional<CatalogueFile::Batch> batch;
+    if (snapshots.size() > 1)
+        batch.emplace();
+    bool all = true;
+    for (auto it = snapshots.rbegin(); it != snapshots.rend(); ++it)
+        all = (*it)->restore() && all;
+    if (batch && !batch->commit())
+        all = false;
+    return all;
+}
+
+QString notAllPutBack(bool all)
+{
+    return all ? QString()
+               : QStringLiteral(" Some files could not be put back as they were; the pictures show what their "
+                                "files hold now.");
+}
+
+// The snapshots of the property files a failed commit renamed: those that changed.
+std::vector<const CatalogueFile::Snapshot *> renamedOnes(const CatalogueFile::Batch &batch,
+                                                         const QList<const KivViewItem *> &records,
+                                                         const std::vector<std::unique_ptr<CatalogueFile::Snapshot>> &snapshots)
+{
+    const QStringList paths = batch.renamed();
+    const QSet<QString> renamed(paths.cbegin(), paths.cend());
+    std::vector<const CatalogueFile::Snapshot *> changed;
+    for (std::size_t i = 0; i < snapshots.size() && i < std::size_t(records.size()); ++i) {
+        if (renamed.contains(QFileInfo(records.at(qsizetype(i))->propertyFilePath()).absoluteFilePath()))
+            changed.push_back(snapshots[i].get());
+    }
+    return changed;
+}
+
+QString propertyFailure(const KivViewItem *record)
+{
+    return message(QStringLiteral("The property file %1 could not be written (%2).")
+                       .arg(record->propertyFilePath(), CatalogueFile::lastWriteError()));
+}
+
+} // namespace
+
+bool changeRunning()
+{
+    return g_running > 0;
+}
+
 QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
                             LibraryIndex *library, const Progress &progress, bool *cancelled)
 {
@@ -70,53 +128,70 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
         *cancelled = false;
     if (library && library->isDamaged())
         return message(indexFailure(library));
-    std::vector<std::unique_ptr<CatalogueFile::Snapshot>> written;
-    auto undo = [&written] {
-        // Thousands of files are put back as they were written: in one batch.
-        std::optional<CatalogueFile::Batch> batch;
-        if (written.size() > 1)
-            batch.emplace();
-        for (auto it = written.rbegin(); it != written.rend(); ++it)
-            (*it)->restore();
-        if (batch)
-            batch->commit();
-    };
     // Several property files are staged, flushed together and renamed: a failure or a
     // cancel before the renames leaves every one as it was.
     std::optional<CatalogueFile::Batch> batch;
     if (records.size() > 1)
         batch.emplace();
+    // While the window answers between two files, other changes wait for this one.
+    struct Running
+    {
+        Running() { ++g_running; }
+        ~Running() { --g_running; }
+    };
+    std::optional<Running> running;
+    if (batch && progress)
+        running.emplace();
+    std::vector<std::unique_ptr<CatalogueFile::Snapshot>> properties;
     for (const KivViewItem *record : records) {
         auto snapshot = std::make_unique<CatalogueFile::Snapshot>(record->propertyFilePath());
         if (!record->writeProperties())
-            return message(QStringLiteral("The property file %1 could not be written (%2).")
-                               .arg(record->propertyFilePath(), CatalogueFile::lastWriteError()));
-        written.push_back(std::move(snapshot));
-        if (batch && progress && !progress(qsizetype(written.size()), records.size())) {
-            if (cancelled)
-                *cancelled = true;
-            return {};
+            return propertyFailure(record);
+        properties.push_back(std::move(snapshot));
+        if (batch && progress) {
+            bool goOn = false;
+            {
+                // What runs while the window answers is written as usual, not staged here.
+                const CatalogueFile::Batch::Pause pause;
+                goOn = progress(qsizetype(properties.size()), records.size());
+            }
+            if (!goOn) {
+                if (cancelled)
+                    *cancelled = true;
+                return {};
+            }
         }
     }
     if (batch && !batch->commit()) {
         const QString why = CatalogueFile::lastWriteError();
-        undo();
+        const bool all = putBack(renamedOnes(*batch, records, properties));
         return message(QStringLiteral("The property files of %1 pictures could not be written (%2).")
                            .arg(records.size())
-                           .arg(why));
+                           .arg(why)
+                       + notAllPutBack(all));
     }
+    std::vector<std::unique_ptr<CatalogueFile::Snapshot>> albumFiles;
+    auto undo = [&properties, &albumFiles] {
+        std::vector<const CatalogueFile::Snapshot *> all;
+        for (const auto &snapshot : properties)
+            all.push_back(snapshot.get());
+        for (const auto &snapshot : albumFiles)
+            all.push_back(snapshot.get());
+        return putBack(all);
+    };
     QList<PlayList *> saved;
     for (PlayList *album : albums) {
         const bool wasDirty = album->isDirty();
         auto snapshot = std::make_unique<CatalogueFile::Snapshot>(album->storedFilePath());
         if (!album->save(album->kivDir())) {
-            undo();
+            const QString why = albumFailure(album);
+            const bool all = undo();
             for (PlayList *done : std::as_const(saved))
                 done->setDirty(true);
-            return message(albumFailure(album));
+            return message(why + notAllPutBack(all));
         }
         if (wasDirty) {
-            written.push_back(std::move(snapshot));
+            albumFiles.push_back(std::move(snapshot));
             saved << album;
         }
     }
@@ -124,10 +199,11 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
         for (PlayList *album : albums)
             library->updateAlbum(album);
         if (!library->save()) {
-            undo();
+            const QString why = indexFailure(library);
+            const bool all = undo();
             for (PlayList *done : std::as_const(saved))
                 done->setDirty(true);
-            return message(indexFailure(library));
+            return message(why + notAllPutBack(all));
         }
     }
     return {};
@@ -135,18 +211,39 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
 
 QString albumThenProperties(PlayList *album, const QList<const KivViewItem *> &records, LibraryIndex *library)
 {
+    if (library && library->isDamaged())
+        return message(indexFailure(library));
     const CatalogueFile::Snapshot albumBefore(album->storedFilePath());
     std::optional<CatalogueFile::Snapshot> indexBefore;
     if (library)
         indexBefore.emplace(library->filePath());
-    if (const QString error = albumAndIndex(album, library); !error.isEmpty())
-        return error;
-    if (const QString error = propertiesAndAlbums(records, {}, nullptr); !error.isEmpty()) {
-        albumBefore.restore();
+    // The property files are staged first: a full disk stops the add before anything
+    // changed. Then the album and the index, then the property files take their names.
+    CatalogueFile::Batch batch;
+    std::vector<std::unique_ptr<CatalogueFile::Snapshot>> properties;
+    for (const KivViewItem *record : records) {
+        auto snapshot = std::make_unique<CatalogueFile::Snapshot>(record->propertyFilePath());
+        if (!record->writeProperties())
+            return propertyFailure(record);
+        properties.push_back(std::move(snapshot));
+    }
+    {
+        const CatalogueFile::Batch::Pause pause;
+        if (const QString error = albumAndIndex(album, library); !error.isEmpty())
+            return error;
+    }
+    if (!batch.commit()) {
+        const QString why = CatalogueFile::lastWriteError();
+        std::vector<const CatalogueFile::Snapshot *> back = renamedOnes(batch, records, properties);
+        back.insert(back.begin(), &albumBefore);
         if (indexBefore)
-            indexBefore->restore();
+            back.insert(back.begin() + 1, &*indexBefore);
+        const bool all = putBack(back);
         album->setDirty(true);
-        return error;
+        return message(QStringLiteral("The property files of the new pictures could not be written (%1).").arg(why)
+                       + (all ? QString()
+                              : QStringLiteral(" The album's file could not be put back as it was: it lists the new "
+                                               "pictures, which will show again at the next start.")));
     }
     return {};
 }

@@ -33,12 +33,18 @@ using Progress = std::function<bool(qsizetype done, qsizetype total)>;
 QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QList<PlayList *> &albums,
                             LibraryIndex *library, const Progress &progress = {}, bool *cancelled = nullptr);
 
-// Pictures just added to `album` with tags of their own (read from the pictures): the
-// album file and the index first, then the property files. A kill between leaves the
-// pictures in the album with the tags their rows hold and no property file, which is a
-// whole catalogue; the property files first would belong to no picture of the album.
-// When the property files cannot be written, the album file and the index are put back.
+// Pictures just added to `album` with tags of their own (read from the pictures): their
+// property files are staged, then the album file and the index are written, then the
+// property files take their names. A kill between leaves the pictures in the album with
+// the tags their rows hold and no property file, which is a whole catalogue; property
+// files first would belong to no picture of the album. A full disk while staging
+// changes nothing; when the names cannot be taken, the album file and the index are put
+// back.
 QString albumThenProperties(PlayList *album, const QList<const KivViewItem *> &records, LibraryIndex *library);
+
+// Whether a change that lets the window answer while it runs (its progress shows) is
+// under way: changes made on their own (a timer's, a thread's result) wait until it ends.
+bool changeRunning();
 
 // Why the library index could not be written (damaged, or the write's own reason).
 QString indexFailure(const LibraryIndex *library);

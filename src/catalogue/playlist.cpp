@@ -60,10 +60,12 @@ bool PlayList::operator<(const QTreeWidgetItem &other) const
     const auto *album = dynamic_cast<const PlayList *>(&other);
     if (!album || isSmart() || album->isSmart() || text(column) != other.text(column))
         return QTreeWidgetItem::operator<(other);
-    // "dd.MM.yyyy.hh.mm.ss.zzz": the last twelve characters are the time of day.
+    // "dd.MM.yyyy.hh.mm.ss.zzz": the last twelve characters are the time of day. The
+    // later one counts as the lesser, so the list's descending order puts the album
+    // made first on top, as the albums of a day stood while they were made.
     const QString mine = kivDir(), theirs = album->kivDir();
     const int byTime = QStringView(mine).right(12).compare(QStringView(theirs).right(12));
-    return byTime != 0 ? byTime < 0 : mine < theirs;
+    return byTime != 0 ? byTime > 0 : mine > theirs;
 }
 
 QString PlayList::idFor(const QString &name, const QDateTime &created)

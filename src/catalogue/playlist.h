@@ -52,9 +52,9 @@ public:
     PlayList(QTreeWidget *view, QTreeWidgetItem *after);
     ~PlayList() override;
 
-    // The list's order. Stored albums of one day (the year view sorts by date) stand
-    // newest first, by the time of day their ids end in: the same order after every
-    // start, whatever order they were loaded or made in.
+    // The list's order. Stored albums of one day (the year view sorts by date) stand in
+    // the order they were made, by the time of day their ids end in: the same order
+    // after every start, whatever order they were loaded or inserted in.
     bool operator<(const QTreeWidgetItem &other) const override;
 
     // The id format: name followed by "dd.MM.yyyy.hh.mm.ss.zzz".

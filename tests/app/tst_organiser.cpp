@@ -314,6 +314,17 @@ void TestOrganiser::yearViewAndOwnOrder()
 
 void TestOrganiser::sameDayAlbumsKeepTheirOrderAfterARestart()
 {
+    // Two albums of one day listed in the index against the order they were made.
+    const QString index = m_dir->filePath("install/DataBase/library.db");
+    QByteArray rows = readAll(index);
+    rows.replace("NUMLIB=4", "NUMLIB=6");
+    rows += "LIBRARY=NONE,Photo,Day later,Playlist,Day later05.01.2003.18.00.00.000\r\n"
+            "LIBRARY=NONE,Photo,Day earlier,Playlist,Day earlier05.01.2003.09.00.00.000\r\n";
+    writeFile(index, rows);
+    writeFile(m_db + "/Day later05.01.2003.18.00.00.000.db",
+              albumFile("Day later05.01.2003.18.00.00.000", "Day later", "2003-01-05"));
+    writeFile(m_db + "/Day earlier05.01.2003.09.00.00.000.db",
+              albumFile("Day earlier05.01.2003.09.00.00.000", "Day earlier", "2003-01-05"));
     start();
     auto order = [this] {
         QStringList names;
@@ -325,7 +336,8 @@ void TestOrganiser::sameDayAlbumsKeepTheirOrderAfterARestart()
         }
         return names;
     };
-    // Three albums made today, each while an older album is open: the newest stands first.
+    // Three albums made today, each while an older album is open: in the order they
+    // were made.
     for (const char *name : {"Day one", "Day two", "Day three"}) {
         m_page->slot_selectLibrary(album("Trip"));
         m_prompter.onExec = [name](QDialog *dialog) {
@@ -335,15 +347,15 @@ void TestOrganiser::sameDayAlbumsKeepTheirOrderAfterARestart()
         m_page->AddPlaylist();
         QTest::qWait(3);  // made at different milliseconds
     }
-    const QStringList newestFirst{"Day three", "Day two", "Day one"};
-    QCOMPARE(order(), newestFirst);
+    const QStringList madeFirstOnTop{"Day one", "Day two", "Day three", "Day earlier", "Day later"};
+    QCOMPARE(order(), madeFirstOnTop);
     // The same order after the next start, and after going through the own order.
     m_fixture.reset();
     start();
-    QCOMPARE(order(), newestFirst);
+    QCOMPARE(order(), madeFirstOnTop);
     m_page->setViewByManuel();
     m_page->setViewBy();
-    QCOMPARE(order(), newestFirst);
+    QCOMPARE(order(), madeFirstOnTop);
 }
 
 void TestOrganiser::sortKeys()

@@ -76,6 +76,7 @@ private Q_SLOTS:
     void barsInPropertyFilesKeepRowsWhole();
     void failedWritesAreUndone();
     void batchesChangeEveryFileOrNone();
+    void batchOfTagsFailingOrCancelledChangesNothing();
     void fullDiskAddIsNotAdded();
     void damagedAlbumFiles_data();
     void damagedAlbumFiles();
@@ -588,6 +589,70 @@ void TestSoundness::batchesChangeEveryFileOrNone()
     QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("new a.kiv"));
     QVERIFY(QFileInfo(folder + "/b.kiv/inside").isDir());
     QCOMPARE(readAll(folder + "/c.kiv"), old.at(2));
+    QCOMPARE(leftOvers(), 0);
+}
+
+void TestSoundness::batchOfTagsFailingOrCancelledChangesNothing()
+{
+    const QString folder = m_context.folder + "/Batch";
+    QVERIFY(QDir().mkpath(folder));
+    std::vector<std::unique_ptr<PhotoItem>> photos;
+    QList<const KivViewItem *> records;
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"}) {
+        auto photo = std::make_unique<PhotoItem>(QString::fromLatin1(name));
+        photo->setFileName(QString::fromLatin1(name));
+        photo->setSourceFolder(QStringLiteral("/pics"));
+        photo->setAlbumFolder(folder);
+        photo->setTitle(QStringLiteral("Old"));
+        QVERIFY(photo->writeProperties());
+        records << photo.get();
+        photos.push_back(std::move(photo));
+    }
+    auto stored = [&] {
+        QList<QByteArray> all;
+        for (const auto &photo : photos)
+            all << readAll(photo->propertyFilePath());
+        return all;
+    };
+    auto leftOvers = [&] { return QDir(folder).entryList({"*.vellaro-new"}, QDir::Files | QDir::Hidden).size(); };
+    const QList<QByteArray> old = stored();
+    for (const auto &photo : photos)
+        photo->setTitle(QStringLiteral("New"));
+
+    // Cancelled after the first file: nothing changes; what was written meanwhile (the
+    // window answering between two files) is written at once, not staged and dropped.
+    bool cancelled = false;
+    bool runningMeanwhile = false;
+    QString error = CatalogueSave::propertiesAndAlbums(records, {}, nullptr, [&](qsizetype done, qsizetype total) {
+        runningMeanwhile = CatalogueSave::changeRunning();
+        CatalogueFile::writeBytes(folder + "/other.kiv", "meanwhile");
+        return done < 1 && total == 3;
+    }, &cancelled);
+    QVERIFY(error.isEmpty());
+    QVERIFY(cancelled);
+    QVERIFY(runningMeanwhile);
+    QVERIFY(!CatalogueSave::changeRunning());
+    QCOMPARE(stored(), old);
+    QCOMPARE(readAll(folder + "/other.kiv"), QByteArray("meanwhile"));
+    QCOMPARE(leftOvers(), 0);
+
+    // The third file's place is taken by a folder once all are staged: the renames stop
+    // there, and the two renamed before are put back.
+    const QString third = photos.back()->propertyFilePath();
+    error = CatalogueSave::propertiesAndAlbums(records, {}, nullptr, [&](qsizetype done, qsizetype total) {
+        if (done == total) {
+            QFile::remove(third);
+            QDir().mkpath(third + "/inside");
+        }
+        return true;
+    }, &cancelled);
+    QVERIFY(error.startsWith("Your change could not be saved."));
+    // Only what changed is put back: the third file was never touched.
+    QVERIFY2(!error.contains("could not be put back"), qPrintable(error));
+    QVERIFY(!cancelled);
+    QCOMPARE(readAll(photos[0]->propertyFilePath()), old.at(0));
+    QCOMPARE(readAll(photos[1]->propertyFilePath()), old.at(1));
+    QVERIFY(QFileInfo(third + "/inside").isDir());
     QCOMPARE(leftOvers(), 0);
 }
 
