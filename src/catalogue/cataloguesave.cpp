@@ -108,6 +108,16 @@ std::vector<const CatalogueFile::Snapshot *> renamedOnes(const CatalogueFile::Ba
     return changed;
 }
 
+// Writes (or stages) a record's property file, keeping what was there before in `kept`.
+bool writeKeeping(const KivViewItem *record, std::vector<std::unique_ptr<CatalogueFile::Snapshot>> *kept)
+{
+    auto snapshot = std::make_unique<CatalogueFile::Snapshot>(record->propertyFilePath());
+    if (!record->writeProperties())
+        return false;
+    kept->push_back(std::move(snapshot));
+    return true;
+}
+
 QString propertyFailure(const KivViewItem *record)
 {
     return message(QStringLiteral("The property file %1 could not be written (%2).")
@@ -144,10 +154,8 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
         running.emplace();
     std::vector<std::unique_ptr<CatalogueFile::Snapshot>> properties;
     for (const KivViewItem *record : records) {
-        auto snapshot = std::make_unique<CatalogueFile::Snapshot>(record->propertyFilePath());
-        if (!record->writeProperties())
+        if (!writeKeeping(record, &properties))
             return propertyFailure(record);
-        properties.push_back(std::move(snapshot));
         if (batch && progress) {
             bool goOn = false;
             {
@@ -222,10 +230,8 @@ QString albumThenProperties(PlayList *album, const QList<const KivViewItem *> &r
     CatalogueFile::Batch batch;
     std::vector<std::unique_ptr<CatalogueFile::Snapshot>> properties;
     for (const KivViewItem *record : records) {
-        auto snapshot = std::make_unique<CatalogueFile::Snapshot>(record->propertyFilePath());
-        if (!record->writeProperties())
+        if (!writeKeeping(record, &properties))
             return propertyFailure(record);
-        properties.push_back(std::move(snapshot));
     }
     {
         const CatalogueFile::Batch::Pause pause;
