@@ -404,6 +404,7 @@ void AmbrioMainWindow::stageUi()
     }
     m_context = CatalogueContext::forInstallation(m_pref->installPath());
     m_context.albumIconType = m_pref->albumIconType();
+    m_context.kindsAtLoad = true;
     m_context.readTagsOnAdd = m_pref->readMetadata();
     m_context.library = &m_library;
     m_library.setRoot(m_context.root);

@@ -316,8 +316,19 @@ void libraryList::setPixmapPlaylistSoon(PlayList *album)
     }
     album->setIcon(0, QIcon(albumPixmap(album, true)));
     album->setIconPending(true);
+    // Until the list is first painted, a while (in case it never is while hidden).
     if (!m_iconTimer.isActive())
-        m_iconTimer.start(0);
+        m_iconTimer.start(m_painted ? 0 : 250);
+}
+
+void libraryList::paintEvent(QPaintEvent *event)
+{
+    QTreeWidget::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        if (m_iconTimer.isActive())
+            m_iconTimer.start(0);
+    }
 }
 
 void libraryList::fitPendingIcons()

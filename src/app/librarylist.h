@@ -87,6 +87,7 @@ Q_SIGNALS:
     void contextMenuRequested(QTreeWidgetItem *item, const QPoint &globalPos, int column);
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -106,6 +107,8 @@ private:
     // Theme pictures fitted to the icon column, by picture and size.
     mutable QHash<QPair<qint64, int>, QPixmap> m_fitted;
     QTimer m_iconTimer;
+    // Pictures are fitted as icons once the list has been seen: the window shows first.
+    bool m_painted = false;
     AllPhoto *m_all = nullptr;
     Favorites *m_favorites = nullptr;
     Search *m_lastSearch = nullptr;

@@ -304,9 +304,13 @@ void prefImplementation::readSettings(QSettings &store)
 
 void prefImplementation::writeSettings(QSettings &store) const
 {
+    // Only what differs from the file is set: a run that changed nothing leaves the file
+    // as it is (no rewrite, no flush at every close). Every value is a text or a truth.
     for (int i = 0; i < SettingCount; ++i) {
-        const SettingEntry &e = entry(Setting(i));
-        store.setValue(QLatin1String(e.key), i == FirstStartup ? QVariant(false) : m_values[i]);
+        const QString key = QLatin1String(entry(Setting(i)).key);
+        const QVariant value = i == FirstStartup ? QVariant(false) : m_values[i];
+        if (!store.contains(key) || store.value(key).toString() != value.toString())
+            store.setValue(key, value);
     }
     store.sync();
 }

@@ -15,6 +15,10 @@ struct CatalogueContext
     // Fill a new picture's empty fields from its own metadata (EXIF, IPTC, XMP) when it
     // is added; the window and the tool set it from the preference.
     bool readTagsOnAdd = false;
+    // The album list shows every album's icon as soon as it is loaded, which fixes the
+    // album's content kind from its rows as loaded: the loader works the kinds out on
+    // its reading threads.
+    bool kindsAtLoad = false;
 
     static CatalogueContext forInstallation(const QString &installDir);
     QString albumFolder(const QString &kivDir) const { return folder + QLatin1Char('/') + kivDir; }

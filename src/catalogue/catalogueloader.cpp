@@ -41,6 +41,15 @@ void finish(PlayList *album, bool isGroup)
     album->setBackgroundColour(QColor(220, 220, 220));
 }
 
+bool takeRead(PlayList *album, PlayList::AlbumFile &&file)
+{
+    const QString kind = file.contentKind;
+    if (!album->loadRead(std::move(file)))
+        return false;
+    album->presetContentKind(kind);
+    return true;
+}
+
 // The album files of a catalogue, read and parsed on threads of their own while the
 // albums are made from them in index order: with thousands of albums the reading is
 // most of a start. Each file is taken by the one album it is read for.
@@ -52,6 +61,7 @@ public:
         QString path;
         QString suffix;
         bool withFolder = false;
+        bool kind = false;
     };
 
     explicit FileReader(QList<Job> jobs)
@@ -93,7 +103,10 @@ private:
     PlayList::AlbumFile read(int i) const
     {
         const Job &job = m_jobs.at(i);
-        return PlayList::readFile(job.path, job.suffix, job.withFolder);
+        PlayList::AlbumFile file = PlayList::readFile(job.path, job.suffix, job.withFolder);
+        if (job.kind && file.state == PlayList::FileState::Loaded)
+            file.contentKind = PlayList::kindOfRows(file.rows);
+        return file;
     }
 
     void work()
@@ -160,7 +173,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             continue;
         const QString suffix = dynamic ? QStringLiteral(".dir") : QStringLiteral(".db");
         jobOfRow[i] = int(jobs.size());
-        jobs.append({context.folder + QLatin1Char('/') + id + suffix, suffix, dynamic});
+        jobs.append({context.folder + QLatin1Char('/') + id + suffix, suffix, dynamic, context.kindsAtLoad});
     }
     FileReader files(jobs);
     for (int i = 0; i < index.rowCount(); ++i) {
@@ -179,7 +192,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!safeId || !album->loadRead(files.take(jobOfRow.at(i))))
+            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i))))
                 album->setKivDir(id);
             // A listed album whose file is gone stays usable, shown empty; but it is
             // said, for its pictures may be wanted back from a backup.
@@ -194,7 +207,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!safeId || !album->loadRead(files.take(jobOfRow.at(i))))
+            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i))))
                 album->setValid(false);
             if (dynamic->from().isEmpty() || dynamic->from() == QLatin1String(" ")) {
                 album->setKivDir(id);

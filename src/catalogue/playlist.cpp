@@ -188,29 +188,42 @@ QString PlayList::contentKind()
 {
     if (m_contentKind != QLatin1String("UNKNOW") || m_rows.isEmpty())
         return m_contentKind;
+    m_contentKind = kindOfRows(m_rows);
+    return m_contentKind;
+}
+
+QString PlayList::kindOfRows(const AlbumRows &rows)
+{
+    if (rows.isEmpty())
+        return QStringLiteral("UNKNOW");
     const QString undefined = QStringLiteral("Undefined");
     auto usable = [&](QStringView kind) { return !kind.trimmed().isEmpty() && kind != undefined; };
-    QString kind = m_rows.fieldText(0, AlbumRows::FileType);
+    QString kind = rows.fieldText(0, AlbumRows::FileType);
     // An empty file type (a folder's rescan leaves it empty) is no kind either: an
     // empty kind would drop out of its library row and shift the row's texts.
     if (!usable(kind)) {
         kind.clear();
-        for (int i = 0; i < m_rows.count() && kind.isEmpty(); ++i) {
-            if (usable(m_rows.field(i, AlbumRows::FileType)))
-                kind = m_rows.fieldText(i, AlbumRows::FileType);
+        for (int i = 0; i < rows.count() && kind.isEmpty(); ++i) {
+            if (usable(rows.field(i, AlbumRows::FileType)))
+                kind = rows.fieldText(i, AlbumRows::FileType);
         }
         if (kind.isEmpty())
             kind = QStringLiteral("media");
     }
     // Compared as the rows' own bytes: most albums are of one kind, every row looked at.
     const QByteArray wanted = kind.toUtf8();
-    for (int i = 0; i < m_rows.count() && kind != QLatin1String("media"); ++i) {
-        const QByteArrayView other = m_rows.fieldUtf8(i, AlbumRows::FileType);
+    for (int i = 0; i < rows.count() && kind != QLatin1String("media"); ++i) {
+        const QByteArrayView other = rows.fieldUtf8(i, AlbumRows::FileType);
         if (other != QByteArrayView(wanted) && usable(QString::fromUtf8(other)))
             kind = QStringLiteral("media");
     }
-    m_contentKind = kind;
     return kind;
+}
+
+void PlayList::presetContentKind(const QString &kind)
+{
+    if (m_contentKind == QLatin1String("UNKNOW") && !m_rows.isEmpty() && !kind.isEmpty())
+        m_contentKind = kind;
 }
 
 QPixmap PlayList::icon(bool open)

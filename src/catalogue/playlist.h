@@ -41,6 +41,8 @@ public:
         bool rowsRead = false;
         QString kivDir, from, title, dirty, created;
         AlbumRows rows;
+        // The rows' content kind, when the reader was asked for it (kindOfRows).
+        QString contentKind;
     };
     // `suffix` is the album kind's file suffix, which the file's name must end in; a
     // dynamic album's file has its folder's line (`withFolder`).
@@ -124,6 +126,12 @@ public:
     }
     QString typeOfFile(const QString &fileName) const;
     QString contentKind();
+    // The content kind of a set of rows ("UNKNOW" for none): their one file type, or
+    // "media" when they mix kinds.
+    static QString kindOfRows(const AlbumRows &rows);
+    // Takes a content kind worked out from the rows as they were loaded (on the thread
+    // that read them), unless the album has one already.
+    void presetContentKind(const QString &kind);
     QString storedContentKind() const { return m_contentKind; }
     QColor backgroundColour() const { return m_background; }
     void setBackgroundColour(const QColor &colour);

@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 // Every test gets a settings store of its own in a temporary folder.
 class TestStartup : public QObject
@@ -254,6 +255,31 @@ void TestStartup::closeWritesSettingsOnce()
     // A second close writes nothing more.
     pref->setMiniIcon(false);
     window.organiser()->close();
+    QVERIFY(SettingsStore::open()->value("//Vellaro//MiniIcon").toBool());
+
+    // A run that changes nothing leaves the file as it is: not replaced (the same inode),
+    // its text unchanged. A run that changes one value rewrites it with that value.
+    const QString ini = m_settingsDir->filePath(QStringLiteral("Halvarin/Vellaro.conf"));
+    auto identity = [&ini] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(ini).constData(), &st) == 0 ? qint64(st.st_ino) : -1;
+    };
+    const qint64 before = identity();
+    const QByteArray text = readAll(ini);
+    for (bool change : {false, true}) {
+        auto again = freshPref();
+        media next(nullptr, QStringLiteral("ambrio"), {}, again.get(), &prompter);
+        next.show();
+        if (change)
+            again->setFrame(QStringLiteral("Film"));
+        next.close();
+        if (!change) {
+            QCOMPARE(identity(), before);
+            QCOMPARE(readAll(ini), text);
+        }
+    }
+    QVERIFY(identity() != before);
+    QCOMPARE(SettingsStore::open()->value("//Vellaro//ThumbsBay//Frame").toString(), QStringLiteral("Film"));
     QVERIFY(SettingsStore::open()->value("//Vellaro//MiniIcon").toBool());
 }
 
