@@ -1,9 +1,12 @@
 // The start-up anchor: an empty Qt widgets application that shows one main window
-// and ends once it has painted, as `vellaro --exit-when-shown` does.
+// and ends once it has painted, as `vellaro --exit-when-shown` does, saying when it was
+// shown.
 #include <QApplication>
 #include <QEvent>
 #include <QMainWindow>
 #include <QTimer>
+#include <cstdio>
+#include <ctime>
 
 class Window : public QMainWindow
 {
@@ -12,6 +15,9 @@ protected:
     {
         if (e->type() == QEvent::Paint && !m_done) {
             m_done = true;
+            timespec now{};
+            clock_gettime(CLOCK_REALTIME, &now);
+            std::fprintf(stderr, "vellaro: shown at %lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
             QTimer::singleShot(0, this, &QWidget::close);
         }
         return QMainWindow::event(e);

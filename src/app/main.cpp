@@ -19,7 +19,8 @@ const char kUsage[] =
     "  PICTURE             opens in the viewer with the other pictures of its folder\n"
     "  FOLDER              opens the same way at its first picture\n"
     "                      (a picture or folder a stored album holds opens that album)\n"
-    "  --exit-when-shown   closes the window as soon as it has painted once\n"
+    "  --exit-when-shown   closes the window as soon as it has painted once, saying\n"
+    "                      when on standard error (\"vellaro: shown at SECONDS\")\n"
     "  --                  ends the options: a name after it is a picture or folder\n"
     "  --help, -h          this text\n"
     "  --version           the version\n";

@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
+#include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -27,6 +29,11 @@ protected:
     {
         if (watched == m_window && event->type() == QEvent::Paint && !m_done) {
             m_done = true;
+            // The moment the window is shown, for a measurement against the moment the
+            // program was started (the run goes on to close the window and end).
+            timespec now{};
+            clock_gettime(CLOCK_REALTIME, &now);
+            std::fprintf(stderr, "vellaro: shown at %lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
             QTimer::singleShot(0, m_window, &QWidget::close);
         }
         return false;

@@ -375,9 +375,19 @@ void TestStartup::wholeProgramRun()
     env.insert("XDG_CONFIG_HOME", home.filePath(".config"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     program.setProcessEnvironment(env);
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
     program.start(QStringLiteral(VELLARO_EXE), {"--exit-when-shown"});
     QVERIFY(program.waitForFinished(60000));
+    const qint64 ended = QDateTime::currentMSecsSinceEpoch();
     QCOMPARE(program.exitCode(), 0);
+    // The moment the window was shown, said once on standard error, within the run.
+    const QByteArray err = program.readAllStandardError();
+    const QRegularExpression stamp(QStringLiteral("(?:^|\n)vellaro: shown at (\\d+)\\.(\\d{9})\n"));
+    const QRegularExpressionMatch shown = stamp.match(QString::fromUtf8(err));
+    QVERIFY2(shown.hasMatch(), err.constData());
+    QCOMPARE(err.count("shown at"), 1);
+    const qint64 shownAt = shown.captured(1).toLongLong() * 1000 + shown.captured(2).left(3).toLongLong();
+    QVERIFY2(shownAt >= started - 1 && shownAt <= ended + 1, err.constData());
     QCOMPARE(program.readAllStandardOutput(),
              QByteArray("Vellaro starting...\nloading Database******************************************************\n"
                         "thread zero\n"));
