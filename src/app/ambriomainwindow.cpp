@@ -413,7 +413,10 @@ void AmbrioMainWindow::stageUi()
     std::fputs("loading Database******************************************************\n", stdout);
     std::fflush(stdout);
     QStringList problems;
-    CatalogueLoader::load(ui->ListRoll, m_library, m_context, QStringLiteral("media"), m_prompter, &problems);
+    // Larger album files give their headers now and their rows once the window shows.
+    m_lateRows = new CatalogueLoader::LateRows(this);
+    CatalogueLoader::load(ui->ListRoll, m_library, m_context, QStringLiteral("media"), m_prompter, &problems,
+                          m_lateRows);
     // A picture rename cut short is finished before anything else is changed.
     if (!CatalogueFile::isReadOnly() && !m_library.isDamaged()) {
         QString why;
@@ -426,6 +429,33 @@ void AmbrioMainWindow::stageUi()
         problems.prepend(m_library.damage()
                          + QStringLiteral("\nThe albums that could be read are shown; no change is saved until the "
                                           "library index is repaired."));
+    tellLoadProblems(problems);
+    // Tags a crash or a close left unwritten go into their pictures now.
+    m_metadata = new MetadataWriter(m_context.root, this);
+    connect(m_metadata, &MetadataWriter::failed, this, &AmbrioMainWindow::tellMetadataFailures);
+    if (!CatalogueFile::isReadOnly())
+        m_metadata->start();
+    if (!m_lateRows->pending()) {
+        startDailyBackup(problems.isEmpty());
+        return;
+    }
+    // The rest of the larger files is read once the list has been painted (or a while
+    // after, should it not be); what they hold wrong is said then.
+    auto startLate = [this, clean = problems.isEmpty()] {
+        if (m_lateRowsStarted)
+            return;
+        m_lateRowsStarted = true;
+        m_lateRows->start(ui->ListRoll, [this, clean](const QStringList &late) {
+            tellLoadProblems(late);
+            startDailyBackup(clean && late.isEmpty());
+        });
+    };
+    connect(ui->ListRoll, &libraryList::firstPainted, this, startLate);
+    QTimer::singleShot(1000, this, startLate);
+}
+
+void AmbrioMainWindow::tellLoadProblems(QStringList problems)
+{
     // A few are told one by one; thousands would make a message taller than the screen,
     // its button out of reach.
     constexpr int Told = 8;
@@ -438,14 +468,13 @@ void AmbrioMainWindow::stageUi()
         m_prompter->warning(this, problems.join(QStringLiteral("\n\n"))
                                       + QStringLiteral("\n\nTo mend the catalogue, close Vellaro and run:\n"
                                                        "vellaro-cli check --repair"));
-    // Tags a crash or a close left unwritten go into their pictures now.
-    m_metadata = new MetadataWriter(m_context.root, this);
-    connect(m_metadata, &MetadataWriter::failed, this, &AmbrioMainWindow::tellMetadataFailures);
-    if (!CatalogueFile::isReadOnly())
-        m_metadata->start();
+}
+
+void AmbrioMainWindow::startDailyBackup(bool loadedCleanly)
+{
     // A catalogue that loaded cleanly is kept once a day, in the background.
     const QString install = m_pref->installPath();
-    if (problems.isEmpty() && !CatalogueFile::isReadOnly() && CatalogueBackup::isDue(install)) {
+    if (loadedCleanly && !CatalogueFile::isReadOnly() && CatalogueBackup::isDue(install)) {
         m_backupStarted = true;
         m_backup = QtConcurrent::run([install, cancel = &m_backupCancel] {
             return CatalogueBackup::write(install, QString(), cancel).error;

@@ -4,6 +4,7 @@
 #include "scanner.h"
 
 #include "cataloguecontext.h"
+#include "catalogueloader.h"
 #include "libraryindex.h"
 #include "metadataqueue.h"
 #include "organisermenus.h"
@@ -268,6 +269,10 @@ public Q_SLOTS:
     void AddPhotoListToPlaylist();
     void setCurrentItemProperty(KivViewItem *item);
     void tellMetadataFailures(const QList<MetadataQueue::Failure> &failures);
+    // What loading found wrong, in one message (the first few, then how many more).
+    void tellLoadProblems(QStringList problems);
+    // The once-a-day backup, of a catalogue that loaded cleanly.
+    void startDailyBackup(bool loadedCleanly);
     void SaveNewProperty();
     void showUserBadge();
     void showSubjectDialog();
@@ -389,6 +394,8 @@ private:
     QFuture<QString> m_backup;
     std::atomic_bool m_backupCancel{false};
     bool m_backupStarted = false;
+    CatalogueLoader::LateRows *m_lateRows = nullptr;
+    bool m_lateRowsStarted = false;
     // Albums made in memory for pictures opened from the command line; kept while the
     // window lives, as records of theirs may still be in the tray.
     std::vector<std::unique_ptr<PlayList>> m_heldAlbums;

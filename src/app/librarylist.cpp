@@ -310,7 +310,7 @@ void libraryList::setPixmapPlaylistSoon(PlayList *album)
 {
     if (!album || album->isSmart() || isYearRow(album))
         return;
-    if (!m_context || !m_context->albumIconType || album->rowCount() == 0) {
+    if (!m_context || !m_context->albumIconType || !album->promisesRows()) {
         setPixmapPlaylist(album);
         return;
     }
@@ -328,6 +328,7 @@ void libraryList::paintEvent(QPaintEvent *event)
         m_painted = true;
         if (m_iconTimer.isActive())
             m_iconTimer.start(0);
+        Q_EMIT firstPainted();
     }
 }
 

@@ -85,6 +85,8 @@ Q_SIGNALS:
     void filesDroppedOn(const QStringList &files, QTreeWidgetItem *album);
     void dropped(QDropEvent *event);
     void contextMenuRequested(QTreeWidgetItem *item, const QPoint &globalPos, int column);
+    // The list was painted for the first time: the window is on screen.
+    void firstPainted();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

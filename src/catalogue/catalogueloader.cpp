@@ -7,6 +7,7 @@
 #include "playlistgroup.h"
 #include "prompter.h"
 
+#include <QElapsedTimer>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -41,8 +42,10 @@ void finish(PlayList *album, bool isGroup)
     album->setBackgroundColour(QColor(220, 220, 220));
 }
 
-bool takeRead(PlayList *album, PlayList::AlbumFile &&file)
+bool takeRead(PlayList *album, PlayList::AlbumFile &&file, int *promised)
 {
+    // The header alone: the rows come later.
+    *promised = file.headerOnly ? file.promised : -1;
     const QString kind = file.contentKind;
     if (!album->loadRead(std::move(file)))
         return false;
@@ -62,16 +65,23 @@ public:
         QString suffix;
         bool withFolder = false;
         bool kind = false;
+        bool header = false;  // the header alone when the rows can wait (readHeader)
     };
 
-    explicit FileReader(QList<Job> jobs)
+    explicit FileReader(QList<Job> jobs, bool startNow = true)
         : m_jobs(std::move(jobs))
         , m_files(size_t(m_jobs.size()))
         , m_ready(size_t(m_jobs.size()))
     {
-        // A few files are read at once on this thread; more on every core.
+        if (startNow)
+            start();
+    }
+
+    void start()
+    {
+        // A few files are read at once on the taking thread; more on every core.
         const int threads = m_jobs.size() < 16 ? 0 : int(qBound(1u, std::thread::hardware_concurrency(), 8u));
-        for (int t = 0; t < threads; ++t)
+        for (int t = 0; t < threads && int(m_threads.size()) < threads; ++t)
             m_threads.emplace_back([this] { work(); });
     }
 
@@ -85,8 +95,6 @@ public:
     // The file of job `i`, read here when no thread has taken it yet.
     PlayList::AlbumFile take(int i)
     {
-        if (m_threads.empty())
-            return read(i);
         std::atomic<int> &state = m_ready[size_t(i)];
         int expected = Waiting;
         // Nobody has begun this one: this thread reads it, the others pass it by.
@@ -103,8 +111,9 @@ private:
     PlayList::AlbumFile read(int i) const
     {
         const Job &job = m_jobs.at(i);
-        PlayList::AlbumFile file = PlayList::readFile(job.path, job.suffix, job.withFolder);
-        if (job.kind && file.state == PlayList::FileState::Loaded)
+        PlayList::AlbumFile file = job.header ? PlayList::readHeader(job.path, job.suffix, job.withFolder)
+                                              : PlayList::readFile(job.path, job.suffix, job.withFolder);
+        if (job.kind && file.state == PlayList::FileState::Loaded && !file.headerOnly)
             file.contentKind = PlayList::kindOfRows(file.rows);
         return file;
     }
@@ -138,10 +147,106 @@ private:
     std::vector<std::thread> m_threads;
 };
 
+// Marks an album whose file cannot be written through: listed, but in red, the reason a
+// hover away.
+void markRefused(PlayList *album, const QString &refusal)
+{
+    album->setValid(false);
+    album->setTextColour(QColor(160, 0, 0));
+    album->setToolTip(1, refusal);
+}
+
 } // namespace
 
+// The whole files of the albums whose headers alone were read.
+class LateRowSource : public PlayList::RowSource
+{
+public:
+    explicit LateRowSource(QList<FileReader::Job> jobs)
+        : m_files(std::move(jobs), false)
+    {
+    }
+    void start() { m_files.start(); }
+    PlayList::AlbumFile take(int job) override { return m_files.take(job); }
+    void arrived(PlayList *album) override
+    {
+        // The header read well; the rest of the file may not have.
+        const QString refusal = album->writeRefusal();
+        if (refusal.isEmpty())
+            return;
+        markRefused(album, refusal);
+        m_problems << refusal;
+        qCWarning(lcCatalogue) << refusal;
+    }
+    QStringList problems() const { return m_problems; }
+
+private:
+    FileReader m_files;
+    QStringList m_problems;
+};
+
+LateRows::LateRows(QObject *parent)
+    : QObject(parent)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &LateRows::takeSome);
+}
+
+LateRows::~LateRows() = default;
+
+void LateRows::start(QTreeWidget *list, std::function<void(const QStringList &)> finished)
+{
+    m_list = list;
+    m_finished = std::move(finished);
+    if (!m_source) {
+        if (m_finished)
+            m_finished({});
+        return;
+    }
+    m_source->start();
+    m_timer.start(0);
+}
+
+void LateRows::takeSome()
+{
+    if (!m_source)
+        return;
+    QElapsedTimer spent;
+    spent.start();
+    bool waiting = false;
+    for (PlayList *album : storedAlbums(m_list)) {
+        if (!album->rowsPending())
+            continue;
+        if (spent.elapsed() >= 8) {
+            waiting = true;
+            break;
+        }
+        album->takePendingRows();
+    }
+    if (waiting) {
+        m_timer.start(0);
+        return;
+    }
+    finishNow();
+}
+
+void LateRows::finishNow()
+{
+    if (!m_source)
+        return;
+    if (m_list) {
+        for (PlayList *album : storedAlbums(m_list))
+            album->takePendingRows();
+    }
+    m_timer.stop();
+    const QStringList problems = m_source->problems();
+    m_source.reset();
+    if (m_finished)
+        m_finished(problems);
+}
+
 QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const CatalogueContext &context,
-                       const QString &filter, Prompter *prompter, QStringList *problems)
+                       const QString &filter, Prompter *prompter, QStringList *problems, LateRows *late)
 {
     QList<PlayList *> created;
     if (filter.isEmpty()) {
@@ -173,9 +278,17 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             continue;
         const QString suffix = dynamic ? QStringLiteral(".dir") : QStringLiteral(".db");
         jobOfRow[i] = int(jobs.size());
-        jobs.append({context.folder + QLatin1Char('/') + id + suffix, suffix, dynamic, context.kindsAtLoad});
+        jobs.append({context.folder + QLatin1Char('/') + id + suffix, suffix, dynamic, context.kindsAtLoad, late != nullptr});
     }
     FileReader files(jobs);
+    // The albums whose headers alone were read, with what their files promise.
+    struct Late
+    {
+        PlayList *album;
+        int job;
+        int promised;
+    };
+    QList<Late> lates;
     for (int i = 0; i < index.rowCount(); ++i) {
         const QStringList row = index.row(i);
         auto text = [&row](int k) { return k < row.size() ? row.at(k) : QString(); };
@@ -187,12 +300,13 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         const QString base = context.folder + QLatin1Char('/') + id;
         PlayList *album = nullptr;
         QString missing;
+        int promised = -1;
         if (className == QLatin1String("Playlist")) {
             album = new PlayList(list);
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i))))
+            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i)), &promised))
                 album->setKivDir(id);
             // A listed album whose file is gone stays usable, shown empty; but it is
             // said, for its pictures may be wanted back from a backup.
@@ -207,7 +321,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i))))
+            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i)), &promised))
                 album->setValid(false);
             if (dynamic->from().isEmpty() || dynamic->from() == QLatin1String(" ")) {
                 album->setKivDir(id);
@@ -257,6 +371,21 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album->setToolTip(1, refusal);
         }
         created.append(album);
+        if (promised >= 0)
+            lates.append({album, jobOfRow.at(i), promised});
+    }
+    if (late && !lates.isEmpty()) {
+        QList<FileReader::Job> lateJobs;
+        for (const Late &pending : std::as_const(lates)) {
+            FileReader::Job job = jobs.at(pending.job);
+            job.header = false;
+            job.kind = true;
+            lateJobs.append(job);
+        }
+        auto source = std::make_shared<LateRowSource>(lateJobs);
+        for (int k = 0; k < lates.size(); ++k)
+            lates.at(k).album->setPendingRows(source, k, lates.at(k).promised);
+        late->setSource(source);
     }
     return created;
 }

@@ -31,8 +31,8 @@ bool sameContents(const QString &a, const QString &b)
 
 int DirectoryPlaylist::indexOfPath(const QString &path) const
 {
-    for (int i = 0; i < m_rows.count(); ++i) {
-        if (m_rows.fieldText(i, AlbumRows::Folder) + QLatin1Char('/') + m_rows.fieldText(i, AlbumRows::FileName)
+    for (int i = 0; i < storedRows().count(); ++i) {
+        if (storedRows().fieldText(i, AlbumRows::Folder) + QLatin1Char('/') + storedRows().fieldText(i, AlbumRows::FileName)
             == path)
             return i;
     }
@@ -66,7 +66,7 @@ const AlbumRows &DirectoryPlaylist::rows()
 {
     const QDir folder(m_from);
     if (m_from.trimmed().isEmpty() || !folder.exists() || !isValid())
-        return m_rows;
+        return storedRows();
     QStringList files = folder.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
     m_skipped.clear();
     files.erase(std::remove_if(files.begin(), files.end(),
@@ -89,12 +89,12 @@ const AlbumRows &DirectoryPlaylist::rows()
 
     // Nothing to do when the rows name exactly the files of the folder.
     QSet<QString> present(files.begin(), files.end());
-    bool same = files.size() == m_rows.count();
-    for (int i = 0; same && i < m_rows.count(); ++i)
-        same = present.contains(m_rows.fieldText(i, AlbumRows::FileName))
-               && m_rows.field(i, AlbumRows::Folder) == m_from;
+    bool same = files.size() == storedRows().count();
+    for (int i = 0; same && i < storedRows().count(); ++i)
+        same = present.contains(storedRows().fieldText(i, AlbumRows::FileName))
+               && storedRows().field(i, AlbumRows::Folder) == m_from;
     if (same)
-        return m_rows;
+        return storedRows();
 
     // The folder changed. The row of every file still there is kept with its tags (and
     // follows a changed folder path); new files come last, from their property file
@@ -102,11 +102,11 @@ const AlbumRows &DirectoryPlaylist::rows()
     AlbumRows merged;
     merged.reserve(int(files.size()));
     QSet<QString> kept;
-    for (int i = 0; i < m_rows.count(); ++i) {
-        const QString name = m_rows.fieldText(i, AlbumRows::FileName);
+    for (int i = 0; i < storedRows().count(); ++i) {
+        const QString name = storedRows().fieldText(i, AlbumRows::FileName);
         if (!present.contains(name) || kept.contains(name))
             continue;
-        QStringList row = m_rows.row(i);
+        QStringList row = storedRows().row(i);
         while (row.size() < AlbumRows::FieldCount)
             row << QString();
         row[AlbumRows::Folder] = m_from;
@@ -132,9 +132,9 @@ const AlbumRows &DirectoryPlaylist::rows()
         }
         merged.append(row);
     }
-    m_rows = merged;
+    storedRows() = merged;
     setDirty(true);
-    return m_rows;
+    return storedRows();
 }
 
 bool DirectoryPlaylist::removeFiles()
@@ -170,7 +170,7 @@ bool DirectoryPlaylist::addRecord(const KivViewItem *record)
     // files of its folder, never on the original the picture was copied from.
     QStringList row = rowFor(record);
     row[AlbumRows::Folder] = m_from;
-    m_rows.append(row);
+    storedRows().append(row);
     return true;
 }
 
@@ -193,9 +193,9 @@ bool DirectoryPlaylist::emptyFolder(QString *summary)
     if (m_from.trimmed().isEmpty())
         return true;
     int trashed = 0, deleted = 0, failed = 0;
-    for (int i = 0; i < m_rows.count(); ++i) {
-        const QString path = m_rows.fieldText(i, AlbumRows::Folder) + QLatin1Char('/')
-                             + m_rows.fieldText(i, AlbumRows::FileName);
+    for (int i = 0; i < storedRows().count(); ++i) {
+        const QString path = storedRows().fieldText(i, AlbumRows::Folder) + QLatin1Char('/')
+                             + storedRows().fieldText(i, AlbumRows::FileName);
         // Only pictures the album names: documents and other files of the folder stay.
         if (!QFileInfo(path).isFile() || KivViewItem::kindOfFile(path) != QLatin1String("Photo"))
             continue;
@@ -229,10 +229,10 @@ bool DirectoryPlaylist::syncRow(const KivViewItem *record)
         return false;
     const QStringList row = rowFor(record);
     bool found = false;
-    for (int i = 0; i < m_rows.count(); ++i) {
-        if (m_rows.field(i, AlbumRows::FileName) == record->fileName()
-            && m_rows.field(i, AlbumRows::Folder) == record->sourceFolder()) {
-            m_rows.replace(i, row);
+    for (int i = 0; i < storedRows().count(); ++i) {
+        if (storedRows().field(i, AlbumRows::FileName) == record->fileName()
+            && storedRows().field(i, AlbumRows::Folder) == record->sourceFolder()) {
+            storedRows().replace(i, row);
             found = true;
         }
     }

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace {
 
@@ -100,7 +101,7 @@ void PlayList::setFreshId(const QDateTime &created)
 
 void PlayList::resetRows()
 {
-    m_rows.reset();
+    storedRows().reset();
 }
 
 void PlayList::setBackgroundColour(const QColor &colour)
@@ -161,7 +162,7 @@ QStringList PlayList::rowFor(const KivViewItem *record)
 
 std::unique_ptr<PhotoItem> PlayList::recordAt(int index)
 {
-    const QStringList row = m_rows.row(index);
+    const QStringList row = storedRows().row(index);
     const QString file = row.value(AlbumRows::FileName);
     auto photo = std::make_unique<PhotoItem>(file);
     photo->setFileName(file);
@@ -180,15 +181,15 @@ std::unique_ptr<PhotoItem> PlayList::recordAt(int index)
 
 QString PlayList::typeOfFile(const QString &fileName) const
 {
-    const int index = m_rows.indexOfFile(fileName);
-    return index < 0 ? QString() : m_rows.fieldText(index, AlbumRows::FileType);
+    const int index = storedRows().indexOfFile(fileName);
+    return index < 0 ? QString() : storedRows().fieldText(index, AlbumRows::FileType);
 }
 
 QString PlayList::contentKind()
 {
-    if (m_contentKind != QLatin1String("UNKNOW") || m_rows.isEmpty())
+    if (m_contentKind != QLatin1String("UNKNOW") || storedRows().isEmpty())
         return m_contentKind;
-    m_contentKind = kindOfRows(m_rows);
+    m_contentKind = kindOfRows(storedRows());
     return m_contentKind;
 }
 
@@ -222,18 +223,18 @@ QString PlayList::kindOfRows(const AlbumRows &rows)
 
 void PlayList::presetContentKind(const QString &kind)
 {
-    if (m_contentKind == QLatin1String("UNKNOW") && !m_rows.isEmpty() && !kind.isEmpty())
+    if (m_contentKind == QLatin1String("UNKNOW") && !storedRows().isEmpty() && !kind.isEmpty())
         m_contentKind = kind;
 }
 
 QPixmap PlayList::icon(bool open)
 {
     const bool pictureIcons = m_context && m_context->albumIconType;
-    if (pictureIcons && rowCount() > 0 && !open) {
+    if (pictureIcons && !open && promisesRows() && rowCount() > 0) {
         // The first picture's thumbnail: from the album's cache when it is there (the
         // cache fills in the order thumbnails arrive, not in the album's), else from its
         // thumbnail file.
-        const QString first = m_rows.fieldText(0, AlbumRows::FileName);
+        const QString first = storedRows().fieldText(0, AlbumRows::FileName);
         // A missing first picture's blank is no icon: the album's own picture is shown.
         const qint64 missing = missingThumbnail().cacheKey();
         for (const ThumbCacheEntry &entry : std::as_const(m_thumbCache)) {
@@ -250,6 +251,10 @@ QPixmap PlayList::icon(bool open)
         if (!m_firstIcon.isNull())
             return m_firstIcon;
     }
+    // Rows still to come: the picture of what the file promises; the content kind comes
+    // with the rows.
+    if (rowsPending())
+        return kivPixmap(promisesRows() ? filledIconName() : emptyIconName());
     if (rowCount() > 0) {
         contentKind();
         return kivPixmap(filledIconName());
@@ -259,9 +264,9 @@ QPixmap PlayList::icon(bool open)
 
 int PlayList::indexOfPath(const QString &path) const
 {
-    for (int i = 0; i < m_rows.count(); ++i) {
-        const QString folder = QDir::fromNativeSeparators(m_rows.fieldText(i, AlbumRows::Folder));
-        if (folder + QLatin1Char('/') + m_rows.fieldText(i, AlbumRows::FileName) == path)
+    for (int i = 0; i < storedRows().count(); ++i) {
+        const QString folder = QDir::fromNativeSeparators(storedRows().fieldText(i, AlbumRows::Folder));
+        if (folder + QLatin1Char('/') + storedRows().fieldText(i, AlbumRows::FileName) == path)
             return i;
     }
     return -1;
@@ -294,6 +299,8 @@ bool PlayList::albumFolderEscapes() const
 
 QString PlayList::writeRefusal() const
 {
+    // Whether the file is whole is known once its rows are in.
+    takePendingRows();
     if (m_heldInMemory)
         return QStringLiteral("The pictures of \"%1\" are in no album: add them to an album to keep them.").arg(m_name);
     if (m_fileState == FileState::Damaged)
@@ -325,7 +332,7 @@ bool PlayList::writeAlbumFile(const QString &kivDir, const QString *from)
     const QString folder = m_context->albumFolder(kivDir);
     const bool madeFolder = !QFileInfo::exists(folder) && QDir().mkpath(folder);
     QString text;
-    text.reserve(64 * (m_rows.count() + 6));
+    text.reserve(64 * (storedRows().count() + 6));
     const QLatin1String crlf("\r\n");
     text += QStringLiteral("KivDir=") + kivDir + crlf;
     if (from)
@@ -333,9 +340,9 @@ bool PlayList::writeAlbumFile(const QString &kivDir, const QString *from)
     text += QStringLiteral("Title=") + m_title + crlf;
     text += QStringLiteral("Dirty=") + (m_dirty ? kTrue : QStringLiteral("False")) + crlf;
     text += QStringLiteral("CreationDate=") + m_creationDate.toString(Qt::ISODate) + crlf;
-    text += QStringLiteral("NumFile=") + QString::number(m_rows.count()) + crlf;
-    for (int i = 0; i < m_rows.count(); ++i)
-        text += QStringLiteral("File=") + m_rows.fileText(i) + crlf;
+    text += QStringLiteral("NumFile=") + QString::number(storedRows().count()) + crlf;
+    for (int i = 0; i < storedRows().count(); ++i)
+        text += QStringLiteral("File=") + storedRows().fileText(i) + crlf;
     if (!CatalogueFile::writeBytes(filePath(kivDir), text.toUtf8())) {
         m_lastError = QStringLiteral("The album file %1 could not be written (%2).")
                           .arg(filePath(kivDir), CatalogueFile::lastWriteError());
@@ -367,6 +374,19 @@ PlayList::AlbumFile PlayList::readFile(const QString &path, const QString &suffi
     }
     if (!CatalogueFile::readBytes(path, &bytes, &why))
         return damaged(why);
+    return parseFile(bytes, path, suffix, withFolder);
+}
+
+PlayList::AlbumFile PlayList::parseFile(const QByteArray &bytes, const QString &path, const QString &suffix,
+                                        bool withFolder)
+{
+    AlbumFile file;
+    auto damaged = [&file](const QString &why) {
+        file.state = FileState::Damaged;
+        file.damage = why;
+        file.rows.reset();
+        return std::move(file);
+    };
     CatalogueFile::LineReader lines(bytes);
     const QByteArrayView first = lines.next();
     if (!first.startsWith("KivDir="))
@@ -391,6 +411,7 @@ PlayList::AlbumFile PlayList::readFile(const QString &path, const QString &suffi
     const int numFile = countLine.startsWith("NumFile=") ? lines.text(countLine.sliced(8)).trimmed().toInt(&numeric) : 0;
     if (!numeric || numFile < 0)
         return damaged(QStringLiteral("its \"NumFile=\" line holds no count"));
+    file.promised = numFile;
 
     AlbumRows &rows = file.rows;
     // The count is only a promise: room is made for the rows actually present.
@@ -429,15 +450,81 @@ bool PlayList::takeFile(AlbumFile &&file, QString *from)
         // Rows read from a file found damaged after them are not kept; a file that
         // could not be begun leaves the album as it was.
         if (file.rowsRead)
-            m_rows.reset();
+            storedRows().reset();
         return false;
     }
-    m_rows = std::move(file.rows);
+    storedRows() = std::move(file.rows);
     m_kivDir = file.kivDir;
     m_title = file.title;
     m_dirty = file.dirty != kTrue;
     m_creationDate = QDate::fromString(file.created, Qt::ISODate);
     return true;
+}
+
+void PlayList::setPendingRows(std::shared_ptr<RowSource> source, int job, int promised)
+{
+    m_rowSource = std::move(source);
+    m_rowJob = job;
+    m_promised = promised;
+}
+
+void PlayList::takePendingRows() const
+{
+    if (!m_rowSource)
+        return;
+    // The album is not const, only this use of it: its rows were simply read late.
+    auto *self = const_cast<PlayList *>(this);
+    // Let go first: what the arrival does with the album finds its rows in.
+    const std::shared_ptr<RowSource> source = std::move(self->m_rowSource);
+    self->m_rowSource.reset();
+    self->takeRows(source->take(m_rowJob));
+    source->arrived(self);
+}
+
+void PlayList::takeRows(AlbumFile &&file)
+{
+    // The header's texts were taken when the header was read (and may have been changed
+    // since): only the rows and the file's state come now.
+    setFileState(file.state, file.damage);
+    if (file.state != FileState::Loaded || !file.rowsRead) {
+        m_rows.reset();
+        if (file.state == FileState::Loaded)
+            setFileState(FileState::Damaged, QStringLiteral("its rows could not be read"));
+        return;
+    }
+    m_rows = std::move(file.rows);
+    presetContentKind(file.contentKind);
+}
+
+PlayList::AlbumFile PlayList::readHeader(const QString &path, const QString &suffix, bool withFolder)
+{
+    // A header is a few short lines; a file this small is read whole at once.
+    constexpr qint64 kHeaderBytes = 4096;
+    QFile file(path);
+    QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile() || info.size() <= kHeaderBytes || !file.open(QIODevice::ReadOnly))
+        return readFile(path, suffix, withFolder);
+    const QByteArray head = file.read(kHeaderBytes);
+    file.close();
+    // The header's lines, each ended, all within the bytes read, and plain ASCII (read
+    // the same whichever way the whole file turns out to be encoded).
+    const int lines = withFolder ? 6 : 5;
+    qsizetype end = 0;
+    for (int i = 0; i < lines && end >= 0; ++i) {
+        end = head.indexOf('\n', end);
+        if (end >= 0)
+            ++end;
+    }
+    if (end < 0 || std::any_of(head.begin(), head.begin() + end, [](char c) { return (c & 0x80) != 0; }))
+        return readFile(path, suffix, withFolder);
+    AlbumFile header = parseFile(head.left(end), path, suffix, withFolder);
+    // Anything but a header that reads well and promises rows is left to the whole
+    // file's reading, which says what is wrong with it exactly as at any other time.
+    if (header.state != FileState::Loaded || header.rows.count() != 0 || header.promised <= 0)
+        return readFile(path, suffix, withFolder);
+    header.headerOnly = true;
+    header.rowsRead = false;
+    return header;
 }
 
 bool PlayList::readAlbumFile(const QString &path, QString *from)
@@ -457,7 +544,7 @@ bool PlayList::load(const QString &path)
 
 const AlbumRows &PlayList::rows()
 {
-    return m_rows;
+    return storedRows();
 }
 
 bool PlayList::removeAlbumFolder() const
@@ -493,26 +580,26 @@ bool PlayList::addRecord(const KivViewItem *record)
 {
     if (!record)
         return false;
-    m_rows.append(rowFor(record));
+    storedRows().append(rowFor(record));
     m_dirty = true;
     return true;
 }
 
 void PlayList::dropRow(const QString &fileName)
 {
-    const int index = m_rows.indexOfFile(fileName);
+    const int index = storedRows().indexOfFile(fileName);
     if (index >= 0)
-        m_rows.removeAt(index);
+        storedRows().removeAt(index);
 }
 
 bool PlayList::removeRecord(const KivViewItem *record)
 {
     if (!record)
         return false;
-    const int index = m_rows.indexOfFile(record->fileName());
+    const int index = storedRows().indexOfFile(record->fileName());
     if (index < 0)
         return false;
-    m_rows.removeAt(index);
+    storedRows().removeAt(index);
     m_dirty = true;
     return true;
 }
@@ -521,13 +608,13 @@ bool PlayList::updateRow(const KivViewItem *record)
 {
     if (!record)
         return false;
-    const int index = m_rows.indexOfFile(record->fileName());
+    const int index = storedRows().indexOfFile(record->fileName());
     if (index < 0)
         return false;
     const QStringList row = rowFor(record);
     // A changed row must reach the file: the album is saved only when dirty.
-    if (m_rows.row(index) != row) {
-        m_rows.replace(index, row);
+    if (storedRows().row(index) != row) {
+        storedRows().replace(index, row);
         m_dirty = true;
     }
     return true;
@@ -537,10 +624,10 @@ bool PlayList::replaceRow(const QString &fileName, const KivViewItem *record)
 {
     if (!record)
         return false;
-    const int index = m_rows.indexOfFile(fileName);
+    const int index = storedRows().indexOfFile(fileName);
     if (index < 0)
         return false;
-    m_rows.replace(index, rowFor(record));
+    storedRows().replace(index, rowFor(record));
     m_dirty = true;
     return true;
 }
@@ -549,11 +636,11 @@ bool PlayList::swapRows(const KivViewItem *a, const KivViewItem *b)
 {
     if (!a || !b)
         return false;
-    const int first = m_rows.indexOfFile(a->fileName());
-    const int second = m_rows.indexOfFile(b->fileName());
+    const int first = storedRows().indexOfFile(a->fileName());
+    const int second = storedRows().indexOfFile(b->fileName());
     if (first < 0 || second < 0)
         return false;
-    m_rows.swap(first, second);
+    storedRows().swap(first, second);
     m_dirty = true;
     return true;
 }
@@ -562,11 +649,11 @@ bool PlayList::moveRow(const KivViewItem *from, const KivViewItem *to)
 {
     if (!from || !to)
         return false;
-    const int first = m_rows.indexOfFile(from->fileName());
-    const int second = m_rows.indexOfFile(to->fileName());
+    const int first = storedRows().indexOfFile(from->fileName());
+    const int second = storedRows().indexOfFile(to->fileName());
     if (first < 0 || second < 0)
         return false;
-    m_rows.move(first, second);
+    storedRows().move(first, second);
     m_dirty = true;
     return true;
 }
@@ -577,7 +664,7 @@ bool PlayList::clear()
         m_lastError = refusal;
         return false;
     }
-    m_rows.reset();
+    storedRows().reset();
     m_thumbCache.clear();
     const QString folder = albumFolder();
     if (!m_kivDir.isEmpty() && !folder.isEmpty()) {
@@ -617,8 +704,8 @@ void PlayList::putThumbCacheInRowOrder()
         firstEntry.insert(m_thumbCache.at(i).fileName, i);
     QList<ThumbCacheEntry> ordered;
     ordered.reserve(m_thumbCache.size());
-    for (int i = 0; i < m_rows.count(); ++i) {
-        const qsizetype entry = firstEntry.value(m_rows.field(i, AlbumRows::FileName), -1);
+    for (int i = 0; i < storedRows().count(); ++i) {
+        const qsizetype entry = firstEntry.value(storedRows().field(i, AlbumRows::FileName), -1);
         if (entry >= 0)
             ordered.append(m_thumbCache.at(entry));
     }

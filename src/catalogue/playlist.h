@@ -40,6 +40,9 @@ public:
         bool headerRead = false;  // its folder's line read
         bool rowsRead = false;
         QString kivDir, from, title, dirty, created;
+        // Only the header was read (readHeader): the rows are still to be read.
+        bool headerOnly = false;
+        int promised = 0;  // the "NumFile=" count
         AlbumRows rows;
         // The rows' content kind, when the reader was asked for it (kindOfRows).
         QString contentKind;
@@ -47,6 +50,30 @@ public:
     // `suffix` is the album kind's file suffix, which the file's name must end in; a
     // dynamic album's file has its folder's line (`withFolder`).
     static AlbumFile readFile(const QString &path, const QString &suffix, bool withFolder);
+    // The same for a file whose rows can wait: its header alone when the file is larger
+    // than its first few kilobytes and they hold a plain (ASCII) header that reads well;
+    // else the whole file, as readFile.
+    static AlbumFile readHeader(const QString &path, const QString &suffix, bool withFolder);
+
+    // Where the rows of an album whose header alone was read come from (the window reads
+    // them once it shows). Any use of the album's rows, its file state or its validity
+    // takes them first, waiting for them when they are not read yet.
+    class RowSource
+    {
+    public:
+        virtual ~RowSource() = default;
+        // The whole file of job `job`: read now, or waited for.
+        virtual AlbumFile take(int job) = 0;
+        // The rows of `album` are in (or its file was found damaged).
+        virtual void arrived(PlayList *album) = 0;
+    };
+    void setPendingRows(std::shared_ptr<RowSource> source, int job, int promised);
+    bool rowsPending() const { return bool(m_rowSource); }
+    // Takes the rows in when they are still to come (on the window's thread only).
+    void takePendingRows() const;
+    // Whether the album holds rows, or while they are still to come, whether its file
+    // promises some: answered without waiting for them.
+    bool promisesRows() const { return m_rowSource ? m_promised > 0 : !m_rows.isEmpty(); }
 
     explicit PlayList(QTreeWidget *view = nullptr);
     explicit PlayList(QTreeWidgetItem *parent);
@@ -76,7 +103,7 @@ public:
     virtual QString kivDir() const { return m_kivDir; }
     virtual void setKivDir(const QString &kivDir) { m_kivDir = kivDir; }
     virtual QString className() const { return QStringLiteral("Playlist"); }
-    virtual const AlbumRows &rowTable() const { return m_rows; }
+    virtual const AlbumRows &rowTable() const { return storedRows(); }
     virtual void resetRows();
     virtual QPixmap icon(bool open);
     // The album list shows the kind's own picture until it has fitted the first
@@ -112,16 +139,16 @@ public:
     void setTitle(const QString &title) { m_title = title; }
     QString group() const { return m_group; }
     void setGroup(const QString &group) { m_group = group; }
-    int rowCount() const { return m_rows.count(); }
+    int rowCount() const { return storedRows().count(); }
     QDate creationDate() const { return m_creationDate; }
     void setCreationDate(const QDate &date) { m_creationDate = date; }
-    int indexOfFile(const QString &fileName) const { return m_rows.indexOfFile(fileName); }
+    int indexOfFile(const QString &fileName) const { return storedRows().indexOfFile(fileName); }
     // Takes the row of a file name out of the table only (no file is touched).
     void dropRow(const QString &fileName);
     // Puts the texts of one row, changed by the caller, back at `index`.
     void setRow(int index, const QStringList &row)
     {
-        m_rows.replace(index, row);
+        storedRows().replace(index, row);
         m_dirty = true;
     }
     QString typeOfFile(const QString &fileName) const;
@@ -143,10 +170,18 @@ public:
     // no tags until they are added to a stored album.
     bool isHeldInMemory() const { return m_heldInMemory; }
     void setHeldInMemory(bool held) { m_heldInMemory = held; }
-    bool isValid() const { return m_valid; }
+    bool isValid() const
+    {
+        takePendingRows();
+        return m_valid;
+    }
     void setValid(bool valid) { m_valid = valid; }
 
-    FileState fileState() const { return m_fileState; }
+    FileState fileState() const
+    {
+        takePendingRows();
+        return m_fileState;
+    }
     // Why the album file was found damaged, in a few words.
     QString damage() const { return m_damage; }
     // Why the album cannot be written or deleted through, or an empty text. Covers a
@@ -193,6 +228,8 @@ protected:
     QString filePath(const QString &kivDir) const;
     void setSmart(bool smart) { m_smart = smart; }
 protected:
+    // An album file's text, as readFile reads it (`path` names the file it came from).
+    static AlbumFile parseFile(const QByteArray &bytes, const QString &path, const QString &suffix, bool withFolder);
     // Takes what readFile found as the album's own (`from` gets the dynamic album's
     // folder); false when the file was missing or damaged.
     bool takeFile(AlbumFile &&file, QString *from);
@@ -210,10 +247,27 @@ protected:
 
     void putThumbCacheInRowOrder();
 
-    AlbumRows m_rows;
+    // The album's stored rows, taken in first when they are still to come.
+    AlbumRows &storedRows()
+    {
+        takePendingRows();
+        return m_rows;
+    }
+    const AlbumRows &storedRows() const
+    {
+        takePendingRows();
+        return m_rows;
+    }
 
 private:
     void init();
+    // The rows (or the damage) of a file read whole after its header.
+    void takeRows(AlbumFile &&file);
+
+    AlbumRows m_rows;
+    std::shared_ptr<RowSource> m_rowSource;
+    int m_rowJob = -1;
+    int m_promised = 0;
 
     const CatalogueContext *m_context = nullptr;
     QString m_name;

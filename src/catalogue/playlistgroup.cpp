@@ -73,5 +73,5 @@ void GroupYear::init()
 const AlbumRows &GroupYear::rows()
 {
     setExpanded(!isExpanded());
-    return m_rows;
+    return storedRows();
 }

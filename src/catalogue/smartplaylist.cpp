@@ -50,10 +50,10 @@ bool SmartPlaylist::load(const QString &path)
 
 const AlbumRows &SmartPlaylist::rows()
 {
-    m_rows.reset();
+    storedRows().reset();
     if (m_source)
-        evaluateInto(*m_source, 0, m_source->rowTable().count(), m_rows);
-    return m_rows;
+        evaluateInto(*m_source, 0, m_source->rowTable().count(), storedRows());
+    return storedRows();
 }
 
 bool SmartPlaylist::commit()

@@ -21,7 +21,7 @@ public:
 
     virtual void setKind(const QString &kind) { m_kind = kind; }
     virtual QString kind() const { return m_kind; }
-    virtual void setRowTable(const AlbumRows &rows) { m_rows = rows; }
+    virtual void setRowTable(const AlbumRows &rows) { storedRows() = rows; }
 
     QString keyword() const { return m_keyword; }
     void setKeyword(const QString &keyword) { m_keyword = keyword; }

@@ -53,8 +53,11 @@ private slots:
     void choosingEveryPictureWhileTheAlbumFillsTakesTheWholeAlbum();
     void picturesChosenFarFromSightAreMailedWithTheirThumbnails();
     void tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll();
+    void rowsReadAfterTheWindowShowsAreWholeWhereverUsedFirst();
+    void albumFoundDamagedAfterTheWindowShowsIsToldAndRefused();
 
 private:
+    void showWithoutWaiting();
     void start();
     void open(const QString &name);
     PlayList *album(const QString &name) const;
@@ -118,6 +121,16 @@ void TestLargeAlbum::start()
     m_window->resize(1000, 700);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_page = m_window->organiser();
+}
+
+void TestLargeAlbum::showWithoutWaiting()
+{
+    // Shown, but no event handled yet: the list has not been painted, so the big album's
+    // rows are still to come.
+    m_window = std::make_unique<media>(nullptr, QStringLiteral("ambrio"), Qt::WindowFlags(), &m_pref, &m_prompter);
+    m_window->resize(1000, 700);
+    m_window->show();
     m_page = m_window->organiser();
 }
 
@@ -402,3 +415,73 @@ void TestLargeAlbum::picturesChosenFarFromSightAreMailedWithTheirThumbnails()
 }
 
 #include "tst_largealbum.moc"
+
+void TestLargeAlbum::rowsReadAfterTheWindowShowsAreWholeWhereverUsedFirst()
+{
+    const QByteArray bigBefore = readAll(m_db + "/Big1.db");
+    showWithoutWaiting();
+    // The list is whole at once: both albums, with their titles and dates.
+    QCOMPARE(m_page->albumList()->storedAlbums().size(), 2);
+    QVERIFY(album("Big")->rowsPending());
+    QCOMPARE(static_cast<QTreeWidgetItem *>(album("Big"))->text(1), QStringLiteral("Big"));
+    QCOMPARE(static_cast<QTreeWidgetItem *>(album("Big"))->text(2), QStringLiteral("2004-01-01"));
+    // The small album was read whole.
+    QVERIFY(!album("Other")->rowsPending());
+    QVERIFY(!m_page->startupBackupStarted());
+    // Renamed in the list before its rows came: the file is written with every row.
+    static_cast<QTreeWidgetItem *>(album("Big"))->setText(1, QStringLiteral("Renamed"));
+    const QByteArray bigAfter = readAll(m_db + "/Big1.db");
+    QVERIFY(bigAfter.startsWith("KivDir=Big1\r\nTitle=Renamed\r\n"));
+    QCOMPARE(bigAfter.mid(bigAfter.indexOf("NumFile=")), bigBefore.mid(bigBefore.indexOf("NumFile=")));
+    QCOMPARE(album("Big")->rowCount(), BigCount);
+
+    // Again, searched before any row came: every picture of both albums is found.
+    cleanup();
+    showWithoutWaiting();
+    QVERIFY(album("Big")->rowsPending());
+    auto *search = m_window->findChild<QLineEdit *>("searchLine");
+    QVERIFY(search);
+    search->setText(QStringLiteral("shared"));
+    QTest::keyClick(search, Qt::Key_Return);
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QCOMPARE(m_page->photoView()->count(), 2 + 3);
+    // Once shown, the rest is read and taken in: the catalogue loaded cleanly, and so its
+    // daily copy is made, of the whole of it.
+    QTRY_VERIFY(!album("Big")->rowsPending());
+    QTRY_VERIFY(m_page->startupBackupStarted());
+    QCOMPARE(m_page->waitForStartupBackup(), QString());
+    QVERIFY(m_prompter.messages.isEmpty());
+    QCOMPARE(readAll(m_db + "/Big1.db"), bigAfter);
+}
+
+void TestLargeAlbum::albumFoundDamagedAfterTheWindowShowsIsToldAndRefused()
+{
+    // A big album file cut in the middle of its last row, past its first kilobytes.
+    QByteArray cut = readAll(m_db + "/Big1.db");
+    cut.chop(cut.size() - cut.lastIndexOf("\r\nFile=") + 20);
+    writeFile(m_db + "/Big1.db", cut);
+    showWithoutWaiting();
+    QVERIFY(album("Big")->rowsPending());
+    QVERIFY(m_prompter.messages.isEmpty());
+    // Said once the rest of the file is read, and the album refuses every write.
+    QTRY_COMPARE(m_prompter.messages.size(), 1);
+    const QString text = m_prompter.messages.first().text;
+    QVERIFY2(text.contains("\"Big\"") && text.contains("cut short in the middle of a row"), qPrintable(text));
+    QVERIFY(text.contains("vellaro-cli check --repair"));
+    QVERIFY(!album("Big")->isValid());
+    QCOMPARE(static_cast<QTreeWidgetItem *>(album("Big"))->foreground(1).color(), QColor(160, 0, 0));
+    static_cast<QTreeWidgetItem *>(album("Big"))->setText(1, QStringLiteral("Renamed"));
+    QCOMPARE(readAll(m_db + "/Big1.db"), cut);
+    // No copy is made of a catalogue that did not load cleanly.
+    QVERIFY(!m_page->startupBackupStarted());
+
+    // Used before its rows came, the damage is found there and then: the rename is refused.
+    cleanup();
+    m_prompter = ScriptedPrompter();
+    showWithoutWaiting();
+    QVERIFY(album("Big")->rowsPending());
+    static_cast<QTreeWidgetItem *>(album("Big"))->setText(1, QStringLiteral("Renamed"));
+    QCOMPARE(readAll(m_db + "/Big1.db"), cut);
+    QVERIFY(!album("Big")->isValid());
+    QTRY_COMPARE(m_prompter.messages.size(), 1);
+}

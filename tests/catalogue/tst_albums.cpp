@@ -68,6 +68,8 @@ private Q_SLOTS:
     void rowOperations();
     void contentKind_data();
     void contentKind();
+    void headerAloneReadsAsTheWholeFile_data();
+    void headerAloneReadsAsTheWholeFile();
     void dynamicRescan();
     void dynamicAddNeverOverwrites();
     void dynamicRemoveAndClearDeleteFiles();
@@ -908,6 +910,89 @@ void TestAlbums::thumbCacheFollowsRowOrder()
     for (const PlayList::ThumbCacheEntry &entry : album.thumbCache())
         order << entry.fileName;
     QCOMPARE(order, (QStringList{"c.jpg", "a.jpg", "b.jpg", "a.jpg"}));
+}
+
+void TestAlbums::headerAloneReadsAsTheWholeFile_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<bool>("headerAlone");
+    const QByteArray plain = "KivDir=A1\r\nTitle=Trip\r\nDirty=True\r\nCreationDate=2003-07-01\r\nNumFile=";
+    QTest::newRow("small file") << plain << 3 << QByteArray() << false;
+    QTest::newRow("large file") << plain << 400 << QByteArray() << true;
+    QTest::newRow("LF only") << QByteArray(plain).replace("\r\n", "\n") << 400 << QByteArray() << true;
+    // Read whole: the header's text could be read otherwise once the whole file is seen.
+    QTest::newRow("accented title") << QByteArray(plain).replace("Trip", "\xc3\xa9t\xc3\xa9") << 400 << QByteArray()
+                                    << false;
+    QTest::newRow("Windows-1252 row") << plain << 400 << QByteArray("File=Photo|/p|\xe9.jpg|x| | |0|0|-1||\r\n")
+                                      << true;
+    QTest::newRow("CR only") << QByteArray(plain).replace("\r\n", "\r") << 400 << QByteArray() << false;
+    // What is wrong is found by reading it whole, and said the same.
+    QTest::newRow("not an album file") << QByteArray("Title=Trip\r\nDirty=True\r\nCreationDate=2003-07-01\r\nNumFile=")
+                                       << 400 << QByteArray() << false;
+    QTest::newRow("no count") << QByteArray(plain).replace("NumFile=", "NumFile=x") << 400 << QByteArray() << false;
+    QTest::newRow("count of none") << plain << -400 << QByteArray() << false;
+    QTest::newRow("cut short") << plain << 400 << QByteArray("File=Photo|/p|cut") << true;
+}
+
+void TestAlbums::headerAloneReadsAsTheWholeFile()
+{
+    // Reading the header first and the rest later gives what reading the whole file does.
+    QFETCH(QByteArray, header);
+    QFETCH(int, rows);
+    QFETCH(QByteArray, tail);
+    QFETCH(bool, headerAlone);
+    const bool lf = !header.contains("\r\n") && header.contains('\n');
+    const QByteArray end = header.contains("\r\n") ? "\r\n" : lf ? "\n" : "\r";
+    QByteArray text = header + QByteArray::number(qAbs(rows) + (tail.startsWith("File=") ? 1 : 0)) + end;
+    for (int i = 0; i < qAbs(rows); ++i)
+        text += "File=Photo|/pics|IMG_" + QByteArray::number(i) + ".jpg|title " + QByteArray::number(i)
+                + "|Family| |3|0|-1|640*480|" + end;
+    if (rows < 0)
+        text.replace("NumFile=" + QByteArray::number(-rows), "NumFile=0");
+    text += tail;
+    const QString path = m_dir->filePath("A1.db");
+    writeFile(path, text);
+    const PlayList::AlbumFile whole = PlayList::readFile(path, ".db", false);
+    PlayList::AlbumFile first = PlayList::readHeader(path, ".db", false);
+    QCOMPARE(first.headerOnly, headerAlone);
+    QCOMPARE(first.state, headerAlone ? PlayList::FileState::Loaded : whole.state);
+    QCOMPARE(first.damage, headerAlone ? QString() : whole.damage);
+    QCOMPARE(first.title, whole.title);
+    QCOMPARE(first.created, whole.created);
+    QCOMPARE(first.dirty, whole.dirty);
+    QCOMPARE(first.kivDir, whole.kivDir);
+    if (headerAlone) {
+        QCOMPARE(first.rows.count(), 0);
+        QCOMPARE(first.promised, qAbs(rows) + (tail.startsWith("File=") ? 1 : 0));
+    } else {
+        QCOMPARE(first.rows.count(), whole.rows.count());
+    }
+
+    // The album list's albums: the large file's rows come when first used, as read whole.
+    QTreeWidget list;
+    LibraryIndex index;
+    index.setRoot(m_dir->path());
+    const CatalogueContext context{m_dir->path(), m_dir->path()};
+    writeFile(m_dir->filePath("library.db"), "NUMLIB=1\r\nLIBRARY=NONE,Photo,Trip,Playlist,A1\r\n");
+    index.load();
+    CatalogueLoader::LateRows late;
+    QStringList problems;
+    const QList<PlayList *> albums = CatalogueLoader::load(&list, index, context, "media", nullptr, &problems, &late);
+    QCOMPARE(albums.size(), 1);
+    PlayList *album = albums.first();
+    QCOMPARE(album->rowsPending(), headerAlone);
+    QCOMPARE(late.pending(), headerAlone);
+    QCOMPARE(album->rowTable().count(), whole.state == PlayList::FileState::Loaded ? whole.rows.count() : 0);
+    for (int i = 0; i < album->rowTable().count(); ++i)
+        QCOMPARE(album->rowTable().row(i), whole.rows.row(i));
+    QCOMPARE(album->fileState(), whole.state);
+    QCOMPARE(album->isValid(), whole.state == PlayList::FileState::Loaded);
+    QStringList told;
+    late.start(&list, [&told](const QStringList &found) { told = found; });
+    QTRY_VERIFY(!late.pending());
+    QCOMPARE(told.size() + problems.size(), whole.state == PlayList::FileState::Loaded ? 0 : 1);
 }
 
 QTEST_MAIN(TestAlbums)
