@@ -907,7 +907,18 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
         bar->setAutoClose(false);
         bar->setAutoReset(false);
         bar->setValue(0);
-        progress = [&bar](qsizetype done, qsizetype) {
+        progress = [&bar, finishing = false, count = records.size()](qsizetype done, qsizetype) mutable {
+            if (done < 0) {
+                // Every file is staged and the disk takes them: past the point of cancelling.
+                if (!finishing) {
+                    finishing = true;
+                    bar->setLabelText(QStringLiteral("Writing the tags of %L1 pictures to the disk...").arg(count));
+                    bar->setCancelButton(nullptr);
+                    bar->setValue(bar->maximum());
+                }
+                QCoreApplication::processEvents();
+                return true;
+            }
             if (done % 32 == 0)
                 bar->setValue(int(done));
             return !bar->wasCanceled();

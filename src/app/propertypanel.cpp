@@ -226,8 +226,13 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
         record->setModified(false);
         saved.written = written ? 1 : 0;
     }
-    // Several pictures are written together: all of them, or none (told once).
-    if (several && m_page->pictures()->saveRecords(targets, before))
-        saved.written = int(targets.size());
+    // Several pictures are written together: all of them, or none (told once). When none
+    // was, the fields show the stored values again, not what was typed.
+    if (several) {
+        if (m_page->pictures()->saveRecords(targets, before))
+            saved.written = int(targets.size());
+        else
+            fill(m_filled, m_multiple);
+    }
     return saved;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QSet>
 #include <QStringList>
@@ -24,7 +26,9 @@ public:
     // False when the flush or a rename failed (lastWriteError() tells why): what was
     // staged and not yet renamed is removed, so each file is old or new, never half.
     // The batch is closed either way: later writes are written one by one.
-    bool commit();
+    // `whileFlushing`, when given, is called every few hundredths of a second while the
+    // disk takes the staged files (on a busy disk, seconds): the window repaints.
+    bool commit(const std::function<void()> &whileFlushing = {});
     // Files staged so far.
     qsizetype size() const { return qsizetype(m_staged.size()); }
     // The files a failed commit renamed before it stopped: those that hold their new

@@ -15,10 +15,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <future>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 namespace CatalogueFile {
 
@@ -247,7 +249,7 @@ QStringList Batch::renamed() const
     return paths;
 }
 
-bool Batch::commit()
+bool Batch::commit(const std::function<void()> &whileFlushing)
 {
     m_open = false;
     if (t_batch == this)
@@ -273,41 +275,68 @@ bool Batch::commit()
     // Every staged file reaches the disk before any is renamed: a power cut then leaves
     // each file old or new. One flush a file system; a file system in user space
     // (FUSE: a USB disk through ntfs-3g, sshfs) is not flushed by syncfs, so there each
-    // file is flushed itself.
-    std::vector<dev_t> flushed;
-    for (const QByteArray &folder : folders) {
-        const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        struct stat info;
-        struct statfs system;
-        if (dir < 0 || ::fstat(dir, &info) != 0 || ::fstatfs(dir, &system) != 0) {
-            const int error = errno;
-            if (dir >= 0)
-                ::close(dir);
-            return fail(0, error);
-        }
-        int error = 0;
-        if (system.f_type == kFuseMagic) {
-            for (const Staged &file : m_staged) {
-                if (file.folder != folder)
-                    continue;
-                const int fd = ::openat(dir, file.staged.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-                if (fd < 0 || ::fsync(fd) != 0)
-                    error = errno;
-                if (fd >= 0)
-                    ::close(fd);
-                if (error)
-                    break;
+    // file is flushed itself. Only the staged files and the folders are read meanwhile.
+    auto flush = [this, &folders]() -> int {
+        std::vector<dev_t> flushed;
+        for (const QByteArray &folder : folders) {
+            const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            struct stat info;
+            struct statfs system;
+            if (dir < 0 || ::fstat(dir, &info) != 0 || ::fstatfs(dir, &system) != 0) {
+                const int error = errno;
+                if (dir >= 0)
+                    ::close(dir);
+                return error;
             }
-        } else if (std::find(flushed.begin(), flushed.end(), info.st_dev) == flushed.end()) {
-            if (::syncfs(dir) != 0)
-                error = errno;
-            else
-                flushed.push_back(info.st_dev);
+            int error = 0;
+            if (system.f_type == kFuseMagic) {
+                for (const Staged &file : m_staged) {
+                    if (file.folder != folder)
+                        continue;
+                    const int fd = ::openat(dir, file.staged.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+                    if (fd < 0 || ::fsync(fd) != 0)
+                        error = errno;
+                    if (fd >= 0)
+                        ::close(fd);
+                    if (error)
+                        break;
+                }
+            } else if (std::find(flushed.begin(), flushed.end(), info.st_dev) == flushed.end()) {
+                if (::syncfs(dir) != 0)
+                    error = errno;
+                else
+                    flushed.push_back(info.st_dev);
+            }
+            ::close(dir);
+            if (error)
+                return error;
         }
-        ::close(dir);
-        if (error)
-            return fail(0, error);
+        return 0;
+    };
+    int flushError = 0;
+    if (!whileFlushing) {
+        flushError = flush();
+    } else {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::thread flusher([&] {
+            const int error = flush();
+            const std::lock_guard<std::mutex> lock(mutex);
+            flushError = error;
+            done = true;
+            ended.notify_all();
+        });
+        for (;;) {
+            whileFlushing();
+            std::unique_lock<std::mutex> lock(mutex);
+            if (ended.wait_for(lock, std::chrono::milliseconds(30), [&done] { return done; }))
+                break;
+        }
+        flusher.join();
     }
+    if (flushError)
+        return fail(0, flushError);
     for (std::size_t i = 0; i < m_staged.size(); ++i) {
         const Staged &file = m_staged[i];
         if (::rename((file.folder + '/' + file.staged).constData(), (file.folder + '/' + file.name).constData()) != 0)

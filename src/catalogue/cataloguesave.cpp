@@ -170,7 +170,16 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
             }
         }
     }
-    if (batch && !batch->commit()) {
+    // The disk may take seconds: the window repaints meanwhile, told that no cancel is
+    // possible any more (a progress of -1).
+    std::function<void()> whileFlushing;
+    if (progress) {
+        whileFlushing = [&progress, &records] {
+            const CatalogueFile::Batch::Pause pause;
+            progress(-1, records.size());
+        };
+    }
+    if (batch && !batch->commit(whileFlushing)) {
         const QString why = CatalogueFile::lastWriteError();
         const bool all = putBack(renamedOnes(*batch, records, properties));
         return message(QStringLiteral("The property files of %1 pictures could not be written (%2).")

@@ -21,7 +21,8 @@ namespace CatalogueSave {
 QString albumAndIndex(PlayList *album, LibraryIndex *library);
 
 // Told after each property file of a long change is staged (done of total); false
-// cancels the change before anything is written.
+// cancels the change before anything is written. Then, while the disk takes the files,
+// told again and again with done -1: past that point the answer is not asked for.
 using Progress = std::function<bool(qsizetype done, qsizetype total)>;
 
 // The property files of `records`, then the rows of `albums` (already updated by the

@@ -241,15 +241,14 @@ QPixmap PlayList::icon(bool open)
             if (entry.fileName == first && !entry.pixmap.isNull() && entry.pixmap.cacheKey() != missing)
                 return entry.pixmap;
         }
-        if (m_firstIconName != first) {
-            m_firstIconName = first;
-            m_firstIcon = QPixmap();
-            const QString file = m_context->albumFolder(m_kivDir) + QLatin1Char('/') + first;
-            if (isSafeKivDir(m_kivDir) && QFileInfo(file).isFile())
-                m_firstIcon.load(file);
-        }
-        if (!m_firstIcon.isNull())
-            return m_firstIcon;
+        // Read when asked, not kept: the list keeps it at its own small size, and
+        // thousands of albums' full thumbnails would hold a hundred megabytes.
+        QPixmap firstIcon;
+        const QString file = m_context->albumFolder(m_kivDir) + QLatin1Char('/') + first;
+        if (isSafeKivDir(m_kivDir) && QFileInfo(file).isFile())
+            firstIcon.load(file);
+        if (!firstIcon.isNull())
+            return firstIcon;
     }
     // Rows still to come: the picture of what the file promises; the content kind comes
     // with the rows.

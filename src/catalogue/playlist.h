@@ -290,8 +290,6 @@ private:
     QList<ThumbCacheEntry> m_thumbCache;
     // The first picture's thumbnail as the album's icon, read from its thumbnail file
     // once (the album need not have been opened); with the file name it is of.
-    QString m_firstIconName;
-    QPixmap m_firstIcon;
     bool m_iconPending = false;
 };
 
