@@ -169,6 +169,20 @@ bench_startup() {
   echo "  empty Qt widgets application  shown $empty_shown   (ended $empty_whole)"
   echo "  vellaro, empty catalogue      shown $vellaro_shown   (x$(ratio "$vellaro_shown" "$empty_shown"); target <= 1.5)   (ended $vellaro_whole, x$(ratio "$vellaro_whole" "$empty_whole"))"
   echo "  vellaro, 500,000 pictures     shown $large_shown   (x$(ratio "$large_shown" "$vellaro_shown") of the empty catalogue, median of 7; target <= 2)   (ended $large_whole, x$(ratio "$large_whole" "$vellaro_whole"))"
+  # The window's peak resident size once every album's rows are read and its icon fitted.
+  window_peak() {
+    "$BIN/vellaro" >/dev/null 2>&1 &
+    local pid=$! peak
+    sleep "$1"
+    peak=$(awk '/^VmHWM/ {printf "%.0f", $2 / 1024}' "/proc/$pid/status")
+    kill "$pid"; wait "$pid" 2>/dev/null || true
+    echo "$peak"
+  }
+  local peak_empty peak_large
+  peak_empty=$(window_peak 4)
+  peak_large=$(HOME="$bighome" XDG_CONFIG_HOME="$bighome/.config" window_peak 12)
+  echo "  window's peak resident size, the albums read and their icons fitted: empty catalogue $peak_empty MB,"
+  echo "  500,000 pictures $peak_large MB (+$((peak_large - peak_empty)) MB; the catalogue's own target <= 110, bench/run.sh large)"
 }
 
 bench_catalogue() {

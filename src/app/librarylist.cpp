@@ -179,8 +179,9 @@ void libraryList::applyYearView()
         }
     }
     header()->setSortIndicator(2, Qt::DescendingOrder);
+    // Sorts the list, once.
     setSortingEnabled(true);
-    removeEmptyYearRow();
+    dropEmptyYearRows();
 }
 
 void libraryList::addYearRow(const QString &year)
@@ -215,6 +216,11 @@ void libraryList::removeEmptyYearRow()
 {
     if (isSortingEnabled())
         sortItems(2, Qt::DescendingOrder);
+    dropEmptyYearRows();
+}
+
+void libraryList::dropEmptyYearRows()
+{
     // From the last row up, so each row's follower is known when it is looked at.
     for (int i = topLevelItemCount() - 1; i >= 0; --i) {
         QTreeWidgetItem *item = topLevelItem(i);

@@ -101,6 +101,8 @@ protected:
 private:
     void setHighlighted(QTreeWidgetItem *item);
     void fitPendingIcons();
+    // Takes out the year rows with no album under them (the list sorted by year).
+    void dropEmptyYearRows();
     void selectAndAnnounce(QTreeWidgetItem *item);
 
     prefImplementation *m_pref = nullptr;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QTreeWidget>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
@@ -44,6 +45,19 @@ PlayList::PlayList(QTreeWidget *view, QTreeWidgetItem *after)
 
 PlayList::~PlayList() = default;
 
+QDate PlayList::today()
+{
+    // The date holds until the next local midnight.
+    thread_local QDate date;
+    thread_local qint64 until = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now >= until || now < until - 25 * 3600 * 1000LL) {
+        date = QDate::currentDate();
+        until = date.addDays(1).startOfDay().toMSecsSinceEpoch();
+    }
+    return date;
+}
+
 void PlayList::init()
 {
     setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled
@@ -59,8 +73,18 @@ bool PlayList::operator<(const QTreeWidgetItem &other) const
     const QTreeWidget *view = treeWidget();
     const int column = view ? view->sortColumn() : 0;
     const auto *album = dynamic_cast<const PlayList *>(&other);
-    if (!album || isSmart() || album->isSmart() || text(column) != other.text(column))
+    if (!album || isSmart() || album->isSmart())
         return QTreeWidgetItem::operator<(other);
+    // Texts compare as the list compares them (case by case, code by code); anything
+    // else (a row without a text there) the list's own way. Each text is fetched once:
+    // thousands of albums are sorted at every start.
+    const QVariant a = data(column, Qt::DisplayRole), b = other.data(column, Qt::DisplayRole);
+    const bool neither = !a.isValid() && !b.isValid();
+    if (!neither && (a.userType() != QMetaType::QString || b.userType() != QMetaType::QString))
+        return QTreeWidgetItem::operator<(other);
+    const int byText = neither ? 0 : a.toString().compare(b.toString());
+    if (byText != 0)
+        return byText < 0;
     // "dd.MM.yyyy.hh.mm.ss.zzz": the last twelve characters are the time of day. The
     // later one counts as the lesser, so the list's descending order puts the album
     // made first on top, as the albums of a day stood while they were made.
@@ -283,11 +307,18 @@ bool PlayList::albumFolderEscapes() const
 {
     if (!m_context)
         return false;
-    const QFileInfo folder(m_context->albumFolder(m_kivDir));
-    if (folder.isSymLink())
-        return true;
-    if (!folder.exists())
+    // One look at the folder itself (this runs for every album at start): a link, or
+    // nothing there (nothing to escape through).
+    const QString path = m_context->albumFolder(m_kivDir);
+    QByteArray entryPath = QFile::encodeName(path);
+    while (entryPath.size() > 1 && entryPath.endsWith('/'))
+        entryPath.chop(1);
+    struct stat entry;
+    if (::lstat(entryPath.constData(), &entry) != 0)
         return false;
+    if (S_ISLNK(entry.st_mode))
+        return true;
+    const QFileInfo folder(path);
     // A safe KivDir names one entry of the catalogue folder: unless that entry is a link,
     // the folder is in the catalogue, wherever the catalogue itself lies.
     if (isSafeKivDir(m_kivDir))

@@ -234,6 +234,19 @@ void TestOpening::pictureOutsideTheCatalogue()
     QCOMPARE(int(m_prompter.messages.size()), told + 2);
     QCOMPARE(m_page->currentItem()->love(), 1);
     QCOMPARE(m_page->hearts()->value(), 1);
+    // So does a tag typed for all three chosen at once: each keeps what it had, and so
+    // does the panel.
+    QTest::keyClick(m_page->photoView(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m_page->photoView()->selectedItems().size(), 3);
+    type("propertyTextLabelTitle", "Harbour");
+    QCOMPARE(int(m_prompter.messages.size()), told + 3);
+    QCOMPARE(m_prompter.messages.last().text, PictureCommands::heldPictureMessage());
+    QVERIFY(m_page->findChild<propertyTextLabel *>("propertyTextLabelTitle")->text().trimmed().isEmpty());
+    for (const KivViewItem *item : m_page->photoView()->items())
+        QVERIFY(item->title().trimmed().isEmpty());
+    QTest::mouseClick(m_page->photoView()->viewport(), Qt::LeftButton, {},
+                      m_page->photoView()->cellGeometry(0, 0).center());
+    QCOMPARE(m_page->photoView()->selectedItems().size(), 1);
     // Deleting or renaming is refused as in a query's results: the files stay.
     QTest::keyClick(m_page->photoView(), Qt::Key_Delete);
     QCOMPARE(m_page->photoView()->items().size(), 3);
