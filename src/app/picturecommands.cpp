@@ -866,7 +866,25 @@ bool PictureCommands::saveRecord(KivViewItem *item)
     return error.isEmpty();
 }
 
-bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before)
+std::unique_ptr<QProgressDialog> PictureCommands::tagProgress(qsizetype count) const
+{
+    if (count < kProgressFrom)
+        return nullptr;
+    auto bar = std::make_unique<QProgressDialog>(QStringLiteral("Saving the tags of %L1 pictures...").arg(count),
+                                                 QStringLiteral("&Cancel"), 0, int(2 * count), m_page);
+    bar->setObjectName(QStringLiteral("tag progress"));
+    bar->setWindowTitle(QStringLiteral("Vellaro"));
+    // Nothing else of the program takes input meanwhile, in any of its windows.
+    bar->setWindowModality(Qt::ApplicationModal);
+    bar->setMinimumDuration(ProgressDelay);
+    bar->setAutoClose(false);
+    bar->setAutoReset(false);
+    bar->setValue(0);
+    return bar;
+}
+
+bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before,
+                                  QProgressDialog *given)
 {
     Q_ASSERT(before.size() == records.size());
     QList<const KivViewItem *> written;
@@ -894,20 +912,15 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
     }
     // Thousands of pictures take seconds: a bar shows how far the files are, and Cancel
     // stops before any is changed.
-    std::unique_ptr<QProgressDialog> bar;
+    std::unique_ptr<QProgressDialog> own;
+    QProgressDialog *bar = given;
+    if (!bar) {
+        own = tagProgress(records.size());
+        bar = own.get();
+    }
     CatalogueSave::Progress progress;
-    if (records.size() >= kProgressFrom) {
-        bar = std::make_unique<QProgressDialog>(QStringLiteral("Saving the tags of %L1 pictures...").arg(records.size()),
-                                                QStringLiteral("&Cancel"), 0, int(records.size()), m_page);
-        bar->setObjectName(QStringLiteral("tag progress"));
-        bar->setWindowTitle(QStringLiteral("Vellaro"));
-        // Nothing else of the program takes input meanwhile, in any of its windows.
-        bar->setWindowModality(Qt::ApplicationModal);
-        bar->setMinimumDuration(ProgressDelay);
-        bar->setAutoClose(false);
-        bar->setAutoReset(false);
-        bar->setValue(0);
-        progress = [&bar, finishing = false, count = records.size()](qsizetype done, qsizetype) mutable {
+    if (bar) {
+        progress = [bar, finishing = false, count = records.size()](qsizetype done, qsizetype) mutable {
             if (done < 0) {
                 // Every file is staged and the disk takes them: past the point of cancelling.
                 if (!finishing) {
@@ -920,13 +933,20 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
                 return true;
             }
             if (done % 32 == 0)
-                bar->setValue(int(done));
+                bar->setValue(int(count + done));
             return !bar->wasCanceled();
         };
     }
     bool cancelled = false;
-    const QString error = CatalogueSave::propertiesAndAlbums(written, albums, m_page->getDataBase(), progress, &cancelled);
-    bar.reset();
+    // Cancelled while the records were prepared: nothing is written.
+    if (bar && bar->wasCanceled())
+        cancelled = true;
+    const QString error = cancelled ? QString()
+                                    : CatalogueSave::propertiesAndAlbums(written, albums, m_page->getDataBase(),
+                                                                         progress, &cancelled);
+    own.reset();
+    if (given)
+        given->hide();
     for (qsizetype i = 0; i < records.size(); ++i) {
         KivViewItem *item = records.at(i);
         item->setModified(false);

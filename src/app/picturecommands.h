@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class QProgressDialog;
 class AmbrioMainWindow;
 class KivViewItem;
 class PlayList;
@@ -74,7 +75,14 @@ public:
     // once, all or nothing. A long change shows its progress and can be cancelled. On
     // failure or cancel every record (and its row) takes back its property lines of
     // `before`, as they were ahead of the change.
-    bool saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before);
+    // `progress` (tagProgress), when given, has shown the preparing of the records: its
+    // second half shows the files.
+    bool saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before,
+                     QProgressDialog *progress = nullptr);
+    // The progress window of a tag change of `count` pictures, or none for a change too
+    // small to need one. Its range is twice the count: the records are prepared, then
+    // their files written.
+    std::unique_ptr<QProgressDialog> tagProgress(qsizetype count) const;
     bool hasCopy() const { return !m_copiedFile.isEmpty(); }
     // While the program itself puts a copied picture on the clipboard.
     bool isSettingClipboard() const { return m_settingClipboard; }

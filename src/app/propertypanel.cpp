@@ -14,6 +14,7 @@
 #include "thumbsview.h"
 
 #include <QFileInfo>
+#include <QProgressDialog>
 
 namespace {
 
@@ -200,7 +201,19 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
     }
     saved.loveChanged = ui->favoriteswid->isChanged();
     QList<QStringList> before;  // of several, what each showed ahead of the change
+    // Thousands of pictures: the progress window comes while they are prepared too, and
+    // Cancel stops here before anything is written.
+    std::unique_ptr<QProgressDialog> progress = several ? m_page->pictures()->tagProgress(targets.size()) : nullptr;
     for (KivViewItem *record : targets) {
+        if (progress && before.size() % 32 == 0) {
+            progress->setValue(int(before.size()));
+            if (progress->wasCanceled()) {
+                for (qsizetype i = 0; i < before.size(); ++i)
+                    targets.at(i)->setTagLines(before.at(i));
+                fill(m_filled, m_multiple);
+                return saved;
+            }
+        }
         // A tray picture may be a record of an album shown earlier: what is on disk is
         // what the unchanged values must keep.
         if (several) {
@@ -229,7 +242,7 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
     // Several pictures are written together: all of them, or none (told once). When none
     // was, the fields show the stored values again, not what was typed.
     if (several) {
-        if (m_page->pictures()->saveRecords(targets, before))
+        if (m_page->pictures()->saveRecords(targets, before, progress.get()))
             saved.written = int(targets.size());
         else
             fill(m_filled, m_multiple);

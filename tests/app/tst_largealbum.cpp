@@ -323,32 +323,36 @@ void TestLargeAlbum::tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll()
     auto files = [&folder](const char *pattern) { return folder.entryList({pattern}, QDir::Files | QDir::System).size(); };
     auto *comment = m_page->findChild<propertyTextLabel *>("propertyTextLabelComment");
 
-    // Cancelled while the files are staged: no picture is changed, on disk or on
-    // screen (the field shows the stored comment again), nothing is left behind.
+    // Cancelled while the pictures are prepared (the window shows from the start), then
+    // while their files are staged: no picture is changed, on disk or on screen (the
+    // field shows the stored comment again), nothing is left behind.
     const int delay = PictureCommands::ProgressDelay;
     PictureCommands::ProgressDelay = 0;
-    bool pressed = false;
-    QTimer cancel;
-    connect(&cancel, &QTimer::timeout, this, [&] {
-        auto *bar = m_window->findChild<QProgressDialog *>("tag progress");
-        if (pressed || !bar || !bar->isVisible())
-            return;
-        pressed = true;
-        QTest::mouseClick(bar->findChild<QPushButton *>(), Qt::LeftButton);
-    });
-    cancel.start(0);
-    typeInto(m_page, "propertyTextLabelComment", "Harbour");
-    cancel.stop();
+    for (const int from : {0, BigCount}) {
+        bool pressed = false;
+        QTimer cancel;
+        connect(&cancel, &QTimer::timeout, this, [&] {
+            auto *bar = m_window->findChild<QProgressDialog *>("tag progress");
+            if (pressed || !bar || !bar->isVisible() || bar->value() <= from)
+                return;
+            QCOMPARE(bar->maximum(), 2 * BigCount);
+            pressed = true;
+            QTest::mouseClick(bar->findChild<QPushButton *>(), Qt::LeftButton);
+        });
+        cancel.start(0);
+        typeInto(m_page, "propertyTextLabelComment", "Harbour");
+        cancel.stop();
+        QVERIFY(pressed);
+        QVERIFY(!m_window->findChild<QProgressDialog *>("tag progress"));
+        QCOMPARE(files("*.kiv"), 0);
+        QCOMPARE(files("*.vellaro-new"), 0);
+        QCOMPARE(readAll(m_db + "/Big1.db"), rows);
+        QCOMPARE(view->items().at(0)->comment().trimmed(), QString());
+        QCOMPARE(view->items().at(BigCount - 1)->comment().trimmed(), QString());
+        QVERIFY(m_prompter.messages.isEmpty());
+        QCOMPARE(comment->text().trimmed(), QString());
+    }
     PictureCommands::ProgressDelay = delay;
-    QVERIFY(pressed);
-    QVERIFY(!m_window->findChild<QProgressDialog *>("tag progress"));
-    QCOMPARE(files("*.kiv"), 0);
-    QCOMPARE(files("*.vellaro-new"), 0);
-    QCOMPARE(readAll(m_db + "/Big1.db"), rows);
-    QCOMPARE(view->items().at(0)->comment().trimmed(), QString());
-    QCOMPARE(view->items().at(BigCount - 1)->comment().trimmed(), QString());
-    QVERIFY(m_prompter.messages.isEmpty());
-    QCOMPARE(comment->text().trimmed(), QString());
 
     // One property file half way cannot be written (a link stands in its place): the
     // user is told once and none of the others is changed either.
