@@ -426,9 +426,12 @@ PlayList::AlbumFile PlayList::parseFile(const QByteArray &bytes, const QString &
     // id names: a file naming another album would take every change to that one, and
     // the next start would read this one without them.
     const QString fileName = QFileInfo(path).fileName();
-    if (fileName != file.kivDir + suffix)
-        return damaged(
-            QStringLiteral("its \"KivDir=\" line names another album file, \"%1\"").arg(file.kivDir + suffix));
+    if (fileName != file.kivDir + suffix) {
+        // Its first line may be the whole file (line ends of another kind): a few words
+        // of it name it in a message.
+        const QString named = file.kivDir.size() > 80 ? file.kivDir.left(60) + QStringLiteral("...") : file.kivDir;
+        return damaged(QStringLiteral("its \"KivDir=\" line names another album file, \"%1\"").arg(named + suffix));
+    }
     if (withFolder) {
         file.from = lines.value(5);
         file.headerRead = true;
