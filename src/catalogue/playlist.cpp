@@ -390,20 +390,17 @@ bool PlayList::writeAlbumFile(const QString &kivDir, const QString *from)
 PlayList::AlbumFile PlayList::readFile(const QString &path, const QString &suffix, bool withFolder)
 {
     AlbumFile file;
-    auto damaged = [&file](const QString &why) {
-        file.state = FileState::Damaged;
-        file.damage = why;
-        file.rows.reset();
-        return std::move(file);
-    };
     QByteArray bytes;
     QString why;
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
         file.state = FileState::Missing;
         return file;
     }
-    if (!CatalogueFile::readBytes(path, &bytes, &why))
-        return damaged(why);
+    if (!CatalogueFile::readBytes(path, &bytes, &why)) {
+        file.state = FileState::Damaged;
+        file.damage = why;
+        return file;
+    }
     return parseFile(bytes, path, suffix, withFolder);
 }
 
