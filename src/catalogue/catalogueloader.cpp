@@ -80,8 +80,10 @@ public:
     void start()
     {
         // A few files are read at once on the taking thread; more on every core.
+        if (!m_threads.empty())
+            return;
         const int threads = m_jobs.size() < 16 ? 0 : int(qBound(1u, std::thread::hardware_concurrency(), 8u));
-        for (int t = 0; t < threads && int(m_threads.size()) < threads; ++t)
+        for (int t = 0; t < threads; ++t)
             m_threads.emplace_back([this] { work(); });
     }
 
@@ -358,17 +360,12 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
                 *problems << missing;
             qCWarning(lcCatalogue) << missing;
         }
+        finish(album, className == QLatin1String("PlayListGroup"));
         if (!refusal.isEmpty()) {
-            album->setValid(false);
+            markRefused(album, refusal);
             if (problems)
                 *problems << refusal;
             qCWarning(lcCatalogue) << refusal;
-        }
-        finish(album, className == QLatin1String("PlayListGroup"));
-        if (!refusal.isEmpty()) {
-            // Listed, but marked: the reason is a hover away.
-            album->setTextColour(QColor(160, 0, 0));
-            album->setToolTip(1, refusal);
         }
         created.append(album);
         if (promised >= 0)
