@@ -139,7 +139,8 @@ check_no_build_paths() {
     IFS=: read -r -a entries <<<"$runpath"
     for entry in "${entries[@]}"; do
       case $entry in
-        ""|'$ORIGIN'|'$ORIGIN/'*) ;;
+        "") fail "bin/$p has an empty run path entry: libraries would be looked for in the current folder" ;;
+        '$ORIGIN'|'$ORIGIN/'*) ;;
         *) fail "bin/$p has a run path to $entry" ;;
       esac
     done
@@ -225,6 +226,25 @@ check_cli_version() {
   fi
 }
 
+# Started from a folder that holds files named as the libraries it uses (a picture folder
+# may hold anything), each program of the build tree and of the prefix runs as ever: the
+# loader never looks in the current folder.
+check_runs_from_any_folder() {
+  local dir=$WORK/strange-folder lib out where
+  mkdir -p "$dir" "$WORK/home" "$WORK/runtime" && chmod 700 "$WORK/runtime"
+  for lib in libz.so.1 libQt6Core.so.6 libgmime-3.0.so.0 libc.so.6 libstdc++.so.6; do
+    echo "not a library" >"$dir/$lib"
+  done
+  for where in "$BUILD_DIR/bin" "$PREFIX/bin"; do
+    out=$(cd "$dir" && run_env "$where/vellaro-cli" --version 2>&1)
+    if [ $? = 0 ] && [ "$out" = "vellaro-cli $VERSION" ]; then
+      pass "$where/vellaro-cli runs from a folder of look-alike libraries"
+    else
+      fail "$where/vellaro-cli started from a folder of look-alike libraries gave: $out"
+    fi
+  done
+}
+
 # ------------------------------------------------------------------ the GUI with a picture
 # The installed bin/vellaro started offscreen (run_env) with a picture as its argument,
 # from the prefix: it must find its installed theme and show the picture. Belongs with
@@ -274,6 +294,7 @@ install_into_prefix && {
   check_no_build_paths
   check_desktop_files
   check_cli_version
+  check_runs_from_any_folder
   check_gui_opens_picture
 }
 
