@@ -91,11 +91,22 @@ QString prefImplementation::defaultInstallPath()
 
 prefImplementation::prefImplementation(QWidget *parent)
     : QDialog(parent)
-    , ui(std::make_unique<Ui::prefBase>())
 {
-    ui->setupUi(this);
     setObjectName(QStringLiteral("PrefContainer"));
     setModal(false);
+    for (int i = 0; i < SettingCount; ++i)
+        m_values[i] = entry(Setting(i)).fallback;
+}
+
+void prefImplementation::buildDialog()
+{
+    // Made the first time the dialog is asked for: the settings are needed at every
+    // start, the dialog's widgets seldom.
+    if (ui)
+        return;
+    ui = std::make_unique<Ui::prefBase>();
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("PrefContainer"));
     m_pages = new QButtonGroup(this);
     m_pages->setObjectName(QStringLiteral("buttonGroup2"));
     m_pages->setExclusive(true);
@@ -123,7 +134,14 @@ prefImplementation::prefImplementation(QWidget *parent)
     connect(ui->buttonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->buttonHelp, &QPushButton::clicked, this, &prefImplementation::ToolButton15_clicked);
     for (int i = 0; i < SettingCount; ++i)
-        setValue(Setting(i), entry(Setting(i)).fallback);
+        showValue(Setting(i));
+}
+
+void prefImplementation::setVisible(bool visible)
+{
+    if (visible)
+        buildDialog();
+    QDialog::setVisible(visible);
 }
 
 prefImplementation::~prefImplementation() = default;
@@ -131,7 +149,8 @@ prefImplementation::~prefImplementation() = default;
 void prefImplementation::setValue(Setting setting, const QVariant &value)
 {
     m_values[setting] = typedLike(value, entry(setting).fallback);
-    showValue(setting);
+    if (ui)
+        showValue(setting);
 }
 
 void prefImplementation::showValue(Setting setting)
@@ -191,6 +210,7 @@ void prefImplementation::showValue(Setting setting)
 
 void prefImplementation::showValues()
 {
+    buildDialog();
     for (int i = 0; i < SettingCount; ++i)
         showValue(Setting(i));
 }
@@ -198,6 +218,8 @@ void prefImplementation::showValues()
 prefImplementation::DialogChanges prefImplementation::takeDialogValues()
 {
     DialogChanges changes;
+    if (!ui)
+        return changes;  // never shown: nothing was edited
     auto take = [this](Setting setting, const QVariant &shown) {
         if (m_values[setting] == typedLike(shown, entry(setting).fallback))
             return false;

@@ -68,7 +68,8 @@ public:
     };
     // Copies the widgets' states into the values (after OK), in the dialog's order.
     DialogChanges takeDialogValues();
-    // Puts every value into its widget (the dialog shows what is in force).
+    // Puts every value into its widget (the dialog shows what is in force), the
+    // widgets made first if they were not yet.
     void showValues();
     // The user's guide's section on the preferences (Markdown), as "&Help" shows it.
     static QString helpText();
@@ -151,10 +152,13 @@ public Q_SLOTS:
     // "&Help": the preferences section of the user's guide.
     void ToolButton15_clicked();
 
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void buildDialog();
     void showValue(Setting setting);
 
     std::unique_ptr<Ui::prefBase> ui;

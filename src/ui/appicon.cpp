@@ -20,13 +20,10 @@ QImage vellaroAppIconImage(int size)
     return vellaroRenderSvgIcon(kIconResource, size);
 }
 
-QImage vellaroRenderSvgIcon(const QString &svgFile, int size)
+namespace {
+
+QImage render(QSvgRenderer &renderer, int size)
 {
-    if (size < 1)
-        return {};
-    QSvgRenderer renderer(svgFile);
-    if (!renderer.isValid())
-        return {};
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -37,13 +34,26 @@ QImage vellaroRenderSvgIcon(const QString &svgFile, int size)
     return image;
 }
 
+} // namespace
+
+QImage vellaroRenderSvgIcon(const QString &svgFile, int size)
+{
+    if (size < 1)
+        return {};
+    QSvgRenderer renderer(svgFile);
+    if (!renderer.isValid())
+        return {};
+    return render(renderer, size);
+}
+
 QIcon vellaroAppIcon()
 {
+    // The drawing read once, painted at every size.
     QIcon icon;
-    for (int size : vellaroAppIconSizes()) {
-        const QImage image = vellaroAppIconImage(size);
-        if (!image.isNull())
-            icon.addPixmap(QPixmap::fromImage(image));
-    }
+    QSvgRenderer renderer(kIconResource);
+    if (!renderer.isValid())
+        return icon;
+    for (int size : vellaroAppIconSizes())
+        icon.addPixmap(QPixmap::fromImage(render(renderer, size)));
     return icon;
 }

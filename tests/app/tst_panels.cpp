@@ -508,6 +508,7 @@ void TestPanels::preferencesCancelAndOk()
 void TestPanels::frameListKeepsTheStoredFrame()
 {
     prefImplementation pref;
+    pref.showValues();
     auto *list = pref.findChild<QComboBox *>("comboBoxFrameList");
     const QStringList offered{"Slide", "Photo (default)", "Film", "rectangle"};
     auto items = [list] {
