@@ -167,7 +167,7 @@ void libraryList::applyYearView()
         const QSignalBlocker quiet(model());
         for (PlayList *album : std::as_const(albums)) {
             setPixmapPlaylistSoon(album);
-            album->setText(2, album->creationDate().toString(Qt::ISODate));
+            album->setText(2, dateKey(album->creationDate()));
         }
     }
     doItemsLayout();
@@ -197,11 +197,32 @@ void libraryList::addYearRow(const QString &year)
     row->setCreationDate(QDate::fromString(year + QStringLiteral("-12-34"), Qt::ISODate));
 }
 
+QString libraryList::dateKey(const QDate &date)
+{
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+        return date.toString(Qt::ISODate);
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    QString key(10, Qt::Uninitialized);
+    QChar *out = key.data();
+    auto digits = [&out](int value, int count) {
+        for (int i = count - 1; i >= 0; --i, value /= 10)
+            out[i] = QLatin1Char(char('0' + value % 10));
+        out += count;
+    };
+    digits(year, 4);
+    *out++ = QLatin1Char('-');
+    digits(month, 2);
+    *out++ = QLatin1Char('-');
+    digits(day, 2);
+    return key;
+}
+
 void libraryList::insertIntoYearView(PlayList *album)
 {
     if (isYearView()) {
         const QDate created = album->creationDate();
-        album->setText(2, created.toString(Qt::ISODate));
+        album->setText(2, dateKey(created));
         const QString year = QString::number(created.year());
         bool found = false;
         for (int i = 0; i < topLevelItemCount() && !found; ++i)
@@ -320,7 +341,15 @@ void libraryList::setPixmapPlaylistSoon(PlayList *album)
         setPixmapPlaylist(album);
         return;
     }
-    album->setIcon(0, QIcon(albumPixmap(album, true)));
+    // The picture of the album's kind, fitted once; its icon made once too.
+    const QPixmap kind = albumPixmap(album, true);
+    QIcon icon = m_kindIcons.value(kind.cacheKey());
+    if (icon.isNull()) {
+        icon = QIcon(kind);
+        if (m_kindIcons.size() < 64)
+            m_kindIcons.insert(kind.cacheKey(), icon);
+    }
+    album->setIcon(0, icon);
     album->setIconPending(true);
     // Until the list is first painted, a while (in case it never is while hidden).
     if (!m_iconTimer.isActive())

@@ -76,6 +76,9 @@ public:
     static bool isSmartEntry(const QTreeWidgetItem *item);
     static bool isYearRow(const QTreeWidgetItem *item);
     void addYearRow(const QString &year);
+    // An album's creation date as the year view sorts by it: QDate::toString(Qt::ISODate)
+    // ("2024-03-09"), made without its formatting machinery (thousands at every start).
+    static QString dateKey(const QDate &date);
 
 Q_SIGNALS:
     void librarySelected(QTreeWidgetItem *item);
@@ -110,6 +113,8 @@ private:
     bool m_largeIcons = true;
     // Theme pictures fitted to the icon column, by picture and size.
     mutable QHash<QPair<qint64, int>, QPixmap> m_fitted;
+    // The icons made of those, by picture: one icon shared by every album showing it.
+    QHash<qint64, QIcon> m_kindIcons;
     QTimer m_iconTimer;
     // Pictures are fitted as icons once the list has been seen: the window shows first.
     bool m_painted = false;

@@ -8,6 +8,7 @@
 #include "prompter.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -26,13 +27,6 @@ bool passes(const QString &filter, const QString &kind)
     return filter == QLatin1String("media") || kind == QLatin1String("media") || kind == filter;
 }
 
-QTreeWidgetItem *findGroup(QTreeWidget *list, const QString &group)
-{
-    const QList<QTreeWidgetItem *> found =
-        list->findItems(group, Qt::MatchExactly | Qt::MatchCaseSensitive | Qt::MatchRecursive, 1);
-    return found.isEmpty() ? nullptr : found.first();
-}
-
 void finish(PlayList *album, bool isGroup)
 {
     const QString title = album->title();
@@ -42,10 +36,19 @@ void finish(PlayList *album, bool isGroup)
     album->setBackgroundColour(QColor(220, 220, 220));
 }
 
-bool takeRead(PlayList *album, PlayList::AlbumFile &&file, int *promised)
+// What the reader found of the album's folder, for the refusal check.
+struct FolderLook
+{
+    QString kivDir;
+    bool isLink = false;
+};
+
+bool takeRead(PlayList *album, PlayList::AlbumFile &&file, int *promised, FolderLook *look)
 {
     // The header alone: the rows come later.
     *promised = file.headerOnly ? file.promised : -1;
+    look->kivDir = file.folderLooked;
+    look->isLink = file.folderIsLink;
     const QString kind = file.contentKind;
     if (!album->loadRead(std::move(file)))
         return false;
@@ -66,6 +69,10 @@ public:
         bool withFolder = false;
         bool kind = false;
         bool header = false;  // the header alone when the rows can wait (readHeader)
+        // With the catalogue folder and the album's id: a look at the album's folder too
+        // (AlbumFile::folderLooked).
+        QString catalogue;
+        QString id;
     };
 
     explicit FileReader(QList<Job> jobs, bool startNow = true)
@@ -117,6 +124,15 @@ private:
                                               : PlayList::readFile(job.path, job.suffix, job.withFolder);
         if (job.kind && file.state == PlayList::FileState::Loaded && !file.headerOnly)
             file.contentKind = PlayList::kindOfRows(file.rows);
+        if (!job.catalogue.isEmpty()) {
+            // The folder of the KivDir the album takes from its file, else of its id.
+            const bool named = file.state == PlayList::FileState::Loaded && !file.kivDir.isEmpty();
+            file.folderLooked = named ? file.kivDir : job.id;
+            if (PlayList::isSafeKivDir(file.folderLooked))
+                file.folderIsLink = PlayList::isLink(job.catalogue + QLatin1Char('/') + file.folderLooked);
+            else
+                file.folderLooked.clear();
+        }
         return file;
     }
 
@@ -266,6 +282,14 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
     // command-line tool's) would put every album at the top level.
     if (list->columnCount() < 3)
         list->setColumnCount(3);
+    // The albums are made away from the list and put into it at once at the end: one
+    // by one, each would be laid into a shown list (thousands at every start). In the
+    // order of the index, sorted once if the list is.
+    QList<QTreeWidgetItem *> top;
+    // The groups by name, the first of a name standing for it. (Found by the title
+    // column of any album before, a dynamic album went under a plain album that
+    // happened to be titled as its group.)
+    QHash<QString, PlayList *> groups;
     // The plain and dynamic albums' files, read ahead.
     QList<FileReader::Job> jobs;
     QList<int> jobOfRow(index.rowCount(), -1);
@@ -280,7 +304,8 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             continue;
         const QString suffix = dynamic ? QStringLiteral(".dir") : QStringLiteral(".db");
         jobOfRow[i] = int(jobs.size());
-        jobs.append({context.folder + QLatin1Char('/') + id + suffix, suffix, dynamic, context.kindsAtLoad, late != nullptr});
+        jobs.append({context.folder + QLatin1Char('/') + id + suffix, suffix, dynamic, context.kindsAtLoad,
+                     late != nullptr, context.folder, id});
     }
     FileReader files(jobs);
     // The albums whose headers alone were read, with what their files promise.
@@ -303,12 +328,13 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         PlayList *album = nullptr;
         QString missing;
         int promised = -1;
+        FolderLook look;
         if (className == QLatin1String("Playlist")) {
-            album = new PlayList(list);
+            album = new PlayList;
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i)), &promised))
+            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i)), &promised, &look))
                 album->setKivDir(id);
             // A listed album whose file is gone stays usable, shown empty; but it is
             // said, for its pictures may be wanted back from a backup.
@@ -317,13 +343,13 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
                                          "pictures can be put back from a backup (vellaro-cli restore).")
                               .arg(name, base + QStringLiteral(".db"));
         } else if (className == QLatin1String("DirectoryPlaylist")) {
-            QTreeWidgetItem *parent = group == QLatin1String("NONE") ? nullptr : findGroup(list, group);
-            auto *dynamic = parent ? new DirectoryPlaylist(parent) : new DirectoryPlaylist(list);
+            QTreeWidgetItem *parent = group == QLatin1String("NONE") ? nullptr : groups.value(group);
+            auto *dynamic = parent ? new DirectoryPlaylist(parent) : new DirectoryPlaylist;
             album = dynamic;
             album->setContext(&context);
             album->resetRows();
             album->setName(name);
-            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i)), &promised))
+            if (!safeId || !takeRead(album, files.take(jobOfRow.at(i)), &promised, &look))
                 album->setValid(false);
             if (dynamic->from().isEmpty() || dynamic->from() == QLatin1String(" ")) {
                 album->setKivDir(id);
@@ -338,7 +364,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
                 dynamic->setFolderMissing(true);
             }
         } else if (className == QLatin1String("PlayListGroup")) {
-            album = new PlayListGroup(list);
+            album = new PlayListGroup;
             album->setContext(&context);
             album->resetRows();
             if (safeId)
@@ -351,7 +377,9 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         if (album->kivDir().isEmpty())
             album->setKivDir(id);
         album->setGroup(group);
-        QString refusal = safeId ? album->writeRefusal()
+        const std::optional<bool> looked =
+            !look.kivDir.isEmpty() && look.kivDir == album->kivDir() ? std::optional<bool>(look.isLink) : std::nullopt;
+        QString refusal = safeId ? album->writeRefusal(looked)
                                  : QStringLiteral("The album \"%1\" names a place outside the catalogue "
                                                         "(\"%2\"); it is left as it is.")
                                              .arg(name, id);
@@ -367,16 +395,22 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
                 *problems << refusal;
             qCWarning(lcCatalogue) << refusal;
         }
+        if (!album->parent())
+            top.append(album);
+        if (className == QLatin1String("PlayListGroup") && !groups.contains(name))
+            groups.insert(name, album);
         created.append(album);
         if (promised >= 0)
             lates.append({album, jobOfRow.at(i), promised});
     }
+    list->addTopLevelItems(top);
     if (late && !lates.isEmpty()) {
         QList<FileReader::Job> lateJobs;
         for (const Late &pending : std::as_const(lates)) {
             FileReader::Job job = jobs.at(pending.job);
             job.header = false;
             job.kind = true;
+            job.catalogue.clear();  // looked at already
             lateJobs.append(job);
         }
         auto source = std::make_shared<LateRowSource>(lateJobs);

@@ -6,6 +6,7 @@
 #include "photoitem.h"
 #include "pixmaplookup.h"
 
+#include <QBrush>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -64,8 +65,17 @@ void PlayList::init()
              | Qt::ItemIsDropEnabled);
     if (QTreeWidgetItem *above = QTreeWidgetItem::parent())
         m_group = above->text(1);
-    setBackgroundColour(m_background);
-    setTextColour(m_text);
+}
+
+QVariant PlayList::data(int column, int role) const
+{
+    if ((role == Qt::BackgroundRole || role == Qt::ForegroundRole) && column >= 0 && column < 3) {
+        const QVariant own = QTreeWidgetItem::data(column, role);
+        if (own.isValid())
+            return own;
+        return QBrush(role == Qt::BackgroundRole ? m_background : m_text);
+    }
+    return QTreeWidgetItem::data(column, role);
 }
 
 bool PlayList::operator<(const QTreeWidgetItem &other) const
@@ -128,18 +138,25 @@ void PlayList::resetRows()
     storedRows().reset();
 }
 
+void PlayList::setRowColour(QColor *member, int role, const QColor &colour)
+{
+    *member = colour;
+    // A colour a column was given of its own gives way.
+    for (int column = 0; column < 3; ++column) {
+        if (QTreeWidgetItem::data(column, role).isValid())
+            setData(column, role, QVariant());
+    }
+    emitDataChanged();
+}
+
 void PlayList::setBackgroundColour(const QColor &colour)
 {
-    m_background = colour;
-    for (int column = 0; column < 3; ++column)
-        setBackground(column, colour);
+    setRowColour(&m_background, Qt::BackgroundRole, colour);
 }
 
 void PlayList::setTextColour(const QColor &colour)
 {
-    m_text = colour;
-    for (int column = 0; column < 3; ++column)
-        setForeground(column, colour);
+    setRowColour(&m_text, Qt::ForegroundRole, colour);
 }
 
 QString PlayList::albumFolder() const
@@ -303,31 +320,35 @@ bool PlayList::isSafeKivDir(const QString &kivDir)
            && !kivDir.contains(QChar(0));
 }
 
-bool PlayList::albumFolderEscapes() const
+bool PlayList::isLink(const QString &path)
 {
-    if (!m_context)
-        return false;
-    // One look at the folder itself (this runs for every album at start): a link, or
-    // nothing there (nothing to escape through).
-    const QString path = m_context->albumFolder(m_kivDir);
     QByteArray entryPath = QFile::encodeName(path);
     while (entryPath.size() > 1 && entryPath.endsWith('/'))
         entryPath.chop(1);
     struct stat entry;
-    if (::lstat(entryPath.constData(), &entry) != 0)
+    return ::lstat(entryPath.constData(), &entry) == 0 && S_ISLNK(entry.st_mode);
+}
+
+bool PlayList::albumFolderEscapes(std::optional<bool> folderIsLink) const
+{
+    if (!m_context)
         return false;
-    if (S_ISLNK(entry.st_mode))
+    // A safe KivDir names one entry of the catalogue folder: unless that entry is a link,
+    // the folder is in the catalogue, wherever the catalogue itself lies. One look at
+    // the entry itself (this runs for every album at start).
+    const QString path = m_context->albumFolder(m_kivDir);
+    if (isSafeKivDir(m_kivDir))
+        return folderIsLink ? *folderIsLink : isLink(path);
+    if (isLink(path))
         return true;
     const QFileInfo folder(path);
-    // A safe KivDir names one entry of the catalogue folder: unless that entry is a link,
-    // the folder is in the catalogue, wherever the catalogue itself lies.
-    if (isSafeKivDir(m_kivDir))
+    if (!folder.exists())
         return false;
     const QString catalogue = QFileInfo(m_context->folder).canonicalFilePath();
     return catalogue.isEmpty() || QFileInfo(folder.canonicalFilePath()).path() != catalogue;
 }
 
-QString PlayList::writeRefusal() const
+QString PlayList::writeRefusal(std::optional<bool> folderIsLink) const
 {
     // Whether the file is whole is known once its rows are in.
     takePendingRows();
@@ -339,7 +360,7 @@ QString PlayList::writeRefusal() const
     if (!isSafeKivDir(m_kivDir))
         return QStringLiteral("The album \"%1\" names a place outside the catalogue (\"%2\"); it is left as it is.")
             .arg(m_name, m_kivDir);
-    if (albumFolderEscapes())
+    if (albumFolderEscapes(folderIsLink))
         return QStringLiteral("The folder of the album \"%1\" leads outside the catalogue; it is left as it is.")
             .arg(m_name.isEmpty() ? m_kivDir : m_name);
     return {};

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QTreeWidgetItem>
 #include <memory>
+#include <optional>
 
 struct CatalogueContext;
 class KivViewItem;
@@ -46,6 +47,10 @@ public:
         AlbumRows rows;
         // The rows' content kind, when the reader was asked for it (kindOfRows).
         QString contentKind;
+        // The album folder the reader looked at (the KivDir the album will have), when
+        // it was asked to, and whether it found a symbolic link there (folderIsLink).
+        QString folderLooked;
+        bool folderIsLink = false;
     };
     // `suffix` is the album kind's file suffix, which the file's name must end in; a
     // dynamic album's file has its folder's line (`withFolder`).
@@ -85,6 +90,9 @@ public:
     // the order they were made, by the time of day their ids end in: the same order
     // after every start, whatever order they were loaded or inserted in.
     bool operator<(const QTreeWidgetItem &other) const override;
+    // The row's colours come from the album (not stored in each column of each of
+    // thousands of rows).
+    QVariant data(int column, int role) const override;
 
     // Today's date, as QDate::currentDate() gives it, without working the local time out
     // again for each of thousands of albums made at start.
@@ -164,6 +172,8 @@ public:
     // that read them), unless the album has one already.
     void presetContentKind(const QString &kind);
     QString storedContentKind() const { return m_contentKind; }
+    // The colours of the album's row, its three columns alike (a colour set on one
+    // column alone, as a highlight, stands until the row's colour is set again).
     QColor backgroundColour() const { return m_background; }
     void setBackgroundColour(const QColor &colour);
     QColor textColour() const { return m_text; }
@@ -190,7 +200,9 @@ public:
     QString damage() const { return m_damage; }
     // Why the album cannot be written or deleted through, or an empty text. Covers a
     // damaged file and a `KivDir` that would lead out of the catalogue folder.
-    QString writeRefusal() const;
+    // `folderIsLink`, when given, is what a look at the album's folder found a moment
+    // ago (at start, on a reading thread): that look is not made again.
+    QString writeRefusal(std::optional<bool> folderIsLink = std::nullopt) const;
     // Why the last save failed, in a sentence; empty after a successful one.
     QString lastError() const { return m_lastError; }
     void setLastError(const QString &error) { m_lastError = error; }
@@ -198,8 +210,10 @@ public:
     // no separator, not "." or "..", no line end.
     static bool isSafeKivDir(const QString &kivDir);
     // The album folder exists as a symbolic link, or resolves outside the catalogue
-    // folder: nothing may be written or deleted through it.
-    bool albumFolderEscapes() const;
+    // folder: nothing may be written or deleted through it. `folderIsLink` as above.
+    bool albumFolderEscapes(std::optional<bool> folderIsLink = std::nullopt) const;
+    // There is a symbolic link at `path` (not followed; nothing there is no link).
+    static bool isLink(const QString &path);
 
     // The album's folder of thumbnails and property files.
     QString albumFolder() const;
@@ -265,6 +279,7 @@ protected:
 
 private:
     void init();
+    void setRowColour(QColor *member, int role, const QColor &colour);
     // The rows (or the damage) of a file read whole after its header.
     void takeRows(AlbumFile &&file);
 

@@ -60,6 +60,7 @@ private Q_SLOTS:
     void enabledCommands();
     void menus();
     void yearViewAndOwnOrder();
+    void yearViewDateKeysAreIsoDates();
     void sortKeys();
     void movingAlbums();
     void titleWave();
@@ -276,6 +277,18 @@ void TestOrganiser::menus()
     m_page->contextmenuLibrary(album("Trip"), QPoint(10, 10), 1);
     QTRY_VERIFY(m.album->isVisible());
     m.album->close();
+}
+
+void TestOrganiser::yearViewDateKeysAreIsoDates()
+{
+    // Every day of a few years either side of the ones digits turn over, the ends of
+    // the four-digit years, and what QDate cannot write as four digits.
+    QList<QDate> dates{QDate(), QDate(1, 1, 1), QDate(9999, 12, 31), QDate(10000, 1, 1), QDate(-5, 6, 7),
+                       QDate(999, 9, 9), QDate(1000, 10, 10)};
+    for (QDate day(1999, 1, 1); day <= QDate(2001, 12, 31); day = day.addDays(1))
+        dates << day;
+    for (const QDate &date : std::as_const(dates))
+        QCOMPARE(libraryList::dateKey(date), date.toString(Qt::ISODate));
 }
 
 void TestOrganiser::yearViewAndOwnOrder()

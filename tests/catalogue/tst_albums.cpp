@@ -12,6 +12,7 @@
 
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 
 #include "testfiles.h"
@@ -79,6 +80,7 @@ private Q_SLOTS:
     void libraryIndexOrder();
     void libraryIndexGrowsPast256();
     void loaderFiltersAndMarks();
+    void dynamicAlbumsStandUnderTheGroupTheyName();
     void nameLists();
     void matchers();
     void smartAlbumsOverTheList();
@@ -576,6 +578,52 @@ void TestAlbums::loaderFiltersAndMarks()
     QVERIFY(CatalogueLoader::load(&list, m_library, m_context, QString(), &prompter).isEmpty());
     QCOMPARE(prompter.messages.last().text, QStringLiteral("Could not open the Database.\n\n\n"));
     QCOMPARE(prompter.messages.last().buttons, (QStringList{"Retry", "Quit"}));
+}
+
+void TestAlbums::dynamicAlbumsStandUnderTheGroupTheyName()
+{
+    // A plain album and a dynamic one titled as the group, both listed before it: the
+    // dynamic album of the group goes under the group all the same. One whose group is
+    // listed after it stands at the top level.
+    const QString album = "KivDir=%1\r\nTitle=%2\r\nDirty=False\r\nCreationDate=2003-01-01\r\nNumFile=0\r\n";
+    const QString dynamic = "KivDir=%1\r\nFrom=%3\r\nTitle=%2\r\nDirty=False\r\nCreationDate=2003-01-01\r\n"
+                            "NumFile=0\r\n";
+    QDir().mkpath(m_dir->filePath("sea"));
+    writeFile(m_context.folder + "/Trips1.db", album.arg("Trips1", "Trips").toUtf8());
+    writeFile(m_context.folder + "/TripsD1.dir", dynamic.arg("TripsD1", "Trips", m_dir->filePath("sea")).toUtf8());
+    writeFile(m_context.folder + "/Sea1.dir", dynamic.arg("Sea1", "Sea", m_dir->filePath("sea")).toUtf8());
+    writeFile(m_context.folder + "/Hills1.dir", dynamic.arg("Hills1", "Hills", m_dir->filePath("sea")).toUtf8());
+    writeFile(m_library.filePath(), "NUMLIB=6\r\n"
+                                    "LIBRARY=NONE,Photo,Trips,Playlist,Trips1\r\n"
+                                    "LIBRARY=NONE,Photo,TripsD,DirectoryPlaylist,TripsD1\r\n"
+                                    "LIBRARY=NONE,UNKNOW,Trips,PlayListGroup,TripsG\r\n"
+                                    "LIBRARY=Trips,Photo,Sea,DirectoryPlaylist,Sea1\r\n"
+                                    "LIBRARY=Later,Photo,Hills,DirectoryPlaylist,Hills1\r\n"
+                                    "LIBRARY=NONE,UNKNOW,Later,PlayListGroup,LaterG\r\n");
+    QVERIFY(m_library.load());
+    QTreeWidget list;
+    list.setColumnCount(3);
+    const QList<PlayList *> loaded = CatalogueLoader::load(&list, m_library, m_context, QStringLiteral("media"));
+    QCOMPARE(loaded.size(), 6);
+    QStringList top;
+    for (int i = 0; i < list.topLevelItemCount(); ++i)
+        top << list.topLevelItem(i)->text(1);
+    QCOMPARE(top, (QStringList{"Trips", "Trips", "Trips", "Hills", "Later"}));
+    QCOMPARE(list.topLevelItem(2), static_cast<QTreeWidgetItem *>(loaded.at(2)));
+    QCOMPARE(loaded.at(2)->className(), QStringLiteral("PlayListGroup"));
+    QCOMPARE(loaded.at(3)->name(), QStringLiteral("Sea"));
+    QCOMPARE(loaded.at(3)->QTreeWidgetItem::parent(), static_cast<QTreeWidgetItem *>(loaded.at(2)));
+    QCOMPARE(loaded.at(0)->childCount(), 0);
+    QCOMPARE(loaded.at(1)->childCount(), 0);
+    QVERIFY(!loaded.at(4)->QTreeWidgetItem::parent());
+    QCOMPARE(loaded.at(5)->childCount(), 0);
+    // Each album is in the list once, and each is the list's own.
+    int items = 0;
+    for (QTreeWidgetItemIterator it(&list); *it; ++it)
+        ++items;
+    QCOMPARE(items, 6);
+    for (PlayList *p : loaded)
+        QCOMPARE(p->treeWidget(), &list);
 }
 
 void TestAlbums::nameLists()
