@@ -379,8 +379,16 @@ void AmbrioMainWindow::stageUi()
         });
         QGuiApplication::restoreOverrideCursor();
     }
+    QString unfinished;
     if (locked == CatalogueLock::Result::Locked) {
         CatalogueFile::setReadOnly(false);
+        // A change of many files cut short among its renames is finished before anything
+        // is read: each of its files then holds the new version.
+        if (CatalogueFile::finishInterruptedBatch(m_pref->catalogueRoot()) < 0)
+            unfinished = QStringLiteral("The last change of several pictures was cut short (the program was stopped "
+                                        "while writing it) and could not be finished: %1. Some of its pictures "
+                                        "show the change, the others do not; nothing else is lost.")
+                             .arg(CatalogueFile::lastWriteError());
         // The walk over every album's folder competes with loading the albums: it begins
         // once the window shows (or at the first write, which waits for it).
         CatalogueFile::startSweepUnfinished(m_pref->catalogueRoot(), true);
@@ -413,6 +421,8 @@ void AmbrioMainWindow::stageUi()
     std::fputs("loading Database******************************************************\n", stdout);
     std::fflush(stdout);
     QStringList problems;
+    if (!unfinished.isEmpty())
+        problems << unfinished;
     // Larger album files give their headers now and their rows once the window shows.
     m_lateRows = new CatalogueLoader::LateRows(this);
     CatalogueLoader::load(ui->ListRoll, m_library, m_context, QStringLiteral("media"), m_prompter, &problems,

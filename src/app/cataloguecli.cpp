@@ -632,7 +632,11 @@ int CatalogueCli::dispatch(const Options &options)
             m_err << lock->errorString() << "\nNothing is changed." << Qt::endl;
             return Refused;
         }
-        // Whatever a writer killed between its last two steps left unused goes first.
+        // A change of many files cut short among its renames is finished; whatever a
+        // writer killed between its last two steps left unused goes next.
+        if (CatalogueFile::finishInterruptedBatch(cat.context.root) < 0)
+            m_err << "The last change of several pictures was cut short and could not be finished: "
+                  << CatalogueFile::lastWriteError() << Qt::endl;
         CatalogueFile::sweepUnfinished(cat.context.root);
     }
     cat.load();

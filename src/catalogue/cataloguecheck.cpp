@@ -202,6 +202,12 @@ Report run(const QString &installDir)
         }
     }
 
+    if (const QString batch = CatalogueFile::batchJournalPath(context.root); QFileInfo::exists(batch))
+        report.problems.append({Kind::UnfinishedWrite, QString(), batch,
+                                QStringLiteral("A change of several pictures was cut short among its renames; the "
+                                               "next start of Vellaro, or check --repair, finishes it (the unused new "
+                                               "versions it lists are its files).")});
+
     Excused excused;
     const QString journal = PictureRename::journalPath(context.root);
     if (QFileInfo::exists(journal) || QFileInfo(journal).isSymLink()) {
@@ -307,6 +313,9 @@ QStringList plan(const Report &report)
             step(QStringLiteral("Delete the orphan thumbnail %1.").arg(problem.path));
         else if (problem.kind == Kind::StaleLock)
             step(QStringLiteral("Empty the stale lock file %1.").arg(problem.path));
+        else if (problem.kind == Kind::UnfinishedWrite && problem.path == CatalogueFile::batchJournalPath(
+                     QFileInfo(problem.path).path()))
+            step(QStringLiteral("Finish the change the journal %1 tells of.").arg(problem.path));
         else if (problem.kind == Kind::UnfinishedWrite && !problem.path.endsWith(CatalogueFile::unfinishedSuffix())
                  && !problem.path.endsWith(QLatin1String("/rename.journal")))
             step(QStringLiteral("Delete the copy %1 a restore cut short left.").arg(problem.path));
@@ -333,6 +342,12 @@ Repaired repair(const QString &installDir, const Report &report, bool backupFirs
         return result;
     case CatalogueLock::Result::CannotCreate:
         result.error = lock.errorString() + QStringLiteral("\nNothing is changed.");
+        return result;
+    }
+    if (CatalogueFile::finishInterruptedBatch(context.root) < 0) {
+        result.error = QStringLiteral("The last change of several pictures was cut short and could not be finished: "
+                                      "%1\nNothing is changed.")
+                           .arg(CatalogueFile::lastWriteError());
         return result;
     }
     const int swept = CatalogueFile::sweepUnfinished(context.root);

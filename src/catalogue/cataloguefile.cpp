@@ -180,6 +180,29 @@ namespace {
 
 bool write(const QString &path, const QByteArray &bytes, bool durable);
 thread_local Batch *t_batch = nullptr;
+
+// The catalogue whose folder holds the journal of this program's batches (empty: none
+// is written), set by the holder of its lock (finishInterruptedBatch).
+std::mutex g_journalMutex;
+QString g_journalFolder;
+
+const char kJournalName[] = "unfinished-change.vellaro-journal";
+const QByteArray kJournalHead = "VellaroJournal 1";
+
+QString journalFolder()
+{
+    const std::lock_guard<std::mutex> hold(g_journalMutex);
+    return g_journalFolder;
+}
+
+void syncFolder(const QByteArray &folder)
+{
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
 // statfs's f_type of a file system in user space.
 constexpr long kFuseMagic = 0x65735546;
 
@@ -337,21 +360,120 @@ bool Batch::commit(const std::function<void()> &whileFlushing)
     }
     if (flushError)
         return fail(0, flushError);
+    // Every rename to come is written down first (durably): a change cut short among
+    // them is finished at the next start (finishInterruptedBatch), not left half new.
+    QByteArray journal;
+    const QString journalAt = m_staged.size() > 1 ? journalFolder() : QString();
+    if (!journalAt.isEmpty()) {
+        QByteArray entries = kJournalHead + '\n';
+        for (const Staged &file : m_staged)
+            entries += file.folder.toPercentEncoding() + ' ' + file.staged.toPercentEncoding() + ' '
+                       + file.name.toPercentEncoding() + '\n';
+        entries += "End " + QByteArray::number(qulonglong(m_staged.size())) + '\n';
+        journal = QFile::encodeName(batchJournalPath(journalAt));
+        if (!write(QFile::decodeName(journal), entries, true)) {
+            const QString why = t_lastWriteError;
+            removeStaged(0);
+            t_lastWriteError = why;
+            return false;
+        }
+    }
     for (std::size_t i = 0; i < m_staged.size(); ++i) {
         const Staged &file = m_staged[i];
-        if (::rename((file.folder + '/' + file.staged).constData(), (file.folder + '/' + file.name).constData()) != 0)
-            return fail(i, errno);
+        if (::rename((file.folder + '/' + file.staged).constData(), (file.folder + '/' + file.name).constData()) != 0) {
+            const int error = errno;
+            // What was renamed is put back by the caller: the journal must not finish the rest.
+            if (!journal.isEmpty())
+                ::unlink(journal.constData());
+            return fail(i, error);
+        }
         m_renamed = i + 1;
     }
     // The new names survive a power cut too.
-    for (const QByteArray &folder : folders) {
-        const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
+    for (const QByteArray &folder : folders)
+        syncFolder(folder);
+    if (!journal.isEmpty()) {
+        ::unlink(journal.constData());
+        syncFolder(QFile::encodeName(journalAt));
     }
     return true;
+}
+
+QString batchJournalPath(const QString &catalogueRoot)
+{
+    return catalogueRoot + QLatin1Char('/') + QLatin1String(kJournalName);
+}
+
+int finishInterruptedBatch(const QString &catalogueRoot)
+{
+    t_lastWriteError.clear();
+    {
+        const std::lock_guard<std::mutex> hold(g_journalMutex);
+        g_journalFolder = catalogueRoot;
+    }
+    if (catalogueRoot.isEmpty())
+        return 0;
+    const QString path = batchJournalPath(catalogueRoot);
+    QFile file(path);
+    if (!file.exists())
+        return 0;
+    auto failed = [](const QString &why) {
+        t_lastWriteError = why;
+        return -1;
+    };
+    if (g_readOnly)
+        return failed(QStringLiteral("the catalogue is open read-only"));
+    if (!file.open(QIODevice::ReadOnly))
+        return failed(file.errorString());
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    // Head, entries, "End <count>", and the empty text after the last line end.
+    const qsizetype count = lines.size() - 3;
+    if (lines.size() < 3 || lines.first() != kJournalHead || !lines.last().isEmpty()
+        || lines.at(lines.size() - 2) != "End " + QByteArray::number(count))
+        return failed(QStringLiteral("the journal of the change (%1) is damaged").arg(path));
+    struct Entry
+    {
+        QByteArray folder, staged, name;
+    };
+    std::vector<Entry> entries;
+    for (qsizetype i = 1; i <= count; ++i) {
+        const QList<QByteArray> fields = lines.at(i).split(' ');
+        if (fields.size() != 3)
+            return failed(QStringLiteral("the journal of the change (%1) is damaged").arg(path));
+        Entry entry{QByteArray::fromPercentEncoding(fields.at(0)), QByteArray::fromPercentEncoding(fields.at(1)),
+                    QByteArray::fromPercentEncoding(fields.at(2))};
+        // Only names within their folder: a damaged journal leads nowhere else.
+        for (const QByteArray *name : {&entry.staged, &entry.name}) {
+            if (name->isEmpty() || name->contains('/') || *name == "." || *name == "..")
+                return failed(QStringLiteral("the journal of the change (%1) is damaged").arg(path));
+        }
+        if (!entry.staged.endsWith(QFile::encodeName(unfinishedSuffix())))
+            return failed(QStringLiteral("the journal of the change (%1) is damaged").arg(path));
+        entries.push_back(std::move(entry));
+    }
+    // Each file still under its staged name takes its new version; those renamed before
+    // the change was cut short are left as they are.
+    int finished = 0;
+    std::vector<QByteArray> folders;
+    for (const Entry &entry : entries) {
+        const QByteArray staged = entry.folder + '/' + entry.staged;
+        struct stat info;
+        if (::lstat(staged.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        if (::rename(staged.constData(), (entry.folder + '/' + entry.name).constData()) != 0)
+            return failed(QStringLiteral("%1: %2").arg(QFile::decodeName(entry.folder + '/' + entry.name),
+                                                        systemError(errno)));
+        ++finished;
+        if (std::find(folders.begin(), folders.end(), entry.folder) == folders.end())
+            folders.push_back(entry.folder);
+    }
+    for (const QByteArray &folder : folders)
+        syncFolder(folder);
+    if (!QFile::remove(path))
+        return failed(QStringLiteral("%1: %2").arg(path, QStringLiteral("cannot be removed")));
+    syncFolder(QFile::encodeName(catalogueRoot));
+    return finished;
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
@@ -513,6 +635,9 @@ int waitForSweep()
 int sweepUnfinished(const QString &root)
 {
     int removed = 0;
+    // A change that could not be finished keeps its staged files for the next try.
+    if (QFile::exists(batchJournalPath(root)))
+        return removed;
     QDirIterator it(root, {QStringLiteral("*") + unfinishedSuffix()}, QDir::Files | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {

@@ -40,6 +40,7 @@ public:
     explicit Snapshot(const QString &path);
     // Puts the old bytes back, or removes the file when there was none.
     bool restore() const;
+    QString path() const { return m_path; }
 
 private:
     QString m_path;
@@ -63,6 +64,17 @@ bool writeCacheBytes(const QString &path, const QByteArray &bytes);
 // that next holds the catalogue's lock removes them; the number removed is returned.
 QString unfinishedSuffix();
 int sweepUnfinished(const QString &catalogueRoot);
+// A Batch of several files writes down its renames (a journal in the catalogue folder)
+// once they are flushed, before the first rename: cut short among them (a kill, a power
+// cut), the change is finished here, by the next holder of the catalogue's lock before
+// it reads or sweeps anything: each file then holds its new version. From then on the
+// batches of this program write down theirs in `catalogueRoot` (an empty one: nowhere,
+// nothing to finish). Returns the number of
+// files finished (0: nothing was cut short), or -1 when the journal could not be read
+// or finished (lastWriteError() says why; it is left for the next start).
+int finishInterruptedBatch(const QString &catalogueRoot);
+// Where that journal stands while a change is among its renames.
+QString batchJournalPath(const QString &catalogueRoot);
 // The same on a thread of its own, for a start that need not wait for the walk: every
 // write waits for it first (waitForSweep, which returns the number removed). Put off,
 // the walk begins at startPutOffSweep() (once the window shows) or at the first write,

@@ -170,6 +170,43 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
             }
         }
     }
+    // The albums and the index join the batch: the whole change reaches the disk
+    // together, is written down, and takes its names at once (finished at the next start
+    // if it is cut short among them). Alone, each is written and can be put back.
+    std::vector<std::unique_ptr<CatalogueFile::Snapshot>> albumFiles;
+    auto undo = [&properties, &albumFiles] {
+        std::vector<const CatalogueFile::Snapshot *> all;
+        for (const auto &snapshot : properties)
+            all.push_back(snapshot.get());
+        for (const auto &snapshot : albumFiles)
+            all.push_back(snapshot.get());
+        return putBack(all);
+    };
+    QList<PlayList *> saved;
+    // Nothing is renamed before the commit: a failure before it only drops what the
+    // batch staged (when it closes), and every file is as it was.
+    auto failed = [&](const QString &why) {
+        for (PlayList *done : std::as_const(saved))
+            done->setDirty(true);
+        return message(batch ? why : why + notAllPutBack(undo()));
+    };
+    for (PlayList *album : albums) {
+        const bool wasDirty = album->isDirty();
+        auto snapshot = std::make_unique<CatalogueFile::Snapshot>(album->storedFilePath());
+        if (!album->save(album->kivDir()))
+            return failed(albumFailure(album));
+        if (wasDirty) {
+            albumFiles.push_back(std::move(snapshot));
+            saved << album;
+        }
+    }
+    if (library) {
+        albumFiles.push_back(std::make_unique<CatalogueFile::Snapshot>(library->filePath()));
+        for (PlayList *album : albums)
+            library->updateAlbum(album);
+        if (!library->save())
+            return failed(indexFailure(library));
+    }
     // The disk may take seconds: the window repaints meanwhile, told that no cancel is
     // possible any more (a progress of -1).
     std::function<void()> whileFlushing;
@@ -181,47 +218,20 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
     }
     if (batch && !batch->commit(whileFlushing)) {
         const QString why = CatalogueFile::lastWriteError();
-        const bool all = putBack(renamedOnes(*batch, records, properties));
+        std::vector<const CatalogueFile::Snapshot *> renamed = renamedOnes(*batch, records, properties);
+        const QStringList paths = batch->renamed();
+        const QSet<QString> renamedPaths(paths.cbegin(), paths.cend());
+        for (const auto &snapshot : albumFiles) {
+            if (renamedPaths.contains(QFileInfo(snapshot->path()).absoluteFilePath()))
+                renamed.push_back(snapshot.get());
+        }
+        const bool all = putBack(renamed);
+        for (PlayList *done : std::as_const(saved))
+            done->setDirty(true);
         return message(QStringLiteral("The property files of %1 pictures could not be written (%2).")
                            .arg(records.size())
                            .arg(why)
                        + notAllPutBack(all));
-    }
-    std::vector<std::unique_ptr<CatalogueFile::Snapshot>> albumFiles;
-    auto undo = [&properties, &albumFiles] {
-        std::vector<const CatalogueFile::Snapshot *> all;
-        for (const auto &snapshot : properties)
-            all.push_back(snapshot.get());
-        for (const auto &snapshot : albumFiles)
-            all.push_back(snapshot.get());
-        return putBack(all);
-    };
-    QList<PlayList *> saved;
-    for (PlayList *album : albums) {
-        const bool wasDirty = album->isDirty();
-        auto snapshot = std::make_unique<CatalogueFile::Snapshot>(album->storedFilePath());
-        if (!album->save(album->kivDir())) {
-            const QString why = albumFailure(album);
-            const bool all = undo();
-            for (PlayList *done : std::as_const(saved))
-                done->setDirty(true);
-            return message(why + notAllPutBack(all));
-        }
-        if (wasDirty) {
-            albumFiles.push_back(std::move(snapshot));
-            saved << album;
-        }
-    }
-    if (library) {
-        for (PlayList *album : albums)
-            library->updateAlbum(album);
-        if (!library->save()) {
-            const QString why = indexFailure(library);
-            const bool all = undo();
-            for (PlayList *done : std::as_const(saved))
-                done->setDirty(true);
-            return message(why + notAllPutBack(all));
-        }
     }
     return {};
 }

@@ -1,5 +1,7 @@
 // vellaro-cli on damaged, hostile and full catalogues, run as a process: its exit
 // status and its words are what scripts rely on.
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,8 +11,11 @@
 #include <QtTest>
 
 #include <csignal>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "clirun.h"
 #include "testfiles.h"
@@ -49,6 +54,7 @@ private Q_SLOTS:
     void specialFilesDoNotHang();
     void groupedAlbumsAreSearched();
     void removingABrokenDynamicAlbum();
+    void changeKilledAmongItsRenamesIsFinishedByTheNextWriter();
 
 private:
     // `fileSizeLimit` > 0 runs the tool with that file size limit: a full disk.
@@ -277,6 +283,102 @@ void TestCliSound::removingABrokenDynamicAlbum()
              hidden.constData());
     QVERIFY(hidden.isEmpty() || hidden.startsWith("NUMSUB=0"));
     QCOMPARE(readAll(m_library), QByteArray("NUMLIB=0\r\n"));
+}
+
+
+void TestCliSound::changeKilledAmongItsRenamesIsFinishedByTheNextWriter()
+{
+    // Hundreds of pictures whose sidecars give them a new title, imported as one change;
+    // the import is killed as soon as its renames are written down. The next writer
+    // finishes the change: every picture, in its property file and in its album's row,
+    // then has the new title, and nothing of the change is left over.
+    const int count = 400;
+    QCOMPARE(cli({"new-album", "Trip"}).code, 0);
+    QStringList pictures;
+    for (int i = 0; i < count; ++i) {
+        const QString picture = m_dir->filePath(QStringLiteral("pics/p%1.jpg").arg(i));
+        QDir().mkpath(QFileInfo(picture).absolutePath());
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(QColor(i % 256, 0, 0));
+        QVERIFY(image.save(picture, "JPEG"));
+        pictures << picture;
+    }
+    QCOMPARE(cli(QStringList{"add", "Trip"} + pictures).code, 0);
+    QCOMPARE(cli({"set", "Trip", "p0.jpg", "title=Harbour"}).code, 0);
+    QCOMPARE(cli({"export-metadata", "Trip"}).code, 0);
+    const QByteArray sidecar = readAll(m_dir->filePath("pics/p0.jpg.xmp"));
+    QVERIFY(!sidecar.isEmpty());
+    for (int i = 1; i < count; ++i)
+        writeFile(m_dir->filePath(QStringLiteral("pics/p%1.jpg.xmp").arg(i)), sidecar);
+    QCOMPARE(cli({"set", "Trip", "p0.jpg", "title=Old"}).code, 0);
+
+    const QString root = m_install + "/DataBase";
+    const QString journal = "unfinished-change.vellaro-journal";
+    bool caught = false;
+    for (int attempt = 0; attempt < 3 && !caught; ++attempt) {
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(inotify_add_watch(watch, QFile::encodeName(root).constData(), IN_MOVED_TO | IN_CREATE) >= 0);
+        QProcess import;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", m_dir->path());
+        env.insert("XDG_CONFIG_HOME", m_dir->path() + "/.config");
+        import.setProcessEnvironment(env);
+        import.start(QStringLiteral(VELLARO_CLI), {"--install-dir", m_install, "import-metadata", "Trip", "--overwrite"});
+        QVERIFY(import.waitForStarted());
+        // The moment the journal takes its name, the import is stopped dead.
+        QElapsedTimer waited;
+        waited.start();
+        while (import.state() == QProcess::Running && waited.elapsed() < 120000) {
+            pollfd ready{watch, POLLIN, 0};
+            if (::poll(&ready, 1, 20) <= 0)
+                continue;
+            alignas(inotify_event) char events[4096];
+            const ssize_t got = ::read(watch, events, sizeof events);
+            bool named = false;
+            for (ssize_t at = 0; at < got;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+                if (event->len > 0 && QByteArray(event->name) == journal.toUtf8())
+                    named = true;
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+            if (named) {
+                ::kill(pid_t(import.processId()), SIGKILL);
+                break;
+            }
+        }
+        import.waitForFinished();
+        ::close(watch);
+        caught = QFileInfo::exists(root + '/' + journal);
+        if (!caught)  // finished before the kill: every picture has the title already
+            QVERIFY(cli({"props", "Trip", "p1.jpg"}).out.contains("title=Harbour\n"));
+    }
+    QVERIFY2(caught, "the import was never caught among its renames");
+    // Left as it is, the catalogue is half changed; the check says what will finish it.
+    const Run check = cli({"check"});
+    QCOMPARE(check.code, 1);
+    QVERIFY2(check.out.contains("cut short among its renames"), check.out.constData());
+
+    // The next writer finishes it before anything else.
+    QCOMPARE(cli({"new-album", "Other"}).code, 0);
+    QVERIFY(!QFileInfo::exists(root + '/' + journal));
+    const Run rows = cli({"--json", "rows", "Trip"});
+    const QJsonArray all = rows.json().array();
+    QCOMPARE(all.size(), count);
+    for (const QJsonValue &row : all)
+        QCOMPARE(row.toObject().value("title").toString(), QStringLiteral("Harbour"));
+    QDirIterator files(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    int properties = 0;
+    while (files.hasNext()) {
+        const QString file = files.next();
+        QVERIFY2(!file.endsWith(".vellaro-new"), qPrintable(file));
+        if (file.endsWith(".jpg.kiv")) {
+            ++properties;
+            QVERIFY2(readAll(file).contains("title=Harbour"), qPrintable(file));
+        }
+    }
+    QCOMPARE(properties, count);
+    QCOMPARE(cli({"check"}).code, 0);
 }
 
 QTEST_MAIN(TestCliSound)

@@ -77,6 +77,7 @@ private Q_SLOTS:
     void failedWritesAreUndone();
     void batchesChangeEveryFileOrNone();
     void batchOfTagsFailingOrCancelledChangesNothing();
+    void journalOfABatchIsRemovedOrKeptWithItsFiles();
     void fullDiskAddIsNotAdded();
     void damagedAlbumFiles_data();
     void damagedAlbumFiles();
@@ -654,6 +655,42 @@ void TestSoundness::batchOfTagsFailingOrCancelledChangesNothing()
     QCOMPARE(readAll(photos[1]->propertyFilePath()), old.at(1));
     QVERIFY(QFileInfo(third + "/inside").isDir());
     QCOMPARE(leftOvers(), 0);
+}
+
+void TestSoundness::journalOfABatchIsRemovedOrKeptWithItsFiles()
+{
+    const QString folder = m_context.folder + "/Journal";
+    QVERIFY(QDir().mkpath(folder));
+    const QString journal = CatalogueFile::batchJournalPath(m_context.root);
+    QCOMPARE(CatalogueFile::finishInterruptedBatch(m_context.root), 0);  // nothing to finish
+
+    // A whole batch leaves no journal behind.
+    {
+        CatalogueFile::Batch batch;
+        QVERIFY(CatalogueFile::writeBytes(folder + "/a.kiv", "a"));
+        QVERIFY(CatalogueFile::writeBytes(folder + "/b.kiv", "b"));
+        QVERIFY(batch.commit());
+    }
+    QVERIFY(!QFileInfo::exists(journal));
+
+    // A journal damaged by something else finishes nothing, says so, and keeps the
+    // staged files it may name from the sweep, for a later try.
+    writeFile(folder + "/a.kiv.vellaro-new", "new a");
+    writeFile(journal, "VellaroJournal 1\nnot an entry\nEnd 1\n");
+    QCOMPARE(CatalogueFile::finishInterruptedBatch(m_context.root), -1);
+    QVERIFY2(CatalogueFile::lastWriteError().contains("damaged"), qPrintable(CatalogueFile::lastWriteError()));
+    QCOMPARE(CatalogueFile::sweepUnfinished(m_context.root), 0);
+    QCOMPARE(readAll(folder + "/a.kiv.vellaro-new"), QByteArray("new a"));
+    QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("a"));
+    // One that would lead out of its folder is refused the same way.
+    writeFile(journal, "VellaroJournal 1\n" + QFile::encodeName(folder).toPercentEncoding()
+                           + " a.kiv.vellaro-new ..%2F..%2Fescaped\nEnd 1\n");
+    QCOMPARE(CatalogueFile::finishInterruptedBatch(m_context.root), -1);
+    QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("a"));
+    QFile::remove(journal);
+    QCOMPARE(CatalogueFile::sweepUnfinished(m_context.root), 1);
+    // This catalogue goes with the test: later batches write down nothing.
+    QCOMPARE(CatalogueFile::finishInterruptedBatch(QString()), 0);
 }
 
 void TestSoundness::failedWritesAreUndone()
