@@ -211,6 +211,18 @@ JpegHeader readJpegHeader(QIODevice &file)
     return header;
 }
 
+// A JPEG stream ends with its end-of-image marker (FF D9; in the coded data an FF is
+// always followed by 00 or a restart marker), some writers padding the space they gave
+// it with zeros or FF bytes. A preview cut short lacks it, and would decode with its
+// lower part grey.
+static bool isWholeJpeg(QByteArrayView jpeg)
+{
+    qsizetype end = jpeg.size();
+    while (end > 0 && (jpeg.at(end - 1) == '\0' || uchar(jpeg.at(end - 1)) == 0xFF))
+        --end;
+    return end >= 4 && uchar(jpeg.at(end - 2)) == 0xFF && uchar(jpeg.at(end - 1)) == 0xD9;
+}
+
 Result fromPreview(const QString &picturePath)
 {
     Result result;
@@ -220,7 +232,7 @@ Result fromPreview(const QString &picturePath)
     const JpegHeader header = readJpegHeader(file);
     file.close();
     const QByteArray jpeg = exifThumbnail(header.exif);
-    if (jpeg.isEmpty())
+    if (jpeg.isEmpty() || !isWholeJpeg(jpeg))
         return result;
     // The picture's size and turn as the image reader gives them when the picture is
     // shown (and pictureSize() tells): a damaged or unusual orientation tag is read

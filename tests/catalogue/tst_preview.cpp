@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <tuple>
+
 #include "exiftool.h"
 #include "testfiles.h"
 
@@ -242,6 +244,22 @@ void TestPreview::previewNotThePicturesIsNotTaken()
     writeFile(late, padded);
     QVERIFY(ThumbnailMaker::fromPreview(late).loaded);
     QCOMPARE(centre(ThumbnailMaker::make(late, true)), QColor(Qt::green));
+
+    // A preview cut short before it was embedded (the file itself whole): its lower
+    // part would decode grey. Not taken; one padded with zeros after its end is.
+    const QString previewFile = m_dir.filePath("short-preview.jpg");
+    QVERIFY(plain({160, 120}, Qt::green).save(previewFile, "JPEG", 92));
+    const QByteArray previewBytes = readAll(previewFile);
+    for (const auto &[name, embedded, taken] :
+         {std::tuple{"preview-cut.jpg", previewBytes.first(previewBytes.size() * 2 / 3), false},
+          std::tuple{"preview-padded.jpg", previewBytes + QByteArray(64, '\0'), true}}) {
+        const QString path = m_dir.filePath(QString::fromLatin1(name));
+        writeFile(previewFile, embedded);
+        QVERIFY(plain({400, 300}, Qt::red).save(path, "JPEG", 92));
+        QVERIFY(exiftool({"-q", "-overwrite_original", "-ThumbnailImage<=" + previewFile, path}));
+        QCOMPARE(ThumbnailMaker::fromPreview(path).loaded, taken);
+        QCOMPARE(centre(ThumbnailMaker::make(path, true)), taken ? QColor(Qt::green) : QColor(Qt::red));
+    }
 
     // A file cut short inside its EXIF segment: no preview, and no crash.
     const QString whole = m_dir.filePath("cut.jpg");
