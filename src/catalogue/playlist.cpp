@@ -478,10 +478,11 @@ PlayList::AlbumFile PlayList::parseFile(const QByteArray &bytes, const QString &
             rows.appendFromFile(lines.text(text));
     }
     rows.squeeze();
-    // Fewer rows than counted, the last one without its line end: the file was cut in
-    // the middle of a row, which would be written back cut.
+    // The last row read without its line end (every row is written with one): the file
+    // was cut in the middle of a row, which would be read wrong and written back cut.
     file.rowsRead = true;
-    if (rows.count() < numFile && !bytes.endsWith('\n'))
+    const bool ended = bytes.endsWith('\n') || bytes.endsWith('\r');
+    if (!ended && (rows.count() < numFile || (rows.count() > 0 && lines.atEnd())))
         return damaged(QStringLiteral("it is cut short in the middle of a row"));
     // More rows than counted: those past the count would be dropped by the next write.
     while (!lines.atEnd()) {

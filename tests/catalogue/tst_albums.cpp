@@ -81,6 +81,7 @@ private Q_SLOTS:
     void libraryIndexGrowsPast256();
     void loaderFiltersAndMarks();
     void dynamicAlbumsStandUnderTheGroupTheyName();
+    void albumFileCutInItsLastRowIsDamaged();
     void nameLists();
     void matchers();
     void smartAlbumsOverTheList();
@@ -624,6 +625,32 @@ void TestAlbums::dynamicAlbumsStandUnderTheGroupTheyName()
     QCOMPARE(items, 6);
     for (PlayList *p : loaded)
         QCOMPARE(p->treeWidget(), &list);
+}
+
+void TestAlbums::albumFileCutInItsLastRowIsDamaged()
+{
+    // Cut anywhere in its last row (a copy stopped half way), a file whose rows are all
+    // counted is damaged: the row would read wrong (a comment cut, the love and badge
+    // missing) and be written back so. Whole, it reads.
+    for (const QByteArray end : {QByteArray("\r\n"), QByteArray("\n")}) {
+        QByteArray text = "KivDir=A1" + end + "Title=Trip" + end + "Dirty=False" + end + "CreationDate=2003-07-01" + end
+                          + "NumFile=3" + end;
+        for (int i = 0; i < 3; ++i)
+            text += "File=Photo|/pics|IMG_" + QByteArray::number(i) + ".jpg|title|Family|a long comment|2|0|-1|640*480|"
+                    + "Anna,Bob" + end;
+        const QString path = m_dir->filePath("A1.db");
+        writeFile(path, text);
+        PlayList::AlbumFile whole = PlayList::readFile(path, ".db", false);
+        QVERIFY2(whole.state == PlayList::FileState::Loaded, qPrintable(whole.damage + " " + end.toHex()));
+        QCOMPARE(whole.rows.count(), 3);
+        const qsizetype lastRow = text.lastIndexOf("File=");
+        for (qsizetype cut = lastRow + 1; cut < text.size() - end.size(); ++cut) {
+            writeFile(path, text.first(cut));
+            const PlayList::AlbumFile read = PlayList::readFile(path, ".db", false);
+            QVERIFY2(read.state == PlayList::FileState::Damaged, qPrintable(QString::number(cut)));
+            QCOMPARE(read.damage, QStringLiteral("it is cut short in the middle of a row"));
+        }
+    }
 }
 
 void TestAlbums::nameLists()
