@@ -154,6 +154,8 @@ bench_startup() {
   local runs=21 empty vellaro
   export HOME="$home" XDG_CONFIG_HOME="$home/.config"
   empty=$(shown_run $runs "$BIN/bench_emptyapp")
+  local text
+  text=$(shown_run $runs "$BIN/bench_emptyapp" --text)
   vellaro=$(shown_run $runs "$BIN/vellaro" --exit-when-shown)
   # The same with a catalogue of 500,000 pictures in 5,000 albums.
   local big="$WORK/catalogue-500000" bighome="$WORK/home-500000" large
@@ -162,11 +164,13 @@ bench_startup() {
   printf '[Vellaro]\nFirstStartup=false\nPATH_INSTALL=%s\n' "$big" > "$bighome/.config/Halvarin/Vellaro.conf"
   large=$(HOME="$bighome" XDG_CONFIG_HOME="$bighome/.config" shown_run 7 "$BIN/vellaro" --exit-when-shown)
   set -- $empty; local empty_shown=$1 empty_whole=$2
+  set -- $text; local text_shown=$1 text_whole=$2
   set -- $vellaro; local vellaro_shown=$1 vellaro_whole=$2
   set -- $large; local large_shown=$1 large_whole=$2
   echo "start-up, from starting the program to its window painted (and to its end, having closed"
   echo "the window at once), median of $runs (${QT_QPA_PLATFORM:-xcb}), ms:"
   echo "  empty Qt widgets application  shown $empty_shown   (ended $empty_whole)"
+  echo "  the same, a line of text shown shown $text_shown   (x$(ratio "$text_shown" "$empty_shown"): the fonts' own start, which an empty window never makes)"
   echo "  vellaro, empty catalogue      shown $vellaro_shown   (x$(ratio "$vellaro_shown" "$empty_shown"); target <= 1.5)   (ended $vellaro_whole, x$(ratio "$vellaro_whole" "$empty_whole"))"
   echo "  vellaro, 500,000 pictures     shown $large_shown   (x$(ratio "$large_shown" "$vellaro_shown") of the empty catalogue, median of 7; target <= 2)   (ended $large_whole, x$(ratio "$large_whole" "$vellaro_whole"))"
   # The window's peak resident size once every album's rows are read and its icon fitted.
