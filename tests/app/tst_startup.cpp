@@ -1,4 +1,7 @@
 #include "ambriomainwindow.h"
+#include "catalogueloader.h"
+#include "librarylist.h"
+#include "playlist.h"
 #include "cataloguecontext.h"
 #include "cataloguefile.h"
 #include "cataloguelock.h"
@@ -43,6 +46,7 @@ private Q_SLOTS:
     void splashGeometry();
     void wholeProgramRun();
     void leftOversOfCutWritesAreSwept();
+    void changeCutAmongItsRenamesIsFinishedBeforeTheAlbumsLoad();
 
 private:
     std::unique_ptr<prefImplementation> freshPref();
@@ -451,6 +455,50 @@ void TestStartup::leftOversOfCutWritesAreSwept()
     }
     QVERIFY(QFileInfo::exists(leftOvers[1]));
     QCOMPARE(CatalogueFile::waitForSweep(), 0);
+}
+
+void TestStartup::changeCutAmongItsRenamesIsFinishedBeforeTheAlbumsLoad()
+{
+    // A change of two pictures killed among its renames: the album file and a.jpg's
+    // property file still under their new versions' names, b.jpg's renamed already,
+    // the journal naming all three. The window finishes it before it reads the albums:
+    // it shows the change, on disk as in its rows, and says nothing.
+    const CatalogueContext context = CatalogueContext::forInstallation(m_installDir->path());
+    QVERIFY(QDir().mkpath(context.folder + "/Trip1"));
+    auto album = [](const char *title) {
+        QByteArray text = "KivDir=Trip1\r\nTitle=Trip\r\nDirty=False\r\nCreationDate=2004-01-01\r\nNumFile=2\r\n";
+        for (const char *name : {"a.jpg", "b.jpg"})
+            text += QByteArray("File=Photo|/pics|") + name + "|" + title + "| | |0|0|-1|1*1|\r\n";
+        return text;
+    };
+    writeFile(context.root + "/library.db", "NUMLIB=1\r\nLIBRARY=NONE,Photo,Trip,Playlist,Trip1\r\n");
+    writeFile(context.folder + "/Trip1.db", album("Old"));
+    writeFile(context.folder + "/Trip1.db.vellaro-new", album("New"));
+    writeFile(context.folder + "/Trip1/a.jpg.kiv", "title=Old\r\n");
+    writeFile(context.folder + "/Trip1/a.jpg.kiv.vellaro-new", "title=New\r\n");
+    writeFile(context.folder + "/Trip1/b.jpg.kiv", "title=New\r\n");
+    QByteArray journal = "VellaroJournal 1\n";
+    const QByteArray albums = QFile::encodeName(context.folder), trip = QFile::encodeName(context.folder + "/Trip1");
+    for (const auto &[folder, name] : {std::pair{albums, QByteArray("Trip1.db")}, std::pair{trip, QByteArray("a.jpg.kiv")},
+                                       std::pair{trip, QByteArray("b.jpg.kiv")}})
+        journal += folder.toPercentEncoding() + ' ' + name + ".vellaro-new " + name + '\n';
+    journal += "End 3\n";
+    writeFile(CatalogueFile::batchJournalPath(context.root), journal);
+
+    auto pref = freshPref();
+    pref->setFirstStartup(false);
+    ScriptedPrompter prompter;
+    media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
+    QVERIFY(!QFileInfo::exists(CatalogueFile::batchJournalPath(context.root)));
+    QCOMPARE(readAll(context.folder + "/Trip1.db"), album("New"));
+    QCOMPARE(readAll(context.folder + "/Trip1/a.jpg.kiv"), QByteArray("title=New\r\n"));
+    QCOMPARE(readAll(context.folder + "/Trip1/b.jpg.kiv"), QByteArray("title=New\r\n"));
+    const QList<PlayList *> loaded = CatalogueLoader::storedAlbums(window.organiser()->albumList());
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.first()->rowTable().field(0, AlbumRows::Title), QStringLiteral("New"));
+    QCOMPARE(loaded.first()->rowTable().field(1, AlbumRows::Title), QStringLiteral("New"));
+    QVERIFY(prompter.messages.isEmpty());
+    CatalogueFile::finishInterruptedBatch(QString());
 }
 
 #include "tst_startup.moc"
