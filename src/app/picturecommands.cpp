@@ -32,6 +32,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -309,10 +310,11 @@ void PictureCommands::openAlbum(PlayList *album)
     // The albums a search result names, looked up once for every row.
     m_owners = album->isSmart() ? storedAlbumsById() : QHash<QString, PlayList *>();
     m_nextRow = 0;
-    QList<KivViewItem *> waiting = appendRecords(OpenBatch);
-    view()->arrange(false, album);
     // A large album's thumbnails come as the user scrolls to them, those in sight first.
-    const bool large = view()->count() > 2 * LoadAround;
+    const bool large = m_openRows.count() > 2 * LoadAround;
+    QList<KivViewItem *> waiting = large ? appendRecords(FirstBatch, OpenBatch) : appendRecords(m_openRows.count(),
+                                                                                                m_openRows.count());
+    view()->arrange(false, album);
     if (large) {
         waiting.clear();
         const QList<KivViewItem *> &items = view()->items();
@@ -338,11 +340,16 @@ void PictureCommands::openAlbum(PlayList *album)
         m_openTimer->start();
 }
 
-QList<KivViewItem *> PictureCommands::appendRecords(int count)
+QList<KivViewItem *> PictureCommands::appendRecords(int least, int most)
 {
     QList<KivViewItem *> waiting;
-    const int end = qMin(m_openRows.count(), m_nextRow + count);
+    const int end = qMin(m_openRows.count(), m_nextRow + most);
+    const int leastEnd = m_nextRow + least;
+    QElapsedTimer slice;
+    slice.start();
     for (; m_nextRow < end; ++m_nextRow) {
+        if (m_nextRow >= leastEnd && m_nextRow % 32 == 0 && slice.elapsed() >= BatchMs)
+            break;
         KivViewItem *record = recordFor(m_open, m_openRows, m_nextRow, m_owners);
         bool cached = false;
         if (m_openCache) {
@@ -373,7 +380,7 @@ void PictureCommands::openNextBatch()
     if (!m_open || m_nextRow >= m_openRows.count())
         return;
     const int first = view()->count();
-    appendRecords(OpenBatch);
+    appendRecords(32, OpenBatch);
     view()->arrange(false, m_open, first);
     if (m_nextRow < m_openRows.count())
         m_openTimer->start();
@@ -387,7 +394,7 @@ void PictureCommands::openTheRest()
         return;
     m_openTimer->stop();
     const int first = view()->count();
-    appendRecords(m_openRows.count() - m_nextRow);
+    appendRecords(m_openRows.count() - m_nextRow, m_openRows.count() - m_nextRow);
     view()->arrange(false, m_open, first);
     m_sightTimer->start();
 }

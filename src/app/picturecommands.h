@@ -103,9 +103,10 @@ private:
     // The record of one row; a search result's record is owned by the album of
     // `owners` (stored albums by id) the row names.
     KivViewItem *recordFor(PlayList *album, const AlbumRows &rows, int row, const QHash<QString, PlayList *> &owners);
-    // Makes the records of the next `count` rows of the album being opened and adds them
-    // to the view; returns those whose thumbnails are to be loaded.
-    QList<KivViewItem *> appendRecords(int count);
+    // Makes the records of the next rows of the album being opened and adds them to the
+    // view: at least `least`, then more until BatchMs have passed, `most` at the most.
+    // Returns those whose thumbnails are to be loaded.
+    QList<KivViewItem *> appendRecords(int least, int most);
     void openNextBatch();
     QHash<QString, PlayList *> storedAlbumsById() const;
     // New records of `album` go to the view when it is shown; its icon and panel follow.
@@ -128,9 +129,14 @@ private:
     void loadThumbnailsInSight();
 
 public:
-    // Records an album makes in one pass of the event loop: larger albums open a batch
-    // at a time, the window answering in between.
+    // Records a large album makes in one pass of the event loop: at most OpenBatch, and
+    // no more once BatchMs have passed (a record reads its property file: thousands take
+    // long on a busy disk), the window answering in between. The first pass makes at
+    // least FirstBatch, more than a screen shows. An album of up to 2 * LoadAround
+    // pictures is made in one pass.
     static constexpr int OpenBatch = 5000;
+    static constexpr int BatchMs = 20;
+    static constexpr int FirstBatch = 300;
     // Records either side of those in sight whose thumbnails a large album loads.
     static constexpr int LoadAround = 500;
     // Thumbnails a large album holds at most (about 29 KB each) beyond those in reach.

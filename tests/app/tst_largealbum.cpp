@@ -169,10 +169,10 @@ void TestLargeAlbum::largeAlbumOpensABatchAtATime()
     // come while the window answers.
     m_page->slot_selectLibrary(big);
     thumbsView *view = m_page->photoView();
-    QCOMPARE(view->count(), PictureCommands::OpenBatch);
+    QVERIFY(view->count() >= PictureCommands::FirstBatch && view->count() <= PictureCommands::OpenBatch);
     QVERIFY(m_page->pictures()->isLoading());
     QVERIFY(progress->isVisible());
-    QCOMPARE(progress->value(), PictureCommands::OpenBatch);
+    QCOMPARE(progress->value(), view->count());
     QCOMPARE(progress->maximum(), BigCount);
     QTRY_COMPARE(view->count(), BigCount);
     QTRY_VERIFY(!progress->isVisible());
@@ -272,7 +272,7 @@ void TestLargeAlbum::choosingEveryPictureWhileTheAlbumFillsTakesTheWholeAlbum()
     start();
     m_page->slot_selectLibrary(album("Big"));
     thumbsView *view = m_page->photoView();
-    QCOMPARE(view->count(), PictureCommands::OpenBatch);
+    QVERIFY(view->count() >= PictureCommands::FirstBatch && view->count() < BigCount);
     // Ctrl+A before the rest came: every picture of the album is chosen, and a tag
     // typed then would reach them all.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
