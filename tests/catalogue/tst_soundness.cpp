@@ -673,6 +673,21 @@ void TestSoundness::journalOfABatchIsRemovedOrKeptWithItsFiles()
     }
     QVERIFY(!QFileInfo::exists(journal));
 
+    // The journal cannot be written (a folder stands in its place): the batch fails
+    // before its first rename, every file as it was, nothing it staged left.
+    QVERIFY(QDir().mkpath(journal));
+    {
+        CatalogueFile::Batch batch;
+        QVERIFY(CatalogueFile::writeBytes(folder + "/a.kiv", "new a"));
+        QVERIFY(CatalogueFile::writeBytes(folder + "/b.kiv", "new b"));
+        QVERIFY(!batch.commit());
+        QVERIFY(!CatalogueFile::lastWriteError().isEmpty());
+    }
+    QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("a"));
+    QCOMPARE(readAll(folder + "/b.kiv"), QByteArray("b"));
+    QCOMPARE(QDir(folder).entryList({"*.vellaro-new"}, QDir::Files | QDir::Hidden), QStringList());
+    QVERIFY(QDir().rmdir(journal));
+
     // A journal damaged by something else finishes nothing, says so, and keeps the
     // staged files it may name from the sweep, for a later try.
     writeFile(folder + "/a.kiv.vellaro-new", "new a");
