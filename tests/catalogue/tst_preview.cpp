@@ -250,8 +250,14 @@ void TestPreview::previewNotThePicturesIsNotTaken()
     const QString previewFile = m_dir.filePath("short-preview.jpg");
     QVERIFY(plain({160, 120}, Qt::green).save(previewFile, "JPEG", 92));
     const QByteArray previewBytes = readAll(previewFile);
+    // A cut that happens to end in a D9 byte is no end marker without the FF before it.
+    QByteArray cutAtD9 = previewBytes.first(previewBytes.size() * 2 / 3);
+    while (uchar(cutAtD9.back()) == 0xFF || cutAtD9.back() == '\0')
+        cutAtD9.chop(1);
+    cutAtD9.append(char(0xD9));
     for (const auto &[name, embedded, taken] :
          {std::tuple{"preview-cut.jpg", previewBytes.first(previewBytes.size() * 2 / 3), false},
+          std::tuple{"preview-cut-d9.jpg", cutAtD9, false},
           std::tuple{"preview-padded.jpg", previewBytes + QByteArray(64, '\0'), true}}) {
         const QString path = m_dir.filePath(QString::fromLatin1(name));
         writeFile(previewFile, embedded);
