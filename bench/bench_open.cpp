@@ -5,10 +5,14 @@
 //   bench_open open DIR                              first screen, whole album and longest block (ms)
 //   bench_open cached DIR                            with the album cache on: opening the album again
 //                                                    once its thumbnails are cached (ms, median of 5)
+//   bench_open allphotos INSTALL                     All Photos of the catalogue in INSTALL made whole:
+//                                                    resident size it adds, and the longest block when
+//                                                    another album is opened after it (ms)
 #include "ambriomainwindow.h"
 #include "kivviewitem.h"
 #include "librarylist.h"
 #include "playlist.h"
+#include "smartplaylist.h"
 #include "picturecommands.h"
 #include "pixmaplookup.h"
 #include "prefimplementation.h"
@@ -91,10 +95,11 @@ struct Session
     SilentPrompter prompter;
     AmbrioMainWindow page;
 
-    Session(const QString &root, bool albumCache)
+    Session(const QString &root, bool albumCache, const QString &install = QString())
     {
-        PixmapLookup::configure(root + QStringLiteral("/install"), false);
-        pref.setInstallPath(root + QStringLiteral("/install"));
+        const QString folder = install.isEmpty() ? root + QStringLiteral("/install") : install;
+        PixmapLookup::configure(folder, false);
+        pref.setInstallPath(folder);
         pref.setFirstStartup(false);
         pref.setAlbumCache(albumCache);
         page.setPref(&pref);
@@ -197,6 +202,68 @@ int openCached(const QString &root)
     return 0;
 }
 
+qint64 residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+void spin(qint64 ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+}
+
+int allPhotos(const QString &install)
+{
+    Session session(QString(), false, install);
+    AmbrioMainWindow &page = session.page;
+    PlayList *other = page.albumList()->storedAlbums().value(0);
+    if (!page.albumList()->allPhotos() || !other)
+        return 1;
+    // Every album read, every icon fitted.
+    spin(4000);
+    const qint64 before = residentKb();
+    QElapsedTimer clock;
+    clock.start();
+    page.slot_selectLibrary(page.albumList()->allPhotos());
+    while (page.pictures()->isLoading() && clock.elapsed() < 600000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    const qint64 filled = clock.elapsed();
+    const int pictures = page.photoView()->count();
+    const qint64 whole = residentKb();
+
+    qint64 lastTick = 0, longest = 0;
+    QTimer ticker;
+    ticker.setInterval(2);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = qMax(longest, now - lastTick);
+        lastTick = now;
+    });
+    ticker.start();
+    clock.restart();
+    page.slot_selectLibrary(other);
+    longest = clock.elapsed();  // the click itself
+    lastTick = longest;
+    while ((page.pictures()->isLoading() || page.pictures()->recordsFreeing() > 0) && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    const qint64 released = clock.elapsed();
+    spin(500);
+    std::printf("pictures %d\nfill_ms %lld\nadded_mb %lld\nswitch_longest_block_ms %lld\nreleased_ms %lld\n"
+                "after_mb %lld\n",
+                pictures, filled, (whole - before) / 1024, longest, released, (residentKb() - before) / 1024);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -213,6 +280,8 @@ int main(int argc, char **argv)
         return open(args[1]);
     if (args.size() == 2 && args[0] == QLatin1String("cached"))
         return openCached(args[1]);
-    std::fprintf(stderr, "usage: bench_open generate DIR COUNT [thumbs] [small] | generate DIR COUNT camera SRCDIR | open DIR | cached DIR\n");
+    if (args.size() == 2 && args[0] == QLatin1String("allphotos"))
+        return allPhotos(args[1]);
+    std::fprintf(stderr, "usage: bench_open generate DIR COUNT [thumbs] [small] | generate DIR COUNT camera SRCDIR | open DIR | cached DIR | allphotos INSTALL\n");
     return 2;
 }

@@ -36,6 +36,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <QImageReader>
 #include <QImageWriter>
 #include <QProgressDialog>
@@ -113,6 +116,10 @@ PictureCommands::PictureCommands(AmbrioMainWindow *page, thumbsView *view)
     m_openTimer->setSingleShot(true);
     m_openTimer->setInterval(0);
     connect(m_openTimer, &QTimer::timeout, this, &PictureCommands::openNextBatch);
+    m_retireTimer = new QTimer(this);
+    m_retireTimer->setSingleShot(true);
+    m_retireTimer->setInterval(0);
+    connect(m_retireTimer, &QTimer::timeout, this, &PictureCommands::freeRetiredSlice);
     connect(&m_loader, &ThumbnailLoader::finished, m_updateDialog, &QWidget::hide);
     connect(&m_loader, &ThumbnailLoader::finished, this, &PictureCommands::storeTagged);
 }
@@ -146,12 +153,48 @@ void PictureCommands::closeAlbum()
     // Looked up in a set: with every picture of a large album chosen, a search of the
     // tray for each record took minutes.
     const QSet<const KivViewItem *> inTray = m_page->tray()->recordSet();
+    m_retired.reserve(m_retired.size() + m_records.size());
     for (auto &record : m_records) {
         if (inTray.contains(record.get()))
             m_trayRecords.push_back(std::move(record));
+        else
+            m_retired.push_back(std::move(record));
     }
     m_records.clear();
+    m_records.shrink_to_fit();
+    m_sharedTexts.clear();
+    m_folderOfId.clear();
     m_open = nullptr;
+    if (!m_retired.empty())
+        m_retireTimer->start();
+}
+
+void PictureCommands::freeRetiredSlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_retired.empty()) {
+        m_retired.pop_back();
+        if (m_retired.size() % 256 == 0 && slice.elapsed() >= RetireMs)
+            break;
+    }
+    if (!m_retired.empty()) {
+        m_retireTimer->start();
+        return;
+    }
+    m_retired.shrink_to_fit();
+#ifdef __GLIBC__
+    // The allocator keeps freed memory for the process; what the records held goes back.
+    malloc_trim(0);
+#endif
+}
+
+const QString &PictureCommands::sharedText(const QString &text)
+{
+    auto found = m_sharedTexts.constFind(text);
+    if (found == m_sharedTexts.cend())
+        found = m_sharedTexts.insert(text, text);
+    return *found;
 }
 
 void PictureCommands::releaseTrayRecords()
@@ -225,22 +268,30 @@ KivViewItem *PictureCommands::recordFor(PlayList *album, const AlbumRows &rows, 
 {
     const QStringList row = rows.row(index);
     auto at = [&row](int i) { return i < row.size() ? row.at(i) : QString(); };
-    auto photo = std::make_unique<PhotoItem>(at(AlbumRows::FileName));
-    photo->setFileName(at(AlbumRows::FileName));
-    photo->setSourceFolder(at(AlbumRows::Folder));
+    const QString fileName = at(AlbumRows::FileName);
+    auto photo = std::make_unique<PhotoItem>(fileName);
+    photo->setFileName(fileName);
+    photo->setSourceFolder(sharedText(at(AlbumRows::Folder)));
     photo->setOwnerAlbum(album);
-    photo->setFileType(at(AlbumRows::FileType));
-    auto fromRow = [&photo](const QStringList &stored) {
-        photo->setCategory(stored.value(AlbumRows::Category));
+    photo->setFileType(sharedText(at(AlbumRows::FileType)));
+    auto fromRow = [this, &photo](const QStringList &stored) {
+        photo->setCategory(sharedText(stored.value(AlbumRows::Category)));
         photo->setComment(stored.value(AlbumRows::Comment));
-        photo->setFormat(stored.value(AlbumRows::Format));
+        photo->setFormat(sharedText(stored.value(AlbumRows::Format)));
         photo->setPersonInit(stored.value(AlbumRows::Persons));
         photo->loadFromRow(stored);
     };
     if (album->isSmart()) {
         // A search result names the album the picture came from. That album owns the
         // record: a change made here must reach its row, which the record starts from.
-        photo->setAlbumFolder(m_page->catalogue().albumFolder(at(3)));
+        const QString id = at(3);
+        const auto known = m_folderOfId.constFind(id);
+        if (known != m_folderOfId.cend()) {
+            photo->setAlbumFolderPath(*known);
+        } else {
+            photo->setAlbumFolder(m_page->catalogue().albumFolder(id));
+            m_folderOfId.insert(id, photo->albumFolder());
+        }
         PlayList *owner = owners.value(at(3));
         const int stored = owner ? owner->indexOfFile(photo->fileName()) : -1;
         if (stored >= 0) {

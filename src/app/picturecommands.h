@@ -41,7 +41,13 @@ public:
     // The rows of the open album not shown yet, all at once (choosing every picture
     // while the album fills means every picture of the album).
     void openTheRest();
-    bool isLoading() const { return m_loader.isRunning() || m_nextRow < m_openRows.count(); }
+    // Records still to make, thumbnails loading, or those come into sight still to ask for.
+    bool isLoading() const
+    {
+        return m_loader.isRunning() || m_nextRow < m_openRows.count() || (m_sightTimer && m_sightTimer->isActive());
+    }
+    // Records of an album closed that are still being let go.
+    int recordsFreeing() const { return int(m_retired.size()); }
     ThumbnailLoader *loader() { return &m_loader; }
     updateThumbsDialog *updateDialog() const { return m_updateDialog; }
 
@@ -122,6 +128,17 @@ private:
     std::vector<std::unique_ptr<KivViewItem>> m_records;
     // Records of albums no longer shown that the tray still holds.
     std::vector<std::unique_ptr<KivViewItem>> m_trayRecords;
+    // Records of the album last closed, let go a slice at a time: freeing the half
+    // million records of All Photos at once held the window for most of a second.
+    std::vector<std::unique_ptr<KivViewItem>> m_retired;
+    QTimer *m_retireTimer = nullptr;
+    void freeRetiredSlice();
+    // Texts many records of the album being opened hold alike (folders, kinds, formats,
+    // categories): one copy shared by all of them.
+    QHash<QString, QString> m_sharedTexts;
+    const QString &sharedText(const QString &text);
+    // The album folders of the albums a search result names, each made sure of once.
+    QHash<QString, QString> m_folderOfId;
     // Starts the loader on the thumbnails of `records`, in that order.
     void loadThumbnails(const QList<KivViewItem *> &records);
     // A large album loads the thumbnails of the records in and around sight only, and
@@ -141,6 +158,8 @@ public:
     static constexpr int LoadAround = 500;
     // Thumbnails a large album holds at most (about 29 KB each) beyond those in reach.
     static constexpr int MaxHeld = 2000;
+    // Milliseconds one pass of the event loop spends freeing the records of a closed album.
+    static constexpr int RetireMs = 8;
     // Milliseconds a tag change of many pictures runs before its progress shows.
     static inline int ProgressDelay = 500;
 

@@ -142,8 +142,8 @@ QStringList KivViewItem::commonLines() const
     return {
         QStringLiteral("title=") + m_title,       QStringLiteral("format=") + m_format,
         QStringLiteral("category=") + m_category, QStringLiteral("comment=") + m_comment,
-        QStringLiteral("love=") + QString::number(love()), QStringLiteral("author=") + m_author,
-        QStringLiteral("from=") + m_from,         QStringLiteral("date=") + m_date,
+        QStringLiteral("love=") + QString::number(love()), QStringLiteral("author=") + author(),
+        QStringLiteral("from=") + from(),         QStringLiteral("date=") + date(),
         QStringLiteral("filetype=") + m_fileType,
     };
 }
@@ -181,8 +181,8 @@ void KivViewItem::applyPropertyLines(const QStringList &lines)
 
 bool KivViewItem::writeProperties() const
 {
-    if (!m_propertiesDamage.isEmpty()) {
-        CatalogueFile::refuseWrite(QStringLiteral("it is damaged: %1; it is kept as it is").arg(m_propertiesDamage));
+    if (const QString damage = propertiesDamage(); !damage.isEmpty()) {
+        CatalogueFile::refuseWrite(QStringLiteral("it is damaged: %1; it is kept as it is").arg(damage));
         return false;
     }
     return CatalogueFile::writeLines(propertyFilePath(), propertyLines());
@@ -190,22 +190,22 @@ bool KivViewItem::writeProperties() const
 
 void KivViewItem::readProperties()
 {
-    m_propertiesDamage.clear();
+    setRareText(&Rare::propertiesDamage, QString());
     const QString path = propertyReadPath();
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return;
     QByteArray bytes;
     QString why;
     if (!CatalogueFile::readBytes(path, &bytes, &why)) {
-        m_propertiesDamage = why;
+        setRareText(&Rare::propertiesDamage, why);
         return;
     }
     if (bytes.isEmpty()) {
-        m_propertiesDamage = QStringLiteral("it is empty");
+        setRareText(&Rare::propertiesDamage, QStringLiteral("it is empty"));
         return;
     }
     if (bytes.contains('\0')) {
-        m_propertiesDamage = QStringLiteral("it holds NUL bytes");
+        setRareText(&Rare::propertiesDamage, QStringLiteral("it holds NUL bytes"));
         return;
     }
     // Keys are not compared (older programs wrote them in other cases), but every line
@@ -215,13 +215,13 @@ void KivViewItem::readProperties()
     while (!reader.atEnd()) {
         const QByteArrayView line = reader.next();
         if (!line.contains('=') || line.contains('\r')) {
-            m_propertiesDamage = QStringLiteral("its line %1 is not a key and its value").arg(lines.size() + 1);
+            setRareText(&Rare::propertiesDamage, QStringLiteral("its line %1 is not a key and its value").arg(lines.size() + 1));
             return;
         }
         lines.append(reader.text(line));
     }
     if (!bytes.endsWith('\n')) {
-        m_propertiesDamage = QStringLiteral("it is cut short");
+        setRareText(&Rare::propertiesDamage, QStringLiteral("it is cut short"));
         return;
     }
     applyPropertyLines(lines);
@@ -279,9 +279,9 @@ void KivViewItem::takeDate(const QDate &ownerAlbumCreated)
         QDateTime created = picture.birthTime();
         if (!created.isValid())
             created = picture.metadataChangeTime();
-        m_date = created.toString(Qt::ISODate);
+        setDate(created.toString(Qt::ISODate));
     } else if (m_ownerAlbum && ownerAlbumCreated.isValid()) {
-        m_date = ownerAlbumCreated.toString(Qt::ISODate);
+        setDate(ownerAlbumCreated.toString(Qt::ISODate));
     }
 }
 

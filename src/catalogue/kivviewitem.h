@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class PlayList;
 
 // The record of one catalogued file: its properties, its thumbnail and its view state.
@@ -54,7 +56,7 @@ public:
     // over; `propertiesDamage()` says why.
     virtual void readProperties();
     virtual bool writeProperties() const;
-    QString propertiesDamage() const { return m_propertiesDamage; }
+    QString propertiesDamage() const { return rareText(&Rare::propertiesDamage); }
     // Title, love, view count and user badge from an album row (11 texts).
     void loadFromRow(const QStringList &row);
     // Whether `oldFileName` of `sourceFolder` may take `newFileName`: Renamed when it may.
@@ -93,12 +95,12 @@ public:
     void setComment(const QString &comment) { m_comment = comment; }
     int love() const { return m_love == 0 ? 1 : m_love; }
     void setLove(int love);
-    QString author() const { return m_author; }
-    void setAuthor(const QString &author) { m_author = author; }
-    QString from() const { return m_from; }
-    void setFrom(const QString &from) { m_from = from; }
-    QString date() const { return m_date; }
-    void setDate(const QString &date) { m_date = date; }
+    QString author() const { return rareText(&Rare::author); }
+    void setAuthor(const QString &author) { setRareText(&Rare::author, author); }
+    QString from() const { return rareText(&Rare::from); }
+    void setFrom(const QString &from) { setRareText(&Rare::from, from); }
+    QString date() const { return rareText(&Rare::date); }
+    void setDate(const QString &date) { setRareText(&Rare::date, date); }
     QString fileType() const { return m_fileType; }
     void setFileType(const QString &fileType) { m_fileType = fileType; }
     int userBadge() const { return m_userBadge; }
@@ -163,21 +165,40 @@ protected:
     // file name (or the album is not known, so it cannot be ruled out).
     bool legacySharedInAlbum() const;
 
+    // Texts only a property file holds, which most leave empty, kept apart: a record
+    // without them stays small, and All Photos of a large catalogue holds one record
+    // per picture.
+    struct Rare {
+        QString author;
+        QString from;
+        QString date;
+        QString propertiesDamage;
+        QString event;
+        QString place;
+    };
+    QString rareText(QString Rare::*text) const { return m_rare ? (*m_rare).*text : QString(); }
+    void setRareText(QString Rare::*text, const QString &value)
+    {
+        if (!m_rare) {
+            if (value.isEmpty())
+                return;
+            m_rare = std::make_unique<Rare>();
+        }
+        (*m_rare).*text = value;
+    }
+
 private:
+    std::unique_ptr<Rare> m_rare;
     QString m_title;
     QString m_format;
     QString m_category;
     QString m_comment;
     int m_love = 1;
-    QString m_author;
-    QString m_from;
-    QString m_date;
-    QString m_fileType;
     int m_userBadge = -1;
     int m_viewCount = 0;
+    QString m_fileType;
     QString m_caption;
     QString m_fileName;
-    QString m_propertiesDamage;
     QString m_sourceFolder;
     QString m_albumFolder;
     PlayList *m_ownerAlbum = nullptr;

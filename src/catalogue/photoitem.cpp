@@ -10,8 +10,8 @@ PhotoItem::PhotoItem(const QString &fileName)
 QStringList PhotoItem::propertyLines() const
 {
     QStringList lines = commonLines();
-    lines << QStringLiteral("personinit=") + m_personInit << QStringLiteral("event=") + m_event
-          << QStringLiteral("place=") + m_place << QStringLiteral("userbadge=") + QString::number(userBadge());
+    lines << QStringLiteral("personinit=") + m_personInit << QStringLiteral("event=") + event()
+          << QStringLiteral("place=") + place() << QStringLiteral("userbadge=") + QString::number(userBadge());
     return lines;
 }
 

@@ -19,10 +19,10 @@ public:
 
     QString personInit() const { return m_personInit; }
     void setPersonInit(const QString &persons) { m_personInit = persons; }
-    QString event() const { return m_event; }
-    void setEvent(const QString &event) { m_event = event; }
-    QString place() const { return m_place; }
-    void setPlace(const QString &place) { m_place = place; }
+    QString event() const { return rareText(&Rare::event); }
+    void setEvent(const QString &event) { setRareText(&Rare::event, event); }
+    QString place() const { return rareText(&Rare::place); }
+    void setPlace(const QString &place) { setRareText(&Rare::place, place); }
     bool flag() const { return m_flag; }
     void setFlag(bool flag) { m_flag = flag; }
 
@@ -32,7 +32,5 @@ protected:
 
 private:
     QString m_personInit;
-    QString m_event;
-    QString m_place;
     bool m_flag = false;
 };

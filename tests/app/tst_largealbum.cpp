@@ -52,6 +52,7 @@ private slots:
     void choosingEveryPictureOfASearchTakesEachPictureOnce();
     void choosingEveryPictureWhileTheAlbumFillsTakesTheWholeAlbum();
     void picturesChosenFarFromSightAreMailedWithTheirThumbnails();
+    void picturesInTheTrayOutliveTheRestOfTheirAlbum();
     void tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll();
     void rowsReadAfterTheWindowShowsAreWholeWhereverUsedFirst();
     void albumFoundDamagedAfterTheWindowShowsIsToldAndRefused();
@@ -437,6 +438,38 @@ void TestLargeAlbum::picturesChosenFarFromSightAreMailedWithTheirThumbnails()
     m_page->tray()->clear();
     QCOMPARE(m_page->tray()->count(), 0);
     open("Big");
+    QCOMPARE(view->items().last()->fileName(), nameOf(BigCount - 1));
+}
+
+void TestLargeAlbum::picturesInTheTrayOutliveTheRestOfTheirAlbum()
+{
+    start();
+    open("Big");
+    thumbsView *view = m_page->photoView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->cellGeometry(1, 1).center());
+    QCOMPARE(m_page->tray()->count(), 2);
+    const QString second = m_page->tray()->records().last()->fileName();
+    QVERIFY(second != nameOf(0));
+
+    // Another album opened: the records of the big one are let go over the next passes
+    // of the event loop, the window answering meanwhile; the two chosen stay.
+    m_page->slot_selectLibrary(album("Other"));
+    QCOMPARE(m_page->pictures()->recordsFreeing(), BigCount - 2);
+    QTRY_COMPARE(m_page->pictures()->recordsFreeing(), 0);
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QStringList mailed;
+    m_prompter.onExec = [&](QDialog *dialog) {
+        auto *strip = qobject_cast<Composemail *>(dialog)->findChild<ImportTrayBar *>("importTrayBarMail");
+        for (const KivViewItem *record : strip->records())
+            mailed << record->fileName();
+    };
+    m_prompter.dialogResults << QDialog::Rejected;
+    m_page->slot_sendItem();
+    QCOMPARE(mailed, QStringList({nameOf(0), second}));
+    // Opened again, the album is whole.
+    open("Big");
+    QCOMPARE(view->count(), BigCount);
     QCOMPARE(view->items().last()->fileName(), nameOf(BigCount - 1));
 }
 

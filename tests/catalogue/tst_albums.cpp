@@ -632,7 +632,7 @@ void TestAlbums::albumFileCutInItsLastRowIsDamaged()
     // Cut anywhere in its last row (a copy stopped half way), a file whose rows are all
     // counted is damaged: the row would read wrong (a comment cut, the love and badge
     // missing) and be written back so. Whole, it reads.
-    for (const QByteArray end : {QByteArray("\r\n"), QByteArray("\n")}) {
+    for (const QByteArray &end : {QByteArray("\r\n"), QByteArray("\n")}) {
         QByteArray text = "KivDir=A1" + end + "Title=Trip" + end + "Dirty=False" + end + "CreationDate=2003-07-01" + end
                           + "NumFile=3" + end;
         for (int i = 0; i < 3; ++i)
