@@ -1,6 +1,7 @@
 #include "imageeffects.h"
 #include "cataloguecli.h"
 
+#include <csignal>
 #include <QApplication>
 #include <cstdio>
 
@@ -16,6 +17,9 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 
 int main(int argc, char **argv)
 {
+    // A write past the file size limit (ulimit -f) fails as on a full disk and is told,
+    // instead of the signal killing the program in the middle of a change.
+    std::signal(SIGXFSZ, SIG_IGN);
     qInstallMessageHandler(quietMessages);
     // The catalogue's album items are list-view items: a headless platform serves.
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -4,6 +4,7 @@
 #include "startup.h"
 #include "version.h"
 
+#include <csignal>
 #include <QApplication>
 #include <QFile>
 #include <QPair>
@@ -29,6 +30,9 @@ const char kUsage[] =
 
 int main(int argc, char **argv)
 {
+    // A write past the file size limit (ulimit -f) fails as on a full disk and is told,
+    // instead of the signal killing the program in the middle of a change.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Answered before any window system is needed.
     bool exitWhenShown = false;
     bool optionsEnd = false;

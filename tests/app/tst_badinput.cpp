@@ -86,8 +86,17 @@ Run runTool(const QString &home, const QString &install, const QStringList &args
     posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
+    // The tool starts with the signal of a write past the limit as a shell leaves it
+    // (it kills): the tool itself must turn it into a failed write it tells.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t toDefault;
+    sigemptyset(&toDefault);
+    sigaddset(&toDefault, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &toDefault);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     if (fileSizeLimit > 0) {
-        std::signal(SIGXFSZ, SIG_IGN);  // inherited: a write past the limit fails, as on a full disk
+        std::signal(SIGXFSZ, SIG_IGN);  // this test's own process is never killed by it
         rlimit limited = old;
         limited.rlim_cur = fileSizeLimit;
         setrlimit(RLIMIT_FSIZE, &limited);
@@ -95,9 +104,10 @@ Run runTool(const QString &home, const QString &install, const QStringList &args
     QElapsedTimer timer;
     timer.start();
     pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, cargv.front(), &actions, nullptr, cargv.data(), cenv.data());
+    const int spawned = posix_spawnp(&pid, cargv.front(), &actions, &attributes, cargv.data(), cenv.data());
     setrlimit(RLIMIT_FSIZE, &old);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     Run run;
     if (spawned != 0)
         return run;

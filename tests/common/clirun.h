@@ -31,7 +31,9 @@ inline CliOutput runCli(const QString &home, const QString &install, const QStri
     process.setProcessEnvironment(env);
     if (fileSizeLimit > 0) {
         process.setChildProcessModifier([fileSizeLimit] {
-            std::signal(SIGXFSZ, SIG_IGN);
+            // As a shell leaves it: the tool itself keeps a write past the limit from
+            // killing it, and tells the failure.
+            std::signal(SIGXFSZ, SIG_DFL);
             rlimit limit{};
             getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = fileSizeLimit;
