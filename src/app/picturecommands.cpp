@@ -1003,8 +1003,12 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
                                     : CatalogueSave::propertiesAndAlbums(written, albums, m_page->getDataBase(),
                                                                          progress, &cancelled);
     own.reset();
-    if (given)
+    if (given) {
+        // Hidden for good: a window not shown yet would still come up once its delay
+        // passed, over the message below.
+        given->reset();
         given->hide();
+    }
     for (qsizetype i = 0; i < records.size(); ++i) {
         KivViewItem *item = records.at(i);
         item->setModified(false);

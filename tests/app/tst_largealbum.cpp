@@ -360,7 +360,19 @@ void TestLargeAlbum::tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll()
     const QString outside = m_dir->filePath("outside.kiv");
     writeFile(outside, "kept\r\n");
     QVERIFY(QFile::link(outside, m_db + "/Big1/" + nameOf(BigCount / 2) + ".kiv"));
+    // The message is modal: while it waits for its OK, longer than the progress window
+    // waits before it shows, that window (modal too) must not come up over it.
+    PictureCommands::ProgressDelay = 1500;
+    bool progressOverMessage = false;
+    m_prompter.onMessage = [&](const auto &) {
+        QTest::qWait(PictureCommands::ProgressDelay + 300);
+        auto *bar = m_window->findChild<QProgressDialog *>("tag progress");
+        progressOverMessage = bar && bar->isVisible();
+    };
     typeInto(m_page, "propertyTextLabelComment", "Lighthouse");
+    m_prompter.onMessage = nullptr;
+    PictureCommands::ProgressDelay = delay;
+    QVERIFY(!progressOverMessage);
     QCOMPARE(m_prompter.messages.size(), 1);
     QCOMPARE(files("*.kiv"), 1);
     QCOMPARE(files("*.vellaro-new"), 0);
