@@ -941,6 +941,16 @@ std::unique_ptr<QProgressDialog> PictureCommands::tagProgress(qsizetype count) c
     return bar;
 }
 
+// Hidden for good: a progress window not shown yet would still come up once its delay
+// passed, over a message that follows (both modal: the message could not be answered).
+static void closeProgress(QProgressDialog *bar)
+{
+    if (!bar)
+        return;
+    bar->reset();
+    bar->hide();
+}
+
 bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before,
                                   QProgressDialog *given)
 {
@@ -951,6 +961,7 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
     for (KivViewItem *item : records) {
         PlayList *album = item->ownerAlbum();
         if (album && album->isHeldInMemory()) {
+            closeProgress(given);
             m_page->prompter()->information(m_page, heldPictureMessage());
             for (qsizetype i = 0; i < records.size(); ++i)
                 records.at(i)->setTagLines(before.at(i));
@@ -1003,12 +1014,7 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
                                     : CatalogueSave::propertiesAndAlbums(written, albums, m_page->getDataBase(),
                                                                          progress, &cancelled);
     own.reset();
-    if (given) {
-        // Hidden for good: a window not shown yet would still come up once its delay
-        // passed, over the message below.
-        given->reset();
-        given->hide();
-    }
+    closeProgress(given);
     for (qsizetype i = 0; i < records.size(); ++i) {
         KivViewItem *item = records.at(i);
         item->setModified(false);
