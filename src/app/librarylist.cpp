@@ -299,12 +299,15 @@ QPixmap libraryList::albumPixmap(PlayList *album, bool kindOnly) const
         const QPair<qint64, int> key{icon.cacheKey(), extent};
         result = m_fitted.value(key);
         if (result.isNull()) {
-            result = QPixmap(extent, extent);
-            result.fill(Qt::transparent);
+            // Drawn on an image that goes with its painter's engine: a pixmap painted on
+            // keeps its engine, 1.6 KB for each of thousands of albums.
+            QImage fitted(extent, extent, QImage::Format_ARGB32_Premultiplied);
+            fitted.fill(Qt::transparent);
             const QPixmap scaled = icon.scaled(extent, extent, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-            QPainter painter(&result);
+            QPainter painter(&fitted);
             painter.drawPixmap((extent - scaled.width()) / 2, (extent - scaled.height()) / 2, scaled);
             painter.end();
+            result = QPixmap::fromImage(fitted);
             // Pictures' own thumbnails are many and each used once: only the first few
             // pictures fitted are kept.
             if (m_fitted.size() < 64)

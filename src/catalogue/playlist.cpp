@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QTreeWidget>
 #include <algorithm>
 #include <sys/stat.h>
@@ -286,8 +287,9 @@ QPixmap PlayList::icon(bool open)
         // thousands of albums' full thumbnails would hold a hundred megabytes.
         QPixmap firstIcon;
         const QString file = m_context->albumFolder(m_kivDir) + QLatin1Char('/') + first;
+        // Read past the pixmap cache, which would keep thousands of them up to its limit.
         if (isSafeKivDir(m_kivDir) && QFileInfo(file).isFile())
-            firstIcon.load(file);
+            firstIcon = QPixmap::fromImage(QImageReader(file).read());
         if (!firstIcon.isNull())
             return firstIcon;
     }
