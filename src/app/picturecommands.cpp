@@ -844,8 +844,22 @@ void PictureCommands::rename()
 {
     PlayList *album = m_page->currentAlbum();
     KivViewItem *item = m_page->currentItem();
-    if (!album || !item || album->isSmart() || album->isHeldInMemory())
+    if (!album || !item)
         return;
+    // A result lists pictures of other albums, and is not told of a rename: the picture
+    // is renamed where it is catalogued.
+    if (album->isSmart()) {
+        const PlayList *owner = item->ownerAlbum() != album ? item->ownerAlbum() : nullptr;
+        m_page->prompter()->information(
+            m_page, QStringLiteral("A picture is renamed in the album that holds it, not in a search result.\n")
+                        + (owner ? QStringLiteral("Open the album \"%1\" and rename it there.").arg(owner->title())
+                                 : QStringLiteral("Open the album that holds it and rename it there.")));
+        return;
+    }
+    if (album->isHeldInMemory()) {
+        m_page->prompter()->information(m_page, heldPictureMessage());
+        return;
+    }
     QDialog dialog(m_page);
     Ui::RenameItemBase form;
     form.setupUi(&dialog);

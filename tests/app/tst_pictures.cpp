@@ -334,6 +334,25 @@ void TestPictures::rename()
     renameTo(QStringLiteral("../escape.jpg"));
     QVERIFY(m_prompter.messages.last().text.startsWith("Unable to rename this picture."));
     QVERIFY(QFile::exists(m_pics + "/abcdefghijklmnopqr.jpg"));
+
+    // F2 on a picture of a search result: the user is told where to rename it, and
+    // nothing is asked or renamed.
+    m_page->slot_selectLibrary(m_page->albumList()->allPhotos());
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    thumbsView *view = m_page->photoView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    const QString chosen = m_page->currentItem()->fileName();
+    const qsizetype told = m_prompter.messages.size();
+    bool asked = false;
+    m_prompter.onExec = [&asked](QDialog *) { asked = true; };
+    QTest::keyClick(view->viewport(), Qt::Key_F2);
+    m_prompter.onExec = nullptr;
+    QVERIFY(!asked);
+    QCOMPARE(m_prompter.messages.size(), told + 1);
+    QCOMPARE(m_prompter.messages.last().text,
+             QStringLiteral("A picture is renamed in the album that holds it, not in a search result.\n"
+                            "Open the album \"Trip\" and rename it there."));
+    QVERIFY(QFile::exists(m_pics + "/" + chosen));
 }
 
 void TestPictures::renameReachesEveryAlbum()
