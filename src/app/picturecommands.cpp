@@ -99,6 +99,16 @@ bool savePicture(const QImage &image, const QString &path)
 
 } // namespace
 
+// Hidden for good: a progress window not shown yet would still come up once its delay
+// passed, over a message that follows (both modal: the message could not be answered).
+static void closeProgress(QProgressDialog *bar)
+{
+    if (!bar)
+        return;
+    bar->reset();
+    bar->hide();
+}
+
 PictureCommands::PictureCommands(AmbrioMainWindow *page, thumbsView *view)
     : QObject(page)
     , m_page(page)
@@ -445,9 +455,47 @@ void PictureCommands::openTheRest()
         return;
     m_openTimer->stop();
     const int first = view()->count();
-    appendRecords(m_openRows.count() - m_nextRow, m_openRows.count() - m_nextRow);
+    const int rest = m_openRows.count() - m_nextRow;
+    // Hundreds of thousands take seconds: a window shows how far they are, and Cancel
+    // chooses none.
+    std::unique_ptr<QProgressDialog> bar;
+    if (rest >= RestProgressFrom) {
+        bar = std::make_unique<QProgressDialog>(
+            QStringLiteral("Choosing the %L1 pictures of the album...").arg(m_openRows.count()),
+            QStringLiteral("&Cancel"), 0, m_openRows.count(), m_page);
+        bar->setObjectName(QStringLiteral("choose progress"));
+        bar->setWindowTitle(QStringLiteral("Vellaro"));
+        bar->setWindowModality(Qt::ApplicationModal);
+        bar->setMinimumDuration(ProgressDelay);
+        bar->setAutoClose(false);
+        bar->setAutoReset(false);
+        bar->setValue(0);
+    }
+    PlayList *const album = m_open;
+    while (m_open == album && m_nextRow < m_openRows.count()) {
+        // Without a window, all at once; with one, a slice between its repaints.
+        appendRecords(bar ? 0 : rest, bar ? OpenBatch : rest);
+        if (!bar)
+            continue;
+        bar->setValue(m_nextRow);
+        QCoreApplication::processEvents();
+        if (bar->wasCanceled()) {
+            view()->refuseSelectAll();
+            break;
+        }
+    }
+    closeProgress(bar.get());
+    // Another album opened meanwhile (the catalogue changed under the window): none of
+    // its pictures was asked for.
+    if (m_open != album) {
+        view()->refuseSelectAll();
+        return;
+    }
     view()->arrange(false, m_open, first);
     m_sightTimer->start();
+    // Cancelled: the rest comes as before, a slice at a time.
+    if (m_nextRow < m_openRows.count())
+        m_openTimer->start();
 }
 
 void PictureCommands::thumbnailReady(int index, const QImage &image, const QSize &size, const QDateTime &time,
@@ -953,16 +1001,6 @@ std::unique_ptr<QProgressDialog> PictureCommands::tagProgress(qsizetype count) c
     bar->setAutoReset(false);
     bar->setValue(0);
     return bar;
-}
-
-// Hidden for good: a progress window not shown yet would still come up once its delay
-// passed, over a message that follows (both modal: the message could not be answered).
-static void closeProgress(QProgressDialog *bar)
-{
-    if (!bar)
-        return;
-    bar->reset();
-    bar->hide();
 }
 
 bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before,

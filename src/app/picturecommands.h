@@ -40,6 +40,8 @@ public:
     // Records still being made (a large album) or thumbnails still coming.
     // The rows of the open album not shown yet, all at once (choosing every picture
     // while the album fills means every picture of the album).
+    // Makes the records of the album not made yet, for every picture to be chosen; a
+    // window shows the progress of many, and its Cancel chooses none (they come later).
     void openTheRest();
     // Records still to make, thumbnails loading, or those come into sight still to ask for.
     bool isLoading() const
@@ -160,6 +162,8 @@ public:
     static constexpr int MaxHeld = 2000;
     // Milliseconds one pass of the event loop spends freeing the records of a closed album.
     static constexpr int RetireMs = 8;
+    // Records still to make from which choosing every picture shows its progress.
+    static inline int RestProgressFrom = 20000;
     // Milliseconds a tag change of many pictures runs before its progress shows.
     static inline int ProgressDelay = 500;
 

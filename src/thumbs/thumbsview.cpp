@@ -645,7 +645,10 @@ void thumbsView::keyPressEvent(QKeyEvent *event)
 {
     KivViewItem *current = m_current;
     if (event->matches(QKeySequence::SelectAll)) {
+        m_selectAllRefused = false;
         Q_EMIT aboutToSelectAll();
+        if (m_selectAllRefused)
+            return;
         selectAll();
         Q_EMIT allSelected();
         return;

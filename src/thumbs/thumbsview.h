@@ -76,6 +76,8 @@ public:
     void clearSelection();
     // Marks every record selected, as Ctrl-clicks on each would.
     void selectAll();
+    // Said by a receiver of aboutToSelectAll(): the user cancelled, nothing is chosen.
+    void refuseSelectAll() { m_selectAllRefused = true; }
     QList<KivViewItem *> selectedItems() const;
     KivViewItem *currentItem() const { return m_current; }
     KivViewItem *anchorItem() const { return m_anchor; }
@@ -84,7 +86,8 @@ public:
     bool isMultipleSelection() const { return m_multiple; }
 
 Q_SIGNALS:
-    // Ctrl+A, before the pictures shown are chosen: the rest of the album is shown first.
+    // Ctrl+A, before the pictures shown are chosen: the rest of the album is shown first
+    // (or refuseSelectAll() called).
     void aboutToSelectAll();
     void currentChanged(KivViewItem *item);
     void doubleClicked(KivViewItem *item);
@@ -145,4 +148,5 @@ private:
     bool m_ctrl = false;
     bool m_shift = false;
     bool m_multiple = false;
+    bool m_selectAllRefused = false;
 };

@@ -274,10 +274,37 @@ void TestLargeAlbum::choosingEveryPictureWhileTheAlbumFillsTakesTheWholeAlbum()
     m_page->slot_selectLibrary(album("Big"));
     thumbsView *view = m_page->photoView();
     QVERIFY(view->count() >= PictureCommands::FirstBatch && view->count() < BigCount);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QCOMPARE(m_page->tray()->count(), 1);
+
+    // Many still to come: a window shows their progress. Cancelled, no picture is
+    // chosen beyond the one that was, and the rest of the album still comes.
+    const int delay = PictureCommands::ProgressDelay, from = PictureCommands::RestProgressFrom;
+    PictureCommands::ProgressDelay = 0;
+    PictureCommands::RestProgressFrom = 1000;
+    QTimer cancel;
+    bool shown = false;
+    connect(&cancel, &QTimer::timeout, this, [&] {
+        auto *bar = m_window->findChild<QProgressDialog *>("choose progress");
+        if (shown || !bar || !bar->isVisible())
+            return;
+        shown = true;
+        QTest::mouseClick(bar->findChild<QPushButton *>(), Qt::LeftButton);
+    });
+    cancel.start(0);
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    cancel.stop();
+    QVERIFY(shown);
+    QVERIFY(!m_window->findChild<QProgressDialog *>("choose progress"));
+    QCOMPARE(m_page->tray()->count(), 1);
+    QCOMPARE(view->selectedItems().size(), 1);
+    QVERIFY(view->count() < BigCount);
+
     // Ctrl+A before the rest came: every picture of the album is chosen, and a tag
     // typed then would reach them all.
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
     QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    PictureCommands::ProgressDelay = delay;
+    PictureCommands::RestProgressFrom = from;
     QCOMPARE(view->count(), BigCount);
     QCOMPARE(view->selectedItems().size(), BigCount);
     QCOMPARE(m_page->tray()->count(), BigCount);
