@@ -8,6 +8,8 @@
 #include <QBuffer>
 #include <QTransform>
 
+#include <mutex>
+
 #include "cataloguefile.h"
 
 namespace ThumbnailMaker {
@@ -223,6 +225,33 @@ static bool isWholeJpeg(QByteArrayView jpeg)
     return end >= 4 && uchar(jpeg.at(end - 2)) == 0xFF && uchar(jpeg.at(end - 1)) == 0xD9;
 }
 
+// What the JPEG decoder finds wrong in the data it decodes (a preview whose coded data
+// is damaged decodes as blocks of noise, whole as it looks) it tells as a warning of
+// its category, in the thread that decodes. Counted there while a preview is read.
+static thread_local int *t_decoderWarnings = nullptr;
+static QtMessageHandler s_otherHandler = nullptr;
+
+static void countDecoderWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (t_decoderWarnings && type == QtWarningMsg && context.category
+        && qstrcmp(context.category, "qt.gui.imageio.jpeg") == 0) {
+        ++*t_decoderWarnings;
+        return;
+    }
+    if (s_otherHandler)
+        s_otherHandler(type, context, message);
+}
+
+static QImage readCountingWarnings(QImageReader &reader, int *warnings)
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] { s_otherHandler = qInstallMessageHandler(countDecoderWarnings); });
+    t_decoderWarnings = warnings;
+    QImage image = reader.read();
+    t_decoderWarnings = nullptr;
+    return image;
+}
+
 Result fromPreview(const QString &picturePath)
 {
     Result result;
@@ -250,7 +279,10 @@ Result fromPreview(const QString &picturePath)
     const QSize previewSize = previewReader.size();
     if (previewSize.isEmpty() || qint64(previewSize.width()) * previewSize.height() > MaxPreviewPixels)
         return result;
-    QImage preview = previewReader.read();
+    int damaged = 0;
+    QImage preview = readCountingWarnings(previewReader, &damaged);
+    if (damaged > 0)
+        return result;
     // Within a pixel of the picture's aspect: a 16:9 picture's preview padded to 4:3
     // with black bands, or a preview cropped, is not its picture.
     const qint64 skew = qint64(preview.width()) * stored.height() - qint64(preview.height()) * stored.width();

@@ -255,9 +255,20 @@ void TestPreview::previewNotThePicturesIsNotTaken()
     while (uchar(cutAtD9.back()) == 0xFF || cutAtD9.back() == '\0')
         cutAtD9.chop(1);
     cutAtD9.append(char(0xD9));
+    // Whole, with its markers, but its coded data damaged: it would decode as noise.
+    QByteArray garbled = previewBytes;
+    const qsizetype scan = garbled.indexOf("\xFF\xDA");
+    QVERIFY(scan > 0);
+    const qsizetype coded = scan + 2 + ((uchar(garbled.at(scan + 2)) << 8) | uchar(garbled.at(scan + 3)));
+    quint32 noise = 12345;
+    for (qsizetype i = coded + 4; i < garbled.size() - 2; ++i) {
+        noise = noise * 1103515245u + 12345u;
+        garbled[i] = char((noise >> 16) % 0xFF);  // never FF: no marker is made
+    }
     for (const auto &[name, embedded, taken] :
          {std::tuple{"preview-cut.jpg", previewBytes.first(previewBytes.size() * 2 / 3), false},
           std::tuple{"preview-cut-d9.jpg", cutAtD9, false},
+          std::tuple{"preview-garbled.jpg", garbled, false},
           std::tuple{"preview-padded.jpg", previewBytes + QByteArray(64, '\0'), true}}) {
         const QString path = m_dir.filePath(QString::fromLatin1(name));
         writeFile(previewFile, embedded);
