@@ -843,6 +843,15 @@ bool PictureCommands::removeOne(KivViewItem *item)
     PlayList *album = m_page->currentAlbum();
     if (!item || !album || album->isSmart() || album->isHeldInMemory())
         return false;
+    if (!takeOut(item, album))
+        return false;
+    if (albumChanged(album))
+        forgetThumbnails(album, {item});
+    return true;
+}
+
+bool PictureCommands::takeOut(KivViewItem *item, PlayList *album)
+{
     if (!album->removeRecord(item)) {
         if (album->indexOfFile(item->fileName()) >= 0) {
             m_page->prompter()->warning(m_page, QStringLiteral("Unable to remove this picture.\nThe file could not be "
@@ -857,8 +866,16 @@ bool PictureCommands::removeOne(KivViewItem *item)
     // The panel no longer shows the picture that is gone.
     if (!m_page->currentItem())
         m_page->showUpdateToolBay();
-    albumChanged(album);
     return true;
+}
+
+void PictureCommands::forgetThumbnails(PlayList *album, const QList<KivViewItem *> &removed)
+{
+    for (const KivViewItem *item : removed) {
+        if (album->indexOfFile(item->fileName()) >= 0)
+            continue;
+        item->removeThumbnail();
+    }
 }
 
 void PictureCommands::removeSelected()
@@ -876,14 +893,19 @@ void PictureCommands::removeSelected()
         if (answer != 0)
             return;
     }
-    const QList<KivViewItem *> selected = view()->selectedItems();
-    if (selected.size() < 2) {
-        removeOne(current);
-    } else {
+    QList<KivViewItem *> selected = view()->selectedItems();
+    if (selected.size() < 2)
+        selected = {current};
+    else
         view()->clearSelection();
-        for (KivViewItem *item : selected)
-            removeOne(item);
+    // The album is stored once, without every picture taken out.
+    QList<KivViewItem *> removed;
+    for (KivViewItem *item : std::as_const(selected)) {
+        if (takeOut(item, album))
+            removed << item;
     }
+    if (!removed.isEmpty() && albumChanged(album))
+        forgetThumbnails(album, removed);
     view()->arrange(false, album);
     view()->viewport()->update();
 }

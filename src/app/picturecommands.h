@@ -120,6 +120,13 @@ private:
     // New records of `album` go to the view when it is shown; its icon and panel follow.
     void showAdded(PlayList *album, AlbumAdd::Result &added);
     KivViewItem *adopt(std::unique_ptr<KivViewItem> record);
+    // Takes the record out of the open album, its view and the tray; false when the
+    // album kept it (told).
+    bool takeOut(KivViewItem *item, PlayList *album);
+    // Once the album is stored without them: the thumbnails of the records taken out,
+    // unless another row of the album names the same file. Their property files stay:
+    // their tags may still be wanted (the picture added again, or taken back).
+    void forgetThumbnails(PlayList *album, const QList<KivViewItem *> &removed);
     bool albumChanged(PlayList *album);
     thumbsView *view() const;
 

@@ -163,6 +163,11 @@ void trayBarPhoto::remove(KivViewItem *record)
     m_records.removeAt(index);
     if (m_lastAdded == record)
         m_lastAdded = nullptr;
+    // One row fewer: no blank rows are left where pictures were.
+    if (numRows() > 1)
+        setNumRows(numRows() - 1);
+    if (m_currentRow > 0)
+        --m_currentRow;
     viewport()->update();
 }
 

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void openingMakesMissingThumbnails();
     void addRefusesDuplicates();
     void removePlainAndDynamic();
+    void removingSeveralLeavesNoThumbnailBehind();
     void failedDeletionKeepsTheRow();
     void reorderIsStored();
     void rename();
@@ -272,6 +273,33 @@ void TestPictures::removePlainAndDynamic()
     QVERIFY(!QFile::exists(m_pics + "/b.jpg"));
     QCOMPARE(album("pics")->rowCount(), 2);
     QCOMPARE(m_page->photoView()->count(), 2);
+}
+
+void TestPictures::removingSeveralLeavesNoThumbnailBehind()
+{
+    start();
+    open("Trip");
+    thumbsView *view = m_page->photoView();
+    QTRY_VERIFY(QFile::exists(m_db + "/Trip1/a.jpg") && QFile::exists(m_db + "/Trip1/b.jpg"));
+    // b.jpg is tagged: its property file stays, its tags may still be wanted.
+    writeFile(m_db + "/Trip1/b.jpg.kiv", "title=Harbour\r\nformat=120*80\r\ncategory=\r\ncomment=\r\nlove=1\r\n"
+                                         "author=\r\nfrom=\r\ndate=\r\nfiletype=Photo\r\npersoninit=\r\nevent=\r\n"
+                                         "place=\r\nuserbadge=-1\r\n");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m_page->tray()->count(), 2);
+    QCOMPARE(m_page->tray()->numRows(), 2);
+    m_page->slot_removeItem();
+    QCOMPARE(album("Trip")->rowCount(), 0);
+    QVERIFY(readAll(m_db + "/Trip1.db").contains("NumFile=0"));
+    QCOMPARE(view->count(), 0);
+    // The tray keeps no blank rows where the pictures were.
+    QCOMPARE(m_page->tray()->count(), 0);
+    QCOMPARE(m_page->tray()->numRows(), 1);
+    QVERIFY(!QFile::exists(m_db + "/Trip1/a.jpg"));
+    QVERIFY(!QFile::exists(m_db + "/Trip1/b.jpg"));
+    QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("title=Harbour"));
+    QVERIFY(QFile::exists(m_pics + "/a.jpg") && QFile::exists(m_pics + "/b.jpg"));
 }
 
 void TestPictures::failedDeletionKeepsTheRow()
