@@ -111,6 +111,31 @@ struct Session
     }
 };
 
+// A ticking timer measures how long the window's thread is ever kept busy, on `clock`.
+struct BlockWatch
+{
+    const QElapsedTimer &clock;
+    qint64 lastTick = 0, longest = 0;
+    QTimer ticker;
+
+    explicit BlockWatch(const QElapsedTimer &timing)
+        : clock(timing)
+    {
+        ticker.setInterval(2);
+        QObject::connect(&ticker, &QTimer::timeout, [this] {
+            const qint64 now = clock.elapsed();
+            longest = qMax(longest, now - lastTick);
+            lastTick = now;
+        });
+    }
+    // What the window's thread did just now without the event loop counts too.
+    void busyUntilNow()
+    {
+        longest = qMax(longest, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    }
+};
+
 int open(const QString &root)
 {
     Session session(root, false);
@@ -119,16 +144,8 @@ int open(const QString &root)
     if (!album)
         return 1;
 
-    // A ticking timer measures how long the window's thread is ever kept busy.
     QElapsedTimer clock;
-    qint64 lastTick = 0, longest = 0;
-    QTimer ticker;
-    ticker.setInterval(2);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longest = qMax(longest, now - lastTick);
-        lastTick = now;
-    });
+    BlockWatch watch(clock);
 
     thumbsView *view = page.photoView();
     qint64 firstScreen = -1, whole = -1;
@@ -149,17 +166,16 @@ int open(const QString &root)
     QObject::connect(page.pictures()->loader(), &ThumbnailLoader::finished, [&] { whole = clock.elapsed(); });
 
     clock.start();
-    ticker.start();
+    watch.ticker.start();
     page.slot_selectLibrary(album);
-    longest = qMax(longest, clock.elapsed());  // the click itself
-    lastTick = clock.elapsed();
+    watch.busyUntilNow();  // the click itself
     const int rowsShown = view->viewport()->height() / view->cellHeight() + 1;
     firstScreenCount = qMin(view->count(), rowsShown * view->numCols());
     check();
     while (whole < 0 && clock.elapsed() < 120000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     std::printf("pictures %d\nfirst_screen_ms %lld\nwhole_ms %lld\nlongest_block_ms %lld\n", view->count(),
-                firstScreen, whole, longest);
+                firstScreen, whole, watch.longest);
     return 0;
 }
 
@@ -241,26 +257,18 @@ int allPhotos(const QString &install)
     const int pictures = page.photoView()->count();
     const qint64 whole = residentKb();
 
-    qint64 lastTick = 0, longest = 0;
-    QTimer ticker;
-    ticker.setInterval(2);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longest = qMax(longest, now - lastTick);
-        lastTick = now;
-    });
-    ticker.start();
+    BlockWatch watch(clock);
+    watch.ticker.start();
     clock.restart();
     page.slot_selectLibrary(other);
-    longest = clock.elapsed();  // the click itself
-    lastTick = longest;
+    watch.busyUntilNow();  // the click itself
     while ((page.pictures()->isLoading() || page.pictures()->recordsFreeing() > 0) && clock.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     const qint64 released = clock.elapsed();
     spin(500);
     std::printf("pictures %d\nfill_ms %lld\nadded_mb %lld\nswitch_longest_block_ms %lld\nreleased_ms %lld\n"
                 "after_mb %lld\n",
-                pictures, filled, (whole - before) / 1024, longest, released, (residentKb() - before) / 1024);
+                pictures, filled, (whole - before) / 1024, watch.longest, released, (residentKb() - before) / 1024);
     return 0;
 }
 

@@ -460,16 +460,8 @@ void PictureCommands::openTheRest()
     // chooses none.
     std::unique_ptr<QProgressDialog> bar;
     if (rest >= RestProgressFrom) {
-        bar = std::make_unique<QProgressDialog>(
-            QStringLiteral("Choosing the %L1 pictures of the album...").arg(m_openRows.count()),
-            QStringLiteral("&Cancel"), 0, m_openRows.count(), m_page);
-        bar->setObjectName(QStringLiteral("choose progress"));
-        bar->setWindowTitle(QStringLiteral("Vellaro"));
-        bar->setWindowModality(Qt::ApplicationModal);
-        bar->setMinimumDuration(ProgressDelay);
-        bar->setAutoClose(false);
-        bar->setAutoReset(false);
-        bar->setValue(0);
+        bar = modalProgress(QStringLiteral("Choosing the %L1 pictures of the album...").arg(m_openRows.count()),
+                            m_openRows.count(), QStringLiteral("choose progress"));
     }
     PlayList *const album = m_open;
     while (m_open == album && m_nextRow < m_openRows.count()) {
@@ -1012,9 +1004,15 @@ std::unique_ptr<QProgressDialog> PictureCommands::tagProgress(qsizetype count) c
 {
     if (count < kProgressFrom)
         return nullptr;
-    auto bar = std::make_unique<QProgressDialog>(QStringLiteral("Saving the tags of %L1 pictures...").arg(count),
-                                                 QStringLiteral("&Cancel"), 0, int(2 * count), m_page);
-    bar->setObjectName(QStringLiteral("tag progress"));
+    return modalProgress(QStringLiteral("Saving the tags of %L1 pictures...").arg(count), int(2 * count),
+                         QStringLiteral("tag progress"));
+}
+
+std::unique_ptr<QProgressDialog> PictureCommands::modalProgress(const QString &text, int maximum,
+                                                                const QString &name) const
+{
+    auto bar = std::make_unique<QProgressDialog>(text, QStringLiteral("&Cancel"), 0, maximum, m_page);
+    bar->setObjectName(name);
     bar->setWindowTitle(QStringLiteral("Vellaro"));
     // Nothing else of the program takes input meanwhile, in any of its windows.
     bar->setWindowModality(Qt::ApplicationModal);

@@ -120,6 +120,8 @@ private:
     // New records of `album` go to the view when it is shown; its icon and panel follow.
     void showAdded(PlayList *album, AlbumAdd::Result &added);
     KivViewItem *adopt(std::unique_ptr<KivViewItem> record);
+    // A progress window over the whole program, shown once ProgressDelay has passed.
+    std::unique_ptr<QProgressDialog> modalProgress(const QString &text, int maximum, const QString &name) const;
     // Takes the record out of the open album, its view and the tray; false when the
     // album kept it (told).
     bool takeOut(KivViewItem *item, PlayList *album);
