@@ -124,14 +124,19 @@ void PlayList::setId(const QDateTime &created)
 
 void PlayList::setFreshId(const QDateTime &created)
 {
+    // The list puts albums of a day in the order of their ids' times: albums made in the
+    // same millisecond (folders the locator found together) would stand in the order of
+    // their names instead. Each new album's time comes after the last one's.
+    static qint64 lastFresh = 0;
+    QDateTime at = created.addMSecs(qMax<qint64>(0, lastFresh + 1 - created.toMSecsSinceEpoch()));
     // Albums made in the same millisecond under one name (two folders "Summer") would
     // share a file: the time moves on until the id is free.
-    QDateTime at = created;
     for (int tries = 0; tries < 100000; ++tries, at = at.addMSecs(1)) {
         setId(at);
         if (!m_context || (!QFileInfo::exists(filePath(m_id)) && !QFileInfo::exists(m_context->albumFolder(m_id))))
-            return;
+            break;
     }
+    lastFresh = qMax(lastFresh, at.toMSecsSinceEpoch());
 }
 
 void PlayList::resetRows()

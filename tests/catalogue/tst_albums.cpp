@@ -62,6 +62,7 @@ class TestAlbums : public QObject
 private Q_SLOTS:
     void init();
     void idAndPlainAlbumFile();
+    void albumsMadeInOneMillisecondKeepTheirOrder();
     void cleanAlbumSavesNothing();
     void readingHandMadeFiles();
     void dirtyLineIsInverted();
@@ -104,6 +105,24 @@ void TestAlbums::init()
     m_library = LibraryIndex();
     m_library.setRoot(m_context.root);
     m_context.library = &m_library;
+}
+
+void TestAlbums::albumsMadeInOneMillisecondKeepTheirOrder()
+{
+    // The list orders the albums of a day by their ids' times: made in one millisecond,
+    // "Winter" and then "Back" must not read as made together (ties fall to the names).
+    const QDateTime now = QDateTime::currentDateTime();
+    PlayList first, second, third;
+    first.setName(QStringLiteral("Winter"));
+    second.setName(QStringLiteral("Back"));
+    third.setName(QStringLiteral("Winter"));
+    for (PlayList *album : {&first, &second, &third}) {
+        album->setContext(&m_context);
+        album->setFreshId(now);
+    }
+    const QString a = first.id().right(12), b = second.id().right(12), c = third.id().right(12);
+    QVERIFY2(a < b && b < c, qPrintable(a + " " + b + " " + c));
+    QVERIFY(first.id().startsWith("Winter") && second.id().startsWith("Back"));
 }
 
 void TestAlbums::idAndPlainAlbumFile()
