@@ -296,6 +296,7 @@ void TestPictures::removingSeveralLeavesNoThumbnailBehind()
     // The tray keeps no blank rows where the pictures were.
     QCOMPARE(m_page->tray()->count(), 0);
     QCOMPARE(m_page->tray()->numRows(), 1);
+    QCOMPARE(m_page->tray()->currentRow(), 0);
     QVERIFY(!QFile::exists(m_db + "/Trip1/a.jpg"));
     QVERIFY(!QFile::exists(m_db + "/Trip1/b.jpg"));
     QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("title=Harbour"));
