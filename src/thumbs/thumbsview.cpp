@@ -90,6 +90,9 @@ void thumbsView::arrange(bool reload, QTreeWidgetItem *album, int from)
         return;
     }
     const int columns = viewport()->width() / cellWidth();
+    // Every picture gone (all removed): no rows left for the scroll bar to count.
+    if (m_items.isEmpty())
+        setNumRows(0);
     for (int i = qMax(0, from); i < m_items.size(); ++i) {
         KivViewItem *item = m_items.at(i);
         if (i == 0) {
