@@ -1,4 +1,3 @@
-#include "appicon.h"
 #include "imageeffects.h"
 #include "prompter.h"
 #include "startup.h"
@@ -67,7 +66,6 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Vellaro"));
     QApplication::setApplicationVersion(QStringLiteral(VELLARO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.vellaro.Vellaro"));
-    QApplication::setWindowIcon(vellaroAppIcon());
 
     // Qt took its own options (-platform, -display, ...) out of argv; what is left is a
     // picture or a folder, or an option neither Qt nor the program knows.

@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "ambriomainwindow.h"
+#include "appicon.h"
 #include "media.h"
 #include "pixmaplookup.h"
 #include "prefimplementation.h"
@@ -15,20 +16,26 @@
 
 namespace {
 
-// Ends the run as soon as the window has painted once (start-up measurements).
+// Work put off until the window has painted once: the window icon (painted from its
+// drawing at every size; the window system shows it no sooner than the window itself),
+// and with --exit-when-shown the end of the run (start-up measurements).
 class FirstPaintWatcher : public QObject
 {
 public:
-    explicit FirstPaintWatcher(QWidget *window)
+    FirstPaintWatcher(QWidget *window, bool exitWhenShown)
         : m_window(window)
+        , m_exitWhenShown(exitWhenShown)
     {
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_window && event->type() == QEvent::Paint && !m_done) {
-            m_done = true;
+        if (watched != m_window || event->type() != QEvent::Paint || m_done)
+            return false;
+        m_done = true;
+        QTimer::singleShot(0, m_window, [] { QApplication::setWindowIcon(vellaroAppIcon()); });
+        if (m_exitWhenShown) {
             // The moment the window is shown, for a measurement against the moment the
             // program was started (the run goes on to close the window and end).
             timespec now{};
@@ -41,6 +48,7 @@ protected:
 
 private:
     QWidget *m_window;
+    bool m_exitWhenShown;
     bool m_done = false;
 };
 
@@ -78,9 +86,8 @@ int run(Prompter &prompter, bool exitWhenShown, const QStringList &toOpen)
 
     auto window = std::make_unique<media>(nullptr, QStringLiteral("ambrio"), Qt::WindowFlags(), pref.get(),
                                           &prompter);
-    FirstPaintWatcher watcher(window.get());
-    if (exitWhenShown)
-        window->installEventFilter(&watcher);
+    FirstPaintWatcher watcher(window.get(), exitWhenShown);
+    window->installEventFilter(&watcher);
     window->show();
     // Opened before the first paint, so a start measured to its first paint has the
     // picture on screen.

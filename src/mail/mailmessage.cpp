@@ -7,6 +7,8 @@
 
 #include <gmime/gmime.h>
 
+#include "addresslist.h"
+
 namespace MailMessage {
 
 namespace {
@@ -31,50 +33,25 @@ struct Unref
     }
 };
 
-// The addresses of `recipient`, or none when any part of it is not a plain mailbox
-// with a domain (a typo such as "john.example.com" is refused rather than sent to a
-// local user who does not exist).
+// GMime's own calls, for the address check the window shares.
+struct LinkedApi
+{
+    static InternetAddressList *parse(GMimeParserOptions *options, const char *text)
+    {
+        return internet_address_list_parse(options, text);
+    }
+    static int length(InternetAddressList *list) { return internet_address_list_length(list); }
+    static InternetAddress *at(InternetAddressList *list, int i) { return internet_address_list_get_address(list, i); }
+    static gboolean isA(GTypeInstance *instance, GType type) { return g_type_check_instance_is_a(instance, type); }
+    static GType mailboxType() { return internet_address_mailbox_get_type(); }
+    static const char *addr(InternetAddressMailbox *mailbox) { return internet_address_mailbox_get_addr(mailbox); }
+    static void unref(gpointer object) { g_object_unref(object); }
+};
+
 InternetAddressList *parseAddresses(const QString &recipient)
 {
     initialiseOnce();
-    // Many mail programs separate addresses with ";": taken as "," outside quotes and
-    // angle brackets (a ";" would otherwise end a group and drop what follows).
-    QString separated = recipient.trimmed();
-    bool quoted = false;
-    int angle = 0;
-    for (QChar &c : separated) {
-        if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (!quoted && c == QLatin1Char('<'))
-            ++angle;
-        else if (!quoted && c == QLatin1Char('>') && angle > 0)
-            --angle;
-        else if (!quoted && angle == 0 && c == QLatin1Char(';'))
-            c = QLatin1Char(',');
-    }
-    const QByteArray text = separated.toUtf8();
-    if (text.isEmpty() || text.contains('\n') || text.contains('\r'))
-        return nullptr;
-    InternetAddressList *list = internet_address_list_parse(nullptr, text.constData());
-    if (!list)
-        return nullptr;
-    const int count = internet_address_list_length(list);
-    bool sound = count > 0;
-    for (int i = 0; sound && i < count; ++i) {
-        InternetAddress *address = internet_address_list_get_address(list, i);
-        if (!INTERNET_ADDRESS_IS_MAILBOX(address)) {
-            sound = false;
-            break;
-        }
-        const QString addr = QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
-        const qsizetype at = addr.indexOf(QLatin1Char('@'));
-        sound = at > 0 && at < addr.size() - 1 && !addr.contains(QLatin1Char(' '));
-    }
-    if (!sound) {
-        g_object_unref(list);
-        return nullptr;
-    }
-    return list;
+    return parseAddressList(LinkedApi(), recipient);
 }
 
 // Non-ASCII names are written in UTF-8, never in a legacy charset GMime might prefer.

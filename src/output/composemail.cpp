@@ -2,7 +2,7 @@
 #include "ui_composemailbase.h"
 
 #include "kivviewitem.h"
-#include "mailmessage.h"
+#include "mailaddress.h"
 #include "pixmaplookup.h"
 #include "playlist.h"
 #include "prompter.h"
@@ -227,7 +227,7 @@ void Composemail::sendMail()
         ui->lineEditTo->setFocus();
         return;
     }
-    if (!MailMessage::isAddressList(to)) {
+    if (!MailAddress::isAddressList(to)) {
         cursor.restore();
         m_prompter->information(this, QStringLiteral("This is not a mail address:\n%1\nWrite it as name@example.org; "
                                                      "several addresses are separated by commas.")

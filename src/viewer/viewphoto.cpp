@@ -74,12 +74,30 @@ pleaseWait::pleaseWait(QWidget *parent)
     Ui::pleaseWaitBase form;
     form.setupUi(this);
     setObjectName(QStringLiteral("please wait"));
-    const QString animation = PixmapLookup::instance().filePath(QStringLiteral("wait.gif"));
-    if (!animation.isEmpty()) {
-        auto *movie = new QMovie(animation, QByteArray(), this);
-        form.waitmov->setMovie(movie);
-        movie->start();
+    m_label = form.waitmov;
+}
+
+void pleaseWait::showEvent(QShowEvent *event)
+{
+    // Read at the first showing, not with the viewer at every start (the animation's
+    // reader is a plug-in of its own).
+    if (!m_movie) {
+        const QString animation = PixmapLookup::instance().filePath(QStringLiteral("wait.gif"));
+        if (!animation.isEmpty()) {
+            m_movie = new QMovie(animation, QByteArray(), this);
+            m_label->setMovie(m_movie);
+        }
     }
+    if (m_movie)
+        m_movie->start();
+    QDialog::showEvent(event);
+}
+
+void pleaseWait::hideEvent(QHideEvent *event)
+{
+    if (m_movie)
+        m_movie->stop();
+    QDialog::hideEvent(event);
 }
 
 ResizePhotoDialog::ResizePhotoDialog(QWidget *parent)

@@ -6,6 +6,9 @@
 
 #include "picturewriter.h"
 
+class QLabel;
+class QMovie;
+
 class KIVPixmapView;
 class Prompter;
 class QToolButton;
@@ -39,6 +42,16 @@ class pleaseWait : public QDialog
 
 public:
     explicit pleaseWait(QWidget *parent = nullptr);
+    // The animation, read when first shown; it runs only while the dialog shows.
+    QMovie *movie() const { return m_movie; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    QLabel *m_label = nullptr;
+    QMovie *m_movie = nullptr;
 };
 
 // The resize choices: 1024, 320 or 640 pixels wide.

@@ -127,7 +127,7 @@ void TestScan::scanFromTheCommandLine()
 {
     const QString config = saneConfig("sane");
     CliOutput out = scan(config, {"--list"});
-    QCOMPARE(out.code, 0);
+    QVERIFY2(out.code == 0, qPrintable(out.err));
     QVERIFY(out.out.startsWith("test:0\t"));
     // The size the scanner's own tool reports for the same page is the size written.
     QProcess scanimage;

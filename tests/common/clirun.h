@@ -45,6 +45,9 @@ inline CliOutput runCli(const QString &home, const QString &install, const QStri
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();
+        // What it said before it hung, for the failure's message.
+        run.err = QStringLiteral("timed out after 60 s; standard error so far: ")
+                  + QString::fromUtf8(process.readAllStandardError());
         return run;
     }
     run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

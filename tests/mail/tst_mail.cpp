@@ -1,5 +1,6 @@
 // The mail companion run as the window runs it: a process with the designed command line
 // and the body on its input. What it hands over is read back by Python's mail parser.
+#include "mailaddress.h"
 #include "mailparse.h"
 #include "testfiles.h"
 
@@ -220,6 +221,8 @@ void TestMail::refusedBeforeAnythingLeaves()
         const Run refused = run({recipient, "S", m_png, "c.png"});
         QCOMPARE(refused.exitCode, 2);
         QVERIFY2(refused.err.contains("This is not a mail address"), qPrintable(refused.err));
+        // The window refuses the same before it starts the companion.
+        QVERIFY2(!MailAddress::isAddressList(recipient), qPrintable(recipient));
     }
     const Run missing = run({"zoe@example.org", "S", m_png, "c.png", path("gone.jpg"), "gone.jpg"});
     QCOMPARE(missing.exitCode, 2);
@@ -228,6 +231,9 @@ void TestMail::refusedBeforeAnythingLeaves()
     QVERIFY(!QFileInfo::exists(path("home/Documents")));
     // Several addresses are one recipient list, separated by "," or ";" (a ";" in a
     // quoted name stays in the name).
+    for (const QString &recipient : {QStringLiteral("zoe@example.org, Ana <ana@example.net>"),
+                                     QStringLiteral("zoe@example.org;\"Lima; Ana\" <ana@example.net> ; bo@example.com")})
+        QVERIFY2(MailAddress::isAddressList(recipient), qPrintable(recipient));
     QCOMPARE(run({"zoe@example.org, Ana <ana@example.net>", "S", m_png, "c.png"}).exitCode, 0);
     QCOMPARE(parseMail(readAll(path("message")))["to"].toString(),
              QStringLiteral("zoe@example.org, Ana <ana@example.net>"));

@@ -1,9 +1,11 @@
 #include "kivpixmapview.h"
 #include "picturewriter.h"
+#include "pixmaplookup.h"
 #include "scriptedprompter.h"
 #include "viewphoto.h"
 
 #include <QImageReader>
+#include <QMovie>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -62,6 +64,16 @@ void TestViewer::enhanceNormalizesAndMirorMirrors()
     QVERIFY(twoGreys().save(m_dir->filePath("g.png")));
     viewphoto viewer;
     viewer.setPrompter(&m_prompter);
+    // The wait dialog's animation (the shipped theme's) is read when it first shows and
+    // runs only while it shows.
+    PixmapLookup::configure(m_dir->filePath("install"), false);
+    QVERIFY(!viewer.waitDialog()->movie());
+    viewer.waitDialog()->show();
+    QVERIFY(viewer.waitDialog()->movie());
+    QCOMPARE(viewer.waitDialog()->movie()->state(), QMovie::Running);
+    QVERIFY(viewer.waitDialog()->movie()->frameCount() > 1);
+    viewer.waitDialog()->hide();
+    QCOMPARE(viewer.waitDialog()->movie()->state(), QMovie::NotRunning);
     viewer.setFile(m_dir->filePath("g.png"));
     viewer.EffectMiror();  // "Enhance"
     QVERIFY(viewer.isModified());
