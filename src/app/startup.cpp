@@ -34,6 +34,7 @@ protected:
         if (watched != m_window || event->type() != QEvent::Paint || m_done)
             return false;
         m_done = true;
+        PixmapLookup::instance().endPreload();
         QTimer::singleShot(0, m_window, [] { QApplication::setWindowIcon(vellaroAppIcon()); });
         if (m_exitWhenShown) {
             // The moment the window is shown, for a measurement against the moment the
@@ -55,6 +56,36 @@ private:
 } // namespace
 
 namespace Startup {
+
+QStringList startPictures()
+{
+    return {
+        // the pictures tray, the import bar, the favourites and the round buttons
+        QStringLiteral("traybar-back.png"), QStringLiteral("badge-ok.png"), QStringLiteral("favorites.png"),
+        QStringLiteral("big-round-buttons.png"), QStringLiteral("import-back.png"),
+        // the splash
+        QStringLiteral("splash.png"), QStringLiteral("start-kernel.png"), QStringLiteral("start-clipboard.png"),
+        QStringLiteral("start-album.png"), QStringLiteral("start-ui.png"),
+        // the organiser's buttons and menus
+        QStringLiteral("copy.png"), QStringLiteral("paste.png"), QStringLiteral("favorites-large.png"),
+        QStringLiteral("rool_add.png"), QStringLiteral("rool_remove.png"), QStringLiteral("view-method.png"),
+        QStringLiteral("directory-playlist.png"), QStringLiteral("playlist.png"), QStringLiteral("help.png"),
+        QStringLiteral("move_up.png"), QStringLiteral("move_down.png"), QStringLiteral("slideshow.png"),
+        QStringLiteral("property-edit.png"), QStringLiteral("cut.png"), QStringLiteral("rool_update.png"),
+        QStringLiteral("drive-mini.png"), QStringLiteral("lastplayed.png"), QStringLiteral("printer.png"),
+        QStringLiteral("composemail.png"), QStringLiteral("view.png"), QStringLiteral("View-edit-external.png"),
+        QStringLiteral("printer-external.png"), QStringLiteral("more-tools.png"), QStringLiteral("link.png"),
+        // the badges, the selection mark and the thumbnails' default frame
+        QStringLiteral("badge-special.png"), QStringLiteral("badge-important.png"), QStringLiteral("badge-urgent.png"),
+        QStringLiteral("badge-no.png"), QStringLiteral("userbadge-toprint.png"), QStringLiteral("userbadge-toemail.png"),
+        QStringLiteral("nouserbadge.png"), QStringLiteral("kivicon-photo-selected.png"),
+        QStringLiteral("Photo (default).png"), QStringLiteral("Photo (default)-selected.png"),
+        // the album list's branches, the search button, the start-up panel
+        QStringLiteral("myphoto.png"), QStringLiteral("find.png"), QStringLiteral("statistiques.png"),
+        QStringLiteral("library.png"), QStringLiteral("playlist-photo.png"), QStringLiteral("arrow-left.png"),
+        QStringLiteral("arrow-down.png"), QStringLiteral("arrow-left-up.png"),
+    };
+}
 
 QString installationMessage()
 {
@@ -83,6 +114,7 @@ int run(Prompter &prompter, bool exitWhenShown, const QStringList &toOpen)
     if (!pref)
         return 1;
     PixmapLookup::configure(pref->installPath(), pref->grayTheme());
+    PixmapLookup::instance().preload(startPictures());
 
     auto window = std::make_unique<media>(nullptr, QStringLiteral("ambrio"), Qt::WindowFlags(), pref.get(),
                                           &prompter);

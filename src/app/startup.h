@@ -19,6 +19,10 @@ QString installationMessage();
 // object, with the directory and every setting read, in table order.
 std::unique_ptr<prefImplementation> loadPreferences(QSettings &store, Prompter &prompter);
 
+// The theme pictures the window shows as it starts, in the order it asks for them: read
+// on a thread of their own while the window is built.
+QStringList startPictures();
+
 // The whole entry point after the application object exists: preferences, pixmap
 // look-up, the top-level window, the pictures and folders named on the command line
 // (`toOpen`, opened in the viewer), the event loop. Returns the program's exit code.

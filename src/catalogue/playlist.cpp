@@ -561,7 +561,9 @@ PlayList::AlbumFile PlayList::readHeader(const QString &path, const QString &suf
     constexpr qint64 kHeaderBytes = 4096;
     QFile file(path);
     QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile() || info.size() <= kHeaderBytes || !file.open(QIODevice::ReadOnly))
+    // Unbuffered: exactly the header's bytes are read, not a buffer's worth more.
+    if (info.isSymLink() || !info.isFile() || info.size() <= kHeaderBytes
+        || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return readFile(path, suffix, withFolder);
     const QByteArray head = file.read(kHeaderBytes);
     file.close();

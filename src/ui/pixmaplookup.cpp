@@ -6,23 +6,116 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+QString pathIn(const QStringList &folders, const QString &name)
+{
+    if (name.isEmpty())
+        return {};
+    for (const QString &folder : folders) {
+        const QString path = QDir(folder).filePath(name);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
+}
+
+QImage readPicture(const QString &path);
+
+} // namespace
+
+struct PixmapLookup::Preload
+{
+    QSet<QString> listed;
+    std::mutex mutex;
+    std::condition_variable ready;
+    QHash<QString, QImage> read;  // read, not taken yet (a missing picture: a null image)
+    bool finished = false;
+    bool stop = false;
+    QStringList unlisted;
+    std::thread thread;
+};
+
+PixmapLookup::PixmapLookup() = default;
+
+PixmapLookup::~PixmapLookup()
+{
+    endPreload();
+}
 
 void PixmapLookup::setSearchPaths(const QStringList &folders)
 {
+    // What a preload read came from the folders before.
+    endPreload();
     m_folders = folders;
     m_cache.clear();
 }
 
 QString PixmapLookup::filePath(const QString &name) const
 {
-    if (name.isEmpty())
-        return {};
-    for (const QString &folder : m_folders) {
-        const QString path = QDir(folder).filePath(name);
-        if (QFileInfo(path).isFile())
-            return path;
+    return pathIn(m_folders, name);
+}
+
+void PixmapLookup::preload(const QStringList &names)
+{
+    endPreload();
+    m_preload = std::make_unique<Preload>();
+    Preload *preload = m_preload.get();
+    for (const QString &name : names) {
+        if (!m_cache.contains(name))
+            preload->listed.insert(name);
     }
-    return {};
+    QStringList toRead;
+    for (const QString &name : names) {
+        if (preload->listed.contains(name) && !toRead.contains(name))
+            toRead << name;
+    }
+    preload->thread = std::thread([preload, toRead, folders = m_folders] {
+        for (const QString &name : toRead) {
+            {
+                std::lock_guard<std::mutex> lock(preload->mutex);
+                if (preload->stop)
+                    break;
+            }
+            const QString path = pathIn(folders, name);
+            QImage picture = path.isEmpty() ? QImage() : readPicture(path);
+            std::lock_guard<std::mutex> lock(preload->mutex);
+            preload->read.insert(name, std::move(picture));
+            preload->ready.notify_all();
+        }
+        std::lock_guard<std::mutex> lock(preload->mutex);
+        preload->finished = true;
+        preload->ready.notify_all();
+    });
+}
+
+QStringList PixmapLookup::endPreload(QStringList *unused)
+{
+    if (unused)
+        unused->clear();
+    if (!m_preload)
+        return {};
+    {
+        std::lock_guard<std::mutex> lock(m_preload->mutex);
+        m_preload->stop = true;
+    }
+    m_preload->thread.join();
+    if (unused) {
+        for (const QString &name : std::as_const(m_preload->listed)) {
+            if (!m_cache.contains(name))
+                unused->append(name);
+        }
+        unused->sort();
+    }
+    const QStringList unlisted = m_preload->unlisted;
+    m_preload.reset();
+    return unlisted;
 }
 
 namespace {
@@ -61,10 +154,29 @@ QPixmap PixmapLookup::pixmap(const QString &name) const
     const auto hit = m_cache.constFind(name);
     if (hit != m_cache.constEnd())
         return *hit;
-    const QString path = filePath(name);
-    QPixmap pm;
-    if (!path.isEmpty())
-        pm = QPixmap::fromImage(readPicture(path));
+    QImage picture;
+    bool preloaded = false;
+    if (m_preload) {
+        Preload &preload = *m_preload;
+        if (preload.listed.contains(name)) {
+            std::unique_lock<std::mutex> lock(preload.mutex);
+            preload.ready.wait(lock, [&] { return preload.finished || preload.read.contains(name); });
+            const auto read = preload.read.find(name);
+            if (read != preload.read.end()) {
+                picture = std::move(*read);
+                preload.read.erase(read);
+                preloaded = true;
+            }
+        } else if (!preload.unlisted.contains(name)) {
+            preload.unlisted << name;
+        }
+    }
+    if (!preloaded) {
+        const QString path = filePath(name);
+        if (!path.isEmpty())
+            picture = readPicture(path);
+    }
+    QPixmap pm = QPixmap::fromImage(std::move(picture));
     if (pm.isNull())
         qCDebug(lcUi) << "no theme picture" << name << "in" << m_folders;
     m_cache.insert(name, pm);
@@ -132,6 +244,7 @@ PixmapLookup &PixmapLookup::instance()
 
 void PixmapLookup::clearCache()
 {
+    endPreload();
     m_cache.clear();
 }
 

@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QStringList>
 
+#include <memory>
+
 // Finds every picture of the program by its bare file name ("playlist.png",
 // "Photo (default).png") in an ordered list of folders: a name found in an earlier
 // folder hides the same name in a later one. A name found nowhere gives a null
@@ -16,6 +18,11 @@
 class PixmapLookup
 {
 public:
+    PixmapLookup();
+    ~PixmapLookup();
+    PixmapLookup(const PixmapLookup &) = delete;
+    PixmapLookup &operator=(const PixmapLookup &) = delete;
+
     void setSearchPaths(const QStringList &folders);
     QStringList searchPaths() const { return m_folders; }
 
@@ -24,6 +31,15 @@ public:
     QPixmap pixmap(const QString &name) const;
     QImage image(const QString &name) const;
     void clearCache();
+
+    // Reads these pictures on a thread of its own, in this order, while the program goes
+    // on (a start builds its window meanwhile); pixmap() of one of them takes it from
+    // there, waiting for it if it is not read yet. Search paths set meanwhile end it.
+    void preload(const QStringList &names);
+    // Ends the preload: its thread is waited for and what nobody asked for is dropped.
+    // Returns the names asked for meanwhile that it did not hold, and in `unused` those
+    // it held that nobody asked for.
+    QStringList endPreload(QStringList *unused = nullptr);
 
     // The search folders for an installation directory, in the designed order.
     static QStringList installationFolders(const QString &installDir, bool grayTheme);
@@ -37,7 +53,10 @@ public:
     static void configure(const QString &installDir, bool grayTheme);
 
 private:
+    struct Preload;
+
     QStringList m_folders;
+    std::unique_ptr<Preload> m_preload;
     // Pixmaps are cached by name: the same badge or frame is asked for on every paint.
     mutable QHash<QString, QPixmap> m_cache;
 };

@@ -6,6 +6,7 @@
 #include "cataloguefile.h"
 #include "cataloguelock.h"
 #include "media.h"
+#include "pixmaplookup.h"
 #include "prefimplementation.h"
 #include "scriptedprompter.h"
 #include "settingsstore.h"
@@ -42,6 +43,7 @@ private Q_SLOTS:
     void noQuestionAfterFirstRun();
     void closeWritesSettingsOnce();
     void topLevelWindow();
+    void startPicturesAreReadBesideTheStart();
     void windowGrowsAndShrinks();
     void splashGeometry();
     void wholeProgramRun();
@@ -318,6 +320,31 @@ void TestStartup::topLevelWindow()
     for (const QAction *menu : window.menuBar()->actions())
         menus << menu->text();
     QCOMPARE(menus, QStringList({"File", "Album", "Photo", "Find"}));
+}
+
+void TestStartup::startPicturesAreReadBesideTheStart()
+{
+    auto pref = freshPref();
+    pref->setFirstStartup(false);
+    ScriptedPrompter prompter;
+    PixmapLookup::configure(pref->installPath(), false);
+    PixmapLookup::instance().preload(Startup::startPictures());
+    {
+        media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Every picture the start asked for was read beside it, and nothing else was but
+        // the icon of an album of pictures (this catalogue has no album).
+        QStringList unused;
+        QCOMPARE(PixmapLookup::instance().endPreload(&unused), QStringList());
+        QCOMPARE(unused, QStringList{"playlist-photo.png"});
+    }
+    // The same pictures as read without a preload.
+    for (const QString &name : Startup::startPictures()) {
+        const QImage preloaded = kivPixmap(name).toImage();
+        QVERIFY2(!preloaded.isNull(), qPrintable(name));
+        QCOMPARE(preloaded, QPixmap::fromImage(PixmapLookup::instance().image(name)).toImage());
+    }
 }
 
 void TestStartup::windowGrowsAndShrinks()

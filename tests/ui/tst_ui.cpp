@@ -27,6 +27,7 @@ private Q_SLOTS:
     void grayThemeWinsOnlyWithTheFlag();
     void shippedThemeIsSearchedLast();
     void missingNameIsNull();
+    void preloadedPicturesAreTheFoldersOwn();
     void confirmationsOfferCancelFirst();
 };
 
@@ -84,6 +85,42 @@ void TestUi::missingNameIsNull()
     lookup.setSearchPaths({QStringLiteral("/nowhere/")});
     QVERIFY(lookup.pixmap("nothing-here.png").isNull());
     QVERIFY(lookup.filePath(QString()).isEmpty());
+}
+
+void TestUi::preloadedPicturesAreTheFoldersOwn()
+{
+    QTemporaryDir dir;
+    writeSolid(dir.filePath("Pref/playlist.png"), Qt::red);
+    writeSolid(dir.filePath("Theme/blue/Pixmap/playlist.png"), Qt::blue);
+    writeSolid(dir.filePath("Theme/blue/Pixmap/find.png"), Qt::green);
+    writeSolid(dir.filePath("Theme/gray/Pixmap/find.png"), Qt::gray);
+    PixmapLookup lookup;
+    lookup.setSearchPaths(PixmapLookup::installationFolders(dir.path(), false));
+    lookup.preload({"playlist.png", "find.png", "gone.png", "find.png"});
+    // The earlier folder's picture, as without a preload; a missing one is null.
+    QCOMPARE(lookup.pixmap("playlist.png").toImage().pixelColor(0, 0), QColor(Qt::red));
+    QVERIFY(lookup.pixmap("gone.png").isNull());
+    QCOMPARE(lookup.pixmap("playlist.png").toImage().pixelColor(0, 0), QColor(Qt::red));
+    // Asked for though not listed: read all the same, and named at the end.
+    writeSolid(dir.filePath("Theme/blue/Pixmap/help.png"), Qt::yellow);
+    QCOMPARE(lookup.pixmap("help.png").toImage().pixelColor(0, 0), QColor(Qt::yellow));
+    QStringList unused;
+    QCOMPARE(lookup.endPreload(&unused), QStringList{"help.png"});
+    QCOMPARE(unused, QStringList{"find.png"});
+    // Ended, the dropped picture is read as usual.
+    QCOMPARE(lookup.pixmap("find.png").toImage().pixelColor(0, 0), QColor(Qt::green));
+
+    // Other folders set while a preload runs: their pictures, never the old folders'.
+    lookup.clearCache();
+    lookup.preload({"find.png", "playlist.png"});
+    lookup.setSearchPaths(PixmapLookup::installationFolders(dir.path(), true));
+    QCOMPARE(lookup.pixmap("find.png").toImage().pixelColor(0, 0), QColor(Qt::gray));
+    // A name already cached is not read again.
+    lookup.preload({"find.png", "playlist.png"});
+    QCOMPARE(lookup.pixmap("playlist.png").toImage().pixelColor(0, 0), QColor(Qt::red));
+    QCOMPARE(lookup.endPreload(&unused), QStringList());
+    QCOMPARE(unused, QStringList());
+    QCOMPARE(lookup.endPreload(), QStringList());
 }
 
 void TestUi::confirmationsOfferCancelFirst()
