@@ -91,9 +91,9 @@ AmbrioMainWindow::~AmbrioMainWindow()
     // A snapshot under way stops between two files; its partial archive is dropped.
     m_backupCancel = true;
     m_backup.waitForFinished();
-    // A sweep not begun yet is left to the next start: nothing was written since.
-    CatalogueFile::dropPutOffSweep();
-    CatalogueFile::waitForSweep();
+    // A sweep not begun or not finished yet is left to the next start: closing the
+    // window never waits for it.
+    CatalogueFile::stopSweep();
     // Conversions under way finish (each writes a whole file or nothing).
     for (SaveWorker *conversion : findChildren<SaveWorker *>(Qt::FindDirectChildrenOnly))
         conversion->wait();
@@ -1317,14 +1317,24 @@ void AmbrioMainWindow::SaveNewProperty()
     if (saved.refused || saved.written == 0)
         return;
     // The view may show the same pictures through records of its own (the tray kept
-    // those of an album shown before): they read the new values.
-    QSet<QString> written;
-    for (const KivViewItem *target : targets)
-        written.insert(target->propertyFilePath());
+    // those of an album shown before): they read the new values. Looked up in sets: a
+    // change of every picture of a large album compares each shown record once.
+    const QSet<const KivViewItem *> changed(targets.cbegin(), targets.cend());
+    QList<KivViewItem *> others;
     for (KivViewItem *shown : m_photoView->items()) {
-        if (!targets.contains(shown) && written.contains(shown->propertyFilePath())) {
-            shown->readProperties();
-            m_photoView->repaintItem(shown);
+        if (!changed.contains(shown))
+            others << shown;
+    }
+    if (!others.isEmpty()) {
+        QSet<QString> written;
+        written.reserve(targets.size());
+        for (const KivViewItem *target : targets)
+            written.insert(target->propertyFilePath());
+        for (KivViewItem *shown : std::as_const(others)) {
+            if (written.contains(shown->propertyFilePath())) {
+                shown->readProperties();
+                m_photoView->repaintItem(shown);
+            }
         }
     }
     auto *smart = dynamic_cast<SmartPlaylist *>(m_currentAlbum);

@@ -9,10 +9,12 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QMultiHash>
 #include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
@@ -224,15 +226,52 @@ struct BatchWriter
     }
 };
 
+namespace {
+
+// What keeps this run's staged files from the sweep of an earlier run's left-overs: the
+// sweep removes nothing while a change of several files is open (its staged files wait
+// for its renames), nor a staged name a single write is using. Writes never wait for the
+// sweep, which may take minutes after a kill in the middle of a large change.
+std::mutex g_stagingMutex;
+std::condition_variable g_batchesClosed;
+int g_openBatches = 0;
+QMultiHash<QByteArray, int> g_stagingNames;  // file names of staged files in use
+std::atomic_bool g_sweepStop{false};
+
+class StagingClaim
+{
+public:
+    explicit StagingClaim(const QByteArray &name)
+        : m_name(name)
+    {
+        const std::lock_guard<std::mutex> hold(g_stagingMutex);
+        g_stagingNames.insert(m_name, 0);
+    }
+    ~StagingClaim()
+    {
+        const std::lock_guard<std::mutex> hold(g_stagingMutex);
+        g_stagingNames.remove(m_name, 0);
+    }
+    StagingClaim(const StagingClaim &) = delete;
+    StagingClaim &operator=(const StagingClaim &) = delete;
+
+private:
+    QByteArray m_name;
+};
+
+} // namespace
+
 Batch::Batch()
 {
     // One batch at a time on a thread: a second would take the first one's files. A
     // batch begun while another is paused is fine (the first cannot stage meanwhile).
     if (t_batch)
         qFatal("CatalogueFile::Batch: a batch is already open on this thread");
-    // A sweep begun in the middle of the batch would take its staged files for
-    // left-overs: it is done with before the first is staged.
-    waitForSweep();
+    // The sweep of left-overs leaves the batch's staged files alone until it is done.
+    {
+        const std::lock_guard<std::mutex> hold(g_stagingMutex);
+        ++g_openBatches;
+    }
     t_batch = this;
 }
 
@@ -243,6 +282,9 @@ Batch::~Batch()
         if (t_batch == this)
             t_batch = nullptr;
     }
+    const std::lock_guard<std::mutex> hold(g_stagingMutex);
+    --g_openBatches;
+    g_batchesClosed.notify_all();
 }
 
 Batch::Pause::Pause()
@@ -497,9 +539,6 @@ bool write(const QString &path, const QByteArray &bytes, bool durable)
     t_lastWriteError.clear();
     if (g_readOnly)
         return fail(QStringLiteral("the catalogue is open read-only"));
-    // A new version is never staged while left-overs of an earlier run are being swept:
-    // the sweep could take it for one of them.
-    waitForSweep();
     if (path.isEmpty())
         return fail(QStringLiteral("the picture is in no album"));
     const QFileInfo info(path);
@@ -524,6 +563,9 @@ bool write(const QString &path, const QByteArray &bytes, bool durable)
     if (staged.size() > NAME_MAX)
         staged = '.' + QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex()
                  + QFile::encodeName(unfinishedSuffix());
+    // The sweep of an earlier run's left-overs, which may be under way, leaves this
+    // name alone while it is in use here.
+    const StagingClaim claim(staged);
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return fail(systemError(errno));
@@ -591,6 +633,7 @@ std::optional<QString> g_putOffSweep;  // the catalogue whose sweep waits to beg
 void beginSweep(QString root)
 {
     g_putOffSweep.reset();
+    g_sweepStop = false;
     g_sweep = std::async(std::launch::async, [root] { return sweepUnfinished(root); }).share();
 }
 
@@ -620,6 +663,24 @@ void dropPutOffSweep()
     g_putOffSweep.reset();
 }
 
+int stopSweep()
+{
+    std::shared_future<int> sweep;
+    {
+        const std::lock_guard<std::mutex> hold(g_sweepMutex);
+        g_putOffSweep.reset();
+        sweep = g_sweep;
+    }
+    {
+        const std::lock_guard<std::mutex> hold(g_stagingMutex);
+        g_sweepStop = true;
+        g_batchesClosed.notify_all();
+    }
+    const int removed = sweep.valid() ? sweep.get() : 0;
+    g_sweepStop = false;
+    return removed;
+}
+
 int waitForSweep()
 {
     std::shared_future<int> sweep;
@@ -636,13 +697,27 @@ int sweepUnfinished(const QString &root)
 {
     int removed = 0;
     // A change that could not be finished keeps its staged files for the next try.
-    if (QFile::exists(batchJournalPath(root)))
+    const QString journal = batchJournalPath(root);
+    if (QFile::exists(journal))
         return removed;
     QDirIterator it(root, {QStringLiteral("*") + unfinishedSuffix()}, QDir::Files | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
-    while (it.hasNext()) {
+    while (it.hasNext() && !g_sweepStop) {
         const QString path = it.next();
-        if (!it.fileInfo().isSymLink() && QFile::remove(path))
+        if (it.fileInfo().isSymLink())
+            continue;
+        std::unique_lock<std::mutex> hold(g_stagingMutex);
+        // This run's own staged files are not left-overs: a change of several files holds
+        // its own until its renames are done, a single write the name it is using.
+        g_batchesClosed.wait(hold, [] { return g_openBatches == 0 || g_sweepStop; });
+        if (g_sweepStop)
+            break;
+        if (g_stagingNames.contains(QFile::encodeName(it.fileName())))
+            continue;
+        // A change of this run cut short among its renames keeps its staged files too.
+        if (QFile::exists(journal))
+            break;
+        if (QFile::remove(path))
             ++removed;
     }
     return removed;

@@ -75,14 +75,17 @@ int sweepUnfinished(const QString &catalogueRoot);
 int finishInterruptedBatch(const QString &catalogueRoot);
 // Where that journal stands while a change is among its renames.
 QString batchJournalPath(const QString &catalogueRoot);
-// The same on a thread of its own, for a start that need not wait for the walk: every
-// write waits for it first (waitForSweep, which returns the number removed). Put off,
-// the walk begins at startPutOffSweep() (once the window shows) or at the first write,
-// whichever comes first.
+// The same on a thread of its own, for a start that need not wait for the walk (after a
+// kill in the middle of a large change it may take minutes): writes go on meanwhile, the
+// walk leaving the staged files of this run's writes alone. Put off, the walk begins at
+// startPutOffSweep() (once the window shows). waitForSweep() waits for it and returns
+// the number removed; stopSweep() ends it between two files (what is left waits for the
+// next start) and returns the number removed so far.
 void startSweepUnfinished(const QString &catalogueRoot, bool putOff = false);
 void startPutOffSweep();
 void dropPutOffSweep();
 int waitForSweep();
+int stopSweep();
 
 // Why the last write of this thread failed ("No space left on device", "it is a
 // symbolic link"), for the message that tells it.

@@ -78,6 +78,7 @@ private Q_SLOTS:
     void batchesChangeEveryFileOrNone();
     void batchOfTagsFailingOrCancelledChangesNothing();
     void journalOfABatchIsRemovedOrKeptWithItsFiles();
+    void sweepOfLeftOversNeverHoldsUpNorTakesAWrite();
     void fullDiskAddIsNotAdded();
     void damagedAlbumFiles_data();
     void damagedAlbumFiles();
@@ -655,6 +656,50 @@ void TestSoundness::batchOfTagsFailingOrCancelledChangesNothing()
     QCOMPARE(readAll(photos[1]->propertyFilePath()), old.at(1));
     QVERIFY(QFileInfo(third + "/inside").isDir());
     QCOMPARE(leftOvers(), 0);
+}
+
+void TestSoundness::sweepOfLeftOversNeverHoldsUpNorTakesAWrite()
+{
+    // Left-overs of a large change killed while its files were staged.
+    const QString folder = m_context.folder + "/Swept";
+    QVERIFY(QDir().mkpath(folder));
+    constexpr int LeftOvers = 300;
+    for (int i = 0; i < LeftOvers; ++i)
+        writeFile(folder + QStringLiteral("/old%1.kiv.vellaro-new").arg(i), "old");
+    auto leftOvers = [&folder] {
+        return QDir(folder).entryList({"old*.vellaro-new"}, QDir::Files | QDir::Hidden).size();
+    };
+    {
+        // A change of several files opens before the sweep begins: its writes are not held
+        // up, and the sweep takes nothing while the change holds its staged files.
+        CatalogueFile::Batch batch;
+        CatalogueFile::startSweepUnfinished(m_context.root);
+        QVERIFY(CatalogueFile::writeBytes(folder + "/a.kiv", "new a"));
+        QVERIFY(CatalogueFile::writeBytes(folder + "/b.kiv", "new b"));
+        QTest::qWait(200);
+        QCOMPARE(leftOvers(), LeftOvers);
+        QVERIFY(QFileInfo::exists(folder + "/a.kiv.vellaro-new"));
+        QVERIFY(batch.commit());
+    }
+    QCOMPARE(CatalogueFile::waitForSweep(), LeftOvers);
+    QCOMPARE(leftOvers(), 0);
+    QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("new a"));
+    QCOMPARE(readAll(folder + "/b.kiv"), QByteArray("new b"));
+
+    // A sweep stopped (the window closing) ends at once, even while a change holds it
+    // back; what it did not reach waits for the next start.
+    for (int i = 0; i < LeftOvers; ++i)
+        writeFile(folder + QStringLiteral("/old%1.kiv.vellaro-new").arg(i), "old");
+    {
+        CatalogueFile::Batch batch;
+        CatalogueFile::startSweepUnfinished(m_context.root);
+        QVERIFY(CatalogueFile::writeBytes(folder + "/a.kiv", "newer a"));
+        QCOMPARE(CatalogueFile::stopSweep(), 0);
+        QVERIFY(batch.commit());
+    }
+    QCOMPARE(leftOvers(), LeftOvers);
+    QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("newer a"));
+    QCOMPARE(CatalogueFile::sweepUnfinished(m_context.root), LeftOvers);
 }
 
 void TestSoundness::journalOfABatchIsRemovedOrKeptWithItsFiles()
