@@ -2,8 +2,9 @@
 // "bench_open generate DIR COUNT thumbs small"; run on one of 1,000 and one of 10,000
 // pictures, a command that grows with the album shows a ratio near 10, one that grows
 // with its square near 100.
-//   bench_scale DIR     open, choose every picture (the tray), add one, rename one, remove
-//                       one; ms, median of 5, each undone before the next run
+//   bench_scale DIR     open, choose every picture (the tray), give them all a comment, add
+//                       one, rename one, remove one; ms, median of 5, each undone before the
+//                       next run
 #include "ambriomainwindow.h"
 #include "kivviewitem.h"
 #include "librarylist.h"
@@ -12,6 +13,7 @@
 #include "playlist.h"
 #include "prefimplementation.h"
 #include "prompter.h"
+#include "propertytextlabel.h"
 #include "thumbsview.h"
 #include "traybarphoto.h"
 
@@ -109,7 +111,17 @@ int main(int argc, char **argv)
     picture.fill(Qt::darkCyan);
     picture.save(extra, "JPEG");
 
-    QList<double> opening, tray, adding, renaming, removing;
+    // A comment typed into the panel's field for every picture of the tray.
+    auto comment = [&](const QString &text) {
+        auto *field = page.findChild<propertyTextLabel *>(QStringLiteral("propertyTextLabelComment"));
+        QTest::mouseClick(field, Qt::LeftButton);
+        QLineEdit *editor = field->lineEditor();
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    };
+
+    QList<double> opening, tray, tagging, adding, renaming, removing;
     for (int run = 0; run < 5; ++run) {
         opening << timed([&] { page.slot_selectLibrary(album); });
         settle();
@@ -119,6 +131,10 @@ int main(int argc, char **argv)
         choose(middle);
         tray << timed([&] { QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier); });
         if (page.tray()->count() != count)
+            return 1;
+        const QString note = QStringLiteral("note %1").arg(run);
+        tagging << timed([&] { comment(note); });
+        if (view->items().at(count - 1)->comment().trimmed() != note)
             return 1;
         // One picture dropped on the album, then taken out again.
         adding << timed([&] { page.pictures()->addFiles({extra}, nullptr); });
@@ -140,7 +156,8 @@ int main(int argc, char **argv)
         if (!record(name))
             return 1;
     }
-    std::printf("pictures %d\nopen_ms %.2f\ntray_ms %.2f\nadd_ms %.2f\nremove_ms %.2f\nrename_ms %.2f\n",
-                view->count(), median(opening), median(tray), median(adding), median(removing), median(renaming));
+    std::printf("pictures %d\nopen_ms %.2f\ntray_ms %.2f\ntag_ms %.2f\nadd_ms %.2f\nremove_ms %.2f\nrename_ms %.2f\n",
+                view->count(), median(opening), median(tray), median(tagging), median(adding), median(removing),
+                median(renaming));
     return 0;
 }

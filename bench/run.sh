@@ -299,6 +299,7 @@ bench_scale() {
   done <<'COMMANDS'
 open_ms:opening the album
 tray_ms:choosing every picture (tray)
+tag_ms:a comment for every picture
 add_ms:adding a picture
 remove_ms:removing a picture
 rename_ms:renaming a picture
