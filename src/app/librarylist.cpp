@@ -179,8 +179,17 @@ void libraryList::applyYearView()
         }
     }
     header()->setSortIndicator(2, Qt::DescendingOrder);
-    // Sorts the list, once.
+    // Sorts the list, once, each row's key fetched once.
+    QList<PlayList *> rows;
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if (auto *row = dynamic_cast<PlayList *>(*it)) {
+            row->holdSortText(2);
+            rows << row;
+        }
+    }
     setSortingEnabled(true);
+    for (PlayList *row : std::as_const(rows))
+        row->dropSortText();
     dropEmptyYearRows();
 }
 

@@ -89,11 +89,16 @@ bool PlayList::operator<(const QTreeWidgetItem &other) const
     // Texts compare as the list compares them (case by case, code by code); anything
     // else (a row without a text there) the list's own way. Each text is fetched once:
     // thousands of albums are sorted at every start.
-    const QVariant a = data(column, Qt::DisplayRole), b = other.data(column, Qt::DisplayRole);
-    const bool neither = !a.isValid() && !b.isValid();
-    if (!neither && (a.userType() != QMetaType::QString || b.userType() != QMetaType::QString))
-        return QTreeWidgetItem::operator<(other);
-    const int byText = neither ? 0 : a.toString().compare(b.toString());
+    int byText = 0;
+    if (m_sortColumn == column && album->m_sortColumn == column) {
+        byText = m_sortText.compare(album->m_sortText);
+    } else {
+        const QVariant a = data(column, Qt::DisplayRole), b = other.data(column, Qt::DisplayRole);
+        const bool neither = !a.isValid() && !b.isValid();
+        if (!neither && (a.userType() != QMetaType::QString || b.userType() != QMetaType::QString))
+            return QTreeWidgetItem::operator<(other);
+        byText = neither ? 0 : a.toString().compare(b.toString());
+    }
     if (byText != 0)
         return byText < 0;
     // "dd.MM.yyyy.hh.mm.ss.zzz": the last twelve characters are the time of day. The
@@ -102,6 +107,23 @@ bool PlayList::operator<(const QTreeWidgetItem &other) const
     const QString mine = kivDir(), theirs = album->kivDir();
     const int byTime = QStringView(mine).right(12).compare(QStringView(theirs).right(12));
     return byTime != 0 ? byTime > 0 : mine > theirs;
+}
+
+void PlayList::holdSortText(int column)
+{
+    const QVariant text = data(column, Qt::DisplayRole);
+    if (text.userType() == QMetaType::QString) {
+        m_sortText = text.toString();
+        m_sortColumn = column;
+    } else {
+        dropSortText();
+    }
+}
+
+void PlayList::dropSortText()
+{
+    m_sortText.clear();
+    m_sortColumn = -1;
 }
 
 QString PlayList::idFor(const QString &name, const QDateTime &created)

@@ -90,6 +90,11 @@ public:
     // the order they were made, by the time of day their ids end in: the same order
     // after every start, whatever order they were loaded or inserted in.
     bool operator<(const QTreeWidgetItem &other) const override;
+    // While the list sorts thousands of albums at once: the text the album shows in
+    // `column`, fetched once before the sort rather than twice at each of its
+    // comparisons. Dropped once sorted (a later change of the text would not be seen).
+    void holdSortText(int column);
+    void dropSortText();
     // The row's colours come from the album (not stored in each column of each of
     // thousands of rows).
     QVariant data(int column, int role) const override;
@@ -292,6 +297,8 @@ private:
     QString m_name;
     QString m_id;
     QString m_kivDir;
+    QString m_sortText;
+    int m_sortColumn = -1;
     QString m_title;
     QString m_group = QStringLiteral("NONE");
     QString m_contentKind = QStringLiteral("UNKNOW");
