@@ -390,8 +390,12 @@ void AmbrioMainWindow::stageUi()
                                         "show the change, the others do not; nothing else is lost.")
                              .arg(CatalogueFile::lastWriteError());
         // The walk over every album's folder competes with loading the albums: it begins
-        // once the window shows (or at the first write, which waits for it).
-        CatalogueFile::startSweepUnfinished(m_pref->catalogueRoot(), true);
+        // once the window shows. What it finds of a change that was never kept is told.
+        CatalogueFile::startSweepUnfinished(m_pref->catalogueRoot(), true, [this](int changeFiles) {
+            if (changeFiles > 0)
+                QMetaObject::invokeMethod(this, [this, changeFiles] { tellChangeNotKept(changeFiles); },
+                                          Qt::QueuedConnection);
+        });
     } else {
         const bool busy = locked == CatalogueLock::Result::Busy;
         CatalogueFile::setReadOnly(
@@ -521,6 +525,16 @@ void AmbrioMainWindow::finishStartup()
     updateEnabledCommands();
     // The window shows next: the put-off sweep begins a moment after.
     QTimer::singleShot(300, this, [] { CatalogueFile::startPutOffSweep(); });
+}
+
+void AmbrioMainWindow::tellChangeNotKept(int files)
+{
+    if (m_prompter)
+        m_prompter->information(
+            this, QStringLiteral("Vellaro was stopped while it was saving a change, the last time it ran: that "
+                                 "change was not kept, and its pictures and albums are as they were before it "
+                                 "(%L1 unused files of it have been removed).")
+                      .arg(files));
 }
 
 void AmbrioMainWindow::askFirstStart()

@@ -322,6 +322,8 @@ private:
     void stageUi();
     void finishStartup();
     void askFirstStart();
+    // A change the last run was stopped in the middle of writing was never kept: said.
+    void tellChangeNotKept(int files);
     void fitStartupPanel();
     void connectWidgets();
     void raiseTab(QObject *tab);

@@ -628,20 +628,28 @@ namespace {
 std::mutex g_sweepMutex;
 std::shared_future<int> g_sweep;
 std::optional<QString> g_putOffSweep;  // the catalogue whose sweep waits to begin
+std::function<void(int)> g_swept;      // told when the sweep has gone through it all
 
 // With g_sweepMutex held.
 void beginSweep(QString root)
 {
     g_putOffSweep.reset();
     g_sweepStop = false;
-    g_sweep = std::async(std::launch::async, [root] { return sweepUnfinished(root); }).share();
+    g_sweep = std::async(std::launch::async, [root, swept = g_swept] {
+                  int changeFiles = 0;
+                  const int removed = sweepUnfinished(root, &changeFiles);
+                  if (swept && !g_sweepStop)
+                      swept(changeFiles);
+                  return removed;
+              }).share();
 }
 
 } // namespace
 
-void startSweepUnfinished(const QString &root, bool putOff)
+void startSweepUnfinished(const QString &root, bool putOff, const std::function<void(int)> &swept)
 {
     const std::lock_guard<std::mutex> hold(g_sweepMutex);
+    g_swept = swept;
     if (putOff) {
         g_sweep = {};
         g_putOffSweep = root;
@@ -669,6 +677,7 @@ int stopSweep()
     {
         const std::lock_guard<std::mutex> hold(g_sweepMutex);
         g_putOffSweep.reset();
+        g_swept = {};
         sweep = g_sweep;
     }
     {
@@ -693,9 +702,12 @@ int waitForSweep()
     return sweep.valid() ? sweep.get() : 0;
 }
 
-int sweepUnfinished(const QString &root)
+int sweepUnfinished(const QString &root, int *changeFiles)
 {
     int removed = 0;
+    if (changeFiles)
+        *changeFiles = 0;
+    const QString suffix = unfinishedSuffix();
     // A change that could not be finished keeps its staged files for the next try.
     const QString journal = batchJournalPath(root);
     if (QFile::exists(journal))
@@ -717,8 +729,12 @@ int sweepUnfinished(const QString &root)
         // A change of this run cut short among its renames keeps its staged files too.
         if (QFile::exists(journal))
             break;
-        if (QFile::remove(path))
+        if (QFile::remove(path)) {
             ++removed;
+            const QString name = it.fileName().chopped(suffix.size());
+            if (changeFiles && (name.endsWith(QLatin1String(".kiv")) || name.endsWith(QLatin1String(".db"))))
+                ++*changeFiles;
+        }
     }
     return removed;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -63,7 +65,9 @@ bool writeCacheBytes(const QString &path, const QByteArray &bytes);
 // bytes of the longest, "." and a hash of the name before ".vellaro-new"). The writer
 // that next holds the catalogue's lock removes them; the number removed is returned.
 QString unfinishedSuffix();
-int sweepUnfinished(const QString &catalogueRoot);
+// `changeFiles`, when given, counts the removed new versions of the catalogue's own files
+// (property files, album files, the index): those of a change that was never kept.
+int sweepUnfinished(const QString &catalogueRoot, int *changeFiles = nullptr);
 // A Batch of several files writes down its renames (a journal in the catalogue folder)
 // once they are flushed, before the first rename: cut short among them (a kill, a power
 // cut), the change is finished here, by the next holder of the catalogue's lock before
@@ -81,7 +85,11 @@ QString batchJournalPath(const QString &catalogueRoot);
 // startPutOffSweep() (once the window shows). waitForSweep() waits for it and returns
 // the number removed; stopSweep() ends it between two files (what is left waits for the
 // next start) and returns the number removed so far.
-void startSweepUnfinished(const QString &catalogueRoot, bool putOff = false);
+// `swept`, when given, is called on the walk's thread once it has gone through the whole
+// catalogue (not when stopped), with the number of new versions of the catalogue's own
+// files it removed.
+void startSweepUnfinished(const QString &catalogueRoot, bool putOff = false,
+                          const std::function<void(int changeFiles)> &swept = {});
 void startPutOffSweep();
 void dropPutOffSweep();
 int waitForSweep();

@@ -461,7 +461,14 @@ void TestStartup::leftOversOfCutWritesAreSwept()
         QCOMPARE(CatalogueFile::waitForSweep(), 2);
         QVERIFY(QFileInfo(context.folder + "/Trip/b.jpg.kiv.vellaro-new").isSymLink());
         QVERIFY(QFileInfo::exists(elsewhere));
-        QVERIFY(prompter.messages.isEmpty());
+        // The change they were of was never kept: the user is told, once.
+        QTRY_COMPARE(prompter.messages.size(), 1);
+        QVERIFY2(prompter.messages.first().text.contains("that change was not kept")
+                     && prompter.messages.first().text.contains("(2 unused files"),
+                 qPrintable(prompter.messages.first().text));
+        QTest::qWait(50);
+        QCOMPARE(prompter.messages.size(), 1);
+        prompter.messages.clear();
     }
 
     // A write before the put-off sweep begins neither waits for it nor begins it; the
