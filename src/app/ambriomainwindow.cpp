@@ -533,8 +533,9 @@ void AmbrioMainWindow::tellChangeNotKept(int files)
         m_prompter->information(
             this, QStringLiteral("Vellaro was stopped while it was saving a change, the last time it ran: that "
                                  "change was not kept, and its pictures and albums are as they were before it "
-                                 "(%L1 unused files of it have been removed).")
-                      .arg(files));
+                                 "(%1 of it %2 been removed).")
+                      .arg(files == 1 ? QStringLiteral("1 unused file") : QStringLiteral("%L1 unused files").arg(files),
+                           files == 1 ? QStringLiteral("has") : QStringLiteral("have")));
 }
 
 void AmbrioMainWindow::askFirstStart()
