@@ -13,49 +13,43 @@
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
-namespace {
-
-// Work put off until the window has painted once: the window icon (painted from its
-// drawing at every size; the window system shows it no sooner than the window itself),
-// and with --exit-when-shown the end of the run (start-up measurements).
-class FirstPaintWatcher : public QObject
-{
-public:
-    FirstPaintWatcher(QWidget *window, bool exitWhenShown)
-        : m_window(window)
-        , m_exitWhenShown(exitWhenShown)
-    {
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched != m_window || event->type() != QEvent::Paint || m_done)
-            return false;
-        m_done = true;
-        PixmapLookup::instance().endPreload();
-        QTimer::singleShot(0, m_window, [] { QApplication::setWindowIcon(vellaroAppIcon()); });
-        if (m_exitWhenShown) {
-            // The moment the window is shown, for a measurement against the moment the
-            // program was started (the run goes on to close the window and end).
-            timespec now{};
-            clock_gettime(CLOCK_REALTIME, &now);
-            std::fprintf(stderr, "vellaro: shown at %lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
-            QTimer::singleShot(0, m_window, &QWidget::close);
-        }
-        return false;
-    }
-
-private:
-    QWidget *m_window;
-    bool m_exitWhenShown;
-    bool m_done = false;
-};
-
-} // namespace
 
 namespace Startup {
+
+AfterFirstPaint::AfterFirstPaint(QWidget *window, std::function<void()> work)
+    : m_window(window)
+    , m_work(std::move(work))
+{
+    window->installEventFilter(this);
+}
+
+bool AfterFirstPaint::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_window || event->type() != QEvent::Paint || !m_work)
+        return false;
+    // Once: the work leaves with the first paint.
+    const std::function<void()> work = std::exchange(m_work, {});
+    work();
+    return false;
+}
+
+void afterFirstPaint(bool exitWhenShown, QWidget *window)
+{
+    PixmapLookup::instance().endPreload();
+    // The window icon, painted from its drawing at every size: the window system shows it
+    // no sooner than the window itself.
+    QTimer::singleShot(0, window, [] { QApplication::setWindowIcon(vellaroAppIcon()); });
+    if (exitWhenShown) {
+        // The moment the window is shown, for a measurement against the moment the
+        // program was started (the run goes on to close the window and end).
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::fprintf(stderr, "vellaro: shown at %lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
+        QTimer::singleShot(0, window, &QWidget::close);
+    }
+}
 
 QStringList startPictures()
 {
@@ -118,8 +112,8 @@ int run(Prompter &prompter, bool exitWhenShown, const QStringList &toOpen)
 
     auto window = std::make_unique<media>(nullptr, QStringLiteral("ambrio"), Qt::WindowFlags(), pref.get(),
                                           &prompter);
-    FirstPaintWatcher watcher(window.get(), exitWhenShown);
-    window->installEventFilter(&watcher);
+    QWidget *shown = window.get();
+    AfterFirstPaint watcher(shown, [exitWhenShown, shown] { afterFirstPaint(exitWhenShown, shown); });
     window->show();
     // Opened before the first paint, so a start measured to its first paint has the
     // picture on screen.

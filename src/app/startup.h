@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class Prompter;
 class QSettings;
+class QWidget;
 class prefImplementation;
 
 namespace Startup {
@@ -22,6 +25,26 @@ std::unique_ptr<prefImplementation> loadPreferences(QSettings &store, Prompter &
 // The theme pictures the window shows as it starts, in the order it asks for them: read
 // on a thread of their own while the window is built.
 QStringList startPictures();
+
+// Runs `work` once, when `window` has painted for the first time: what the window can
+// show without is done after it shows.
+class AfterFirstPaint : public QObject
+{
+public:
+    AfterFirstPaint(QWidget *window, std::function<void()> work);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_window;
+    std::function<void()> m_work;
+};
+
+// What the start leaves until its window has painted: the end of the theme pictures'
+// preload, the window icon, and with `exitWhenShown` the moment said on standard error
+// ("vellaro: shown at SECONDS") and the window closed.
+void afterFirstPaint(bool exitWhenShown, QWidget *window);
 
 // The whole entry point after the application object exists: preferences, pixmap
 // look-up, the top-level window, the pictures and folders named on the command line

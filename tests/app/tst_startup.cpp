@@ -44,6 +44,7 @@ private Q_SLOTS:
     void closeWritesSettingsOnce();
     void topLevelWindow();
     void startPicturesAreReadBesideTheStart();
+    void workAfterTheFirstPaintRunsOnce();
     void windowGrowsAndShrinks();
     void splashGeometry();
     void wholeProgramRun();
@@ -345,6 +346,32 @@ void TestStartup::startPicturesAreReadBesideTheStart()
         QVERIFY2(!preloaded.isNull(), qPrintable(name));
         QCOMPARE(preloaded, QPixmap::fromImage(PixmapLookup::instance().image(name)).toImage());
     }
+}
+
+void TestStartup::workAfterTheFirstPaintRunsOnce()
+{
+    QWidget window;
+    window.resize(200, 100);
+    int runs = 0;
+    Startup::AfterFirstPaint watcher(&window, [&runs] { ++runs; });
+    QCoreApplication::processEvents();
+    QCOMPARE(runs, 0);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(runs, 1);
+    window.repaint();
+    window.repaint();
+    QCoreApplication::processEvents();
+    QCOMPARE(runs, 1);
+    // The start's own work: the window icon, every size, once the window has painted;
+    // the window stays open without --exit-when-shown.
+    QApplication::setWindowIcon(QIcon());
+    Startup::afterFirstPaint(false, &window);
+    QVERIFY(QApplication::windowIcon().isNull());
+    QTRY_VERIFY(!QApplication::windowIcon().isNull());
+    QCOMPARE(QApplication::windowIcon().availableSizes().size(), 6);
+    QTest::qWait(20);
+    QVERIFY(window.isVisible());
 }
 
 void TestStartup::windowGrowsAndShrinks()
