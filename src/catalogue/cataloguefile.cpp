@@ -665,12 +665,6 @@ void startPutOffSweep()
         beginSweep(*g_putOffSweep);
 }
 
-void dropPutOffSweep()
-{
-    const std::lock_guard<std::mutex> hold(g_sweepMutex);
-    g_putOffSweep.reset();
-}
-
 int stopSweep()
 {
     std::shared_future<int> sweep;

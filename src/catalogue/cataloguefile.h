@@ -91,7 +91,6 @@ QString batchJournalPath(const QString &catalogueRoot);
 void startSweepUnfinished(const QString &catalogueRoot, bool putOff = false,
                           const std::function<void(int changeFiles)> &swept = {});
 void startPutOffSweep();
-void dropPutOffSweep();
 int waitForSweep();
 int stopSweep();
 
