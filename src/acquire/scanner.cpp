@@ -7,6 +7,8 @@
 #include <QTime>
 #include <QtEndian>
 
+#include "lazylibrary.h"
+
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 
@@ -14,24 +16,71 @@ namespace Scanner {
 
 namespace {
 
+// SANE, opened when a scanner is first wanted.
+struct SaneApi
+{
+    QString error; // empty when every function was found
+    decltype(&::sane_init) sane_init;
+    decltype(&::sane_exit) sane_exit;
+    decltype(&::sane_strstatus) sane_strstatus;
+    decltype(&::sane_get_devices) sane_get_devices;
+    decltype(&::sane_open) sane_open;
+    decltype(&::sane_close) sane_close;
+    decltype(&::sane_cancel) sane_cancel;
+    decltype(&::sane_get_option_descriptor) sane_get_option_descriptor;
+    decltype(&::sane_control_option) sane_control_option;
+    decltype(&::sane_start) sane_start;
+    decltype(&::sane_get_parameters) sane_get_parameters;
+    decltype(&::sane_read) sane_read;
+};
+
+const SaneApi &sane()
+{
+    static const SaneApi api = [] {
+        SaneApi a;
+        LazyLibrary library(VELLARO_SANE_SONAME);
+        VELLARO_LAZY_LOOK(library, a, sane_init);
+        VELLARO_LAZY_LOOK(library, a, sane_exit);
+        VELLARO_LAZY_LOOK(library, a, sane_strstatus);
+        VELLARO_LAZY_LOOK(library, a, sane_get_devices);
+        VELLARO_LAZY_LOOK(library, a, sane_open);
+        VELLARO_LAZY_LOOK(library, a, sane_close);
+        VELLARO_LAZY_LOOK(library, a, sane_cancel);
+        VELLARO_LAZY_LOOK(library, a, sane_get_option_descriptor);
+        VELLARO_LAZY_LOOK(library, a, sane_control_option);
+        VELLARO_LAZY_LOOK(library, a, sane_start);
+        VELLARO_LAZY_LOOK(library, a, sane_get_parameters);
+        VELLARO_LAZY_LOOK(library, a, sane_read);
+        a.error = library.error();
+        return a;
+    }();
+    return api;
+}
+
 QString statusText(SANE_Status status)
 {
-    return QString::fromLocal8Bit(sane_strstatus(status));
+    return QString::fromLocal8Bit(sane().sane_strstatus(status));
 }
 
 // One SANE session: init on construction, exit on destruction, on one thread.
 struct Session
 {
-    SANE_Status status;
+    SANE_Status status = SANE_STATUS_UNSUPPORTED;
     Session()
     {
         SANE_Int version = 0;
-        status = sane_init(&version, nullptr);
+        if (sane().error.isEmpty())
+            status = sane().sane_init(&version, nullptr);
     }
     ~Session()
     {
         if (status == SANE_STATUS_GOOD)
-            sane_exit();
+            sane().sane_exit();
+    }
+    // Why the session could not start.
+    QString error() const
+    {
+        return sane().error.isEmpty() ? statusText(status) : QStringLiteral("Scanning is not available: ") + sane().error;
     }
 };
 
@@ -41,8 +90,8 @@ struct Handle
     ~Handle()
     {
         if (handle) {
-            sane_cancel(handle);
-            sane_close(handle);
+            sane().sane_cancel(handle);
+            sane().sane_close(handle);
         }
     }
 };
@@ -50,7 +99,7 @@ struct Handle
 int optionIndex(SANE_Handle handle, const char *name, const SANE_Option_Descriptor **found)
 {
     for (SANE_Int i = 1;; ++i) {
-        const SANE_Option_Descriptor *option = sane_get_option_descriptor(handle, i);
+        const SANE_Option_Descriptor *option = sane().sane_get_option_descriptor(handle, i);
         if (!option)
             return -1;
         if (option->name && qstrcmp(option->name, name) == 0) {
@@ -92,7 +141,7 @@ bool setChoice(SANE_Handle handle, const char *name, const QString &wanted, QStr
     }
     QByteArray value(qMax<int>(option->size, chosen.size() + 1), '\0');
     memcpy(value.data(), chosen.constData(), size_t(chosen.size()));
-    const SANE_Status status = sane_control_option(handle, index, SANE_ACTION_SET_VALUE, value.data(), nullptr);
+    const SANE_Status status = sane().sane_control_option(handle, index, SANE_ACTION_SET_VALUE, value.data(), nullptr);
     if (status != SANE_STATUS_GOOD) {
         *error = statusText(status);
         return false;
@@ -113,7 +162,7 @@ bool setResolution(SANE_Handle handle, int dpi, QString *error)
         return false;
     }
     SANE_Word value = option->type == SANE_TYPE_FIXED ? SANE_FIX(dpi) : dpi;
-    const SANE_Status status = sane_control_option(handle, index, SANE_ACTION_SET_VALUE, &value, nullptr);
+    const SANE_Status status = sane().sane_control_option(handle, index, SANE_ACTION_SET_VALUE, &value, nullptr);
     if (status != SANE_STATUS_GOOD) {
         *error = statusText(status);
         return false;
@@ -144,7 +193,7 @@ bool readFrame(SANE_Handle handle, const SANE_Parameters &parameters, QByteArray
         if (cancel)
             return false;
         SANE_Int length = 0;
-        *status = sane_read(handle, reinterpret_cast<SANE_Byte *>(buffer.data()), SANE_Int(buffer.size()), &length);
+        *status = sane().sane_read(handle, reinterpret_cast<SANE_Byte *>(buffer.data()), SANE_Int(buffer.size()), &length);
         if (*status == SANE_STATUS_EOF)
             return true;
         if (*status != SANE_STATUS_GOOD)
@@ -164,11 +213,11 @@ QList<Device> devices(QString *error)
 {
     Session session;
     if (session.status != SANE_STATUS_GOOD) {
-        *error = statusText(session.status);
+        *error = session.error();
         return {};
     }
     const SANE_Device **list = nullptr;
-    const SANE_Status status = sane_get_devices(&list, SANE_FALSE);
+    const SANE_Status status = sane().sane_get_devices(&list, SANE_FALSE);
     if (status != SANE_STATUS_GOOD) {
         *error = statusText(status);
         return {};
@@ -186,13 +235,13 @@ Outcome acquire(const Choice &choice, const std::function<bool(const QImage &, Q
     Outcome outcome;
     Session session;
     if (session.status != SANE_STATUS_GOOD) {
-        outcome.error = statusText(session.status);
+        outcome.error = session.error();
         return outcome;
     }
     QByteArray name = choice.device.toUtf8();
     if (name.isEmpty()) {
         const SANE_Device **list = nullptr;
-        if (sane_get_devices(&list, SANE_FALSE) == SANE_STATUS_GOOD && list && list[0])
+        if (sane().sane_get_devices(&list, SANE_FALSE) == SANE_STATUS_GOOD && list && list[0])
             name = list[0]->name;
         if (name.isEmpty()) {
             outcome.error = statusText(SANE_STATUS_INVAL) + QStringLiteral(": no scanner was found.");
@@ -200,7 +249,7 @@ Outcome acquire(const Choice &choice, const std::function<bool(const QImage &, Q
         }
     }
     Handle device;
-    SANE_Status status = sane_open(name.constData(), &device.handle);
+    SANE_Status status = sane().sane_open(name.constData(), &device.handle);
     if (status != SANE_STATUS_GOOD) {
         device.handle = nullptr;
         outcome.error = QStringLiteral("The scanner %1 cannot be opened (is it switched on and plugged in?): %2")
@@ -222,7 +271,7 @@ Outcome acquire(const Choice &choice, const std::function<bool(const QImage &, Q
         SANE_Parameters parameters{};
         bool whole = false;
         for (int frame = 0; frame < 3; ++frame) {
-            status = sane_start(device.handle);
+            status = sane().sane_start(device.handle);
             if (status == SANE_STATUS_NO_DOCS && feeder && sheet > 0 && frame == 0)
                 return outcome;  // the feeder is empty: the batch is over
             if (status != SANE_STATUS_GOOD) {
@@ -234,7 +283,7 @@ Outcome acquire(const Choice &choice, const std::function<bool(const QImage &, Q
                     outcome.error = statusText(status);
                 return outcome;
             }
-            status = sane_get_parameters(device.handle, &parameters);
+            status = sane().sane_get_parameters(device.handle, &parameters);
             if (status != SANE_STATUS_GOOD) {
                 outcome.error = statusText(status);
                 return outcome;
@@ -247,7 +296,7 @@ Outcome acquire(const Choice &choice, const std::function<bool(const QImage &, Q
                                    progress(pageNumber, percent);
                            },
                            &status)) {
-                sane_cancel(device.handle);
+                sane().sane_cancel(device.handle);
                 if (cancel)
                     outcome.cancelled = true;
                 else

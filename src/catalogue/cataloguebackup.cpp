@@ -3,6 +3,7 @@
 #include "cataloguecontext.h"
 #include "cataloguefile.h"
 #include "cataloguelock.h"
+#include "lazylibrary.h"
 #include "libraryindex.h"
 
 #include <QDir>
@@ -20,6 +21,77 @@ namespace CatalogueBackup {
 
 namespace {
 
+// libarchive, opened when a backup is first written or read.
+struct ArchiveApi
+{
+    QString error; // empty when every function was found
+    decltype(&::archive_entry_filetype) archive_entry_filetype;
+    decltype(&::archive_entry_free) archive_entry_free;
+    decltype(&::archive_entry_new) archive_entry_new;
+    decltype(&::archive_entry_pathname_utf8) archive_entry_pathname_utf8;
+    decltype(&::archive_entry_set_filetype) archive_entry_set_filetype;
+    decltype(&::archive_entry_set_mtime) archive_entry_set_mtime;
+    decltype(&::archive_entry_set_pathname_utf8) archive_entry_set_pathname_utf8;
+    decltype(&::archive_entry_set_perm) archive_entry_set_perm;
+    decltype(&::archive_entry_set_size) archive_entry_set_size;
+    decltype(&::archive_entry_size) archive_entry_size;
+    decltype(&::archive_error_string) archive_error_string;
+    decltype(&::archive_free) archive_free;
+    decltype(&::archive_read_data) archive_read_data;
+    decltype(&::archive_read_data_skip) archive_read_data_skip;
+    decltype(&::archive_read_new) archive_read_new;
+    decltype(&::archive_read_next_header) archive_read_next_header;
+    decltype(&::archive_read_open_filename) archive_read_open_filename;
+    decltype(&::archive_read_support_filter_all) archive_read_support_filter_all;
+    decltype(&::archive_read_support_format_tar) archive_read_support_format_tar;
+    decltype(&::archive_write_add_filter_gzip) archive_write_add_filter_gzip;
+    decltype(&::archive_write_close) archive_write_close;
+    decltype(&::archive_write_data) archive_write_data;
+    decltype(&::archive_write_header) archive_write_header;
+    decltype(&::archive_write_new) archive_write_new;
+    decltype(&::archive_write_open_fd) archive_write_open_fd;
+    decltype(&::archive_write_set_filter_option) archive_write_set_filter_option;
+    decltype(&::archive_write_set_format_pax_restricted) archive_write_set_format_pax_restricted;
+};
+
+const ArchiveApi &libarchive()
+{
+    static const ArchiveApi api = [] {
+        ArchiveApi a;
+        LazyLibrary library(VELLARO_ARCHIVE_SONAME);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_filetype);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_free);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_new);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_pathname_utf8);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_set_filetype);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_set_mtime);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_set_pathname_utf8);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_set_perm);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_set_size);
+        VELLARO_LAZY_LOOK(library, a, archive_entry_size);
+        VELLARO_LAZY_LOOK(library, a, archive_error_string);
+        VELLARO_LAZY_LOOK(library, a, archive_free);
+        VELLARO_LAZY_LOOK(library, a, archive_read_data);
+        VELLARO_LAZY_LOOK(library, a, archive_read_data_skip);
+        VELLARO_LAZY_LOOK(library, a, archive_read_new);
+        VELLARO_LAZY_LOOK(library, a, archive_read_next_header);
+        VELLARO_LAZY_LOOK(library, a, archive_read_open_filename);
+        VELLARO_LAZY_LOOK(library, a, archive_read_support_filter_all);
+        VELLARO_LAZY_LOOK(library, a, archive_read_support_format_tar);
+        VELLARO_LAZY_LOOK(library, a, archive_write_add_filter_gzip);
+        VELLARO_LAZY_LOOK(library, a, archive_write_close);
+        VELLARO_LAZY_LOOK(library, a, archive_write_data);
+        VELLARO_LAZY_LOOK(library, a, archive_write_header);
+        VELLARO_LAZY_LOOK(library, a, archive_write_new);
+        VELLARO_LAZY_LOOK(library, a, archive_write_open_fd);
+        VELLARO_LAZY_LOOK(library, a, archive_write_set_filter_option);
+        VELLARO_LAZY_LOOK(library, a, archive_write_set_format_pax_restricted);
+        a.error = library.error();
+        return a;
+    }();
+    return api;
+}
+
 const QString kPrefix = QStringLiteral("vellaro-");
 const QString kSuffix = QStringLiteral(".tar.gz");
 // The largest file an archive may put back: more than any catalogue file can be.
@@ -27,19 +99,19 @@ constexpr qint64 kMaxEntry = CatalogueFile::MaxFileSize;
 
 struct ArchiveFree
 {
-    void operator()(archive *a) const { archive_free(a); }
+    void operator()(archive *a) const { libarchive().archive_free(a); }
 };
 using ArchivePtr = std::unique_ptr<archive, ArchiveFree>;
 
 struct EntryFree
 {
-    void operator()(archive_entry *e) const { archive_entry_free(e); }
+    void operator()(archive_entry *e) const { libarchive().archive_entry_free(e); }
 };
 using EntryPtr = std::unique_ptr<archive_entry, EntryFree>;
 
 QString archiveError(archive *a)
 {
-    const char *text = archive_error_string(a);
+    const char *text = libarchive().archive_error_string(a);
     return text ? QString::fromLocal8Bit(text) : QStringLiteral("unknown archive error");
 }
 
@@ -107,10 +179,14 @@ bool safeEntryPath(const QString &path)
 
 ArchivePtr openForReading(const QString &archivePath, QString *error)
 {
-    ArchivePtr reader(archive_read_new());
-    archive_read_support_filter_all(reader.get());
-    archive_read_support_format_tar(reader.get());
-    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) != ARCHIVE_OK) {
+    if (!libarchive().error.isEmpty()) {
+        *error = QStringLiteral("The archive %1 cannot be read: %2").arg(archivePath, libarchive().error);
+        return nullptr;
+    }
+    ArchivePtr reader(libarchive().archive_read_new());
+    libarchive().archive_read_support_filter_all(reader.get());
+    libarchive().archive_read_support_format_tar(reader.get());
+    if (libarchive().archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) != ARCHIVE_OK) {
         *error = QStringLiteral("The archive %1 cannot be read: %2").arg(archivePath, archiveError(reader.get()));
         return nullptr;
     }
@@ -186,6 +262,10 @@ Result write(const QString &installDir, const QString &archivePath, const std::a
     }
     result.path = automatic ? snapshotName(folder(installDir), QDateTime::currentDateTime()) : archivePath;
 
+    if (!libarchive().error.isEmpty()) {
+        result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, libarchive().error);
+        return result;
+    }
     const QList<CatalogueFileEntry> files = catalogueFiles(context.root, cancel);
     // Written beside its place and renamed into it when whole.
     QSaveFile out(result.path);
@@ -193,12 +273,12 @@ Result write(const QString &installDir, const QString &archivePath, const std::a
         result.error = QStringLiteral("The archive %1 cannot be created: %2").arg(result.path, out.errorString());
         return result;
     }
-    ArchivePtr writer(archive_write_new());
-    archive_write_add_filter_gzip(writer.get());
-    archive_write_set_format_pax_restricted(writer.get());
+    ArchivePtr writer(libarchive().archive_write_new());
+    libarchive().archive_write_add_filter_gzip(writer.get());
+    libarchive().archive_write_set_format_pax_restricted(writer.get());
     // Fast compression: the catalogue is text and the window must not wait on it.
-    archive_write_set_filter_option(writer.get(), "gzip", "compression-level", "3");
-    if (archive_write_open_fd(writer.get(), out.handle()) != ARCHIVE_OK) {
+    libarchive().archive_write_set_filter_option(writer.get(), "gzip", "compression-level", "3");
+    if (libarchive().archive_write_open_fd(writer.get(), out.handle()) != ARCHIVE_OK) {
         result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, archiveError(writer.get()));
         out.cancelWriting();
         return result;
@@ -227,21 +307,21 @@ Result write(const QString &installDir, const QString &archivePath, const std::a
             result.error = QStringLiteral("The catalogue file %1 cannot be read whole.").arg(in.fileName());
             return result;
         }
-        EntryPtr entry(archive_entry_new());
-        archive_entry_set_pathname_utf8(entry.get(), (QStringLiteral("DataBase/") + relative).toUtf8().constData());
-        archive_entry_set_filetype(entry.get(), AE_IFREG);
-        archive_entry_set_perm(entry.get(), 0644);
-        archive_entry_set_size(entry.get(), bytes.size());
-        archive_entry_set_mtime(entry.get(), file.modified, 0);
-        if (archive_write_header(writer.get(), entry.get()) != ARCHIVE_OK
-            || archive_write_data(writer.get(), bytes.constData(), size_t(bytes.size())) != bytes.size()) {
+        EntryPtr entry(libarchive().archive_entry_new());
+        libarchive().archive_entry_set_pathname_utf8(entry.get(), (QStringLiteral("DataBase/") + relative).toUtf8().constData());
+        libarchive().archive_entry_set_filetype(entry.get(), AE_IFREG);
+        libarchive().archive_entry_set_perm(entry.get(), 0644);
+        libarchive().archive_entry_set_size(entry.get(), bytes.size());
+        libarchive().archive_entry_set_mtime(entry.get(), file.modified, 0);
+        if (libarchive().archive_write_header(writer.get(), entry.get()) != ARCHIVE_OK
+            || libarchive().archive_write_data(writer.get(), bytes.constData(), size_t(bytes.size())) != bytes.size()) {
             result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, archiveError(writer.get()));
             out.cancelWriting();
             return result;
         }
         ++result.files;
     }
-    if (archive_write_close(writer.get()) != ARCHIVE_OK) {
+    if (libarchive().archive_write_close(writer.get()) != ARCHIVE_OK) {
         result.error = QStringLiteral("The archive %1 cannot be written: %2").arg(result.path, archiveError(writer.get()));
         out.cancelWriting();
         return result;
@@ -264,18 +344,18 @@ QString refusal(const QString &archivePath)
     bool hasIndex = false;
     archive_entry *entry = nullptr;
     int rc;
-    while ((rc = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
-        const char *raw = archive_entry_pathname_utf8(entry);
+    while ((rc = libarchive().archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+        const char *raw = libarchive().archive_entry_pathname_utf8(entry);
         const QString path = raw ? QString::fromUtf8(raw) : QString();
-        const mode_t type = archive_entry_filetype(entry);
+        const mode_t type = libarchive().archive_entry_filetype(entry);
         if (!safeEntryPath(path))
             return QStringLiteral("The archive %1 holds %2, which is no catalogue file.").arg(archivePath, path);
         if (type != AE_IFREG && type != AE_IFDIR)
             return QStringLiteral("The archive %1 holds %2, which is neither a file nor a folder.").arg(archivePath, path);
-        if (archive_entry_size(entry) > kMaxEntry)
+        if (libarchive().archive_entry_size(entry) > kMaxEntry)
             return QStringLiteral("The archive %1 holds %2, larger than any catalogue file.").arg(archivePath, path);
         hasIndex = hasIndex || path == QLatin1String("DataBase/library.db");
-        archive_read_data_skip(reader.get());
+        libarchive().archive_read_data_skip(reader.get());
     }
     if (rc != ARCHIVE_EOF)
         return QStringLiteral("The archive %1 is damaged: %2").arg(archivePath, archiveError(reader.get()));
@@ -310,25 +390,25 @@ Result restore(const QString &installDir, const QString &archivePath)
         return fail(error);
     archive_entry *entry = nullptr;
     int rc;
-    while ((rc = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
-        const QString path = QString::fromUtf8(archive_entry_pathname_utf8(entry));
+    while ((rc = libarchive().archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+        const QString path = QString::fromUtf8(libarchive().archive_entry_pathname_utf8(entry));
         // Checked above, and again: the file may have changed since.
-        if (!safeEntryPath(path) || archive_entry_size(entry) > kMaxEntry)
+        if (!safeEntryPath(path) || libarchive().archive_entry_size(entry) > kMaxEntry)
             return fail(QStringLiteral("The archive %1 holds %2, which is no catalogue file.").arg(archivePath, path));
         const QString target = staging + path.mid(QStringLiteral("DataBase").size());
-        if (archive_entry_filetype(entry) == AE_IFDIR) {
+        if (libarchive().archive_entry_filetype(entry) == AE_IFDIR) {
             if (!QDir().mkpath(target))
                 return fail(QStringLiteral("The folder %1 cannot be created.").arg(target));
             continue;
         }
-        if (archive_entry_filetype(entry) != AE_IFREG)
+        if (libarchive().archive_entry_filetype(entry) != AE_IFREG)
             return fail(QStringLiteral("The archive %1 holds %2, which is neither a file nor a folder.")
                             .arg(archivePath, path));
         QByteArray bytes;
-        bytes.reserve(qsizetype(archive_entry_size(entry)));
+        bytes.reserve(qsizetype(libarchive().archive_entry_size(entry)));
         char buffer[64 * 1024];
         la_ssize_t n;
-        while ((n = archive_read_data(reader.get(), buffer, sizeof buffer)) > 0) {
+        while ((n = libarchive().archive_read_data(reader.get(), buffer, sizeof buffer)) > 0) {
             bytes.append(buffer, qsizetype(n));
             if (bytes.size() > kMaxEntry)
                 return fail(QStringLiteral("The archive %1 holds %2, larger than any catalogue file.")

@@ -1,5 +1,7 @@
 #include "gifwriter.h"
 
+#include "lazylibrary.h"
+
 #include <QHash>
 #include <QVector>
 #include <gif_lib.h>
@@ -7,6 +9,51 @@
 namespace GifWriter {
 
 namespace {
+
+// giflib, opened when a GIF is first written.
+struct GifApi
+{
+    bool usable;
+    decltype(&::EGifCloseFile) EGifCloseFile;
+    decltype(&::EGifOpen) EGifOpen;
+    decltype(&::EGifPutExtension) EGifPutExtension;
+    decltype(&::EGifPutExtensionBlock) EGifPutExtensionBlock;
+    decltype(&::EGifPutExtensionLeader) EGifPutExtensionLeader;
+    decltype(&::EGifPutExtensionTrailer) EGifPutExtensionTrailer;
+    decltype(&::EGifPutImageDesc) EGifPutImageDesc;
+    decltype(&::EGifPutLine) EGifPutLine;
+    decltype(&::EGifPutScreenDesc) EGifPutScreenDesc;
+    decltype(&::EGifSetGifVersion) EGifSetGifVersion;
+    decltype(&::GifFreeMapObject) GifFreeMapObject;
+    decltype(&::GifMakeMapObject) GifMakeMapObject;
+    decltype(&::GifQuantizeBuffer) GifQuantizeBuffer;
+};
+
+const GifApi &giflib()
+{
+    static const GifApi api = [] {
+        GifApi a;
+        LazyLibrary library(VELLARO_GIF_SONAME);
+        VELLARO_LAZY_LOOK(library, a, EGifCloseFile);
+        VELLARO_LAZY_LOOK(library, a, EGifOpen);
+        VELLARO_LAZY_LOOK(library, a, EGifPutExtension);
+        VELLARO_LAZY_LOOK(library, a, EGifPutExtensionBlock);
+        VELLARO_LAZY_LOOK(library, a, EGifPutExtensionLeader);
+        VELLARO_LAZY_LOOK(library, a, EGifPutExtensionTrailer);
+        VELLARO_LAZY_LOOK(library, a, EGifPutImageDesc);
+        VELLARO_LAZY_LOOK(library, a, EGifPutLine);
+        VELLARO_LAZY_LOOK(library, a, EGifPutScreenDesc);
+        VELLARO_LAZY_LOOK(library, a, EGifSetGifVersion);
+        VELLARO_LAZY_LOOK(library, a, GifFreeMapObject);
+        VELLARO_LAZY_LOOK(library, a, GifMakeMapObject);
+        VELLARO_LAZY_LOOK(library, a, GifQuantizeBuffer);
+        a.usable = library.usable();
+        if (!a.usable)
+            qWarning("GIF pictures cannot be written: %s", qPrintable(library.error()));
+        return a;
+    }();
+    return api;
+}
 
 int appendToBuffer(GifFileType *gif, const GifByteType *data, int length)
 {
@@ -59,7 +106,7 @@ bool quantize(const QImage &image, int limit, Indexed &out)
     }
     int size = limit;
     QVector<GifColorType> map(256);
-    if (GifQuantizeBuffer(unsigned(w), unsigned(h), &size, r.data(), g.data(), b.data(), out.pixels.data(),
+    if (giflib().GifQuantizeBuffer(unsigned(w), unsigned(h), &size, r.data(), g.data(), b.data(), out.pixels.data(),
                           map.data())
         == GIF_ERROR)
         return false;
@@ -139,7 +186,7 @@ ColorMapObject *makeMap(QVector<GifColorType> palette)
     while (size < palette.size())
         size *= 2;
     palette.resize(size);
-    return GifMakeMapObject(size, palette.constData());
+    return giflib().GifMakeMapObject(size, palette.constData());
 }
 
 struct GifCloser
@@ -148,7 +195,7 @@ struct GifCloser
     ~GifCloser()
     {
         if (gif)
-            EGifCloseFile(gif, nullptr);
+            giflib().EGifCloseFile(gif, nullptr);
     }
 };
 
@@ -158,18 +205,18 @@ bool putFrame(GifFileType *gif, const Indexed &frame, int width, int height, int
         const GifByteType control[4] = {GifByteType(frame.transparent >= 0 ? 0x01 : 0x00),
                                         GifByteType(delay & 0xff), GifByteType((delay >> 8) & 0xff),
                                         GifByteType(frame.transparent >= 0 ? frame.transparent : 0)};
-        if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_ERROR)
+        if (giflib().EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_ERROR)
             return false;
     }
     ColorMapObject *map = makeMap(frame.palette);
-    const bool ok = map && EGifPutImageDesc(gif, 0, 0, width, height, false, map) != GIF_ERROR;
-    GifFreeMapObject(map);
+    const bool ok = map && giflib().EGifPutImageDesc(gif, 0, 0, width, height, false, map) != GIF_ERROR;
+    giflib().GifFreeMapObject(map);
     if (!ok)
         return false;
     QVector<GifPixelType> line(width);
     for (int y = 0; y < height; ++y) {
         std::copy_n(frame.pixels.constData() + qsizetype(y) * width, width, line.data());
-        if (EGifPutLine(gif, line.data(), width) == GIF_ERROR)
+        if (giflib().EGifPutLine(gif, line.data(), width) == GIF_ERROR)
             return false;
     }
     return true;
@@ -177,7 +224,7 @@ bool putFrame(GifFileType *gif, const Indexed &frame, int width, int height, int
 
 QByteArray encodeFrames(const QList<QImage> &frames, int delay)
 {
-    if (frames.isEmpty() || frames.first().isNull())
+    if (frames.isEmpty() || frames.first().isNull() || !giflib().usable)
         return {};
     const QSize size = frames.first().size();
     QList<Indexed> reduced;
@@ -192,23 +239,23 @@ QByteArray encodeFrames(const QList<QImage> &frames, int delay)
     QByteArray bytes;
     int error = 0;
     GifCloser closer;
-    closer.gif = EGifOpen(&bytes, appendToBuffer, &error);
+    closer.gif = giflib().EGifOpen(&bytes, appendToBuffer, &error);
     GifFileType *gif = closer.gif;
     if (!gif)
         return {};
     const bool animated = frames.size() > 1;
-    EGifSetGifVersion(gif, animated || reduced.first().transparent >= 0);
+    giflib().EGifSetGifVersion(gif, animated || reduced.first().transparent >= 0);
     ColorMapObject *screenMap = makeMap(reduced.first().palette);
-    const bool screenOk = screenMap && EGifPutScreenDesc(gif, size.width(), size.height(), 8, 0, screenMap) != GIF_ERROR;
-    GifFreeMapObject(screenMap);
+    const bool screenOk = screenMap && giflib().EGifPutScreenDesc(gif, size.width(), size.height(), 8, 0, screenMap) != GIF_ERROR;
+    giflib().GifFreeMapObject(screenMap);
     if (!screenOk)
         return {};
     if (animated) {
         // Loop for ever.
         const GifByteType loop[3] = {1, 0, 0};
-        if (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR
-            || EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0") == GIF_ERROR
-            || EGifPutExtensionBlock(gif, 3, loop) == GIF_ERROR || EGifPutExtensionTrailer(gif) == GIF_ERROR)
+        if (giflib().EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR
+            || giflib().EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0") == GIF_ERROR
+            || giflib().EGifPutExtensionBlock(gif, 3, loop) == GIF_ERROR || giflib().EGifPutExtensionTrailer(gif) == GIF_ERROR)
             return {};
     }
     for (const Indexed &frame : reduced) {
@@ -216,7 +263,7 @@ QByteArray encodeFrames(const QList<QImage> &frames, int delay)
             return {};
     }
     closer.gif = nullptr;
-    if (EGifCloseFile(gif, &error) == GIF_ERROR)
+    if (giflib().EGifCloseFile(gif, &error) == GIF_ERROR)
         return {};
     return bytes;
 }

@@ -452,6 +452,18 @@ void TestStartup::wholeProgramRun()
     QVERIFY(QFileInfo(home.filePath("install/DataBase/db")).isDir());
     QSettings after(home.filePath(".config/Halvarin/Vellaro.conf"), QSettings::IniFormat);
     QCOMPARE(after.value("Vellaro/AlbumViewBy").toString(), QStringLiteral("year"));
+
+    // The libraries of commands most runs never give are not loaded to start: the
+    // loader's own account of the files it opened, up to the window shown.
+    env.insert("LD_DEBUG", "files");
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(VELLARO_EXE), {"--exit-when-shown"});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    const QByteArray loaded = program.readAllStandardError();
+    QVERIFY2(loaded.contains("file=libQt6Widgets.so.6"), "the loader's account is missing");
+    for (const char *rare : {"libsane.so", "libarchive.so", "libgif.so", "libgmime-3.0.so"})
+        QVERIFY2(!loaded.contains(QByteArray("file=") + rare), rare);
 }
 
 QTEST_MAIN(TestStartup)

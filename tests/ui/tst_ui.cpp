@@ -1,3 +1,4 @@
+#include "lazylibrary.h"
 #include "pixmaplookup.h"
 #include "prompter.h"
 #include "scriptedprompter.h"
@@ -6,6 +7,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdlib>
 
 namespace {
 void writeSolid(const QString &path, const QColor &colour)
@@ -29,6 +32,7 @@ private Q_SLOTS:
     void missingNameIsNull();
     void preloadedPicturesAreTheFoldersOwn();
     void confirmationsOfferCancelFirst();
+    void lazyLibrarySaysWhatIsMissing();
 };
 
 void TestUi::installationFoldersInOrder()
@@ -133,6 +137,29 @@ void TestUi::confirmationsOfferCancelFirst()
     QCOMPARE(prompter.messages.at(0).caption, QStringLiteral("Vellaro"));
     // Dismissing a confirmation is a Cancel.
     QVERIFY(!prompter.confirm(nullptr, Prompter::Icon::Warning, "Remove?"));
+}
+
+void TestUi::lazyLibrarySaysWhatIsMissing()
+{
+    // A library found, its function called through the table.
+    LazyLibrary libc("libc.so.6");
+    decltype(&::labs) absolute = nullptr;
+    libc.look("labs", &absolute);
+    QVERIFY(libc.usable());
+    QCOMPARE(absolute(-7L), 7L);
+    // A function the library lacks spoils it, and is named.
+    decltype(&::labs) lacking = absolute;
+    libc.look("vellaro_no_such_function", &lacking);
+    QVERIFY(!libc.usable());
+    QCOMPARE(lacking, nullptr);
+    QVERIFY2(libc.error().contains("vellaro_no_such_function"), qPrintable(libc.error()));
+    // A library missing: every function null, the library named.
+    LazyLibrary missing("libvellaro-missing.so.9");
+    decltype(&::labs) none = absolute;
+    missing.look("labs", &none);
+    QVERIFY(!missing.usable());
+    QCOMPARE(none, nullptr);
+    QVERIFY2(missing.error().contains("libvellaro-missing.so.9"), qPrintable(missing.error()));
 }
 
 QTEST_MAIN(TestUi)
