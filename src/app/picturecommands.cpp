@@ -984,11 +984,25 @@ bool PictureCommands::saveRecord(KivViewItem *item)
         return false;
     }
     QList<PlayList *> albums;
+    // What is stored of the picture, for a change that is not kept: its row in memory
+    // must not keep it either, or the album's next save would write it.
+    std::unique_ptr<PhotoItem> stored;
     if (album && !album->isSmart()) {
+        const int index = album->indexOfFile(item->fileName());
+        if (index >= 0)
+            stored = album->recordAt(index);
         album->updateRow(item);
         albums << album;
     }
     const QString error = CatalogueSave::propertiesAndAlbums({item}, albums, m_page->getDataBase());
+    if (!error.isEmpty()) {
+        if (stored)
+            item->setTagLines(stored->tagLines());
+        else if (QFileInfo::exists(item->propertyReadPath()))
+            item->readProperties();
+        if (!albums.isEmpty())
+            album->updateRow(item);
+    }
     if (!albums.isEmpty()) {
         m_page->albumList()->setPixmapPlaylist(album);
         m_page->updateAlbumPanel();

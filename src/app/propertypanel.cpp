@@ -238,6 +238,9 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
         const bool written = m_page->pictures()->saveRecord(record);
         record->setModified(false);
         saved.written = written ? 1 : 0;
+        // Not kept: the fields show the stored values again, not what was typed.
+        if (!written)
+            fill(m_filled, m_multiple);
     }
     // Several pictures are written together: all of them, or none (told once). When none
     // was, the fields show the stored values again, not what was typed.

@@ -1066,6 +1066,24 @@ void TestPictures::failedSaveIsToldAndUndone()
     QCOMPARE(readAll(m_db + "/Trip1.db"), albumBefore);
     QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), propsBefore);
     QVERIFY(album("Trip")->isDirty());
+    // Not kept, so not shown either: the record and its field hold the stored title.
+    QCOMPARE(record("a.jpg")->title(), QStringLiteral("Before"));
+    QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelTitle")->text(), QStringLiteral("Before"));
+    // A picture never tagged, refused at its first property file, is untitled again.
+    clickCell(view, record("b.jpg"));
+    {
+        const FullDisk full(0);
+        type("propertyTextLabelTitle", "Refused");
+    }
+    QCOMPARE(int(m_prompter.messages.size()), shown + 2);
+    QCOMPARE(record("b.jpg")->title().trimmed(), QString());
+    // The album's next save, of another change, writes the stored rows with it: the
+    // album file and the property files still agree.
+    type("propertyTextLabelTitle", "Kept");
+    const QByteArray albumAfter = readAll(m_db + "/Trip1.db");
+    QVERIFY2(albumAfter.contains("|a.jpg|Before|") && albumAfter.contains("|b.jpg|Kept|"), albumAfter.constData());
+    QVERIFY(!albumAfter.contains("much longer") && !albumAfter.contains("Refused"));
+    QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), propsBefore);
 }
 
 void TestPictures::refreshKeepsTags()
