@@ -17,43 +17,14 @@ namespace Scanner {
 namespace {
 
 // SANE, opened when a scanner is first wanted.
-struct SaneApi
-{
-    QString error; // empty when every function was found
-    decltype(&::sane_init) sane_init;
-    decltype(&::sane_exit) sane_exit;
-    decltype(&::sane_strstatus) sane_strstatus;
-    decltype(&::sane_get_devices) sane_get_devices;
-    decltype(&::sane_open) sane_open;
-    decltype(&::sane_close) sane_close;
-    decltype(&::sane_cancel) sane_cancel;
-    decltype(&::sane_get_option_descriptor) sane_get_option_descriptor;
-    decltype(&::sane_control_option) sane_control_option;
-    decltype(&::sane_start) sane_start;
-    decltype(&::sane_get_parameters) sane_get_parameters;
-    decltype(&::sane_read) sane_read;
-};
+#define VELLARO_SANE_FUNCTIONS(F) F(sane_init) F(sane_exit) F(sane_strstatus) F(sane_get_devices) F(sane_open) \
+    F(sane_close) F(sane_cancel) F(sane_get_option_descriptor) F(sane_control_option) F(sane_start) \
+    F(sane_get_parameters) F(sane_read)
+VELLARO_LAZY_TABLE(SaneApi, VELLARO_SANE_FUNCTIONS)
 
 const SaneApi &sane()
 {
-    static const SaneApi api = [] {
-        SaneApi a;
-        LazyLibrary library(VELLARO_SANE_SONAME);
-        VELLARO_LAZY_LOOK(library, a, sane_init);
-        VELLARO_LAZY_LOOK(library, a, sane_exit);
-        VELLARO_LAZY_LOOK(library, a, sane_strstatus);
-        VELLARO_LAZY_LOOK(library, a, sane_get_devices);
-        VELLARO_LAZY_LOOK(library, a, sane_open);
-        VELLARO_LAZY_LOOK(library, a, sane_close);
-        VELLARO_LAZY_LOOK(library, a, sane_cancel);
-        VELLARO_LAZY_LOOK(library, a, sane_get_option_descriptor);
-        VELLARO_LAZY_LOOK(library, a, sane_control_option);
-        VELLARO_LAZY_LOOK(library, a, sane_start);
-        VELLARO_LAZY_LOOK(library, a, sane_get_parameters);
-        VELLARO_LAZY_LOOK(library, a, sane_read);
-        a.error = library.error();
-        return a;
-    }();
+    static const SaneApi api = SaneApi::open(VELLARO_SANE_SONAME);
     return api;
 }
 

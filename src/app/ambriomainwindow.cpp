@@ -48,6 +48,8 @@
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QFileInfo>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QDir>
 #include <QSet>
 #include <QCoreApplication>
@@ -384,7 +386,31 @@ void AmbrioMainWindow::stageUi()
         CatalogueFile::setReadOnly(false);
         // A change of many files cut short among its renames is finished before anything
         // is read: each of its files then holds the new version.
-        if (CatalogueFile::finishInterruptedBatch(m_pref->catalogueRoot()) < 0)
+        // Thousands of files take minutes on a slow disk: past half a second a window
+        // says what the start is waiting for, and how far it is.
+        std::unique_ptr<QProgressDialog> finishing;
+        QElapsedTimer waited;
+        waited.start();
+        auto tell = [&finishing, &waited](qsizetype done, qsizetype total) {
+            if (!finishing && waited.elapsed() < FinishProgressDelay)
+                return;
+            if (!finishing) {
+                finishing = std::make_unique<QProgressDialog>(
+                    QStringLiteral("Finishing the change of %L1 files that was cut short when Vellaro was "
+                                   "last stopped...")
+                        .arg(total),
+                    QString(), 0, int(total));
+                finishing->setObjectName(QStringLiteral("finish progress"));
+                finishing->setWindowTitle(QStringLiteral("Vellaro"));
+                finishing->setMinimumDuration(0);
+                finishing->setAutoClose(false);
+                finishing->setAutoReset(false);
+                finishing->show();
+            }
+            finishing->setValue(int(done));
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        };
+        if (CatalogueFile::finishInterruptedBatch(m_pref->catalogueRoot(), tell) < 0)
             unfinished = QStringLiteral("The last change of several pictures was cut short (the program was stopped "
                                         "while writing it) and could not be finished: %1. Some of its pictures "
                                         "show the change, the others do not; nothing else is lost.")

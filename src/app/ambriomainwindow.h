@@ -62,6 +62,9 @@ public:
     explicit AmbrioMainWindow(QWidget *parent = nullptr);
     ~AmbrioMainWindow() override;
 
+    // How long (ms) the start waits on a change cut short before it shows its progress.
+    static inline int FinishProgressDelay = 500;
+
     void setPref(prefImplementation *pref) { m_pref = pref; }
     prefImplementation *pref() const { return m_pref; }
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }

@@ -1075,14 +1075,22 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
     }
     CatalogueSave::Progress progress;
     if (bar) {
-        progress = [bar, finishing = false, count = records.size()](qsizetype done, qsizetype) mutable {
-            if (done < 0) {
-                // Every file is staged and the disk takes them: past the point of cancelling.
+        progress = [bar, finishing = false, count = records.size()](CatalogueSave::Stage stage, qsizetype done,
+                                                                     qsizetype total) mutable {
+            if (stage == CatalogueSave::Stage::Writing) {
+                // Every file is staged and the disk takes them: past the point of
+                // cancelling. The bar runs while the disk flushes, then counts the files
+                // that hold their new version.
                 if (!finishing) {
                     finishing = true;
                     bar->setLabelText(QStringLiteral("Writing the tags of %L1 pictures to the disk...").arg(count));
                     bar->setCancelButton(nullptr);
-                    bar->setValue(bar->maximum());
+                    bar->setRange(0, 0);
+                }
+                if (done > 0) {
+                    if (bar->maximum() != int(total))
+                        bar->setRange(0, int(total));
+                    bar->setValue(int(done));
                 }
                 QCoreApplication::processEvents();
                 return true;

@@ -22,73 +22,19 @@ namespace CatalogueBackup {
 namespace {
 
 // libarchive, opened when a backup is first written or read.
-struct ArchiveApi
-{
-    QString error; // empty when every function was found
-    decltype(&::archive_entry_filetype) archive_entry_filetype;
-    decltype(&::archive_entry_free) archive_entry_free;
-    decltype(&::archive_entry_new) archive_entry_new;
-    decltype(&::archive_entry_pathname_utf8) archive_entry_pathname_utf8;
-    decltype(&::archive_entry_set_filetype) archive_entry_set_filetype;
-    decltype(&::archive_entry_set_mtime) archive_entry_set_mtime;
-    decltype(&::archive_entry_set_pathname_utf8) archive_entry_set_pathname_utf8;
-    decltype(&::archive_entry_set_perm) archive_entry_set_perm;
-    decltype(&::archive_entry_set_size) archive_entry_set_size;
-    decltype(&::archive_entry_size) archive_entry_size;
-    decltype(&::archive_error_string) archive_error_string;
-    decltype(&::archive_free) archive_free;
-    decltype(&::archive_read_data) archive_read_data;
-    decltype(&::archive_read_data_skip) archive_read_data_skip;
-    decltype(&::archive_read_new) archive_read_new;
-    decltype(&::archive_read_next_header) archive_read_next_header;
-    decltype(&::archive_read_open_filename) archive_read_open_filename;
-    decltype(&::archive_read_support_filter_all) archive_read_support_filter_all;
-    decltype(&::archive_read_support_format_tar) archive_read_support_format_tar;
-    decltype(&::archive_write_add_filter_gzip) archive_write_add_filter_gzip;
-    decltype(&::archive_write_close) archive_write_close;
-    decltype(&::archive_write_data) archive_write_data;
-    decltype(&::archive_write_header) archive_write_header;
-    decltype(&::archive_write_new) archive_write_new;
-    decltype(&::archive_write_open_fd) archive_write_open_fd;
-    decltype(&::archive_write_set_filter_option) archive_write_set_filter_option;
-    decltype(&::archive_write_set_format_pax_restricted) archive_write_set_format_pax_restricted;
-};
+#define VELLARO_ARCHIVE_FUNCTIONS(F) F(archive_entry_filetype) F(archive_entry_free) F(archive_entry_new) \
+    F(archive_entry_pathname_utf8) F(archive_entry_set_filetype) F(archive_entry_set_mtime) \
+    F(archive_entry_set_pathname_utf8) F(archive_entry_set_perm) F(archive_entry_set_size) F(archive_entry_size) \
+    F(archive_error_string) F(archive_free) F(archive_read_data) F(archive_read_data_skip) F(archive_read_new) \
+    F(archive_read_next_header) F(archive_read_open_filename) F(archive_read_support_filter_all) \
+    F(archive_read_support_format_tar) F(archive_write_add_filter_gzip) F(archive_write_close) F(archive_write_data) \
+    F(archive_write_header) F(archive_write_new) F(archive_write_open_fd) F(archive_write_set_filter_option) \
+    F(archive_write_set_format_pax_restricted)
+VELLARO_LAZY_TABLE(ArchiveApi, VELLARO_ARCHIVE_FUNCTIONS)
 
 const ArchiveApi &libarchive()
 {
-    static const ArchiveApi api = [] {
-        ArchiveApi a;
-        LazyLibrary library(VELLARO_ARCHIVE_SONAME);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_filetype);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_free);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_new);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_pathname_utf8);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_set_filetype);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_set_mtime);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_set_pathname_utf8);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_set_perm);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_set_size);
-        VELLARO_LAZY_LOOK(library, a, archive_entry_size);
-        VELLARO_LAZY_LOOK(library, a, archive_error_string);
-        VELLARO_LAZY_LOOK(library, a, archive_free);
-        VELLARO_LAZY_LOOK(library, a, archive_read_data);
-        VELLARO_LAZY_LOOK(library, a, archive_read_data_skip);
-        VELLARO_LAZY_LOOK(library, a, archive_read_new);
-        VELLARO_LAZY_LOOK(library, a, archive_read_next_header);
-        VELLARO_LAZY_LOOK(library, a, archive_read_open_filename);
-        VELLARO_LAZY_LOOK(library, a, archive_read_support_filter_all);
-        VELLARO_LAZY_LOOK(library, a, archive_read_support_format_tar);
-        VELLARO_LAZY_LOOK(library, a, archive_write_add_filter_gzip);
-        VELLARO_LAZY_LOOK(library, a, archive_write_close);
-        VELLARO_LAZY_LOOK(library, a, archive_write_data);
-        VELLARO_LAZY_LOOK(library, a, archive_write_header);
-        VELLARO_LAZY_LOOK(library, a, archive_write_new);
-        VELLARO_LAZY_LOOK(library, a, archive_write_open_fd);
-        VELLARO_LAZY_LOOK(library, a, archive_write_set_filter_option);
-        VELLARO_LAZY_LOOK(library, a, archive_write_set_format_pax_restricted);
-        a.error = library.error();
-        return a;
-    }();
+    static const ArchiveApi api = ArchiveApi::open(VELLARO_ARCHIVE_SONAME);
     return api;
 }
 

@@ -26,9 +26,11 @@ public:
     // False when the flush or a rename failed (lastWriteError() tells why): what was
     // staged and not yet renamed is removed, so each file is old or new, never half.
     // The batch is closed either way: later writes are written one by one.
-    // `whileFlushing`, when given, is called every few hundredths of a second while the
-    // disk takes the staged files (on a busy disk, seconds): the window repaints.
-    bool commit(const std::function<void()> &whileFlushing = {});
+    // `whileWriting`, when given, is called every few hundredths of a second while the
+    // disk takes the staged files and they take their names (on a slow disk and a large
+    // batch, minutes), with the number renamed so far: the window repaints and shows it.
+    // The disk's work then runs on a thread of its own.
+    bool commit(const std::function<void(qsizetype renamed, qsizetype total)> &whileWriting = {});
     // Files staged so far.
     qsizetype size() const { return qsizetype(m_staged.size()); }
     // The files a failed commit renamed before it stopped: those that hold their new

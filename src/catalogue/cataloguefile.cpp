@@ -314,17 +314,12 @@ QStringList Batch::renamed() const
     return paths;
 }
 
-bool Batch::commit(const std::function<void()> &whileFlushing)
+bool Batch::commit(const std::function<void(qsizetype renamed, qsizetype total)> &whileWriting)
 {
     m_open = false;
     if (t_batch == this)
         t_batch = nullptr;
     t_lastWriteError.clear();
-    auto fail = [this](std::size_t from, int error) {
-        removeStaged(from);
-        t_lastWriteError = systemError(error);
-        return false;
-    };
     // The folders, each once, in the order their first file was staged. One folder is
     // open at a time: a batch may span thousands of albums.
     std::vector<QByteArray> folders;
@@ -378,65 +373,81 @@ bool Batch::commit(const std::function<void()> &whileFlushing)
         }
         return 0;
     };
-    int flushError = 0;
-    if (!whileFlushing) {
-        flushError = flush();
+    // Flushed, the renames are written down first (durably): a change cut short among
+    // them is finished at the next start (finishInterruptedBatch), not left half new.
+    // Then each file takes its new name. The reason of a failure is returned (empty:
+    // every file holds its new version); what was staged and not renamed is removed.
+    std::atomic<std::size_t> named{0};
+    const QString journalAt = m_staged.size() > 1 ? journalFolder() : QString();
+    auto work = [this, &flush, &folders, &named, &journalAt]() -> QString {
+        if (const int error = flush()) {
+            removeStaged(0);
+            return systemError(error);
+        }
+        QByteArray journal;
+        if (!journalAt.isEmpty()) {
+            QByteArray entries = kJournalHead + '\n';
+            for (const Staged &file : m_staged)
+                entries += file.folder.toPercentEncoding() + ' ' + file.staged.toPercentEncoding() + ' '
+                           + file.name.toPercentEncoding() + '\n';
+            entries += "End " + QByteArray::number(qulonglong(m_staged.size())) + '\n';
+            journal = QFile::encodeName(batchJournalPath(journalAt));
+            if (!write(QFile::decodeName(journal), entries, true)) {
+                const QString why = t_lastWriteError;
+                removeStaged(0);
+                return why;
+            }
+        }
+        for (std::size_t i = 0; i < m_staged.size(); ++i) {
+            const Staged &file = m_staged[i];
+            if (::rename((file.folder + '/' + file.staged).constData(), (file.folder + '/' + file.name).constData())
+                != 0) {
+                const int error = errno;
+                // What was renamed is put back by the caller: the journal must not finish the rest.
+                if (!journal.isEmpty())
+                    ::unlink(journal.constData());
+                removeStaged(i);
+                return systemError(error);
+            }
+            named.store(i + 1, std::memory_order_relaxed);
+        }
+        // The new names survive a power cut too.
+        for (const QByteArray &folder : folders)
+            syncFolder(folder);
+        if (!journal.isEmpty()) {
+            ::unlink(journal.constData());
+            syncFolder(QFile::encodeName(journalAt));
+        }
+        return {};
+    };
+    QString error;
+    if (!whileWriting) {
+        error = work();
     } else {
+        // A large change takes minutes on a slow disk: the disk's work goes on in a
+        // thread of its own while this one is told how far it is.
         std::mutex mutex;
         std::condition_variable ended;
         bool done = false;
-        std::thread flusher([&] {
-            const int error = flush();
+        std::thread writer([&] {
+            QString why = work();
             const std::lock_guard<std::mutex> lock(mutex);
-            flushError = error;
+            error = std::move(why);
             done = true;
             ended.notify_all();
         });
         for (;;) {
-            whileFlushing();
+            whileWriting(qsizetype(named.load(std::memory_order_relaxed)), qsizetype(m_staged.size()));
             std::unique_lock<std::mutex> lock(mutex);
             if (ended.wait_for(lock, std::chrono::milliseconds(30), [&done] { return done; }))
                 break;
         }
-        flusher.join();
+        writer.join();
     }
-    if (flushError)
-        return fail(0, flushError);
-    // Every rename to come is written down first (durably): a change cut short among
-    // them is finished at the next start (finishInterruptedBatch), not left half new.
-    QByteArray journal;
-    const QString journalAt = m_staged.size() > 1 ? journalFolder() : QString();
-    if (!journalAt.isEmpty()) {
-        QByteArray entries = kJournalHead + '\n';
-        for (const Staged &file : m_staged)
-            entries += file.folder.toPercentEncoding() + ' ' + file.staged.toPercentEncoding() + ' '
-                       + file.name.toPercentEncoding() + '\n';
-        entries += "End " + QByteArray::number(qulonglong(m_staged.size())) + '\n';
-        journal = QFile::encodeName(batchJournalPath(journalAt));
-        if (!write(QFile::decodeName(journal), entries, true)) {
-            const QString why = t_lastWriteError;
-            removeStaged(0);
-            t_lastWriteError = why;
-            return false;
-        }
-    }
-    for (std::size_t i = 0; i < m_staged.size(); ++i) {
-        const Staged &file = m_staged[i];
-        if (::rename((file.folder + '/' + file.staged).constData(), (file.folder + '/' + file.name).constData()) != 0) {
-            const int error = errno;
-            // What was renamed is put back by the caller: the journal must not finish the rest.
-            if (!journal.isEmpty())
-                ::unlink(journal.constData());
-            return fail(i, error);
-        }
-        m_renamed = i + 1;
-    }
-    // The new names survive a power cut too.
-    for (const QByteArray &folder : folders)
-        syncFolder(folder);
-    if (!journal.isEmpty()) {
-        ::unlink(journal.constData());
-        syncFolder(QFile::encodeName(journalAt));
+    m_renamed = named.load();
+    if (!error.isEmpty()) {
+        t_lastWriteError = error;
+        return false;
     }
     return true;
 }
@@ -446,7 +457,8 @@ QString batchJournalPath(const QString &catalogueRoot)
     return catalogueRoot + QLatin1Char('/') + QLatin1String(kJournalName);
 }
 
-int finishInterruptedBatch(const QString &catalogueRoot)
+int finishInterruptedBatch(const QString &catalogueRoot,
+                           const std::function<void(qsizetype done, qsizetype total)> &progress)
 {
     t_lastWriteError.clear();
     {
@@ -498,7 +510,10 @@ int finishInterruptedBatch(const QString &catalogueRoot)
     // the change was cut short are left as they are.
     int finished = 0;
     std::vector<QByteArray> folders;
-    for (const Entry &entry : entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (progress && i % 256 == 0)
+            progress(qsizetype(i), qsizetype(entries.size()));
+        const Entry &entry = entries[i];
         const QByteArray staged = entry.folder + '/' + entry.staged;
         struct stat info;
         if (::lstat(staged.constData(), &info) != 0 || !S_ISREG(info.st_mode))

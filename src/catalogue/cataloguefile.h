@@ -76,7 +76,10 @@ int sweepUnfinished(const QString &catalogueRoot, int *changeFiles = nullptr);
 // nothing to finish). Returns the number of
 // files finished (0: nothing was cut short), or -1 when the journal could not be read
 // or finished (lastWriteError() says why; it is left for the next start).
-int finishInterruptedBatch(const QString &catalogueRoot);
+// `progress`, when given, is told every few hundred files how many of the journal's
+// files have been gone through (a change of thousands of pictures takes minutes).
+int finishInterruptedBatch(const QString &catalogueRoot,
+                           const std::function<void(qsizetype done, qsizetype total)> &progress = {});
 // Where that journal stands while a change is among its renames.
 QString batchJournalPath(const QString &catalogueRoot);
 // The same on a thread of its own, for a start that need not wait for the walk (after a

@@ -161,7 +161,7 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
             {
                 // What runs while the window answers is written as usual, not staged here.
                 const CatalogueFile::Batch::Pause pause;
-                goOn = progress(qsizetype(properties.size()), records.size());
+                goOn = progress(Stage::Staging, qsizetype(properties.size()), records.size());
             }
             if (!goOn) {
                 if (cancelled)
@@ -207,16 +207,16 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
         if (!library->save())
             return failed(indexFailure(library));
     }
-    // The disk may take seconds: the window repaints meanwhile, told that no cancel is
-    // possible any more (a progress of -1).
-    std::function<void()> whileFlushing;
+    // The disk may take minutes: the window repaints meanwhile and shows how many files
+    // have taken their new versions, told that no cancel is possible any more.
+    std::function<void(qsizetype, qsizetype)> whileWriting;
     if (progress) {
-        whileFlushing = [&progress, &records] {
+        whileWriting = [&progress](qsizetype renamed, qsizetype total) {
             const CatalogueFile::Batch::Pause pause;
-            progress(-1, records.size());
+            progress(Stage::Writing, renamed, total);
         };
     }
-    if (batch && !batch->commit(whileFlushing)) {
+    if (batch && !batch->commit(whileWriting)) {
         const QString why = CatalogueFile::lastWriteError();
         std::vector<const CatalogueFile::Snapshot *> renamed = renamedOnes(*batch, records, properties);
         const QStringList paths = batch->renamed();

@@ -20,10 +20,13 @@ namespace CatalogueSave {
 // writes it again. A damaged index refuses at once: nothing is written.
 QString albumAndIndex(PlayList *album, LibraryIndex *library);
 
-// Told after each property file of a long change is staged (done of total); false
-// cancels the change before anything is written. Then, while the disk takes the files,
-// told again and again with done -1: past that point the answer is not asked for.
-using Progress = std::function<bool(qsizetype done, qsizetype total)>;
+// Told after each property file of a long change is staged (Staging, done of total);
+// false cancels the change before anything is written. Then, while the disk takes the
+// files, told again and again how many of the change's files (the albums and the index
+// among them) hold their new version (Writing): past that point the answer is not
+// asked for.
+enum class Stage { Staging, Writing };
+using Progress = std::function<bool(Stage stage, qsizetype done, qsizetype total)>;
 
 // The property files of `records`, then the rows of `albums` (already updated by the
 // caller) and the library index. When an album cannot be written, the property files

@@ -11,19 +11,23 @@
 
 namespace {
 
-// A picture's path as KivViewItem::picturePath() joins it (its folder, a separator
-// unless the folder ends in one, its name), compared and hashed without joining it:
-// gathering a whole catalogue makes no string per picture.
+// A picture of an album: its path as KivViewItem::picturePath() joins it (its folder, a
+// separator unless the folder ends in one, its name), compared and hashed without
+// joining it (gathering a whole catalogue makes no string per picture), and the folder
+// of the album whose tags it shows. One picture in two albums has tags in each: All
+// Photos shows it twice, and both are changed when both are chosen.
 struct PathKey
 {
-    QString folder, name;  // shared with the record's own
+    QString folder, name, album;  // shared with the record's own
     qsizetype folderLength = 0;
     QChar separator = QLatin1Char('/');
     size_t hash = 0;
 
-    explicit PathKey(const KivViewItem *record)
+    // `ofAlbum` false: the picture alone, whichever album it comes from.
+    explicit PathKey(const KivViewItem *record, bool ofAlbum = true)
         : folder(record->sourceFolder())
         , name(record->fileName())
+        , album(ofAlbum ? record->albumFolder() : QString())
         , folderLength(folder.size())
     {
         if (folderLength > 0 && (folder.back() == QLatin1Char('/') || folder.back() == QLatin1Char('\\'))) {
@@ -48,7 +52,7 @@ struct PathKey
     }
     bool operator==(const PathKey &other) const
     {
-        if (hash != other.hash || length() != other.length())
+        if (hash != other.hash || length() != other.length() || album != other.album)
             return false;
         for (qsizetype i = 0, n = length(); i < n; ++i) {
             if (at(i) != other.at(i))
@@ -212,7 +216,14 @@ std::unique_ptr<PlayList> trayBarPhoto::makeSlideshowAlbum() const
     album->setName(QStringLiteral("TrayBar Slideshow"));
     album->setKivDir(QStringLiteral("TrayBar Slideshow"));
     album->setCreationDate(QDate::currentDate());
+    // Shown, printed or mailed, a picture chosen in two albums comes once.
+    QSet<PathKey> shown;
+    shown.reserve(m_records.size());
     for (const KivViewItem *record : m_records) {
+        const qsizetype before = shown.size();
+        shown.insert(PathKey(record, false));
+        if (shown.size() == before)
+            continue;
         album->addRecord(record);
         album->thumbCache().append({record->thumbnail(), record->fileName(), QDateTime()});
     }

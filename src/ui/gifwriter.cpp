@@ -11,46 +11,18 @@ namespace GifWriter {
 namespace {
 
 // giflib, opened when a GIF is first written.
-struct GifApi
-{
-    bool usable;
-    decltype(&::EGifCloseFile) EGifCloseFile;
-    decltype(&::EGifOpen) EGifOpen;
-    decltype(&::EGifPutExtension) EGifPutExtension;
-    decltype(&::EGifPutExtensionBlock) EGifPutExtensionBlock;
-    decltype(&::EGifPutExtensionLeader) EGifPutExtensionLeader;
-    decltype(&::EGifPutExtensionTrailer) EGifPutExtensionTrailer;
-    decltype(&::EGifPutImageDesc) EGifPutImageDesc;
-    decltype(&::EGifPutLine) EGifPutLine;
-    decltype(&::EGifPutScreenDesc) EGifPutScreenDesc;
-    decltype(&::EGifSetGifVersion) EGifSetGifVersion;
-    decltype(&::GifFreeMapObject) GifFreeMapObject;
-    decltype(&::GifMakeMapObject) GifMakeMapObject;
-    decltype(&::GifQuantizeBuffer) GifQuantizeBuffer;
-};
+#define VELLARO_GIF_FUNCTIONS(F) F(EGifCloseFile) F(EGifOpen) F(EGifPutExtension) F(EGifPutExtensionBlock) \
+    F(EGifPutExtensionLeader) F(EGifPutExtensionTrailer) F(EGifPutImageDesc) F(EGifPutLine) F(EGifPutScreenDesc) \
+    F(EGifSetGifVersion) F(GifFreeMapObject) F(GifMakeMapObject) F(GifQuantizeBuffer)
+VELLARO_LAZY_TABLE(GifApi, VELLARO_GIF_FUNCTIONS)
 
 const GifApi &giflib()
 {
     static const GifApi api = [] {
-        GifApi a;
-        LazyLibrary library(VELLARO_GIF_SONAME);
-        VELLARO_LAZY_LOOK(library, a, EGifCloseFile);
-        VELLARO_LAZY_LOOK(library, a, EGifOpen);
-        VELLARO_LAZY_LOOK(library, a, EGifPutExtension);
-        VELLARO_LAZY_LOOK(library, a, EGifPutExtensionBlock);
-        VELLARO_LAZY_LOOK(library, a, EGifPutExtensionLeader);
-        VELLARO_LAZY_LOOK(library, a, EGifPutExtensionTrailer);
-        VELLARO_LAZY_LOOK(library, a, EGifPutImageDesc);
-        VELLARO_LAZY_LOOK(library, a, EGifPutLine);
-        VELLARO_LAZY_LOOK(library, a, EGifPutScreenDesc);
-        VELLARO_LAZY_LOOK(library, a, EGifSetGifVersion);
-        VELLARO_LAZY_LOOK(library, a, GifFreeMapObject);
-        VELLARO_LAZY_LOOK(library, a, GifMakeMapObject);
-        VELLARO_LAZY_LOOK(library, a, GifQuantizeBuffer);
-        a.usable = library.usable();
-        if (!a.usable)
-            qWarning("GIF pictures cannot be written: %s", qPrintable(library.error()));
-        return a;
+        GifApi table = GifApi::open(VELLARO_GIF_SONAME);
+        if (!table.error.isEmpty())
+            qWarning("GIF pictures cannot be written: %s", qPrintable(table.error));
+        return table;
     }();
     return api;
 }
@@ -224,7 +196,7 @@ bool putFrame(GifFileType *gif, const Indexed &frame, int width, int height, int
 
 QByteArray encodeFrames(const QList<QImage> &frames, int delay)
 {
-    if (frames.isEmpty() || frames.first().isNull() || !giflib().usable)
+    if (frames.isEmpty() || frames.first().isNull() || !giflib().error.isEmpty())
         return {};
     const QSize size = frames.first().size();
     QList<Indexed> reduced;

@@ -40,5 +40,25 @@ private:
     QString m_error;
 };
 
-// Looks up the member of `table` named as the library's function.
-#define VELLARO_LAZY_LOOK(library, table, function) (library).look(#function, &(table).function)
+// A table of a library's functions, from a list naming each through F:
+//     #define SANE_FUNCTIONS(F) F(sane_init) F(sane_exit)
+//     VELLARO_LAZY_TABLE(SaneApi, SANE_FUNCTIONS)
+// declares `struct SaneApi` with a member of the library's own type for each function,
+// `error` (empty when every function was found, else why not) and `open(soname)`,
+// which opens the library and looks every function up.
+#define VELLARO_LAZY_MEMBER(function) decltype(&::function) function = nullptr;
+#define VELLARO_LAZY_FIND(function) library.look(#function, &table.function);
+#define VELLARO_LAZY_TABLE(Name, FUNCTIONS)                                                                        \
+    struct Name                                                                                                   \
+    {                                                                                                             \
+        QString error;                                                                                            \
+        FUNCTIONS(VELLARO_LAZY_MEMBER)                                                                            \
+        static Name open(const char *soname)                                                                      \
+        {                                                                                                         \
+            Name table;                                                                                           \
+            LazyLibrary library(soname);                                                                          \
+            FUNCTIONS(VELLARO_LAZY_FIND)                                                                          \
+            table.error = library.error();                                                                        \
+            return table;                                                                                         \
+        }                                                                                                         \
+    };

@@ -83,6 +83,7 @@ private Q_SLOTS:
     void dates();
     void panelShowsAndSavesOnePicture();
     void trayEditsOnlyWhatChanged();
+    void pictureInTwoAlbumsIsTaggedInBoth();
     void refusedValueLeavesFilesAlone();
     void severalPicturesAreTaggedTogetherOrNotAtAll();
     void loveChangeReloadsFavorites();
@@ -103,6 +104,8 @@ private Q_SLOTS:
 private:
     void start();
     void open(const QString &name);
+    // The dynamic album of pics with its three pictures, a.jpg titled and loved as given ("title|love").
+    void writePicsAlbum(const QByteArray &dirty, const QByteArray &titleAndLoveOfA);
     PlayList *album(const QString &name) const;
     KivViewItem *record(const QString &file) const;
     // Types `text` into a property field as a user does: click, type, Return.
@@ -173,6 +176,18 @@ void TestPictures::start()
     m_page = m_fixture.start(m_dir->filePath("install"), &m_prompter);
     m_pref = m_fixture.pref.get();
     QVERIFY(QTest::qWaitForWindowExposed(m_page));
+}
+
+void TestPictures::writePicsAlbum(const QByteArray &dirty, const QByteArray &titleAndLoveOfA)
+{
+    const QByteArray pics = m_pics.toUtf8();
+    const QList<QByteArray> fields = titleAndLoveOfA.split('|');
+    writeFile(m_db + "/Pics1.dir", "KivDir=Pics1\r\nFrom=" + pics + "\r\nTitle=pics\r\nDirty=" + dirty
+                                       + "\r\nCreationDate=2004-02-01\r\nNumFile=3\r\n"
+                                       "File=Photo|" + pics + "|a.jpg|" + fields.at(0) + "| | |" + fields.at(1)
+                                       + "|0|-1| |\r\n"
+                                       "File=Photo|" + pics + "|b.jpg| | | |1|0|-1| |\r\n"
+                                       "File=Photo|" + pics + "|c.jpg| | | |1|0|-1| |\r\n");
 }
 
 PlayList *TestPictures::album(const QString &name) const
@@ -817,6 +832,33 @@ void TestPictures::trayEditsOnlyWhatChanged()
     QCOMPARE(tray->records(), QList<KivViewItem *>({record("a.jpg")}));
 }
 
+void TestPictures::pictureInTwoAlbumsIsTaggedInBoth()
+{
+    // a.jpg and b.jpg are in Trip and in the dynamic album of their folder: each album
+    // keeps its own tags for them, and All Photos shows each picture twice.
+    writePicsAlbum("False", " |1");
+    start();
+    m_page->slot_selectLibrary(m_page->albumList()->allPhotos());
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    thumbsView *view = m_page->photoView();
+    QCOMPARE(view->count(), 5);
+    // Every row chosen: all five are in the tray, and a comment reaches each album's
+    // copy of each picture, in its property file and its row.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QTest::keyClick(view->viewport(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m_page->tray()->count(), 5);
+    type("propertyTextLabelComment", "Twice");
+    QVERIFY(m_prompter.messages.isEmpty());
+    for (const char *file : {"Trip1/a.jpg.kiv", "Trip1/b.jpg.kiv", "Pics1/a.jpg.kiv", "Pics1/b.jpg.kiv",
+                             "Pics1/c.jpg.kiv"})
+        QVERIFY2(readAll(m_db + '/' + file).contains("comment=Twice\r\n"), file);
+    QCOMPARE(readAll(m_db + "/Trip1.db").count("| |Twice|"), 2);
+    QCOMPARE(readAll(m_db + "/Pics1.dir").count("| |Twice|"), 3);
+    // The same row chosen again is still one tray picture.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->cellGeometry(0, 0).center());
+    QCOMPARE(m_page->tray()->count(), 5);
+}
+
 void TestPictures::refusedValueLeavesFilesAlone()
 {
     start();
@@ -1256,12 +1298,7 @@ void TestPictures::groupedAlbumsAreInAllPhotos()
               "LIBRARY=NONE,UNKNOW,Family,PlayListGroup,Family1\r\n"
               "LIBRARY=Family,Photo,pics,DirectoryPlaylist,Pics1\r\n");
     writeFile(m_db + "/Family1.group", "Title=Family\r\n");
-    const QByteArray pics = m_pics.toUtf8();
-    writeFile(m_db + "/Pics1.dir", "KivDir=Pics1\r\nFrom=" + pics + "\r\nTitle=pics\r\nDirty=True\r\n"
-                                   "CreationDate=2004-02-01\r\nNumFile=3\r\n"
-                                   "File=Photo|" + pics + "|a.jpg|Grouped| | |5|0|-1| |\r\n"
-                                   "File=Photo|" + pics + "|b.jpg| | | |1|0|-1| |\r\n"
-                                   "File=Photo|" + pics + "|c.jpg| | | |1|0|-1| |\r\n");
+    writePicsAlbum("True", "Grouped|5");
     start();
     QTreeWidgetItem *group = nullptr;
     for (int i = 0; i < m_page->albumList()->topLevelItemCount(); ++i) {

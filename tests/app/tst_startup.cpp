@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -564,7 +565,25 @@ void TestStartup::changeCutAmongItsRenamesIsFinishedBeforeTheAlbumsLoad()
     auto pref = freshPref();
     pref->setFirstStartup(false);
     ScriptedPrompter prompter;
+    // A long one says what the start waits for (here told at once).
+    const int delay = AmbrioMainWindow::FinishProgressDelay;
+    AmbrioMainWindow::FinishProgressDelay = 0;
+    QStringList told;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&told] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *bar = qobject_cast<QProgressDialog *>(top);
+            if (bar && bar->objectName() == "finish progress" && bar->isVisible() && !told.contains(bar->labelText()))
+                told << bar->labelText();
+        }
+    });
+    watch.start(0);
     media window(nullptr, QStringLiteral("ambrio"), {}, pref.get(), &prompter);
+    watch.stop();
+    AmbrioMainWindow::FinishProgressDelay = delay;
+    QCOMPARE(told, QStringList{"Finishing the change of 3 files that was cut short when Vellaro was last stopped..."});
+    for (QWidget *top : QApplication::topLevelWidgets())
+        QVERIFY(top->objectName() != "finish progress");
     QVERIFY(!QFileInfo::exists(CatalogueFile::batchJournalPath(context.root)));
     QCOMPARE(readAll(context.folder + "/Trip1.db"), album("New"));
     QCOMPARE(readAll(context.folder + "/Trip1/a.jpg.kiv"), QByteArray("title=New\r\n"));

@@ -565,6 +565,36 @@ void TestSoundness::batchesChangeEveryFileOrNone()
         QCOMPARE(readAll(folder + "/c.kiv"), QByteArray("direct"));
     }
 
+    // Told how far it is, a batch does the disk's work beside its caller: the files take
+    // their names while the caller is being told (the window repaints meanwhile), and
+    // the count told never goes back.
+    put("old");
+    {
+        CatalogueFile::Batch batch;
+        for (const QString &name : names)
+            QVERIFY(CatalogueFile::writeBytes(folder + '/' + name, "told " + name.toUtf8()));
+        bool renamedWhileTold = false;
+        qsizetype lastTold = 0, told = 0;
+        bool ordered = true;
+        QVERIFY(batch.commit([&](qsizetype renamed, qsizetype total) {
+            QCOMPARE(total, 3);
+            ordered = ordered && renamed >= lastTold;
+            lastTold = renamed;
+            ++told;
+            QElapsedTimer waited;
+            waited.start();
+            while (!renamedWhileTold && waited.elapsed() < 10000) {
+                renamedWhileTold = readAll(folder + "/c.kiv") == "told c.kiv";
+                QThread::msleep(1);
+            }
+        }));
+        QVERIFY(renamedWhileTold);
+        QVERIFY(ordered);
+        QVERIFY(told >= 1);
+        QCOMPARE(contents(), (QList<QByteArray>{"told a.kiv", "told b.kiv", "told c.kiv"}));
+        QCOMPARE(leftOvers(), 0);
+    }
+
     // The disk fills while staging: the caller drops the batch, no file has changed.
     put("old");
     {
@@ -578,20 +608,26 @@ void TestSoundness::batchesChangeEveryFileOrNone()
     QCOMPARE(leftOvers(), 0);
 
     // A rename fails at the commit (a folder took a file's place meanwhile): the
-    // commit says so, each file is whole, and nothing staged is left.
-    {
-        CatalogueFile::Batch batch;
-        for (const QString &name : names)
-            QVERIFY(CatalogueFile::writeBytes(folder + '/' + name, "new " + name.toUtf8()));
-        QVERIFY(QFile::remove(folder + "/b.kiv"));
-        QVERIFY(QDir().mkpath(folder + "/b.kiv/inside"));
-        QVERIFY(!batch.commit());
-        QVERIFY(!CatalogueFile::lastWriteError().isEmpty());
+    // commit says so, on the caller's thread too when the work ran beside it, each file
+    // is whole, and nothing staged is left.
+    for (const bool told : {false, true}) {
+        put("old");
+        {
+            CatalogueFile::Batch batch;
+            for (const QString &name : names)
+                QVERIFY(CatalogueFile::writeBytes(folder + '/' + name, "new " + name.toUtf8()));
+            QVERIFY(QFile::remove(folder + "/b.kiv"));
+            QVERIFY(QDir().mkpath(folder + "/b.kiv/inside"));
+            QVERIFY(!(told ? batch.commit([](qsizetype, qsizetype) {}) : batch.commit()));
+            QVERIFY(!CatalogueFile::lastWriteError().isEmpty());
+            QCOMPARE(batch.renamed(), QStringList{folder + "/a.kiv"});
+        }
+        QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("new a.kiv"));
+        QVERIFY(QFileInfo(folder + "/b.kiv/inside").isDir());
+        QCOMPARE(readAll(folder + "/c.kiv"), old.at(2));
+        QCOMPARE(leftOvers(), 0);
+        QVERIFY(QDir(folder + "/b.kiv").removeRecursively());
     }
-    QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("new a.kiv"));
-    QVERIFY(QFileInfo(folder + "/b.kiv/inside").isDir());
-    QCOMPARE(readAll(folder + "/c.kiv"), old.at(2));
-    QCOMPARE(leftOvers(), 0);
 }
 
 void TestSoundness::batchOfTagsFailingOrCancelledChangesNothing()
@@ -625,7 +661,8 @@ void TestSoundness::batchOfTagsFailingOrCancelledChangesNothing()
     // window answering between two files) is written at once, not staged and dropped.
     bool cancelled = false;
     bool runningMeanwhile = false;
-    QString error = CatalogueSave::propertiesAndAlbums(records, {}, nullptr, [&](qsizetype done, qsizetype total) {
+    QString error = CatalogueSave::propertiesAndAlbums(records, {}, nullptr, [&](CatalogueSave::Stage, qsizetype done,
+                                                                                  qsizetype total) {
         runningMeanwhile = CatalogueSave::changeRunning();
         CatalogueFile::writeBytes(folder + "/other.kiv", "meanwhile");
         return done < 1 && total == 3;
@@ -641,8 +678,9 @@ void TestSoundness::batchOfTagsFailingOrCancelledChangesNothing()
     // The third file's place is taken by a folder once all are staged: the renames stop
     // there, and the two renamed before are put back.
     const QString third = photos.back()->propertyFilePath();
-    error = CatalogueSave::propertiesAndAlbums(records, {}, nullptr, [&](qsizetype done, qsizetype total) {
-        if (done == total) {
+    error = CatalogueSave::propertiesAndAlbums(records, {}, nullptr, [&](CatalogueSave::Stage stage, qsizetype done,
+                                                                          qsizetype total) {
+        if (stage == CatalogueSave::Stage::Staging && done == total) {
             QFile::remove(third);
             QDir().mkpath(third + "/inside");
         }

@@ -139,6 +139,11 @@ void TestUi::confirmationsOfferCancelFirst()
     QVERIFY(!prompter.confirm(nullptr, Prompter::Icon::Warning, "Remove?"));
 }
 
+namespace {
+#define VELLARO_TEST_LIBC_FUNCTIONS(F) F(labs) F(strlen)
+VELLARO_LAZY_TABLE(LibcTable, VELLARO_TEST_LIBC_FUNCTIONS)
+} // namespace
+
 void TestUi::lazyLibrarySaysWhatIsMissing()
 {
     // A library found, its function called through the table.
@@ -160,6 +165,14 @@ void TestUi::lazyLibrarySaysWhatIsMissing()
     QVERIFY(!missing.usable());
     QVERIFY(none == nullptr);
     QVERIFY2(missing.error().contains("libvellaro-missing.so.9"), qPrintable(missing.error()));
+    // A whole table: every function found and called, or the reason none can be.
+    const LibcTable table = LibcTable::open("libc.so.6");
+    QVERIFY2(table.error.isEmpty(), qPrintable(table.error));
+    QCOMPARE(table.labs(-3L), 3L);
+    QCOMPARE(table.strlen("four"), std::size_t(4));
+    const LibcTable absent = LibcTable::open("libvellaro-missing.so.9");
+    QVERIFY(absent.error.contains("libvellaro-missing.so.9"));
+    QVERIFY(!absent.labs && !absent.strlen);
 }
 
 QTEST_MAIN(TestUi)
