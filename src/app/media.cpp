@@ -198,6 +198,8 @@ void media::slot_find_advanced()
     advancedFindManage dialog(this);
     if (m_prompter->exec(&dialog) != QDialog::Accepted)
         return;
+    // The search field's word is no longer what the results answer.
+    ui->searchLine->clear();
     showLastSearch(dialog.value(), dialog.attribute(), dialog.condition());
 }
 

@@ -117,7 +117,12 @@ void TestSearch::advancedFind()
         dialog->findChild<QLineEdit *>("lineEditValue")->setText("3");
     };
     prompter.dialogResults << QDialog::Accepted;
+    // A word left in the search field from before is not what is shown any more: the
+    // field empties, and Return there runs no old search over the new results.
+    auto *line = window.findChild<QLineEdit *>("searchLine");
+    line->setText("road");
     window.slot_find_advanced();
+    QCOMPARE(line->text(), QString());
     Search *last = window.organiser()->albumList()->lastSearch();
     QCOMPARE(last->attribute(), QStringLiteral("Love"));
     QCOMPARE(last->condition(), QStringLiteral("More Than"));
