@@ -387,7 +387,8 @@ void AmbrioMainWindow::stageUi()
         // A change of many files cut short among its renames is finished before anything
         // is read: each of its files then holds the new version.
         // Thousands of files take minutes on a slow disk: past half a second a window
-        // says what the start is waiting for, and how far it is.
+        // says what the start is waiting for, and how far it is (never told the whole:
+        // it stays up until it goes).
         std::unique_ptr<QProgressDialog> finishing;
         QElapsedTimer waited;
         waited.start();
@@ -403,8 +404,6 @@ void AmbrioMainWindow::stageUi()
                 finishing->setObjectName(QStringLiteral("finish progress"));
                 finishing->setWindowTitle(QStringLiteral("Vellaro"));
                 finishing->setMinimumDuration(0);
-                finishing->setAutoClose(false);
-                finishing->setAutoReset(false);
                 finishing->show();
             }
             finishing->setValue(int(done));

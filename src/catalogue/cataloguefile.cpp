@@ -395,7 +395,7 @@ bool Batch::commit(const std::function<void(qsizetype renamed, qsizetype total)>
             if (!write(QFile::decodeName(journal), entries, true)) {
                 const QString why = t_lastWriteError;
                 removeStaged(0);
-                return why;
+                return why.isEmpty() ? QStringLiteral("the journal of the change cannot be written") : why;
             }
         }
         for (std::size_t i = 0; i < m_staged.size(); ++i) {

@@ -777,6 +777,20 @@ void TestSoundness::journalOfABatchIsRemovedOrKeptWithItsFiles()
     QCOMPARE(QDir(folder).entryList({"*.vellaro-new"}, QDir::Files | QDir::Hidden), QStringList());
     QVERIFY(QDir().rmdir(journal));
 
+    // A rename fails among them (a folder took b.kiv's place): the caller puts back
+    // what was renamed, so no journal is left for the next start to finish.
+    {
+        CatalogueFile::Batch batch;
+        QVERIFY(CatalogueFile::writeBytes(folder + "/a.kiv", "new a"));
+        QVERIFY(CatalogueFile::writeBytes(folder + "/b.kiv", "new b"));
+        QVERIFY(QFile::remove(folder + "/b.kiv"));
+        QVERIFY(QDir().mkpath(folder + "/b.kiv/inside"));
+        QVERIFY(!batch.commit([](qsizetype, qsizetype) {}));
+    }
+    QVERIFY(!QFileInfo::exists(journal));
+    QVERIFY(QDir(folder + "/b.kiv").removeRecursively());
+    writeFile(folder + "/a.kiv", "a");
+
     // A journal damaged by something else finishes nothing, says so, and keeps the
     // staged files it may name from the sweep, for a later try.
     writeFile(folder + "/a.kiv.vellaro-new", "new a");
