@@ -42,6 +42,9 @@
 #include "statsview.h"
 
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <QClipboard>
 #include <QCloseEvent>
@@ -1341,7 +1344,7 @@ QList<KivViewItem *> AmbrioMainWindow::propertyTargets() const
     return {};
 }
 
-void AmbrioMainWindow::SaveNewProperty()
+bool AmbrioMainWindow::SaveNewProperty()
 {
     const QList<KivViewItem *> targets = propertyTargets();
     // Tags of pictures held in memory have nowhere to go: the panel shows them as they
@@ -1350,12 +1353,18 @@ void AmbrioMainWindow::SaveNewProperty()
         if (const PlayList *owner = target->ownerAlbum(); owner && owner->isHeldInMemory()) {
             m_prompter->information(this, PictureCommands::heldPictureMessage());
             m_panel->fill(m_currentItem, ui->trayBar->count() > 1 && m_multiSelection);
-            return;
+            return false;
         }
     }
     const PropertyPanel::Saved saved = m_panel->save(targets);
+#ifdef __GLIBC__
+    // A change of thousands of pictures held their old tags and their files' old
+    // versions meanwhile: the allocator gives that memory back rather than keep it.
+    if (targets.size() >= 1000)
+        malloc_trim(0);
+#endif
     if (saved.refused || saved.written == 0)
-        return;
+        return false;
     // The view may show the same pictures through records of its own (the tray kept
     // those of an album shown before): they read the new values. Looked up in sets: a
     // change of every picture of a large album compares each shown record once.
@@ -1379,10 +1388,11 @@ void AmbrioMainWindow::SaveNewProperty()
     }
     auto *smart = dynamic_cast<SmartPlaylist *>(m_currentAlbum);
     if (!smart)
-        return;
+        return true;
     if ((saved.loveChanged && smart->kind() == QLatin1String("Favorites"))
         || (saved.textChanged && smart->kind() == QLatin1String("Search")))
         reloadCurrentAlbum();
+    return true;
 }
 
 void AmbrioMainWindow::reloadCurrentAlbum()

@@ -276,7 +276,9 @@ public Q_SLOTS:
     void tellLoadProblems(QStringList problems);
     // The once-a-day backup, of a catalogue that loaded cleanly.
     void startDailyBackup(bool loadedCleanly);
-    void SaveNewProperty();
+    // Stores what the panel's fields say; false when nothing was kept (refused, failed,
+    // cancelled): the panel then shows what is stored.
+    bool SaveNewProperty();
     void showUserBadge();
     void showSubjectDialog();
     void showDateModif();

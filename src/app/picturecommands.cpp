@@ -1158,12 +1158,11 @@ void PictureCommands::heartsChanged()
     FavoritesWidget *hearts = m_page->hearts();
     const int shown = hearts->value();
     hearts->setChanged(true);
-    m_page->SaveNewProperty();
-    // What is stored is what the hearts show (no love reads as one): leaving them
-    // writes nothing more. A picture held in memory kept its love: they show it again.
-    const KivViewItem *current = m_page->currentItem();
-    const bool refused = current && current->ownerAlbum() && current->ownerAlbum()->isHeldInMemory();
-    hearts->setValue(refused ? current->love() : qMax(1, shown));
+    // Not kept (refused, failed, cancelled, or held in memory): the panel shows what is
+    // stored again. Kept: what is stored is what the hearts show (no love reads as one),
+    // and leaving them writes nothing more.
+    if (m_page->SaveNewProperty())
+        hearts->setValue(qMax(1, shown));
     hearts->setChanged(false);
 }
 

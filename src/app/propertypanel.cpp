@@ -211,6 +211,8 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
                 for (qsizetype i = 0; i < before.size(); ++i)
                     targets.at(i)->setTagLines(before.at(i));
                 fill(m_filled, m_multiple);
+                // The pictures in sight show their own values again, not the change.
+                m_page->photoView()->viewport()->update();
                 return saved;
             }
         }

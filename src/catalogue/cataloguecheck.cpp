@@ -83,6 +83,13 @@ QStringList tagsOf(const QStringList &row)
 struct Excused
 {
     PictureRename::Pending rename;
+    // Files a change cut short among its renames will replace at the next start: their
+    // album rows and property files may disagree until then.
+    QSet<QString> batchReplaces;
+    bool replacedByBatch(const QString &path) const
+    {
+        return !batchReplaces.isEmpty() && batchReplaces.contains(QFileInfo(path).absoluteFilePath());
+    }
     bool covers(const PlayList *album, const QString &folder, const QString &file) const
     {
         return rename.isValid() && rename.albums.contains(album->kivDir())
@@ -113,7 +120,9 @@ void lookAtPictures(PlayList *album, const Excused &excused, Report *report)
                                                     "the album row's tags are used. Put it back from a backup, or "
                                                     "delete it to edit the picture's tags again.")
                                          .arg(file, record->propertiesDamage())});
-        else if (record->propertiesExist() && tagsOf(PlayList::rowFor(record.get())) != tagsOf(row))
+        else if (record->propertiesExist() && tagsOf(PlayList::rowFor(record.get())) != tagsOf(row)
+                 && !excused.replacedByBatch(album->storedFilePath())
+                 && !excused.replacedByBatch(record->propertyReadPath()))
             report->problems.append({Kind::RowDisagrees, id, record->propertyReadPath(),
                                      QStringLiteral("The album row of %1 differs from its property file (a write "
                                                     "was cut short); the property file holds the last word.")
@@ -191,11 +200,19 @@ Report run(const QString &installDir)
                                                    "it was.")});
     }
 
+    // The new versions a change cut short among its renames still waits to rename are
+    // its own: told once, with the change, not each as unused.
+    const CatalogueFile::PendingBatch pending = CatalogueFile::pendingBatch(context.root);
+    int waiting = 0;
     {
         QDirIterator it(context.root, {QStringLiteral("*") + CatalogueFile::unfinishedSuffix()},
                         QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
+            if (pending.staged.contains(QFileInfo(path).absoluteFilePath())) {
+                ++waiting;
+                continue;
+            }
             report.problems.append({Kind::UnfinishedWrite, QString(), path,
                                     QStringLiteral("A write cut short left its new version unused; the file it was "
                                                    "to replace is whole as it was.")});
@@ -203,12 +220,21 @@ Report run(const QString &installDir)
     }
 
     if (const QString batch = CatalogueFile::batchJournalPath(context.root); QFileInfo::exists(batch))
-        report.problems.append({Kind::UnfinishedWrite, QString(), batch,
-                                QStringLiteral("A change of several pictures was cut short among its renames; the "
-                                               "next start of Vellaro, or check --repair, finishes it (the unused new "
-                                               "versions it lists are its files).")});
+        report.problems.append(
+            {Kind::UnfinishedWrite, QString(), batch,
+             pending.staged.isEmpty()
+                 ? QStringLiteral("A change of several pictures was cut short among its renames, and its journal "
+                                  "cannot be read; the next start of Vellaro, or check --repair, tells why.")
+                 : QStringLiteral("A change of several pictures was cut short among its renames; %1 of its %2 "
+                                  "files wait under their new versions' names. The next start of Vellaro, or "
+                                  "check --repair, finishes it; until then their albums' rows may differ from "
+                                  "their property files.")
+                       .arg(waiting)
+                       .arg(pending.staged.size())});
 
     Excused excused;
+    for (const QString &path : pending.replaced)
+        excused.batchReplaces.insert(QFileInfo(path).absoluteFilePath());
     const QString journal = PictureRename::journalPath(context.root);
     if (QFileInfo::exists(journal) || QFileInfo(journal).isSymLink()) {
         excused.rename = PictureRename::pending(context.root);

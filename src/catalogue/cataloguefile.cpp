@@ -457,6 +457,74 @@ QString batchJournalPath(const QString &catalogueRoot)
     return catalogueRoot + QLatin1Char('/') + QLatin1String(kJournalName);
 }
 
+namespace {
+
+struct JournalEntry
+{
+    QByteArray folder, staged, name;
+};
+
+// The renames a journal writes down; false (and why) when it cannot be read or is
+// damaged.
+bool readJournal(const QString &path, std::vector<JournalEntry> *entries, QString *why)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = file.errorString();
+        return false;
+    }
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    const QString damaged = QStringLiteral("the journal of the change (%1) is damaged").arg(path);
+    // Head, entries, "End <count>", and the empty text after the last line end.
+    const qsizetype count = lines.size() - 3;
+    if (lines.size() < 3 || lines.first() != kJournalHead || !lines.last().isEmpty()
+        || lines.at(lines.size() - 2) != "End " + QByteArray::number(count)) {
+        *why = damaged;
+        return false;
+    }
+    for (qsizetype i = 1; i <= count; ++i) {
+        const QList<QByteArray> fields = lines.at(i).split(' ');
+        if (fields.size() != 3) {
+            *why = damaged;
+            return false;
+        }
+        JournalEntry entry{QByteArray::fromPercentEncoding(fields.at(0)), QByteArray::fromPercentEncoding(fields.at(1)),
+                           QByteArray::fromPercentEncoding(fields.at(2))};
+        // Only names within their folder: a damaged journal leads nowhere else.
+        for (const QByteArray *name : {&entry.staged, &entry.name}) {
+            if (name->isEmpty() || name->contains('/') || *name == "." || *name == "..") {
+                *why = damaged;
+                return false;
+            }
+        }
+        if (!entry.staged.endsWith(QFile::encodeName(unfinishedSuffix()))) {
+            *why = damaged;
+            return false;
+        }
+        entries->push_back(std::move(entry));
+    }
+    return true;
+}
+
+} // namespace
+
+PendingBatch pendingBatch(const QString &catalogueRoot)
+{
+    PendingBatch pending;
+    std::vector<JournalEntry> entries;
+    QString why;
+    if (catalogueRoot.isEmpty() || !QFileInfo::exists(batchJournalPath(catalogueRoot))
+        || !readJournal(batchJournalPath(catalogueRoot), &entries, &why))
+        return pending;
+    for (const JournalEntry &entry : entries) {
+        const QString folder = QFile::decodeName(entry.folder) + QLatin1Char('/');
+        pending.staged.insert(folder + QFile::decodeName(entry.staged));
+        pending.replaced.insert(folder + QFile::decodeName(entry.name));
+    }
+    return pending;
+}
+
 int finishInterruptedBatch(const QString &catalogueRoot,
                            const std::function<void(qsizetype done, qsizetype total)> &progress)
 {
@@ -477,35 +545,9 @@ int finishInterruptedBatch(const QString &catalogueRoot,
     };
     if (g_readOnly)
         return failed(QStringLiteral("the catalogue is open read-only"));
-    if (!file.open(QIODevice::ReadOnly))
-        return failed(file.errorString());
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    file.close();
-    // Head, entries, "End <count>", and the empty text after the last line end.
-    const qsizetype count = lines.size() - 3;
-    if (lines.size() < 3 || lines.first() != kJournalHead || !lines.last().isEmpty()
-        || lines.at(lines.size() - 2) != "End " + QByteArray::number(count))
-        return failed(QStringLiteral("the journal of the change (%1) is damaged").arg(path));
-    struct Entry
-    {
-        QByteArray folder, staged, name;
-    };
-    std::vector<Entry> entries;
-    for (qsizetype i = 1; i <= count; ++i) {
-        const QList<QByteArray> fields = lines.at(i).split(' ');
-        if (fields.size() != 3)
-            return failed(QStringLiteral("the journal of the change (%1) is damaged").arg(path));
-        Entry entry{QByteArray::fromPercentEncoding(fields.at(0)), QByteArray::fromPercentEncoding(fields.at(1)),
-                    QByteArray::fromPercentEncoding(fields.at(2))};
-        // Only names within their folder: a damaged journal leads nowhere else.
-        for (const QByteArray *name : {&entry.staged, &entry.name}) {
-            if (name->isEmpty() || name->contains('/') || *name == "." || *name == "..")
-                return failed(QStringLiteral("the journal of the change (%1) is damaged").arg(path));
-        }
-        if (!entry.staged.endsWith(QFile::encodeName(unfinishedSuffix())))
-            return failed(QStringLiteral("the journal of the change (%1) is damaged").arg(path));
-        entries.push_back(std::move(entry));
-    }
+    std::vector<JournalEntry> entries;
+    if (QString why; !readJournal(path, &entries, &why))
+        return failed(why);
     // Each file still under its staged name takes its new version; those renamed before
     // the change was cut short are left as they are.
     int finished = 0;
@@ -513,7 +555,7 @@ int finishInterruptedBatch(const QString &catalogueRoot,
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (progress && i % 256 == 0)
             progress(qsizetype(i), qsizetype(entries.size()));
-        const Entry &entry = entries[i];
+        const JournalEntry &entry = entries[i];
         const QByteArray staged = entry.folder + '/' + entry.staged;
         struct stat info;
         if (::lstat(staged.constData(), &info) != 0 || !S_ISREG(info.st_mode))

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -82,6 +83,13 @@ int finishInterruptedBatch(const QString &catalogueRoot,
                            const std::function<void(qsizetype done, qsizetype total)> &progress = {});
 // Where that journal stands while a change is among its renames.
 QString batchJournalPath(const QString &catalogueRoot);
+// What the journal of a change cut short will finish: each staged new version, and the
+// file it replaces (absolute paths). Empty when there is none or it cannot be read.
+struct PendingBatch
+{
+    QSet<QString> staged, replaced;
+};
+PendingBatch pendingBatch(const QString &catalogueRoot);
 // The same on a thread of its own, for a start that need not wait for the walk (after a
 // kill in the middle of a large change it may take minutes): writes go on meanwhile, the
 // walk leaving the staged files of this run's writes alone. Put off, the walk begins at

@@ -3,6 +3,7 @@
 // every picture of a search gathers each picture once.
 #include "ambriomainwindow.h"
 #include "composemail.h"
+#include "favoriteswidget.h"
 #include "importtraybar.h"
 #include "kivviewitem.h"
 #include "librarylist.h"
@@ -396,6 +397,18 @@ void TestLargeAlbum::tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll()
         QCOMPARE(view->items().at(BigCount - 1)->comment().trimmed(), QString());
         QVERIFY(m_prompter.messages.isEmpty());
         QCOMPARE(comment->text().trimmed(), QString());
+        // A love typed on the keyboard, cancelled alike: the hearts show the stored
+        // love again (one, for several pictures), not the love that was not kept.
+        pressed = false;
+        cancel.start(0);
+        QTest::keyClick(view, Qt::Key_5);
+        cancel.stop();
+        QVERIFY(pressed);
+        QCOMPARE(readAll(m_db + "/Big1.db"), rows);
+        QCOMPARE(files("*.kiv"), 0);
+        QCOMPARE(view->items().at(0)->love(), 1);
+        QCOMPARE(view->items().at(BigCount - 1)->love(), 1);
+        QCOMPARE(m_page->hearts()->value(), 1);
     }
     PictureCommands::ProgressDelay = delay;
 
