@@ -28,8 +28,8 @@ public:
     // The batch is closed either way: later writes are written one by one.
     // `whileWriting`, when given, is called every few hundredths of a second while the
     // disk takes the staged files and they take their names (on a slow disk and a large
-    // batch, minutes), with the number renamed so far: the window repaints and shows it.
-    // The disk's work then runs on a thread of its own.
+    // batch, minutes), with the number renamed so far, and once more at the end: the
+    // window repaints and shows it. The disk's work then runs on a thread of its own.
     bool commit(const std::function<void(qsizetype renamed, qsizetype total)> &whileWriting = {});
     // Files staged so far.
     qsizetype size() const { return qsizetype(m_staged.size()); }

@@ -443,6 +443,8 @@ bool Batch::commit(const std::function<void(qsizetype renamed, qsizetype total)>
                 break;
         }
         writer.join();
+        // The last count is told too: the caller shows how far the change got.
+        whileWriting(qsizetype(named.load()), qsizetype(m_staged.size()));
     }
     m_renamed = named.load();
     if (!error.isEmpty()) {

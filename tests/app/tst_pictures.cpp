@@ -1091,10 +1091,10 @@ void TestPictures::failedSaveIsToldAndUndone()
     start();
     open("Trip");
     thumbsView *view = m_page->photoView();
-    clickCell(view, record("a.jpg"));
+    clickCell(view, record("b.jpg"));
     type("propertyTextLabelTitle", "Before");
     const QByteArray albumBefore = readAll(m_db + "/Trip1.db");
-    const QByteArray propsBefore = readAll(m_db + "/Trip1/a.jpg.kiv");
+    const QByteArray propsBefore = readAll(m_db + "/Trip1/b.jpg.kiv");
     QVERIFY(propsBefore.contains("title=Before"));
     const int shown = int(m_prompter.messages.size());
     {
@@ -1106,26 +1106,27 @@ void TestPictures::failedSaveIsToldAndUndone()
     QVERIFY(m_prompter.messages.last().text.startsWith("Your change could not be saved."));
     QVERIFY2(m_prompter.messages.last().text.contains("File too large"), qPrintable(m_prompter.messages.last().text));
     QCOMPARE(readAll(m_db + "/Trip1.db"), albumBefore);
-    QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), propsBefore);
+    QCOMPARE(readAll(m_db + "/Trip1/b.jpg.kiv"), propsBefore);
     QVERIFY(album("Trip")->isDirty());
     // Not kept, so not shown either: the record and its field hold the stored title.
-    QCOMPARE(record("a.jpg")->title(), QStringLiteral("Before"));
+    QCOMPARE(record("b.jpg")->title(), QStringLiteral("Before"));
     QCOMPARE(m_page->findChild<propertyTextLabel *>("propertyTextLabelTitle")->text(), QStringLiteral("Before"));
-    // A picture never tagged, refused at its first property file, is untitled again.
-    clickCell(view, record("b.jpg"));
+    // A picture never tagged (the album's first), refused at its first property file, is
+    // untitled again.
+    clickCell(view, record("a.jpg"));
     {
         const FullDisk full(0);
         type("propertyTextLabelTitle", "Refused");
     }
     QCOMPARE(int(m_prompter.messages.size()), shown + 2);
-    QCOMPARE(record("b.jpg")->title().trimmed(), QString());
+    QCOMPARE(record("a.jpg")->title().trimmed(), QString());
     // The album's next save, of another change, writes the stored rows with it: the
     // album file and the property files still agree.
     type("propertyTextLabelTitle", "Kept");
     const QByteArray albumAfter = readAll(m_db + "/Trip1.db");
-    QVERIFY2(albumAfter.contains("|a.jpg|Before|") && albumAfter.contains("|b.jpg|Kept|"), albumAfter.constData());
+    QVERIFY2(albumAfter.contains("|b.jpg|Before|") && albumAfter.contains("|a.jpg|Kept|"), albumAfter.constData());
     QVERIFY(!albumAfter.contains("much longer") && !albumAfter.contains("Refused"));
-    QCOMPARE(readAll(m_db + "/Trip1/a.jpg.kiv"), propsBefore);
+    QCOMPARE(readAll(m_db + "/Trip1/b.jpg.kiv"), propsBefore);
 }
 
 void TestPictures::refreshKeepsTags()
