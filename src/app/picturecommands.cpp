@@ -1075,8 +1075,8 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
     }
     CatalogueSave::Progress progress;
     if (bar) {
-        progress = [bar, finishing = false, count = records.size()](CatalogueSave::Stage stage, qsizetype done,
-                                                                     qsizetype total) mutable {
+        progress = [bar, finishing = false, dropping = false, count = records.size()](
+                       CatalogueSave::Stage stage, qsizetype done, qsizetype total) mutable {
             if (stage == CatalogueSave::Stage::Writing) {
                 // Every file is staged and the disk takes them: past the point of
                 // cancelling. The bar runs while the disk flushes, then counts the files
@@ -1093,6 +1093,22 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
                     bar->setValue(int(done));
                 }
                 QCoreApplication::processEvents();
+                return true;
+            }
+            if (stage == CatalogueSave::Stage::Dropping) {
+                // Cancelled or failed before anything changed: the files prepared for the
+                // change go. Cancel hid the window: it comes back, saying so, and nothing
+                // else takes input until they are gone.
+                if (!dropping) {
+                    dropping = true;
+                    bar->setLabelText(QStringLiteral("Undoing the change of %L1 pictures...").arg(count));
+                    bar->setCancelButton(nullptr);
+                    bar->setRange(0, int(total));
+                    if (total >= kProgressFrom)
+                        bar->show();
+                }
+                bar->setValue(int(done));
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                 return true;
             }
             if (done % 32 == 0)

@@ -31,6 +31,12 @@ public:
     // batch, minutes), with the number renamed so far, and once more at the end: the
     // window repaints and shows it. The disk's work then runs on a thread of its own.
     bool commit(const std::function<void(qsizetype renamed, qsizetype total)> &whileWriting = {});
+    // Closes the batch without its commit, as the destructor would, removing what was
+    // staged on a thread of its own while `whileDropping` is told every few hundredths
+    // of a second, and once at the end, how many files are gone: a batch of thousands
+    // takes about as long to drop as to stage, and the window keeps repainting. The
+    // batch then holds nothing.
+    void drop(const std::function<void(qsizetype removed, qsizetype total)> &whileDropping);
     // Files staged so far.
     qsizetype size() const { return qsizetype(m_staged.size()); }
     // The files a failed commit renamed before it stopped: those that hold their new

@@ -306,6 +306,38 @@ void Batch::removeStaged(std::size_t from)
     }
 }
 
+void Batch::drop(const std::function<void(qsizetype removed, qsizetype total)> &whileDropping)
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    if (t_batch == this)
+        t_batch = nullptr;
+    std::atomic<std::size_t> removed{0};
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    std::thread remover([&] {
+        for (const Staged &file : m_staged) {
+            ::unlink((file.folder + '/' + file.staged).constData());
+            removed.fetch_add(1, std::memory_order_relaxed);
+        }
+        const std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        ended.notify_all();
+    });
+    for (;;) {
+        whileDropping(qsizetype(removed.load(std::memory_order_relaxed)), qsizetype(m_staged.size()));
+        std::unique_lock<std::mutex> lock(mutex);
+        if (ended.wait_for(lock, std::chrono::milliseconds(30), [&done] { return done; }))
+            break;
+    }
+    remover.join();
+    whileDropping(qsizetype(removed.load()), qsizetype(m_staged.size()));
+    m_staged.clear();
+    m_paths.clear();
+}
+
 QStringList Batch::renamed() const
 {
     QStringList paths;

@@ -152,10 +152,23 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
     std::optional<Running> running;
     if (batch && progress)
         running.emplace();
+    // A change stopped before its commit removes what it staged, the window told how
+    // far that is (thousands of files take a while).
+    auto drop = [&batch, &progress] {
+        if (batch && progress) {
+            batch->drop([&progress](qsizetype removed, qsizetype total) {
+                const CatalogueFile::Batch::Pause pause;
+                progress(Stage::Dropping, removed, total);
+            });
+        }
+    };
     std::vector<std::unique_ptr<CatalogueFile::Snapshot>> properties;
     for (const KivViewItem *record : records) {
-        if (!writeKeeping(record, &properties))
-            return propertyFailure(record);
+        if (!writeKeeping(record, &properties)) {
+            const QString why = propertyFailure(record);
+            drop();
+            return why;
+        }
         if (batch && progress) {
             bool goOn = false;
             {
@@ -166,6 +179,7 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
             if (!goOn) {
                 if (cancelled)
                     *cancelled = true;
+                drop();
                 return {};
             }
         }
@@ -188,6 +202,7 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
     auto failed = [&](const QString &why) {
         for (PlayList *done : std::as_const(saved))
             done->setDirty(true);
+        drop();
         return message(batch ? why : why + notAllPutBack(undo()));
     };
     for (PlayList *album : albums) {

@@ -24,8 +24,9 @@ QString albumAndIndex(PlayList *album, LibraryIndex *library);
 // false cancels the change before anything is written. Then, while the disk takes the
 // files, told again and again how many of the change's files (the albums and the index
 // among them) hold their new version (Writing): past that point the answer is not
-// asked for.
-enum class Stage { Staging, Writing };
+// asked for. A change cancelled or failed before that is told, the same way, how many
+// of its staged files are removed again (Dropping).
+enum class Stage { Staging, Writing, Dropping };
 using Progress = std::function<bool(Stage stage, qsizetype done, qsizetype total)>;
 
 // The property files of `records`, then the rows of `albums` (already updated by the

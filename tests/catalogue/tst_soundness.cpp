@@ -595,6 +595,35 @@ void TestSoundness::batchesChangeEveryFileOrNone()
         QCOMPARE(leftOvers(), 0);
     }
 
+    // Dropped while its caller is told: the staged files go meanwhile, every file stays
+    // as it was, and a later commit has nothing to do.
+    put("old");
+    {
+        CatalogueFile::Batch batch;
+        for (const QString &name : names)
+            QVERIFY(CatalogueFile::writeBytes(folder + '/' + name, "dropped"));
+        QCOMPARE(leftOvers(), 3);
+        bool goneWhileTold = false;
+        qsizetype lastRemoved = -1;
+        batch.drop([&](qsizetype removed, qsizetype total) {
+            QCOMPARE(total, 3);
+            lastRemoved = removed;
+            QElapsedTimer waited;
+            waited.start();
+            while (!goneWhileTold && waited.elapsed() < 10000) {
+                goneWhileTold = leftOvers() == 0;
+                QThread::msleep(1);
+            }
+        });
+        QVERIFY(goneWhileTold);
+        QCOMPARE(lastRemoved, 3);
+        QCOMPARE(contents(), old);
+        QVERIFY(CatalogueFile::writeBytes(folder + "/a.kiv", "after"));  // not staged any more
+        QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("after"));
+        QCOMPARE(batch.size(), 0);
+    }
+    QCOMPARE(leftOvers(), 0);
+
     // The disk fills while staging: the caller drops the batch, no file has changed.
     put("old");
     {
@@ -661,12 +690,20 @@ void TestSoundness::batchOfTagsFailingOrCancelledChangesNothing()
     // window answering between two files) is written at once, not staged and dropped.
     bool cancelled = false;
     bool runningMeanwhile = false;
-    QString error = CatalogueSave::propertiesAndAlbums(records, {}, nullptr, [&](CatalogueSave::Stage, qsizetype done,
-                                                                                  qsizetype total) {
+    // The file it staged goes again, the caller told of it to the last.
+    QList<std::pair<qsizetype, qsizetype>> dropped;
+    QString error = CatalogueSave::propertiesAndAlbums(records, {}, nullptr, [&](CatalogueSave::Stage stage,
+                                                                                  qsizetype done, qsizetype total) {
+        if (stage == CatalogueSave::Stage::Dropping) {
+            dropped << std::pair{done, total};
+            return true;
+        }
         runningMeanwhile = CatalogueSave::changeRunning();
         CatalogueFile::writeBytes(folder + "/other.kiv", "meanwhile");
         return done < 1 && total == 3;
     }, &cancelled);
+    QVERIFY(!dropped.isEmpty());
+    QCOMPARE(dropped.last(), (std::pair<qsizetype, qsizetype>{1, 1}));
     QVERIFY(error.isEmpty());
     QVERIFY(cancelled);
     QVERIFY(runningMeanwhile);
