@@ -576,6 +576,8 @@ void AmbrioMainWindow::askFirstStart()
                        "your digital picture in the Database.\n\n We recomend yes.this feature is really cool !"));
     if (yes)
         m_pref->setStartLocator(true);
+    // Kept at once: a run that ends without closing (a crash, a kill) asks nothing twice.
+    m_pref->writeSettings(*SettingsStore::open());
 }
 
 void AmbrioMainWindow::fitStartupPanel()

@@ -220,6 +220,10 @@ void TestStartup::firstStartQuestion()
                             "your digital picture in the Database.\n\n We recomend yes.this feature is really cool !"));
     QCOMPARE(prompter.messages[0].buttons, (QStringList{"&Yes", "&No"}));
     QVERIFY(pref->startLocator());
+    // The answer is kept before the window closes: a run killed now asks no more.
+    const auto next = freshPref();
+    QVERIFY(!next->firstStartup());
+    QVERIFY(next->startLocator());
 }
 
 void TestStartup::noQuestionAfterFirstRun()
