@@ -1349,6 +1349,28 @@ int CatalogueCli::dispatch(const Options &options)
     return ownFailed ? Refused : Done;
 }
 
+namespace {
+
+// "3 problems: 2 picture-missing, 1 row-disagrees.": a long list (a drive of pictures
+// unplugged) no longer hides the one line that matters; kinds in the order found.
+QString problemCount(const QList<CatalogueCheck::Problem> &problems)
+{
+    QStringList kinds;
+    QHash<QString, int> counts;
+    for (const CatalogueCheck::Problem &problem : problems) {
+        if (counts[problem.kind]++ == 0)
+            kinds << problem.kind;
+    }
+    QStringList parts;
+    for (const QString &kind : std::as_const(kinds))
+        parts << QStringLiteral("%L1 %2").arg(counts.value(kind)).arg(kind);
+    return QStringLiteral("%L1 %2: %3.")
+        .arg(problems.size())
+        .arg(problems.size() == 1 ? QStringLiteral("problem") : QStringLiteral("problems"), parts.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
 int CatalogueCli::check(const Options &options)
 {
     if (options.positional.size() != 1)
@@ -1412,6 +1434,8 @@ int CatalogueCli::check(const Options &options)
         m_out << QJsonDocument(QJsonObject{{"problems", problems}, {"repaired", repaired}}).toJson(QJsonDocument::Indented);
     else if (report.problems.isEmpty())
         m_err << "The catalogue is sound." << Qt::endl;
+    else
+        m_err << problemCount(report.problems) << Qt::endl;
     return code;
 }
 

@@ -180,6 +180,14 @@ void TestCheck::everyKindFoundAndNothingChanged()
     QCOMPARE(text.code, 1);
     QCOMPARE(text.out.count('\n'), run.json().value("problems").toArray().size());
     QVERIFY(text.out.startsWith("album-") || text.out.startsWith("stale-lock"));
+    // Counted by kind on the error stream; the output keeps one line a problem.
+    QMap<QString, int> byKind;
+    for (const QJsonValue &value : run.json().value("problems").toArray())
+        ++byKind[value.toObject().value("kind").toString()];
+    const int all = int(run.json().value("problems").toArray().size());
+    QVERIFY2(text.err.contains(QStringLiteral("%1 problems: ").arg(all)), qPrintable(text.err));
+    for (auto kind = byKind.cbegin(); kind != byKind.cend(); ++kind)
+        QVERIFY2(text.err.contains(QStringLiteral("%1 %2").arg(kind.value()).arg(kind.key())), qPrintable(text.err));
 }
 
 void TestCheck::repairMendsWhatIsSafe()
