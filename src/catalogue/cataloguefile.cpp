@@ -259,6 +259,30 @@ private:
     QByteArray m_name;
 };
 
+// Runs `work` on a thread of its own while `tell` is called on this one every few
+// hundredths of a second, then once more when the work is done: thousands of files
+// take minutes on a slow disk, and the caller's window keeps repainting meanwhile.
+void runBesideTelling(const std::function<void()> &work, const std::function<void()> &tell)
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    std::thread worker([&] {
+        work();
+        const std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        ended.notify_all();
+    });
+    for (;;) {
+        tell();
+        std::unique_lock<std::mutex> lock(mutex);
+        if (ended.wait_for(lock, std::chrono::milliseconds(30), [&done] { return done; }))
+            break;
+    }
+    worker.join();
+    tell();
+}
+
 } // namespace
 
 Batch::Batch()
@@ -314,26 +338,16 @@ void Batch::drop(const std::function<void(qsizetype removed, qsizetype total)> &
     if (t_batch == this)
         t_batch = nullptr;
     std::atomic<std::size_t> removed{0};
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-    std::thread remover([&] {
-        for (const Staged &file : m_staged) {
-            ::unlink((file.folder + '/' + file.staged).constData());
-            removed.fetch_add(1, std::memory_order_relaxed);
-        }
-        const std::lock_guard<std::mutex> lock(mutex);
-        done = true;
-        ended.notify_all();
-    });
-    for (;;) {
-        whileDropping(qsizetype(removed.load(std::memory_order_relaxed)), qsizetype(m_staged.size()));
-        std::unique_lock<std::mutex> lock(mutex);
-        if (ended.wait_for(lock, std::chrono::milliseconds(30), [&done] { return done; }))
-            break;
-    }
-    remover.join();
-    whileDropping(qsizetype(removed.load()), qsizetype(m_staged.size()));
+    runBesideTelling(
+        [this, &removed] {
+            for (const Staged &file : m_staged) {
+                ::unlink((file.folder + '/' + file.staged).constData());
+                removed.fetch_add(1, std::memory_order_relaxed);
+            }
+        },
+        [this, &removed, &whileDropping] {
+            whileDropping(qsizetype(removed.load(std::memory_order_relaxed)), qsizetype(m_staged.size()));
+        });
     m_staged.clear();
     m_paths.clear();
 }
@@ -457,26 +471,12 @@ bool Batch::commit(const std::function<void(qsizetype renamed, qsizetype total)>
         error = work();
     } else {
         // A large change takes minutes on a slow disk: the disk's work goes on in a
-        // thread of its own while this one is told how far it is.
-        std::mutex mutex;
-        std::condition_variable ended;
-        bool done = false;
-        std::thread writer([&] {
-            QString why = work();
-            const std::lock_guard<std::mutex> lock(mutex);
-            error = std::move(why);
-            done = true;
-            ended.notify_all();
-        });
-        for (;;) {
-            whileWriting(qsizetype(named.load(std::memory_order_relaxed)), qsizetype(m_staged.size()));
-            std::unique_lock<std::mutex> lock(mutex);
-            if (ended.wait_for(lock, std::chrono::milliseconds(30), [&done] { return done; }))
-                break;
-        }
-        writer.join();
-        // The last count is told too: the caller shows how far the change got.
-        whileWriting(qsizetype(named.load()), qsizetype(m_staged.size()));
+        // thread of its own while this one is told how far it is, to the last count.
+        runBesideTelling([&error, &work] { error = work(); },
+                         [this, &named, &whileWriting] {
+                             whileWriting(qsizetype(named.load(std::memory_order_relaxed)),
+                                          qsizetype(m_staged.size()));
+                         });
     }
     m_renamed = named.load();
     if (!error.isEmpty()) {
