@@ -12,6 +12,8 @@
 #                           one of 1,000 against one of 10,000, only
 #   bench/run.sh scale      opening, choosing every picture, adding, removing and renaming on an
 #                           album of 1,000 against one of 10,000
+#   bench/run.sh tagmemory  the resident size of the window as an album of 50,000 pictures is
+#                           opened, every picture chosen, and all given a comment three times
 #   bench/run.sh add        adding 1,000 pictures to an empty album and to one of 100,000 rows only
 #   bench/run.sh effects    the viewer's effects against ImageMagick and memcpy
 #   bench/run.sh backup     a snapshot of a 50,000-picture catalogue against tar -czf
@@ -306,6 +308,17 @@ rename_ms:renaming a picture
 COMMANDS
 }
 
+bench_tagmemory() {
+  # An album of 50,000 pictures tagged three times over: what the window keeps.
+  local dir; dir=$(camera_corpus)
+  local album="$WORK/tagmemory-50000"
+  # Made afresh: a run leaves its comments in the album.
+  rm -rf "$album"
+  "$BIN/bench_open" generate "$album" 50000 camera "$dir" >/dev/null 2>&1
+  echo "an album of 50,000 pictures, every one chosen and given a comment three times (offscreen):"
+  "$BIN/bench_tagmemory" "$album" 2>/dev/null | sed 's/^/  /'
+}
+
 bench_add() {
   local dir="$WORK/add"
   [ -f "$dir/full.db" ] || "$BIN/bench_add" generate "$dir" 1000 100000 >/dev/null 2>&1
@@ -476,9 +489,10 @@ case $what in
   effects) bench_effects ;;
   add) bench_add ;;
   scale) bench_scale ;;
+  tagmemory) bench_tagmemory ;;
   backup) bench_backup ;;
   slideshow) bench_slideshow ;;
   print) bench_print ;;
-  all) bench_thumbs; bench_previews; bench_startup; bench_catalogue; bench_large; bench_open; bench_scale; bench_add; bench_effects; bench_backup; bench_slideshow; bench_print; bench_locate ;;
-  *) echo "usage: bench/run.sh [thumbs|previews|startup|catalogue|large|open|scale|add|effects|backup|slideshow|print|locate|all]" >&2; exit 2 ;;
+  all) bench_thumbs; bench_previews; bench_startup; bench_catalogue; bench_large; bench_open; bench_scale; bench_tagmemory; bench_add; bench_effects; bench_backup; bench_slideshow; bench_print; bench_locate ;;
+  *) echo "usage: bench/run.sh [thumbs|previews|startup|catalogue|large|open|scale|tagmemory|add|effects|backup|slideshow|print|locate|all]" >&2; exit 2 ;;
 esac

@@ -289,14 +289,14 @@ void KivViewItem::setTitle(const QString &title)
 {
     if (title != m_title)
         m_modified = true;
-    m_title = title;
+    takeText(m_title, title);
 }
 
 void KivViewItem::setFormat(const QString &format)
 {
     if (format.isEmpty() || format == QLatin1String(" "))
         return;
-    m_format = format;
+    takeText(m_format, format);
 }
 
 void KivViewItem::setLove(int love)

@@ -9,6 +9,17 @@
 
 class PlayList;
 
+// A text of a record takes a new value only when it differs. Every change of several
+// pictures reads their property files again first: the same texts read back keep the
+// strings the records hold, often one shared by thousands of records, instead of each
+// record taking a copy of its own among the change's short-lived data (which would pin
+// that memory once the change is over).
+inline void takeText(QString &field, const QString &value)
+{
+    if (field.isNull() != value.isNull() || field != value)
+        field = value;
+}
+
 // The record of one catalogued file: its properties, its thumbnail and its view state.
 // The picture itself stays in its source folder; the record's property file and
 // thumbnail live in the album folder of the album that holds it. The view that shows
@@ -90,9 +101,9 @@ public:
     QString format() const { return m_format; }
     void setFormat(const QString &format);
     QString category() const { return m_category; }
-    void setCategory(const QString &category) { m_category = category; }
+    void setCategory(const QString &category) { takeText(m_category, category); }
     QString comment() const { return m_comment; }
-    void setComment(const QString &comment) { m_comment = comment; }
+    void setComment(const QString &comment) { takeText(m_comment, comment); }
     int love() const { return m_love == 0 ? 1 : m_love; }
     void setLove(int love);
     QString author() const { return rareText(&Rare::author); }
@@ -102,7 +113,7 @@ public:
     QString date() const { return rareText(&Rare::date); }
     void setDate(const QString &date) { setRareText(&Rare::date, date); }
     QString fileType() const { return m_fileType; }
-    void setFileType(const QString &fileType) { m_fileType = fileType; }
+    void setFileType(const QString &fileType) { takeText(m_fileType, fileType); }
     int userBadge() const { return m_userBadge; }
     // Out of range (a damaged file) reads as no badge.
     void setUserBadge(int badge) { m_userBadge = (badge < -1 || badge > MaxBadge) ? -1 : badge; }
@@ -184,7 +195,7 @@ protected:
                 return;
             m_rare = std::make_unique<Rare>();
         }
-        (*m_rare).*text = value;
+        takeText((*m_rare).*text, value);
     }
 
 private:

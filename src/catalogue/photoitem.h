@@ -18,7 +18,7 @@ public:
     QPixmap applyThumbnail(const ThumbnailMaker::Result &made, bool writeFile);
 
     QString personInit() const { return m_personInit; }
-    void setPersonInit(const QString &persons) { m_personInit = persons; }
+    void setPersonInit(const QString &persons) { takeText(m_personInit, persons); }
     QString event() const { return rareText(&Rare::event); }
     void setEvent(const QString &event) { setRareText(&Rare::event, event); }
     QString place() const { return rareText(&Rare::place); }
