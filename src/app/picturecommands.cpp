@@ -47,6 +47,11 @@
 
 namespace {
 
+QString undoingText(qsizetype pictures)
+{
+    return QStringLiteral("Undoing the change of %L1 pictures...").arg(pictures);
+}
+
 bool isPlainAlbum(const PlayList *album)
 {
     return album && album->className() == QLatin1String("Playlist");
@@ -1074,8 +1079,11 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
         bar = own.get();
     }
     CatalogueSave::Progress progress;
+    // Files prepared for the change and removed again when it is undone: the bar counts
+    // them, then the pictures shown as they were.
+    qsizetype dropped = 0;
     if (bar) {
-        progress = [bar, finishing = false, dropping = false, count = records.size()](
+        progress = [bar, &dropped, finishing = false, count = records.size()](
                        CatalogueSave::Stage stage, qsizetype done, qsizetype total) mutable {
             if (stage == CatalogueSave::Stage::Writing) {
                 // Every file is staged and the disk takes them: past the point of
@@ -1099,12 +1107,12 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
                 // Cancelled or failed before anything changed: the files prepared for the
                 // change go. Cancel hid the window: it comes back, saying so, and nothing
                 // else takes input until they are gone.
-                if (!dropping) {
-                    dropping = true;
-                    bar->setLabelText(QStringLiteral("Undoing the change of %L1 pictures...").arg(count));
+                if (dropped == 0) {
+                    dropped = total;
+                    bar->setLabelText(undoingText(count));
                     bar->setCancelButton(nullptr);
-                    bar->setRange(0, int(total));
-                    if (total >= kProgressFrom)
+                    bar->setRange(0, int(total + count));
+                    if (total + count >= kProgressFrom)
                         bar->show();
                 }
                 bar->setValue(int(done));
@@ -1123,23 +1131,42 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
     const QString error = cancelled ? QString()
                                     : CatalogueSave::propertiesAndAlbums(written, albums, m_page->getDataBase(),
                                                                          progress, &cancelled);
-    own.reset();
-    closeProgress(given);
+    // Nothing was kept: the records and the rows show what is on disk again. A change
+    // cancelled never reached the disk, which holds what the records were read as just
+    // before it; a failed one is read again, or, for a picture never tagged (no property
+    // file), shows what it showed before. Thousands of pictures take a while: the window
+    // stays, saying so and how far it is, and the program takes no input meanwhile.
+    const bool undone = !error.isEmpty() || cancelled;
+    const bool telling = undone && bar && records.size() >= kProgressFrom;
+    if (telling) {
+        bar->setLabelText(undoingText(records.size()));
+        bar->setCancelButton(nullptr);
+        bar->setRange(0, int(dropped + records.size()));
+        bar->show();
+    }
     for (qsizetype i = 0; i < records.size(); ++i) {
         KivViewItem *item = records.at(i);
         item->setModified(false);
-        // Nothing was kept: the records and the rows show what is on disk, or, for a
-        // picture never tagged (no property file), what they showed before.
-        if (!error.isEmpty() || cancelled) {
+        if (!undone)
+            continue;
+        if (cancelled) {
+            item->setTagLines(before.at(i));
+        } else {
             const bool stored = QFileInfo::exists(item->propertyReadPath());
             if (stored)
                 item->readProperties();
             if (!stored || !item->propertiesDamage().isEmpty())
                 item->setTagLines(before.at(i));
-            if (seen.contains(item->ownerAlbum()))
-                item->ownerAlbum()->updateRow(item);
+        }
+        if (seen.contains(item->ownerAlbum()))
+            item->ownerAlbum()->updateRow(item);
+        if (telling && i % 256 == 0) {
+            bar->setValue(int(dropped + i));
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
     }
+    own.reset();
+    closeProgress(given);
     for (PlayList *album : std::as_const(albums))
         m_page->albumList()->setPixmapPlaylist(album);
     if (!albums.isEmpty())
