@@ -63,6 +63,7 @@
 #include <QPainter>
 #include <QSet>
 #include <QSettings>
+#include <QApplication>
 #include <QTimer>
 #include <QSignalBlocker>
 #include <cstdio>
@@ -421,8 +422,9 @@ void AmbrioMainWindow::stageUi()
         // once the window shows. What it finds of a change that was never kept is told.
         CatalogueFile::startSweepUnfinished(m_pref->catalogueRoot(), true, [this](int changeFiles) {
             if (changeFiles > 0)
-                QMetaObject::invokeMethod(this, [this, changeFiles] { tellChangeNotKept(changeFiles); },
-                                          Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this, changeFiles] { tellWhenFree([this, changeFiles] { tellChangeNotKept(changeFiles); }); },
+                    Qt::QueuedConnection);
         });
     } else {
         const bool busy = locked == CatalogueLock::Result::Busy;
@@ -474,7 +476,9 @@ void AmbrioMainWindow::stageUi()
     tellLoadProblems(problems);
     // Tags a crash or a close left unwritten go into their pictures now.
     m_metadata = new MetadataWriter(m_context.root, this);
-    connect(m_metadata, &MetadataWriter::failed, this, &AmbrioMainWindow::tellMetadataFailures);
+    connect(m_metadata, &MetadataWriter::failed, this, [this](const QList<MetadataQueue::Failure> &failures) {
+        tellWhenFree([this, failures] { tellMetadataFailures(failures); });
+    });
     if (!CatalogueFile::isReadOnly())
         m_metadata->start();
     if (!m_lateRows->pending()) {
@@ -488,7 +492,7 @@ void AmbrioMainWindow::stageUi()
             return;
         m_lateRowsStarted = true;
         m_lateRows->start(ui->ListRoll, [this, clean](const QStringList &late) {
-            tellLoadProblems(late);
+            tellWhenFree([this, late] { tellLoadProblems(late); });
             startDailyBackup(clean && late.isEmpty());
         });
     };
@@ -526,7 +530,9 @@ void AmbrioMainWindow::startDailyBackup(bool loadedCleanly)
             watcher->deleteLater();
             const QString error = m_backup.result();
             if (!error.isEmpty() && !m_backupCancel && m_prompter)
-                m_prompter->warning(this, QStringLiteral("The daily backup of the catalogue failed:\n") + error);
+                tellWhenFree([this, error] {
+                    m_prompter->warning(this, QStringLiteral("The daily backup of the catalogue failed:\n") + error);
+                });
         });
         watcher->setFuture(m_backup);
     }
@@ -553,6 +559,18 @@ void AmbrioMainWindow::finishStartup()
     updateEnabledCommands();
     // The window shows next: the put-off sweep begins a moment after.
     QTimer::singleShot(300, this, [] { CatalogueFile::startPutOffSweep(); });
+}
+
+void AmbrioMainWindow::tellWhenFree(const std::function<void()> &tell)
+{
+    // A message that comes of work beside the window waits while a modal window is up:
+    // opened from within the progress of a change, it would hold the change until it
+    // was answered, the progress hidden behind it.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(TellRetryMs, this, [this, tell] { tellWhenFree(tell); });
+        return;
+    }
+    tell();
 }
 
 void AmbrioMainWindow::tellChangeNotKept(int files)

@@ -64,6 +64,8 @@ public:
 
     // How long (ms) the start waits on a change cut short before it shows its progress.
     static inline int FinishProgressDelay = 500;
+    // How often a message held back by a modal window looks again (tellWhenFree).
+    static constexpr int TellRetryMs = 250;
 
     void setPref(prefImplementation *pref) { m_pref = pref; }
     prefImplementation *pref() const { return m_pref; }
@@ -329,6 +331,8 @@ private:
     void askFirstStart();
     // A change the last run was stopped in the middle of writing was never kept: said.
     void tellChangeNotKept(int files);
+    // Says what work beside the window found, once no modal window is up.
+    void tellWhenFree(const std::function<void()> &tell);
     void fitStartupPanel();
     void connectWidgets();
     void raiseTab(QObject *tab);

@@ -585,7 +585,10 @@ int finishInterruptedBatch(const QString &catalogueRoot,
     // Each file still under its staged name takes its new version; those renamed before
     // the change was cut short are left as they are.
     int finished = 0;
+    // Each folder once: the change may span thousands of albums (a look along a list
+    // for each of half a million files took minutes).
     std::vector<QByteArray> folders;
+    QSet<QByteArray> seen;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (progress && i % 256 == 0)
             progress(qsizetype(i), qsizetype(entries.size()));
@@ -598,8 +601,10 @@ int finishInterruptedBatch(const QString &catalogueRoot,
             return failed(QStringLiteral("%1: %2").arg(QFile::decodeName(entry.folder + '/' + entry.name),
                                                         systemError(errno)));
         ++finished;
-        if (std::find(folders.begin(), folders.end(), entry.folder) == folders.end())
+        if (!seen.contains(entry.folder)) {
+            seen.insert(entry.folder);
             folders.push_back(entry.folder);
+        }
     }
     for (const QByteArray &folder : folders)
         syncFolder(folder);
