@@ -4,6 +4,8 @@
 #include "cataloguelog.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,8 +19,10 @@
 
 namespace {
 
-// After this many pictures written the file is rewritten without them; a kill before
-// that only makes the next run write them again.
+// After this many pictures written, or a sixteenth of those noted when more, the file is
+// rewritten without them; a kill before that only makes the next run write them again.
+// (Rewritten every 32 pictures, a queue of half a million would write its file some
+// fifteen thousand times over.)
 constexpr int CompactEvery = 32;
 
 QJsonObject tagsObject(const TagMetadata::Tags &tags)
@@ -92,16 +96,41 @@ bool MetadataQueue::parseLine(QByteArrayView line, Entry *entry)
     return true;
 }
 
+void MetadataQueue::mergeLocked(const QList<Entry> &entries)
+{
+    // A picture noted already takes its newer tags in its place; one looked up by name,
+    // not along the list, for a change of thousands of pictures. The names' places hold
+    // while entries are only added; taking one out makes them be found again.
+    if (!m_placesValid) {
+        m_places.clear();
+        m_places.reserve(m_entries.size() + entries.size());
+        for (qsizetype i = 0; i < m_entries.size(); ++i)
+            m_places.insert(m_entries.at(i).picture, i);
+        m_placesValid = true;
+    }
+    for (const Entry &entry : entries) {
+        const auto found = m_places.constFind(entry.picture);
+        if (found != m_places.cend()) {
+            m_entries[*found] = entry;
+        } else {
+            m_places.insert(entry.picture, m_entries.size());
+            m_entries.append(entry);
+        }
+    }
+}
+
 void MetadataQueue::loadLocked()
 {
     if (m_loaded)
         return;
     m_loaded = true;
     m_entries.clear();
+    m_placesValid = false;
     QByteArray bytes;
     if (!QFileInfo::exists(m_path) || !CatalogueFile::readBytes(m_path, &bytes))
         return;
     int skipped = 0;
+    QList<Entry> read;
     for (const QByteArray &line : bytes.split('\n')) {
         if (line.trimmed().isEmpty())
             continue;
@@ -110,14 +139,10 @@ void MetadataQueue::loadLocked()
             ++skipped;
             continue;
         }
-        // A later line for the same picture holds its newer tags.
-        auto same = std::find_if(m_entries.begin(), m_entries.end(),
-                                 [&](const Entry &e) { return e.picture == entry.picture; });
-        if (same != m_entries.end())
-            *same = entry;
-        else
-            m_entries.append(entry);
+        read.append(entry);
     }
+    // A later line for the same picture holds its newer tags.
+    mergeLocked(read);
     if (skipped)
         qCWarning(lcCatalogue) << "passed over" << skipped << "line(s) of" << m_path << "that were cut short";
 }
@@ -181,14 +206,7 @@ QString MetadataQueue::add(const QList<Entry> &entries)
     ::close(fd);
     if (!why.isEmpty())
         return QStringLiteral("%1 could not be written (%2)").arg(m_path, why);
-    for (const Entry &entry : entries) {
-        auto same = std::find_if(m_entries.begin(), m_entries.end(),
-                                 [&](const Entry &e) { return e.picture == entry.picture; });
-        if (same != m_entries.end())
-            *same = entry;
-        else
-            m_entries.append(entry);
-    }
+    mergeLocked(entries);
     return {};
 }
 
@@ -197,6 +215,8 @@ QString MetadataQueue::replaceAll(const QList<Entry> &entries)
     QMutexLocker locker(&m_mutex);
     loadLocked();
     const QList<Entry> before = std::exchange(m_entries, entries);
+    ++m_generation;
+    m_placesValid = false;
     const QString why = storeLocked();
     if (!why.isEmpty())
         m_entries = before;
@@ -221,7 +241,11 @@ QList<MetadataQueue::Failure> MetadataQueue::writePending(const std::function<bo
                                                           const std::function<void(const Entry &)> &written)
 {
     QList<Failure> failures;
-    QStringList tried;
+    QSet<QString> tried;
+    // Every entry before this one was tried: the next is looked for from here, not
+    // from the first (entries are only added at the end, or the list replaced whole).
+    qsizetype from = 0;
+    int generation = -1;
     int sinceStore = 0;
     auto store = [&] {
         QMutexLocker locker(&m_mutex);
@@ -235,13 +259,17 @@ QList<MetadataQueue::Failure> MetadataQueue::writePending(const std::function<bo
         {
             QMutexLocker locker(&m_mutex);
             loadLocked();
-            auto next = std::find_if(m_entries.begin(), m_entries.end(),
-                                     [&](const Entry &e) { return !tried.contains(e.picture); });
-            if (next == m_entries.end())
+            if (generation != m_generation || from > m_entries.size()) {
+                generation = m_generation;
+                from = 0;
+            }
+            while (from < m_entries.size() && tried.contains(m_entries.at(from).picture))
+                ++from;
+            if (from == m_entries.size())
                 break;
-            entry = *next;
+            entry = m_entries.at(from);
         }
-        tried << entry.picture;
+        tried.insert(entry.picture);
         // Only what differs is written: the same tags again leave the file untouched.
         QString why;
         const QFileInfo picture(entry.picture);
@@ -263,19 +291,26 @@ QList<MetadataQueue::Failure> MetadataQueue::writePending(const std::function<bo
         {
             QMutexLocker locker(&m_mutex);
             // Newer tags noted meanwhile stay, to be written in turn.
-            auto same = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry &e) {
+            auto isSame = [&entry](const Entry &e) {
                 return e.picture == entry.picture && e.target == entry.target && e.tags == entry.tags;
-            });
+            };
+            const bool inPlace = generation == m_generation && from < m_entries.size() && isSame(m_entries.at(from));
+            auto same = inPlace ? m_entries.begin() + from : std::find_if(m_entries.begin(), m_entries.end(), isSame);
             if (same != m_entries.end()) {
                 m_entries.erase(same);
+                m_placesValid = false;
                 ++sinceStore;
+                // Taken from elsewhere, it may have stood before the place looked from.
+                if (!inPlace)
+                    from = 0;
             } else {
-                tried.removeAll(entry.picture);
+                tried.remove(entry.picture);
+                from = 0;
             }
         }
         if (written)
             written(entry);
-        if (sinceStore >= CompactEvery)
+        if (sinceStore >= qMax<qsizetype>(CompactEvery, count() / 16))
             store();
     }
     if (sinceStore > 0)

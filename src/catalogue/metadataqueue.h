@@ -2,6 +2,7 @@
 
 #include "tagmetadata.h"
 
+#include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QString>
@@ -56,10 +57,17 @@ public:
 private:
     // Reads the file once; lines cut short by a kill are passed over.
     void loadLocked();
+    // The entries noted after those there: a picture there already takes its newer tags.
+    void mergeLocked(const QList<Entry> &entries);
     QString storeLocked();
 
     QMutex m_mutex;
     QString m_path;
     bool m_loaded = false;
     QList<Entry> m_entries;
+    // Changes whenever the list is replaced whole, not only added to or taken from.
+    int m_generation = 0;
+    // Each noted picture's place in the list, while valid.
+    QHash<QString, qsizetype> m_places;
+    bool m_placesValid = false;
 };
