@@ -70,9 +70,9 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     auto report = [](const char *what) {
         const struct mallinfo2 heap = mallinfo2();
-        std::printf("%-26s resident %4ld MB (anonymous %4ld)  main heap in use %4ld MB, free %4ld MB\n", what,
-                    residentKb("VmRSS:") / 1024, residentKb("RssAnon:") / 1024, long(heap.uordblks >> 20),
-                    long(heap.fordblks >> 20));
+        std::printf("%-26s resident %4ld MB (anonymous %4ld, peak so far %4ld)  main heap in use %4ld MB, free %4ld MB\n",
+                    what, residentKb("VmRSS:") / 1024, residentKb("RssAnon:") / 1024, residentKb("VmHWM:") / 1024,
+                    long(heap.uordblks >> 20), long(heap.fordblks >> 20));
         std::fflush(stdout);
         static int step = 0;
         if (++step == qEnvironmentVariableIntValue("BENCH_EXIT_AT"))

@@ -1042,7 +1042,7 @@ std::unique_ptr<QProgressDialog> PictureCommands::modalProgress(const QString &t
     return bar;
 }
 
-bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before,
+bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QList<QByteArray> &before,
                                   QProgressDialog *given)
 {
     Q_ASSERT(before.size() == records.size());
@@ -1055,7 +1055,7 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
             closeProgress(given);
             m_page->prompter()->information(m_page, heldPictureMessage());
             for (qsizetype i = 0; i < records.size(); ++i)
-                records.at(i)->setTagLines(before.at(i));
+                records.at(i)->setPackedTagLines(before.at(i));
             return false;
         }
         written << item;
@@ -1150,13 +1150,13 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
         if (!undone)
             continue;
         if (cancelled) {
-            item->setTagLines(before.at(i));
+            item->setPackedTagLines(before.at(i));
         } else {
             const bool stored = QFileInfo::exists(item->propertyReadPath());
             if (stored)
                 item->readProperties();
             if (!stored || !item->propertiesDamage().isEmpty())
-                item->setTagLines(before.at(i));
+                item->setPackedTagLines(before.at(i));
         }
         if (seen.contains(item->ownerAlbum()))
             item->ownerAlbum()->updateRow(item);

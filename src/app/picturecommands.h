@@ -82,10 +82,10 @@ public:
     // Many pictures changed at once: every property file, then each album and the index
     // once, all or nothing. A long change shows its progress and can be cancelled. On
     // failure or cancel every record (and its row) takes back its property lines of
-    // `before`, as they were ahead of the change.
+    // `before` (packedTagLines), as they were ahead of the change.
     // `progress` (tagProgress), when given, has shown the preparing of the records: its
     // second half shows the files.
-    bool saveRecords(const QList<KivViewItem *> &records, const QList<QStringList> &before,
+    bool saveRecords(const QList<KivViewItem *> &records, const QList<QByteArray> &before,
                      QProgressDialog *progress = nullptr);
     // The progress window of a tag change of `count` pictures, or none for a change too
     // small to need one. Its range is twice the count: the records are prepared, then

@@ -200,7 +200,7 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
         saved.textChanged = saved.textChanged || text.field->isModified();
     }
     saved.loveChanged = ui->favoriteswid->isChanged();
-    QList<QStringList> before;  // of several, what each showed ahead of the change
+    QList<QByteArray> before;  // of several, what each showed ahead of the change
     // Thousands of pictures: the progress window comes while they are prepared too, and
     // Cancel stops here before anything is written.
     std::unique_ptr<QProgressDialog> progress = several ? m_page->pictures()->tagProgress(targets.size()) : nullptr;
@@ -209,7 +209,7 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
             progress->setValue(int(before.size()));
             if (progress->wasCanceled()) {
                 for (qsizetype i = 0; i < before.size(); ++i)
-                    targets.at(i)->setTagLines(before.at(i));
+                    targets.at(i)->setPackedTagLines(before.at(i));
                 fill(m_filled, m_multiple);
                 // The pictures in sight show their own values again, not the change.
                 m_page->photoView()->viewport()->update();
@@ -220,7 +220,7 @@ PropertyPanel::Saved PropertyPanel::save(const QList<KivViewItem *> &targets)
         // what the unchanged values must keep.
         if (several) {
             record->readProperties();
-            before << record->tagLines();
+            before << record->packedTagLines();
         }
         for (const Text &text : texts) {
             if (!several || text.field->isModified())

@@ -188,6 +188,17 @@ bool KivViewItem::writeProperties() const
     return CatalogueFile::writeLines(propertyFilePath(), propertyLines());
 }
 
+QByteArray KivViewItem::packedTagLines() const
+{
+    // No line holds a line end: each is a line of a property file.
+    return propertyLines().join(QLatin1Char('\n')).toUtf8();
+}
+
+void KivViewItem::setPackedTagLines(const QByteArray &packed)
+{
+    applyPropertyLines(QString::fromUtf8(packed).split(QLatin1Char('\n')));
+}
+
 void KivViewItem::readProperties()
 {
     setRareText(&Rare::propertiesDamage, QString());

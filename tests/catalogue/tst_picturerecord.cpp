@@ -203,6 +203,19 @@ void TestPictureRecord::photoPropertyFileRoundTrip()
     // Written back unchanged, it is the same bytes.
     QVERIFY(read.writeProperties());
     QCOMPARE(readAll(dir.filePath("IMG_0002.JPG.kiv")), handMade.replace("AUTHOR=", "author="));
+
+    // What a record keeps of itself during a change, packed, takes another record back to
+    // the same file: accents, bars, an empty field and the last line included.
+    item.setTitle(QStringLiteral("Été | hiver"));
+    item.setCategory(QString());
+    PhotoItem restored(QStringLiteral("IMG_0003.JPG"));
+    restored.setFileName(QStringLiteral("IMG_0003.JPG"));
+    restored.setAlbumFolder(dir.path());
+    restored.setPackedTagLines(item.packedTagLines());
+    QVERIFY(item.writeProperties());
+    QVERIFY(restored.writeProperties());
+    QCOMPARE(readAll(dir.filePath("IMG_0003.JPG.kiv")), readAll(dir.filePath("IMG_0001.JPG.kiv")));
+    QCOMPARE(restored.userBadge(), 2);
 }
 
 void TestPictureRecord::plainRecordWritesTenLines()
