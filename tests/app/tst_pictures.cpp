@@ -495,6 +495,10 @@ void TestPictures::loveButtonsMoveTheHearts()
     QCOMPARE(hearts->value(), 1);
     QVERIFY(readAll(m_db + "/Trip1.db").contains("|b.jpg| | |windy|1|"));
     QVERIFY(readAll(m_db + "/Trip1/b.jpg.kiv").contains("love=1\r\n"));
+    // Below one: no love, which the hearts show as one.
+    QTest::mouseClick(minus, Qt::LeftButton);
+    QCOMPARE(hearts->value(), 1);
+    QCOMPARE(record("b.jpg")->love(), 1);
     // A click on the hearts themselves counts once.
     QTest::mouseClick(hearts, Qt::LeftButton, {}, QPoint(40, 8));
     QCOMPARE(hearts->value(), 2);

@@ -837,6 +837,13 @@ void TestSoundness::journalOfABatchIsRemovedOrKeptWithItsFiles()
     QCOMPARE(CatalogueFile::sweepUnfinished(m_context.root), 0);
     QCOMPARE(readAll(folder + "/a.kiv.vellaro-new"), QByteArray("new a"));
     QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("a"));
+    // So is one with well-formed entries under a head this program never writes (a
+    // journal of another version, or a first line damaged).
+    const QByteArray entry =
+        QFile::encodeName(folder).toPercentEncoding() + " a.kiv.vellaro-new a.kiv\nEnd 1\n";
+    writeFile(journal, "VellaroJournal 9\n" + entry);
+    QCOMPARE(CatalogueFile::finishInterruptedBatch(m_context.root), -1);
+    QCOMPARE(readAll(folder + "/a.kiv"), QByteArray("a"));
     // One that would lead out of its folder is refused the same way.
     writeFile(journal, "VellaroJournal 1\n" + QFile::encodeName(folder).toPercentEncoding()
                            + " a.kiv.vellaro-new ..%2F..%2Fescaped\nEnd 1\n");
