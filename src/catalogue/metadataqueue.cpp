@@ -19,7 +19,7 @@
 
 namespace {
 
-// After this many pictures written, or a sixteenth of those noted when more, the file is
+// After this many pictures written, or an eighth of those noted when more, the file is
 // rewritten without them; a kill before that only makes the next run write them again.
 // (Rewritten every 32 pictures, a queue of half a million would write its file some
 // fifteen thousand times over.)
@@ -310,7 +310,7 @@ QList<MetadataQueue::Failure> MetadataQueue::writePending(const std::function<bo
         }
         if (written)
             written(entry);
-        if (sinceStore >= qMax<qsizetype>(CompactEvery, count() / 16))
+        if (sinceStore >= qMax<qsizetype>(CompactEvery, count() / 8))
             store();
     }
     if (sinceStore > 0)
