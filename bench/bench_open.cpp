@@ -8,7 +8,7 @@
 //   bench_open allphotos INSTALL                     All Photos of the catalogue in INSTALL made whole:
 //                                                    resident size it adds, and the longest block when
 //                                                    another album is opened after it (ms)
-#include "ambriomainwindow.h"
+#include "benchpage.h"
 #include "kivviewitem.h"
 #include "librarylist.h"
 #include "playlist.h"
@@ -91,23 +91,13 @@ int generate(const QString &root, int count, bool thumbs, bool small, const QStr
 // The organiser page on the catalogue of `root`, shown, its album list filled.
 struct Session
 {
-    prefImplementation pref;
     SilentPrompter prompter;
-    AmbrioMainWindow page;
+    BenchPage bench;
+    AmbrioMainWindow &page = bench.page;
 
     Session(const QString &root, bool albumCache, const QString &install = QString())
+        : bench(install.isEmpty() ? root + QStringLiteral("/install") : install, &prompter, albumCache)
     {
-        const QString folder = install.isEmpty() ? root + QStringLiteral("/install") : install;
-        PixmapLookup::configure(folder, false);
-        pref.setInstallPath(folder);
-        pref.setFirstStartup(false);
-        pref.setAlbumCache(albumCache);
-        page.setPref(&pref);
-        page.setPrompter(&prompter);
-        page.startup();
-        page.resize(800, 560);
-        page.show();
-        QCoreApplication::processEvents();
     }
 };
 

@@ -5,13 +5,11 @@
 //   bench_scale DIR     open, choose every picture (the tray), give them all a comment, add
 //                       one, rename one, remove one; ms, median of 5, each undone before the
 //                       next run
-#include "ambriomainwindow.h"
+#include "benchpage.h"
 #include "kivviewitem.h"
 #include "librarylist.h"
 #include "picturecommands.h"
-#include "pixmaplookup.h"
 #include "playlist.h"
-#include "prefimplementation.h"
 #include "prompter.h"
 #include "propertytextlabel.h"
 #include "thumbsview.h"
@@ -56,25 +54,12 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: bench_scale DIR\n");
+    const QString root = onlyArgument("usage: bench_scale DIR");
+    if (root.isEmpty())
         return 2;
-    }
-    const QString root = args.at(0);
-    const QString install = root + QStringLiteral("/install");
-    PixmapLookup::configure(install, false);
-    prefImplementation pref;
-    pref.setInstallPath(install);
-    pref.setFirstStartup(false);
     BenchPrompter prompter;
-    AmbrioMainWindow page;
-    page.setPref(&pref);
-    page.setPrompter(&prompter);
-    page.startup();
-    page.resize(800, 560);
-    page.show();
-    QCoreApplication::processEvents();
+    BenchPage bench(root + QStringLiteral("/install"), &prompter);
+    AmbrioMainWindow &page = bench.page;
     PlayList *album = page.albumList()->storedAlbums().value(0);
     if (!album)
         return 1;

@@ -4,13 +4,11 @@
 //   bench_tagmemory DIR   an album made by "bench_open generate DIR COUNT camera SRCDIR"
 // BENCH_EXIT_AT=N ends the run at once after the Nth figure, what is held then left
 // unfreed: under heaptrack, two such runs compared show what a step keeps.
-#include "ambriomainwindow.h"
+#include "benchpage.h"
 #include "kivviewitem.h"
 #include "librarylist.h"
 #include "picturecommands.h"
-#include "pixmaplookup.h"
 #include "playlist.h"
-#include "prefimplementation.h"
 #include "prompter.h"
 #include "propertytextlabel.h"
 #include "thumbsview.h"
@@ -50,24 +48,12 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: bench_tagmemory DIR\n");
+    const QString root = onlyArgument("usage: bench_tagmemory DIR");
+    if (root.isEmpty())
         return 2;
-    }
-    const QString install = args.at(0) + QStringLiteral("/install");
-    PixmapLookup::configure(install, false);
-    prefImplementation pref;
-    pref.setInstallPath(install);
-    pref.setFirstStartup(false);
     SilentPrompter prompter;
-    AmbrioMainWindow page;
-    page.setPref(&pref);
-    page.setPrompter(&prompter);
-    page.startup();
-    page.resize(800, 560);
-    page.show();
-    QCoreApplication::processEvents();
+    BenchPage bench(root + QStringLiteral("/install"), &prompter);
+    AmbrioMainWindow &page = bench.page;
     auto report = [](const char *what) {
         const struct mallinfo2 heap = mallinfo2();
         std::printf("%-26s resident %4ld MB (anonymous %4ld, peak so far %4ld)  main heap in use %4ld MB, free %4ld MB\n",
