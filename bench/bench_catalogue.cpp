@@ -4,10 +4,13 @@
 //   bench_catalogue memory DIR (load|none)     peak resident size in kB after loading (or not)
 //   bench_catalogue large DIR TEXT             load and query timings (ms) of a large catalogue;
 //                                              TEXT gets each row's searched text, one a line
+//   bench_catalogue finish DIR COUNT           a change of COUNT files in as many albums, cut
+//                                              short before any took its name, finished (ms)
 //   bench_catalogue metadata DIR COUNT         the queue of tags for the pictures' metadata:
 //                                              COUNT pictures noted, then taken up (ms); the
 //                                              pictures are gone, so the queue's own work counts
 #include "catalogueloader.h"
+#include "cataloguefile.h"
 #include "cataloguecontext.h"
 #include "libraryindex.h"
 #include "metadataqueue.h"
@@ -287,6 +290,31 @@ int memory(const QString &root, bool load)
     return 0;
 }
 
+int timeFinish(const QString &dir, int count)
+{
+    QDir(dir).removeRecursively();
+    const QString root = dir + QStringLiteral("/DataBase");
+    QByteArray journal = "VellaroJournal 1\n";
+    for (int i = 0; i < count; ++i) {
+        const QString folder = root + QStringLiteral("/db/A%1").arg(i);
+        QFile staged(folder + QStringLiteral("/a.kiv.vellaro-new"));
+        if (!QDir().mkpath(folder) || !staged.open(QIODevice::WriteOnly) || staged.write("title=new\r\n") <= 0)
+            return 1;
+        journal += QFile::encodeName(folder).toPercentEncoding() + " a.kiv.vellaro-new a.kiv\n";
+    }
+    journal += "End " + QByteArray::number(count) + '\n';
+    QFile file(CatalogueFile::batchJournalPath(root));
+    if (!file.open(QIODevice::WriteOnly) || file.write(journal) != journal.size())
+        return 1;
+    file.close();
+    QElapsedTimer timer;
+    timer.start();
+    if (CatalogueFile::finishInterruptedBatch(root) != count)
+        return 1;
+    std::printf("finish_ms %.1f\n", timer.nsecsElapsed() / 1e6);
+    return 0;
+}
+
 int timeMetadata(const QString &dir, int count)
 {
     // Each picture gone from a folder still there: dropped without a write.
@@ -332,9 +360,11 @@ int main(int argc, char **argv)
         return timeLarge(args[1], args[2]);
     if (args.size() == 3 && args[0] == QLatin1String("memory"))
         return memory(args[1], args[2] == QLatin1String("load"));
+    if (args.size() == 3 && args[0] == QLatin1String("finish"))
+        return timeFinish(args[1], args[2].toInt());
     if (args.size() == 3 && args[0] == QLatin1String("metadata"))
         return timeMetadata(args[1], args[2].toInt());
     std::fprintf(stderr, "usage: bench_catalogue generate DIR ALBUMS ROWS | time DIR | memory DIR load|none | large DIR TEXT"
-                         " | metadata DIR COUNT\n");
+                         " | finish DIR COUNT | metadata DIR COUNT\n");
     return 2;
 }

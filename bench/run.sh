@@ -313,14 +313,17 @@ remove_ms:removing a picture
 rename_ms:renaming a picture
 COMMANDS
   # The queue of tags for the pictures' own metadata, noted and taken up.
-  a=$("$BIN/bench_catalogue" metadata "$base/metadata-1000" 1000 2>/dev/null)
-  b=$("$BIN/bench_catalogue" metadata "$base/metadata-10000" 10000 2>/dev/null)
+  a=$("$BIN/bench_catalogue" metadata "$base/metadata-1000" 1000 2>/dev/null;
+     "$BIN/bench_catalogue" finish "$base/finish-1000" 1000 2>/dev/null)
+  b=$("$BIN/bench_catalogue" metadata "$base/metadata-10000" 10000 2>/dev/null;
+     "$BIN/bench_catalogue" finish "$base/finish-10000" 10000 2>/dev/null)
   while IFS=: read -r key label; do
     printf '  %-32s %9s %9s   (x%s; target < 12)\n' "$label" "$(get "$a" "$key")" "$(get "$b" "$key")" \
       "$(ratio "$(get "$b" "$key")" "$(get "$a" "$key")")"
   done <<'COMMANDS'
 noted_ms:tags noted for the metadata
 taken_ms:the metadata queue taken up
+finish_ms:a change cut short finished (1 a folder)
 COMMANDS
 }
 
