@@ -164,7 +164,7 @@ public:
     // before a change that was not saved.
     QStringList tagLines() const { return propertyLines(); }
     void setTagLines(const QStringList &lines) { applyPropertyLines(lines); }
-    // The same lines packed in one block of UTF-8, a tenth of the memory: what each of
+    // The same lines packed in one block of UTF-8, far smaller than a list: what each of
     // half a million pictures keeps of itself while a change of them is being made.
     QByteArray packedTagLines() const;
     void setPackedTagLines(const QByteArray &packed);
