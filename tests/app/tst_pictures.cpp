@@ -93,7 +93,6 @@ private Q_SLOTS:
     void undefinedPicturesCanBeChosen();
     void failedSaveIsToldAndUndone();
     void refreshKeepsTags();
-    void clearingADynamicAlbumTrashesItsPictures();
     void damagedIndexRefusesEveryWrite();
     void manyDamagedAlbumsAreToldInShort();
     void editedPicturesGetNewThumbnails();
@@ -1164,23 +1163,6 @@ void TestPictures::refreshKeepsTags()
     QTRY_VERIFY(!m_page->pictures()->isLoading());
     QCOMPARE(m_page->photoView()->count(), 1);
     QVERIFY(record("b.jpg"));
-}
-
-void TestPictures::clearingADynamicAlbumTrashesItsPictures()
-{
-    writeFile(m_pics + "/notes.txt", "not a picture");
-    start();
-    open("pics");
-    const QByteArray a = readAll(m_pics + "/a.jpg");
-    m_prompter.answers << 1;  // OK
-    m_page->slot_clearPlaylist();
-    QVERIFY(m_prompter.messages.at(m_prompter.messages.size() - 2).text.contains("trash"));
-    QCOMPARE(m_prompter.messages.last().text, QStringLiteral("3 picture(s) moved to the trash."));
-    QVERIFY(!QFile::exists(m_pics + "/a.jpg"));
-    QCOMPARE(readAll(m_dir->filePath("data/Trash/files/a.jpg")), a);
-    QVERIFY(QFile::exists(m_dir->filePath("data/Trash/files/c.jpg")));
-    QCOMPARE(readAll(m_pics + "/notes.txt"), QByteArray("not a picture"));
-    QCOMPARE(m_page->photoView()->count(), 0);
 }
 
 void TestPictures::damagedIndexRefusesEveryWrite()

@@ -112,6 +112,9 @@ void TestPictureRecord::propertyFileName_data()
     QTest::newRow("jpeg") << "IMG_0001.JPG" << "IMG_0001.JPG.kiv";
     QTest::newRow("tiff has its own") << "IMG_0001.TIF" << "IMG_0001.TIF.kiv";
     QTest::newRow("every dot kept") << "a.b.jpg" << "a.b.jpg.kiv";
+    // Pictures named by their date once shared "2019.kiv": each has its own.
+    QTest::newRow("named by date") << "2019.06.01_beach.jpg" << "2019.06.01_beach.jpg.kiv";
+    QTest::newRow("named by another date") << "2019.07.15_party.jpg" << "2019.07.15_party.jpg.kiv";
     QTest::newRow("no dot") << "scan" << "scan.kiv";
 }
 

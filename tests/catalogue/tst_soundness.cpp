@@ -66,7 +66,6 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void largePicturesArePictures();
-    void onePropertyFilePerPicture();
     void olderPropertyFilesKeepTheirTags();
     void rescanKeepsTags();
     void clearTrashesOnlyTheAlbumsPictures();
@@ -150,35 +149,6 @@ void TestSoundness::largePicturesArePictures()
     QCOMPARE(int(added.added.size()), 1);
     QCOMPARE(album.rowTable().fieldText(0, AlbumRows::FileType), QStringLiteral("Photo"));
     QCOMPARE(album.rowTable().fieldText(0, AlbumRows::Format), QStringLiteral("2400*1800"));
-}
-
-void TestSoundness::onePropertyFilePerPicture()
-{
-    const QString folder = m_context.albumFolder(QStringLiteral("A"));
-    PhotoItem beach(QStringLiteral("2019.06.01_beach.jpg")), party(QStringLiteral("2019.07.15_party.jpg"));
-    PhotoItem jpeg(QStringLiteral("IMG_0001.JPG")), tiff(QStringLiteral("IMG_0001.TIF"));
-    int love = 1;
-    for (PhotoItem *p : {&beach, &party, &jpeg, &tiff}) {
-        p->setFileName(p->caption());
-        p->setAlbumFolder(folder);
-        p->setTitle(p->fileName());
-        p->setLove(love++);
-        p->setPersonInit(QStringLiteral("P") + QString::number(love));
-        QVERIFY(p->writeProperties());
-    }
-    QVERIFY(QFile::exists(folder + "/2019.06.01_beach.jpg.kiv"));
-    QVERIFY(QFile::exists(folder + "/IMG_0001.TIF.kiv"));
-    QVERIFY(!QFile::exists(folder + "/2019.kiv"));
-    love = 1;
-    for (const char *name : {"2019.06.01_beach.jpg", "2019.07.15_party.jpg", "IMG_0001.JPG", "IMG_0001.TIF"}) {
-        PhotoItem back(name);
-        back.setFileName(name);
-        back.setAlbumFolder(folder);
-        back.readProperties();
-        QCOMPARE(back.title(), QString(name));
-        QCOMPARE(back.love(), love++);
-        QCOMPARE(back.personInit(), QStringLiteral("P") + QString::number(love));
-    }
 }
 
 void TestSoundness::olderPropertyFilesKeepTheirTags()
