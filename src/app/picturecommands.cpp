@@ -1112,8 +1112,7 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
                     bar->setLabelText(undoingText(count));
                     bar->setCancelButton(nullptr);
                     bar->setRange(0, int(total + count));
-                    if (total + count >= kProgressFrom)
-                        bar->show();
+                    bar->show();
                 }
                 bar->setValue(int(done));
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -1137,7 +1136,7 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
     // file), shows what it showed before. Thousands of pictures take a while: the window
     // stays, saying so and how far it is, and the program takes no input meanwhile.
     const bool undone = !error.isEmpty() || cancelled;
-    const bool telling = undone && bar && records.size() >= kProgressFrom;
+    const bool telling = undone && bar;  // a bar is made for many pictures only
     if (telling) {
         bar->setLabelText(undoingText(records.size()));
         bar->setCancelButton(nullptr);
