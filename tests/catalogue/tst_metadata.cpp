@@ -540,6 +540,17 @@ void TestMetadata::queueKeepsWhatIsNotWritten()
     QCOMPARE(readAll(b), bytes);
     QCOMPARE(QFileInfo(b).lastModified(), modified);
     QCOMPARE(queue.count(), 1);
+
+    // Taken back to what it held before a change, the queue still finds each picture by
+    // its name: one noted afterwards takes no other picture's place.
+    QCOMPARE(queue.add({{a, TagMetadata::Target::Sidecar, first}}), QString());
+    QCOMPARE(queue.replaceAll({{a, TagMetadata::Target::Sidecar, first}}), QString());
+    QCOMPARE(queue.add({{unplugged, TagMetadata::Target::Sidecar, newer}}), QString());
+    const QList<MetadataQueue::Entry> kept = MetadataQueue(m_context.root).pending();
+    QCOMPARE(kept.size(), 2);
+    QCOMPARE(kept.at(0).picture, a);
+    QCOMPARE(kept.at(1).picture, unplugged);
+    QCOMPARE(kept.at(1).tags.title, QStringLiteral("Newer title"));
 }
 
 QTEST_MAIN(TestMetadata)
