@@ -546,7 +546,7 @@ void TestMetadata::queueKeepsWhatIsNotWritten()
     QCOMPARE(queue.add({{a, TagMetadata::Target::Sidecar, first}}), QString());
     QCOMPARE(queue.replaceAll({{a, TagMetadata::Target::Sidecar, first}}), QString());
     QCOMPARE(queue.add({{unplugged, TagMetadata::Target::Sidecar, newer}}), QString());
-    const QList<MetadataQueue::Entry> kept = MetadataQueue(m_context.root).pending();
+    const QList<MetadataQueue::Entry> kept = queue.pending();
     QCOMPARE(kept.size(), 2);
     QCOMPARE(kept.at(0).picture, a);
     QCOMPARE(kept.at(1).picture, unplugged);
