@@ -1118,8 +1118,12 @@ bool PictureCommands::saveRecords(const QList<KivViewItem *> &records, const QLi
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                 return true;
             }
-            if (done % 32 == 0)
+            if (done % 32 == 0 || done == total)
                 bar->setValue(int(count + done));
+            // Every file is staged, the albums and the index follow: the bar stands full,
+            // and the window still answers (Cancel above all) until the writing begins.
+            if (done == total)
+                QCoreApplication::processEvents();
             return !bar->wasCanceled();
         };
     }

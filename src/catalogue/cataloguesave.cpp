@@ -205,6 +205,25 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
         drop();
         return message(batch ? why : why + notAllPutBack(undo()));
     };
+    // Cancel is heard until the commit: while the albums and the index are staged (the
+    // albums of a large All Photos take seconds), and once more just before it.
+    auto cancelledNow = [&]() {
+        if (!batch || !progress)
+            return false;
+        bool goOn = false;
+        {
+            const CatalogueFile::Batch::Pause pause;
+            goOn = progress(Stage::Staging, qsizetype(records.size()), records.size());
+        }
+        if (goOn)
+            return false;
+        for (PlayList *done : std::as_const(saved))
+            done->setDirty(true);
+        if (cancelled)
+            *cancelled = true;
+        drop();
+        return true;
+    };
     for (PlayList *album : albums) {
         const bool wasDirty = album->isDirty();
         auto snapshot = std::make_unique<CatalogueFile::Snapshot>(album->storedFilePath());
@@ -214,6 +233,8 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
             albumFiles.push_back(std::move(snapshot));
             saved << album;
         }
+        if (cancelledNow())
+            return {};
     }
     if (library) {
         albumFiles.push_back(std::make_unique<CatalogueFile::Snapshot>(library->filePath()));
@@ -222,6 +243,8 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
         if (!library->save())
             return failed(indexFailure(library));
     }
+    if (cancelledNow())
+        return {};
     // The disk may take minutes: the window repaints meanwhile and shows how many files
     // have taken their new versions, told that no cancel is possible any more.
     std::function<void(qsizetype, qsizetype)> whileWriting;

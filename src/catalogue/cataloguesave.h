@@ -20,8 +20,9 @@ namespace CatalogueSave {
 // writes it again. A damaged index refuses at once: nothing is written.
 QString albumAndIndex(PlayList *album, LibraryIndex *library);
 
-// Told after each property file of a long change is staged (Staging, done of total);
-// false cancels the change before anything is written. Then, while the disk takes the
+// Told after each property file of a long change is staged (Staging, done of total),
+// then again (done equal to total) after each album and the index are staged and just
+// before the writing begins; false cancels the change before anything is written. Then, while the disk takes the
 // files, told again and again how many of the change's files (the albums and the index
 // among them) hold their new version (Writing): past that point the answer is not
 // asked for. A change cancelled or failed before that is told, the same way, how many

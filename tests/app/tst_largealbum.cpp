@@ -374,8 +374,9 @@ void TestLargeAlbum::tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll()
     // field shows the stored comment again), nothing is left behind.
     const int delay = PictureCommands::ProgressDelay;
     PictureCommands::ProgressDelay = 0;
-    for (const int from : {0, BigCount}) {
+    for (const int from : {0, BigCount, 2 * BigCount}) {
         bool pressed = false;
+        int atEnd = 0;  // times the window answered with every property file staged
         QStringList afterCancel;
         // How far the window said the undoing was, over all it had to undo: the files
         // prepared for the change, then the pictures shown as they were again.
@@ -389,8 +390,16 @@ void TestLargeAlbum::tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll()
                 undoneShown = qMax(undoneShown, bar->value());
                 undoing = bar->maximum();
             }
-            if (pressed || !bar || !bar->isVisible() || bar->value() <= from)
+            if (pressed || !bar || !bar->isVisible())
                 return;
+            // Pressed at the very end, while the albums and the index are being staged: the
+            // bar stands full and still says it saves.
+            if (from == 2 * BigCount) {
+                if (bar->value() != from || !bar->labelText().startsWith("Saving") || ++atEnd < 3)
+                    return;
+            } else if (bar->value() <= from) {
+                return;
+            }
             QCOMPARE(bar->maximum(), 2 * BigCount);
             pressed = true;
             QTest::mouseClick(bar->findChild<QPushButton *>(), Qt::LeftButton);
@@ -416,6 +425,7 @@ void TestLargeAlbum::tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll()
         // A love typed on the keyboard, cancelled alike: the hearts show the stored
         // love again (one, for several pictures), not the love that was not kept.
         pressed = false;
+        atEnd = 0;
         cancel.start(0);
         QTest::keyClick(view, Qt::Key_5);
         cancel.stop();
