@@ -486,6 +486,19 @@ void libraryList::wheelEvent(QWheelEvent *event)
     event->accept();
 }
 
+void libraryList::keyPressEvent(QKeyEvent *event)
+{
+    // The arrows move along the list; Return opens the album they reached, as a click
+    // does (and the commands then act on the album shown as chosen).
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()
+        && state() != QAbstractItemView::EditingState) {
+        selectAndAnnounce(currentItem());
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
 void libraryList::contextMenuEvent(QContextMenuEvent *event)
 {
     QTreeWidgetItem *item = itemAt(event->pos());

@@ -308,6 +308,15 @@ void TestOrganiser::yearViewAndOwnOrder()
     QCOMPARE(years, (QStringList{"2004", "pics", "Snow", "2003", "Trip", "Party"}));
     QCOMPARE(topTexts().mid(0, 4), computed.mid(0, 4));
 
+    // From the keyboard: the arrows move along the list, Return opens where they stopped.
+    m_page->slot_selectLibrary(album("Trip"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentItem(), album("Party"));
+    QCOMPARE(m_page->currentAlbum(), album("Trip"));
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(m_page->currentAlbum(), album("Party"));
+
     m_page->setViewByManuel();
     QCOMPARE(m_pref->albumViewBy(), QStringLiteral("Manual"));
     QCOMPARE(topTexts().mid(5), (QStringList{"Trip", "Party", "Snow", "pics"}));  // the library order
