@@ -199,10 +199,14 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
     QList<PlayList *> saved;
     // Nothing is renamed before the commit: a failure before it only drops what the
     // batch staged (when it closes), and every file is as it was.
-    auto failed = [&](const QString &why) {
+    // What was staged goes; the albums staged stay to be written by the next change.
+    auto takeBack = [&]() {
         for (PlayList *done : std::as_const(saved))
             done->setDirty(true);
         drop();
+    };
+    auto failed = [&](const QString &why) {
+        takeBack();
         return message(batch ? why : why + notAllPutBack(undo()));
     };
     // Cancel is heard until the commit: while the albums and the index are staged (the
@@ -217,11 +221,9 @@ QString propertiesAndAlbums(const QList<const KivViewItem *> &records, const QLi
         }
         if (goOn)
             return false;
-        for (PlayList *done : std::as_const(saved))
-            done->setDirty(true);
         if (cancelled)
             *cancelled = true;
-        drop();
+        takeBack();
         return true;
     };
     for (PlayList *album : albums) {
