@@ -8,11 +8,14 @@
 #include "prompter.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <atomic>
+#include <fcntl.h>
+#include <unistd.h>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -75,11 +78,16 @@ public:
         QString id;
     };
 
-    explicit FileReader(QList<Job> jobs, bool startNow = true)
+    // With `folder`, the folder every job's file is in: files are opened by their names
+    // in it.
+    explicit FileReader(QList<Job> jobs, bool startNow = true, const QString &folder = QString())
         : m_jobs(std::move(jobs))
         , m_files(size_t(m_jobs.size()))
         , m_ready(size_t(m_jobs.size()))
+        , m_folder(folder)
     {
+        if (!folder.isEmpty())
+            m_folderFd = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (startNow)
             start();
     }
@@ -99,6 +107,8 @@ public:
         m_stop = true;
         for (std::thread &thread : m_threads)
             thread.join();
+        if (m_folderFd >= 0)
+            ::close(m_folderFd);
     }
 
     // The file of job `i`, read here when no thread has taken it yet.
@@ -120,16 +130,21 @@ private:
     PlayList::AlbumFile read(int i) const
     {
         const Job &job = m_jobs.at(i);
-        PlayList::AlbumFile file = job.header ? PlayList::readHeader(job.path, job.suffix, job.withFolder)
-                                              : PlayList::readFile(job.path, job.suffix, job.withFolder);
+        PlayList::AlbumFile file = job.header
+                                       ? PlayList::readHeader(job.path, job.suffix, job.withFolder, m_folderFd)
+                                       : PlayList::readFile(job.path, job.suffix, job.withFolder);
         if (job.kind && file.state == PlayList::FileState::Loaded && !file.headerOnly)
             file.contentKind = PlayList::kindOfRows(file.rows);
-        if (!job.catalogue.isEmpty()) {
+        // An album read whole is looked at now; one whose header alone was read is when
+        // its rows come (LateRowSource::arrived): what it refuses can only be known then.
+        if (!job.catalogue.isEmpty() && !file.headerOnly) {
             // The folder of the KivDir the album takes from its file, else of its id.
             const bool named = file.state == PlayList::FileState::Loaded && !file.kivDir.isEmpty();
             file.folderLooked = named ? file.kivDir : job.id;
             if (PlayList::isSafeKivDir(file.folderLooked))
-                file.folderIsLink = PlayList::isLink(job.catalogue + QLatin1Char('/') + file.folderLooked);
+                file.folderIsLink = m_folderFd >= 0 && job.catalogue == m_folder
+                                        ? PlayList::isLinkAt(m_folderFd, file.folderLooked)
+                                        : PlayList::isLink(job.catalogue + QLatin1Char('/') + file.folderLooked);
             else
                 file.folderLooked.clear();
         }
@@ -163,6 +178,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_done;
     std::vector<std::thread> m_threads;
+    const QString m_folder;
+    int m_folderFd = -1;
 };
 
 // Marks an album whose file cannot be written through: listed, but in red, the reason a
@@ -307,7 +324,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         jobs.append({context.folder + QLatin1Char('/') + id + suffix, suffix, dynamic, context.kindsAtLoad,
                      late != nullptr, context.folder, id});
     }
-    FileReader files(jobs);
+    FileReader files(jobs, true, context.folder);
     // The albums whose headers alone were read, with what their files promise.
     struct Late
     {
@@ -379,7 +396,8 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         album->setGroup(group);
         const std::optional<bool> looked =
             !look.kivDir.isEmpty() && look.kivDir == album->kivDir() ? std::optional<bool>(look.isLink) : std::nullopt;
-        QString refusal = safeId ? album->writeRefusal(looked)
+        // An album whose rows come later is said wrong when they come.
+        QString refusal = safeId ? (promised >= 0 ? QString() : album->writeRefusal(looked))
                                  : QStringLiteral("The album \"%1\" names a place outside the catalogue "
                                                         "(\"%2\"); it is left as it is.")
                                              .arg(name, id);

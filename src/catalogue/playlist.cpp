@@ -13,7 +13,10 @@
 #include <QImageReader>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -358,6 +361,13 @@ bool PlayList::isLink(const QString &path)
     return ::lstat(entryPath.constData(), &entry) == 0 && S_ISLNK(entry.st_mode);
 }
 
+bool PlayList::isLinkAt(int folderFd, const QString &name)
+{
+    struct stat entry;
+    return ::fstatat(folderFd, QFile::encodeName(name).constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0
+           && S_ISLNK(entry.st_mode);
+}
+
 bool PlayList::albumFolderEscapes(std::optional<bool> folderIsLink) const
 {
     if (!m_context)
@@ -577,18 +587,35 @@ void PlayList::takeRows(AlbumFile &&file)
     presetContentKind(file.contentKind);
 }
 
-PlayList::AlbumFile PlayList::readHeader(const QString &path, const QString &suffix, bool withFolder)
+PlayList::AlbumFile PlayList::readHeader(const QString &path, const QString &suffix, bool withFolder, int folderFd)
 {
     // A header is a few short lines; a file this small is read whole at once.
     constexpr qint64 kHeaderBytes = 4096;
-    QFile file(path);
-    QFileInfo info(path);
-    // Unbuffered: exactly the header's bytes are read, not a buffer's worth more.
-    if (info.isSymLink() || !info.isFile() || info.size() <= kHeaderBytes
-        || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    // A link, anything but a plain file, a file that small or one that cannot be opened
+    // is read whole (which says what is wrong). One open, one look at what was opened and
+    // one read: exactly the header's bytes, not a buffer's worth more.
+    const QByteArray name =
+        QFile::encodeName(folderFd >= 0 ? path.sliced(path.lastIndexOf(QLatin1Char('/')) + 1) : path);
+    const int fd = ::openat(folderFd >= 0 ? folderFd : AT_FDCWD, name.constData(),
+                            O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
         return readFile(path, suffix, withFolder);
-    const QByteArray head = file.read(kHeaderBytes);
-    file.close();
+    struct stat opened;
+    QByteArray head(kHeaderBytes, Qt::Uninitialized);
+    qsizetype got = 0;
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > kHeaderBytes) {
+        while (got < kHeaderBytes) {
+            const ssize_t n = ::read(fd, head.data() + got, size_t(kHeaderBytes - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+    }
+    ::close(fd);
+    if (got < kHeaderBytes)
+        return readFile(path, suffix, withFolder);
     // The header's lines, each ended, all within the bytes read, and plain ASCII (read
     // the same whichever way the whole file turns out to be encoded).
     const int lines = withFolder ? 6 : 5;

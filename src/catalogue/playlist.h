@@ -57,8 +57,10 @@ public:
     static AlbumFile readFile(const QString &path, const QString &suffix, bool withFolder);
     // The same for a file whose rows can wait: its header alone when the file is larger
     // than its first few kilobytes and they hold a plain (ASCII) header that reads well;
-    // else the whole file, as readFile.
-    static AlbumFile readHeader(const QString &path, const QString &suffix, bool withFolder);
+    // else the whole file, as readFile. With `folderFd`, an open descriptor of the folder
+    // `path` is in, the file is opened by its name in that folder (thousands of albums are
+    // read at a start: a look up of the whole path each time is most of the reading).
+    static AlbumFile readHeader(const QString &path, const QString &suffix, bool withFolder, int folderFd = -1);
 
     // Where the rows of an album whose header alone was read come from (the window reads
     // them once it shows). Any use of the album's rows, its file state or its validity
@@ -219,6 +221,8 @@ public:
     bool albumFolderEscapes(std::optional<bool> folderIsLink = std::nullopt) const;
     // There is a symbolic link at `path` (not followed; nothing there is no link).
     static bool isLink(const QString &path);
+    // The same for the entry `name` of the folder open as `folderFd`.
+    static bool isLinkAt(int folderFd, const QString &name);
 
     // The album's folder of thumbnails and property files.
     QString albumFolder() const;

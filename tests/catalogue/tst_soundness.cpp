@@ -84,6 +84,8 @@ private Q_SLOTS:
     void damagedLibraryIndex_data();
     void damagedLibraryIndex();
     void nothingOutsideTheCatalogue();
+    void aLargeAlbumsLinkedFolderIsRefusedToo_data();
+    void aLargeAlbumsLinkedFolderIsRefusedToo();
     void groupsAndQueriesStayInside();
     void albumFileNamingAnotherAlbum();
     void numbersAreBounded();
@@ -1118,6 +1120,65 @@ void TestSoundness::nothingOutsideTheCatalogue()
     QVERIFY(!y.writeProperties());
     QVERIFY(!QFileInfo(folder + "/y.jpg.kiv").isFile());
     QVERIFY(QFileInfo::exists(folder + "/y.jpg.kiv"));
+}
+
+void TestSoundness::aLargeAlbumsLinkedFolderIsRefusedToo_data()
+{
+    QTest::addColumn<bool>("askedFirst");
+    QTest::newRow("rows read after the window shows") << false;
+    QTest::newRow("used before its rows came") << true;
+}
+
+void TestSoundness::aLargeAlbumsLinkedFolderIsRefusedToo()
+{
+    // An album large enough that its header alone is read at start, whose folder is a
+    // link to the user's pictures: refused all the same, whenever it is first used.
+    QFETCH(bool, askedFirst);
+    const QString victim = m_dir->path() + "/victim";
+    makePicture(victim + "/precious.jpg");
+    writeFile(victim + "/precious.kiv", "title=keep\r\n");
+    const QString id = QStringLiteral("L05.01.2003.14.22.10.123");
+    QList<QByteArray> rows;
+    for (int i = 0; i < 200; ++i)
+        rows << "Photo|" + victim.toUtf8() + "|p" + QByteArray::number(i) + ".jpg|t| |3|0|-1|640*480|";
+    const QByteArray file = albumFile(id, "L", rows);
+    QVERIFY(file.size() > 3 * 4096);
+    writeFile(m_context.folder + "/" + id + ".db", file);
+    QVERIFY(QFile::link(victim, m_context.folder + "/" + id));
+    writeFile(m_library.filePath(), "NUMLIB=1\r\nLIBRARY=NONE,Photo,L,Playlist," + id.toUtf8() + "\r\n");
+    m_library.load();
+    CatalogueLoader::LateRows late;
+    QStringList problems;
+    const QList<PlayList *> albums =
+        CatalogueLoader::load(&m_list, m_library, m_context, QStringLiteral("media"), nullptr, &problems, &late);
+    QCOMPARE(albums.size(), 1);
+    PlayList *album = albums.first();
+    QVERIFY(late.pending());
+    QStringList told;
+    bool finished = false;
+    if (askedFirst) {
+        QVERIFY(!album->isValid());
+        QVERIFY(album->writeRefusal().contains("leads outside the catalogue"));
+    }
+    late.start(&m_list, [&](const QStringList &found) {
+        told = found;
+        finished = true;
+    });
+    QTRY_VERIFY(finished);
+    // Said once, at start or when the rows came, and shown refused in the list.
+    const QStringList said = problems + told;
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said.first().contains("leads outside the catalogue"), qPrintable(said.first()));
+    QVERIFY(!album->isValid());
+    QCOMPARE(album->foreground(1).color(), QColor(160, 0, 0));
+    QCOMPARE(album->rowTable().count(), 200);
+    album->setDirty(true);
+    QVERIFY(!album->save(album->kivDir()));
+    QVERIFY(!album->clear());
+    QVERIFY(!album->removeFiles());
+    QVERIFY(QFile::exists(victim + "/precious.jpg"));
+    QCOMPARE(readAll(victim + "/precious.kiv"), QByteArray("title=keep\r\n"));
+    QCOMPARE(readAll(m_context.folder + "/" + id + ".db"), file);
 }
 
 void TestSoundness::groupsAndQueriesStayInside()
