@@ -119,6 +119,9 @@ public:
         // Nobody has begun this one: this thread reads it, the others pass it by.
         if (state.compare_exchange_strong(expected, Taken))
             return read(i);
+        // Being read: rather than wait, this thread reads files nobody has begun.
+        while (state.load(std::memory_order_acquire) != Done && readNext()) {
+        }
         std::unique_lock<std::mutex> lock(m_mutex);
         m_done.wait(lock, [&state] { return state.load(std::memory_order_acquire) == Done; });
         return std::move(m_files[size_t(i)]);
@@ -151,12 +154,13 @@ private:
         return file;
     }
 
-    void work()
+    // Reads the next file nobody has begun, if any is left.
+    bool readNext()
     {
         for (;;) {
             const int i = m_next.fetch_add(1);
             if (i >= m_jobs.size() || m_stop)
-                return;
+                return false;
             std::atomic<int> &state = m_ready[size_t(i)];
             int expected = Waiting;
             if (!state.compare_exchange_strong(expected, Reading))
@@ -167,6 +171,13 @@ private:
                 state.store(Done, std::memory_order_release);
             }
             m_done.notify_all();
+            return true;
+        }
+    }
+
+    void work()
+    {
+        while (readNext()) {
         }
     }
 
@@ -309,6 +320,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
     QHash<QString, PlayList *> groups;
     // The plain and dynamic albums' files, read ahead.
     QList<FileReader::Job> jobs;
+    jobs.reserve(index.rowCount());
     QList<int> jobOfRow(index.rowCount(), -1);
     for (int i = 0; i < index.rowCount(); ++i) {
         const QStringList row = index.row(i);
@@ -341,7 +353,6 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             continue;
         const bool safeId = PlayList::isSafeKivDir(id);
         // An unsafe id is never used to name a file: such an album reads nothing.
-        const QString base = context.folder + QLatin1Char('/') + id;
         PlayList *album = nullptr;
         QString missing;
         int promised = -1;
@@ -358,7 +369,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             if (safeId && album->fileState() == PlayList::FileState::Missing)
                 missing = QStringLiteral("The file of the album \"%1\" is missing (%2); it is shown empty. Its "
                                          "pictures can be put back from a backup (vellaro-cli restore).")
-                              .arg(name, base + QStringLiteral(".db"));
+                              .arg(name, context.folder + QLatin1Char('/') + id + QStringLiteral(".db"));
         } else if (className == QLatin1String("DirectoryPlaylist")) {
             QTreeWidgetItem *parent = group == QLatin1String("NONE") ? nullptr : groups.value(group);
             auto *dynamic = parent ? new DirectoryPlaylist(parent) : new DirectoryPlaylist;
@@ -385,7 +396,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
             album->setContext(&context);
             album->resetRows();
             if (safeId)
-                album->load(base + QStringLiteral(".group"));
+                album->load(context.folder + QLatin1Char('/') + id + QStringLiteral(".group"));
             album->setName(name);
             album->setKivDir(id);
         } else {

@@ -35,7 +35,7 @@ public:
     // One "LIBRARY=" row's five texts. Names of dynamic albums come from folder names,
     // which may hold ",": the row is split around its class, and the id, which is the
     // name followed by a 23-character time stamp, tells where the name ends.
-    static QStringList parseRow(const QString &joined);
+    static QStringList parseRow(QStringView joined);
 
     bool contains(const QString &name) const;
     // Puts the new album's row before the current album's row, or last.
