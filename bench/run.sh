@@ -257,8 +257,8 @@ QUERIES
   echo "All Photos opened in the window (offscreen), $(getopen pictures) pictures:"
   echo "  made whole in $(getopen fill_ms) ms, a slice at a time; resident size added $(getopen added_mb) MB"
   echo "  another album opened after it: longest block $(getopen switch_longest_block_ms) ms, records let go in $(getopen released_ms) ms,"
-  echo "  resident size still added $(getopen after_mb) MB (the result's rows kept"
-  echo "  for the album's commands, each album's file-name index, and freed memory lying among them)"
+  echo "  resident size still added $(getopen after_mb) MB (the result, its records and the albums'"
+  echo "  file-name indexes they made are let go with the view)"
 }
 
 bench_open() {

@@ -25,6 +25,7 @@
 #include "traybarphoto.h"
 #include "updatethumbsdialog.h"
 
+#include <QTreeWidgetItemIterator>
 #include <QApplication>
 #include <QSet>
 #include <QBuffer>
@@ -179,8 +180,22 @@ void PictureCommands::closeAlbum()
     m_records.shrink_to_fit();
     m_sharedTexts.clear();
     m_folderOfId.clear();
+    // A query's result is made again each time its album opens, and nothing reads it
+    // meanwhile (a slideshow keeps its own copy): it goes with the view. All Photos of a
+    // large catalogue holds a row of every picture.
+    if (m_openQuery) {
+        // Unless it has left the list meanwhile (the list is made again with the catalogue).
+        for (QTreeWidgetItemIterator it(m_page->albumList()); *it; ++it) {
+            if (*it == m_openQuery) {
+                m_openQuery->setRowTable(AlbumRows());
+                break;
+            }
+        }
+        m_openQuery = nullptr;
+        m_unindexFrom = 0;
+    }
     m_open = nullptr;
-    if (!m_retired.empty())
+    if (!m_retired.empty() || m_unindexFrom >= 0)
         m_retireTimer->start();
 }
 
@@ -198,6 +213,25 @@ void PictureCommands::freeRetiredSlice()
         return;
     }
     m_retired.shrink_to_fit();
+    // Another query's view needs them again: they stay.
+    if (m_open && m_open->isSmart())
+        m_unindexFrom = -1;
+    if (m_unindexFrom >= 0) {
+        const QList<PlayList *> albums = m_page->albumList()->storedAlbums();
+        while (m_unindexFrom < albums.size()) {
+            const PlayList *album = albums.at(m_unindexFrom++);
+            // The open album's own index serves its records; one still to be read has none.
+            if (album != m_open && !album->rowsPending())
+                album->rowTable().dropIndex();
+            if (m_unindexFrom % 64 == 0 && slice.elapsed() >= RetireMs)
+                break;
+        }
+        if (m_unindexFrom < albums.size()) {
+            m_retireTimer->start();
+            return;
+        }
+        m_unindexFrom = -1;
+    }
 #ifdef __GLIBC__
     // The allocator keeps freed memory for the process; what the records held goes back.
     malloc_trim(0);
@@ -353,6 +387,7 @@ void PictureCommands::openAlbum(PlayList *album)
             return;
     }
     m_open = album;
+    m_openQuery = dynamic_cast<SmartPlaylist *>(album);
     connect(view(), &KivGridView::cellsInSightChanged, m_sightTimer, qOverload<>(&QTimer::start),
             Qt::UniqueConnection);
     const bool changedFolder = album->className() == QLatin1String("DirectoryPlaylist") && album->isDirty();

@@ -16,6 +16,7 @@ class QProgressDialog;
 class AmbrioMainWindow;
 class KivViewItem;
 class PlayList;
+class SmartPlaylist;
 class thumbsView;
 class updateThumbsDialog;
 
@@ -49,7 +50,7 @@ public:
         return m_loader.isRunning() || m_nextRow < m_openRows.count() || (m_sightTimer && m_sightTimer->isActive());
     }
     // Records of an album closed that are still being let go.
-    int recordsFreeing() const { return int(m_retired.size()); }
+    int recordsFreeing() const { return int(m_retired.size()) + (m_unindexFrom >= 0 ? 1 : 0); }
     ThumbnailLoader *loader() { return &m_loader; }
     updateThumbsDialog *updateDialog() const { return m_updateDialog; }
 
@@ -144,6 +145,12 @@ private:
     std::vector<std::unique_ptr<KivViewItem>> m_retired;
     QTimer *m_retireTimer = nullptr;
     void freeRetiredSlice();
+    // Once a query's view has closed, the file-name indexes its records had the albums
+    // make (half a million names for All Photos) are let go too, from this album of the
+    // list on, a slice at a time; -1 when none are to go.
+    int m_unindexFrom = -1;
+    // The query album the view shows: its result goes when the view closes.
+    SmartPlaylist *m_openQuery = nullptr;
     // Texts many records of the album being opened hold alike (folders, kinds, formats,
     // categories): one copy shared by all of them.
     QHash<QString, QString> m_sharedTexts;

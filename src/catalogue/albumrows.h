@@ -49,6 +49,8 @@ public:
     // date where that is cheap and drop it otherwise, for the next look-up to rebuild.
     // Being a write, a look-up is no more thread-safe than a change.
     int indexOfFile(QStringView fileName) const;
+    // Lets the index indexOfFile made go (made again when next asked).
+    void dropIndex() const;
 
     void append(const QStringList &row);
     void appendLine(const QString &joined);
@@ -104,7 +106,6 @@ private:
     QString fileNameAt(int index) const { return field(index, FileName); }
     // Every name held by one row only: each name is then its own first row.
     bool namesDistinct() const { return m_firstRow.size() == m_spans.size(); }
-    void dropIndex() const;
     // The first row from `from` on whose file name is `fileName`, or -1 (a plain scan).
     int nextRowOf(QStringView fileName, int from) const;
     // Row `index` no longer holds `fileName`: when it was that name's first row, the

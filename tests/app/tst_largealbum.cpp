@@ -54,6 +54,7 @@ private slots:
     void choosingEveryPictureWhileTheAlbumFillsTakesTheWholeAlbum();
     void picturesChosenFarFromSightAreMailedWithTheirThumbnails();
     void picturesInTheTrayOutliveTheRestOfTheirAlbum();
+    void allPhotosLetsItsRowsGoOnceClosedAndComesBackWhole();
     void tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll();
     void rowsReadAfterTheWindowShowsAreWholeWhereverUsedFirst();
     void albumFoundDamagedAfterTheWindowShowsIsToldAndRefused();
@@ -354,6 +355,63 @@ void TestLargeAlbum::choosingEveryPictureOfASearchTakesEveryRow()
     QCOMPARE(shown->rowCount(), 3);
     for (int i = 0; i < 3; ++i)
         QCOMPARE(shown->rowTable().field(i, AlbumRows::FileName), firsts.at(i));
+}
+
+void TestLargeAlbum::allPhotosLetsItsRowsGoOnceClosedAndComesBackWhole()
+{
+    // All Photos holds a row of every picture, and its records had each album look up
+    // its names; once another album opens, all of that goes (made again when needed),
+    // and nothing that needs it is the worse for it.
+    start();
+    PlayList *all = m_page->albumList()->allPhotos();
+    QVERIFY(all);
+    m_page->slot_selectLibrary(all);
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    thumbsView *view = m_page->photoView();
+    QCOMPARE(view->count(), BigCount + 3);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->cellGeometry(1, 1).center());
+    QCOMPARE(m_page->tray()->count(), 2);
+    const QString second = m_page->tray()->records().last()->fileName();
+
+    open("Other");
+    QTRY_COMPARE(m_page->pictures()->recordsFreeing(), 0);
+    QCOMPARE(all->rowTable().count(), 0);
+    // The tray's pictures, made in All Photos, still name their pictures whole.
+    QStringList mailed;
+    m_prompter.onExec = [&](QDialog *dialog) {
+        auto *strip = qobject_cast<Composemail *>(dialog)->findChild<ImportTrayBar *>("importTrayBarMail");
+        for (const KivViewItem *record : strip->records())
+            mailed << record->fileName();
+    };
+    m_prompter.dialogResults << QDialog::Rejected;
+    m_page->slot_sendItem();
+    QCOMPARE(mailed, QStringList({nameOf(0), second}));
+    m_page->tray()->clear();
+
+    // A heart more, in the open album and in the big one opened after: each album finds
+    // its picture's row again and writes it.
+    auto *plus = m_page->findChild<QAbstractButton *>("pushButtonFavPlus");
+    QVERIFY(plus);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QTest::mouseClick(plus, Qt::LeftButton);
+    QTRY_VERIFY(readAll(m_db + "/Other1.db").contains("|" + nameOf(0).toUtf8() + "|shared| | |2|"));
+    open("Big");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellGeometry(0, 0).center());
+    QCOMPARE(m_page->tray()->records().last()->fileName(), nameOf(0));
+    QTest::mouseClick(plus, Qt::LeftButton);
+    QTRY_VERIFY(readAll(m_db + "/Big1.db").contains("|" + nameOf(0).toUtf8() + "|shared| | |2|"));
+    QVERIFY(readAll(m_db + "/Big1/" + nameOf(0) + ".kiv").contains("love=2\r\n"));
+
+    // Opened again, All Photos is whole, with the new hearts.
+    m_page->slot_selectLibrary(all);
+    QTRY_VERIFY(!m_page->pictures()->isLoading());
+    QCOMPARE(view->count(), BigCount + 3);
+    QCOMPARE(all->rowTable().count(), BigCount + 3);
+    int loved = 0;
+    for (const KivViewItem *record : view->items())
+        loved += record->love() == 2;
+    QCOMPARE(loved, 2);
 }
 
 void TestLargeAlbum::tagsOfThousandsOfPicturesAreSavedTogetherOrNotAtAll()
