@@ -386,15 +386,33 @@ QString AlbumRows::fileText(const QStringList &row)
     return out;
 }
 
+namespace {
+
+// Rows without an empty text among the first 10 are written as they are held.
+bool writtenAsHeld(QByteArrayView text)
+{
+    return !(text.isEmpty() || text.startsWith('|') || text.contains("||")
+             || (text.endsWith('|') && text.count('|') < 10));
+}
+
+} // namespace
+
 QString AlbumRows::fileText(int index) const
 {
     const QByteArrayView text = utf8(index);
-    // Rows without an empty text among the first 10 are written as they are held.
-    const bool emptyAmongFirstTen = text.isEmpty() || text.startsWith('|') || text.contains("||")
-                                    || (text.endsWith('|') && text.count('|') < 10);
-    if (!emptyAmongFirstTen)
+    if (writtenAsHeld(text))
         return QString::fromUtf8(text);
     return fileText(row(index));
+}
+
+void AlbumRows::appendFileText(int index, QByteArray &out) const
+{
+    const QByteArrayView text = utf8(index);
+    // Held text that is not UTF-8 goes through the conversion, as fileText gives it.
+    if (writtenAsHeld(text) && text.isValidUtf8())
+        out += text;
+    else
+        out += fileText(index).toUtf8();
 }
 
 namespace {

@@ -76,6 +76,8 @@ public:
     // becomes " "; the 11th is written unchanged.
     QString fileText(int index) const;
     static QString fileText(const QStringList &row);
+    // The same in UTF-8, put at the end of `out`.
+    void appendFileText(int index, QByteArray &out) const;
 
     // Takes one row as read from an album file (after "File="). Empty texts are
     // written as " " and come back as " "; a text "n" is the text "n" (no writer ever

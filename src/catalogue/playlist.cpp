@@ -421,19 +421,28 @@ bool PlayList::writeAlbumFile(const QString &kivDir, const QString *from)
     }
     const QString folder = m_context->albumFolder(kivDir);
     const bool madeFolder = !QFileInfo::exists(folder) && QDir().mkpath(folder);
-    QString text;
-    text.reserve(64 * (storedRows().count() + 6));
-    const QLatin1String crlf("\r\n");
-    text += QStringLiteral("KivDir=") + kivDir + crlf;
+    // Made in UTF-8 straight from the rows, which hold it: a large album's file was made
+    // as a text twice its size first, then converted.
+    const AlbumRows &rows = storedRows();
+    qsizetype size = 256 + kivDir.size() * 3 + m_title.size() * 3 + (from ? from->size() * 3 : 0);
+    for (int i = 0; i < rows.count(); ++i)
+        size += rows.utf8(i).size() + 16;  // "File=", the line end, " " for empty texts
+    QByteArray text;
+    text.reserve(size);
+    const char crlf[] = "\r\n";
+    text += "KivDir=" + kivDir.toUtf8() + crlf;
     if (from)
-        text += QStringLiteral("From=") + *from + crlf;
-    text += QStringLiteral("Title=") + m_title + crlf;
-    text += QStringLiteral("Dirty=") + (m_dirty ? kTrue : QStringLiteral("False")) + crlf;
-    text += QStringLiteral("CreationDate=") + m_creationDate.toString(Qt::ISODate) + crlf;
-    text += QStringLiteral("NumFile=") + QString::number(storedRows().count()) + crlf;
-    for (int i = 0; i < storedRows().count(); ++i)
-        text += QStringLiteral("File=") + storedRows().fileText(i) + crlf;
-    if (!CatalogueFile::writeBytes(filePath(kivDir), text.toUtf8())) {
+        text += "From=" + from->toUtf8() + crlf;
+    text += "Title=" + m_title.toUtf8() + crlf;
+    text += "Dirty=" + (m_dirty ? kTrue : QStringLiteral("False")).toUtf8() + crlf;
+    text += "CreationDate=" + m_creationDate.toString(Qt::ISODate).toUtf8() + crlf;
+    text += "NumFile=" + QByteArray::number(rows.count()) + crlf;
+    for (int i = 0; i < rows.count(); ++i) {
+        text += "File=";
+        rows.appendFileText(i, text);
+        text += crlf;
+    }
+    if (!CatalogueFile::writeBytes(filePath(kivDir), text)) {
         m_lastError = QStringLiteral("The album file %1 could not be written (%2).")
                           .arg(filePath(kivDir), CatalogueFile::lastWriteError());
         // A folder made for a file that could not be written (a name too long, a full

@@ -143,20 +143,38 @@ void TestAlbums::idAndPlainAlbumFile()
     a->setFormat(QStringLiteral("640*480"));
     a->setPersonInit(QStringLiteral("Anna,Bob"));
     auto b = record(QStringLiteral("b.jpg"));  // empty title, category, comment and format
+    auto c = record(QStringLiteral("été.jpg"), QStringLiteral("/pics/京都"));
+    c->setTitle(QStringLiteral("Fête à Kyōto"));
+    c->setCategory(QStringLiteral("Voyages"));
+    c->setComment(QStringLiteral("très chaud"));
+    c->setFormat(QStringLiteral("1*1"));
     QVERIFY(album.addRecord(a.get()));
     QVERIFY(album.addRecord(b.get()));
+    QVERIFY(album.addRecord(c.get()));
+    album.setTitle(QStringLiteral("Holidays à Noël"));
     QVERIFY(album.isDirty());
     QVERIFY(album.save(album.kivDir()));
     QVERIFY(!album.isDirty());
 
     const QByteArray expected = "KivDir=Holidays05.01.2003.14.22.10.123\r\n"
-                                "Title=Holidays\r\n"
+                                "Title=Holidays \xc3\xa0 No\xc3\xabl\r\n"
                                 "Dirty=True\r\n"
                                 "CreationDate=2003-01-05\r\n"
-                                "NumFile=2\r\n"
+                                "NumFile=3\r\n"
                                 "File=Photo|/pics|a.jpg| | | |3|0|-1|640*480|Anna,Bob\r\n"
-                                "File=Photo|/pics|b.jpg| | | |1|0|-1| |\r\n";
+                                "File=Photo|/pics|b.jpg| | | |1|0|-1| |\r\n"
+                                "File=Photo|/pics/\xe4\xba\xac\xe9\x83\xbd|\xc3\xa9t\xc3\xa9.jpg|F\xc3\xaate \xc3\xa0 "
+                                "Ky\xc5\x8dto|Voyages|tr\xc3\xa8s chaud|1|0|-1|1*1|\r\n";
     QCOMPARE(readAll(m_context.folder + "/Holidays05.01.2003.14.22.10.123.db"), expected);
+    // Text held that is not UTF-8 is written as its conversion reads it (the bytes that
+    // cannot be read become U+FFFD), never as the bytes were.
+    AlbumRows rows;
+    rows.appendUtf8("Photo|/p|x\xff.jpg|t|c|m|1|0|-1|1*1|");
+    rows.appendUtf8("Photo|/p|y.jpg||c||1|0|-1|1*1|");
+    QByteArray written;
+    rows.appendFileText(0, written);
+    rows.appendFileText(1, written);
+    QCOMPARE(written, QByteArray("Photo|/p|x\xef\xbf\xbd.jpg|t|c|m|1|0|-1|1*1|Photo|/p|y.jpg| |c| |1|0|-1|1*1|"));
     QVERIFY(QFileInfo(m_context.folder + "/Holidays05.01.2003.14.22.10.123").isDir());
     QVERIFY(!album.save(QString()));
 }
