@@ -13,7 +13,6 @@
 #include <QImageReader>
 #include <QTreeWidget>
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -611,19 +610,13 @@ PlayList::AlbumFile PlayList::readHeader(const QString &path, const QString &suf
         return readFile(path, suffix, withFolder);
     struct stat opened;
     QByteArray head(kHeaderBytes, Qt::Uninitialized);
-    qsizetype got = 0;
-    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > kHeaderBytes) {
-        while (got < kHeaderBytes) {
-            const ssize_t n = ::read(fd, head.data() + got, size_t(kHeaderBytes - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += n;
-        }
-    }
+    // A plain file's read gives all it is asked for; anything less (an error) is left to
+    // the whole file's reading.
+    ssize_t got = 0;
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > kHeaderBytes)
+        got = ::read(fd, head.data(), size_t(kHeaderBytes));
     ::close(fd);
-    if (got < kHeaderBytes)
+    if (got != kHeaderBytes)
         return readFile(path, suffix, withFolder);
     // The header's lines, each ended, all within the bytes read, and plain ASCII (read
     // the same whichever way the whole file turns out to be encoded).
