@@ -79,12 +79,15 @@ public:
     };
 
     // With `folder`, the folder every job's file is in: files are opened by their names
-    // in it.
-    explicit FileReader(QList<Job> jobs, bool startNow = true, const QString &folder = QString())
+    // in it. With `busy` (the list being made, nothing else to answer), a thread that
+    // would wait for a file reads others meanwhile; otherwise it waits (a file it took on
+    // could be far larger than its own, the window kept waiting for it).
+    explicit FileReader(QList<Job> jobs, bool startNow = true, const QString &folder = QString(), bool busy = false)
         : m_jobs(std::move(jobs))
         , m_files(size_t(m_jobs.size()))
         , m_ready(size_t(m_jobs.size()))
         , m_folder(folder)
+        , m_busy(busy)
     {
         if (!folder.isEmpty())
             m_folderFd = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -119,8 +122,8 @@ public:
         // Nobody has begun this one: this thread reads it, the others pass it by.
         if (state.compare_exchange_strong(expected, Taken))
             return read(i);
-        // Being read: rather than wait, this thread reads files nobody has begun.
-        while (state.load(std::memory_order_acquire) != Done && readNext()) {
+        // Being read: rather than wait, a busy reader reads files nobody has begun.
+        while (m_busy && state.load(std::memory_order_acquire) != Done && readNext()) {
         }
         std::unique_lock<std::mutex> lock(m_mutex);
         m_done.wait(lock, [&state] { return state.load(std::memory_order_acquire) == Done; });
@@ -191,6 +194,7 @@ private:
     std::vector<std::thread> m_threads;
     const QString m_folder;
     int m_folderFd = -1;
+    const bool m_busy;
 };
 
 // Marks an album whose file cannot be written through: listed, but in red, the reason a
@@ -336,7 +340,7 @@ QList<PlayList *> load(QTreeWidget *list, const LibraryIndex &index, const Catal
         jobs.append({context.folder + QLatin1Char('/') + id + suffix, suffix, dynamic, context.kindsAtLoad,
                      late != nullptr, context.folder, id});
     }
-    FileReader files(jobs, true, context.folder);
+    FileReader files(jobs, true, context.folder, true);
     // The albums whose headers alone were read, with what their files promise.
     struct Late
     {
