@@ -171,10 +171,12 @@ void TestAlbums::idAndPlainAlbumFile()
     AlbumRows rows;
     rows.appendUtf8("Photo|/p|x\xff.jpg|t|c|m|1|0|-1|1*1|");
     rows.appendUtf8("Photo|/p|y.jpg||c||1|0|-1|1*1|");
+    rows.appendUtf8("|/p|z.jpg|t|c|m|1|0|-1|1*1|Anna");
     QByteArray written;
-    rows.appendFileText(0, written);
-    rows.appendFileText(1, written);
-    QCOMPARE(written, QByteArray("Photo|/p|x\xef\xbf\xbd.jpg|t|c|m|1|0|-1|1*1|Photo|/p|y.jpg| |c| |1|0|-1|1*1|"));
+    for (int i = 0; i < rows.count(); ++i)
+        rows.appendFileText(i, written += '\n');
+    QCOMPARE(written, QByteArray("\nPhoto|/p|x\xef\xbf\xbd.jpg|t|c|m|1|0|-1|1*1|\nPhoto|/p|y.jpg| |c| |1|0|-1|1*1|"
+                                 "\n |/p|z.jpg|t|c|m|1|0|-1|1*1|Anna"));
     QVERIFY(QFileInfo(m_context.folder + "/Holidays05.01.2003.14.22.10.123").isDir());
     QVERIFY(!album.save(QString()));
 }
