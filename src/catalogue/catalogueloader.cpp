@@ -78,15 +78,15 @@ public:
         QString id;
     };
 
-    // With `folder`, the folder every job's file is in: files are opened by their names
-    // in it. With `busy` (the list being made, nothing else to answer), a thread that
-    // would wait for a file reads others meanwhile; otherwise it waits (a file it took on
-    // could be far larger than its own, the window kept waiting for it).
+    // With `folder`, the folder every job's file (and every album folder looked at) is
+    // in: they are opened and looked at by their names in it. With `busy` (the list being
+    // made, nothing else to answer), a thread that would wait for a file reads others
+    // meanwhile; otherwise it waits (a file it took on could be far larger than its own,
+    // the window kept waiting for it).
     explicit FileReader(QList<Job> jobs, bool startNow = true, const QString &folder = QString(), bool busy = false)
         : m_jobs(std::move(jobs))
         , m_files(size_t(m_jobs.size()))
         , m_ready(size_t(m_jobs.size()))
-        , m_folder(folder)
         , m_busy(busy)
     {
         if (!folder.isEmpty())
@@ -148,7 +148,7 @@ private:
             const bool named = file.state == PlayList::FileState::Loaded && !file.kivDir.isEmpty();
             file.folderLooked = named ? file.kivDir : job.id;
             if (PlayList::isSafeKivDir(file.folderLooked))
-                file.folderIsLink = m_folderFd >= 0 && job.catalogue == m_folder
+                file.folderIsLink = m_folderFd >= 0
                                         ? PlayList::isLinkAt(m_folderFd, file.folderLooked)
                                         : PlayList::isLink(job.catalogue + QLatin1Char('/') + file.folderLooked);
             else
@@ -192,7 +192,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_done;
     std::vector<std::thread> m_threads;
-    const QString m_folder;
     int m_folderFd = -1;
     const bool m_busy;
 };
