@@ -24,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -85,6 +87,7 @@ private Q_SLOTS:
     void damagedMetadataDoesNotStopAnAdd();
     void failedWritesChangeNothing();
     void queueKeepsWhatIsNotWritten();
+    void tagsNotedWhileWritingAreWrittenOrKept();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -551,6 +554,56 @@ void TestMetadata::queueKeepsWhatIsNotWritten()
     QCOMPARE(kept.at(0).picture, a);
     QCOMPARE(kept.at(1).picture, unplugged);
     QCOMPARE(kept.at(1).tags.title, QStringLiteral("Newer title"));
+}
+
+void TestMetadata::tagsNotedWhileWritingAreWrittenOrKept()
+{
+    // The window notes newer tags while the writer is busy with the same pictures: each
+    // picture ends with its newest tags in its file, or still noted to be written.
+    constexpr int Count = 40, Rounds = 12;
+    QStringList pictures;
+    for (int i = 0; i < Count; ++i)
+        pictures << makePicture(m_dir->path() + "/busy/p" + QString::number(i) + ".jpg");
+    auto tagsOf = [](int round) {
+        TagMetadata::Tags tags = everyTag();
+        tags.title = QStringLiteral("round %1").arg(round);
+        return tags;
+    };
+    MetadataQueue queue(m_context.root);
+    QList<MetadataQueue::Entry> entries;
+    for (const QString &picture : pictures)
+        entries.append({picture, TagMetadata::Target::Sidecar, tagsOf(0)});
+    QCOMPARE(queue.add(entries), QString());
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        queue.writePending();
+        done = true;
+    });
+    int round = 0;
+    QString refused;
+    while (!done && round < Rounds) {
+        ++round;
+        for (MetadataQueue::Entry &entry : entries) {
+            entry.tags = tagsOf(round);
+            if (const QString why = queue.add({entry}); !why.isEmpty())
+                refused = why;
+        }
+    }
+    writer.join();
+    QCOMPARE(refused, QString());
+    QVERIFY(round > 0);
+    const QList<MetadataQueue::Entry> pending = queue.pending();
+    for (const QString &picture : pictures) {
+        const auto noted = std::find_if(pending.cbegin(), pending.cend(),
+                                        [&picture](const MetadataQueue::Entry &e) { return e.picture == picture; });
+        const bool kept = noted != pending.cend() && noted->tags == tagsOf(round);
+        const bool written = TagMetadata::readTarget(picture, TagMetadata::Target::Sidecar).tags == tagsOf(round);
+        QVERIFY2(kept || written, qPrintable(picture));
+    }
+    // Written out after, every picture holds the newest.
+    queue.writePending();
+    for (const QString &picture : pictures)
+        QCOMPARE(TagMetadata::readTarget(picture, TagMetadata::Target::Sidecar).tags, tagsOf(round));
 }
 
 QTEST_MAIN(TestMetadata)
